@@ -1,0 +1,15 @@
+#ifndef HUSHMARK_CLI_ECHO_H_
+#define HUSHMARK_CLI_ECHO_H_
+
+#include "cli/settings.h"
+#include "platform/console.h"
+
+namespace hushmark {
+
+// Shows the file names, and the threshold and minimum silence when they
+// differ from their defaults.
+void echo_settings(const Settings& settings, platform::Console& console);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_CLI_ECHO_H_

@@ -1,0 +1,51 @@
+#ifndef HUSHMARK_CLI_MESSAGES_H_
+#define HUSHMARK_CLI_MESSAGES_H_
+
+// Every text the program prints of its own, in one place.
+
+namespace hushmark::msg {
+
+inline constexpr wchar_t kNoInput[] = L"WAVEファイルを指定してください。\n";
+inline constexpr wchar_t kBadCutPosition[] =
+    L"区切り位置(-p)は0,1,2で指定してください。\n";
+inline constexpr wchar_t kPathTooLong[] = L"ファイル名が長すぎます。\n";
+
+inline constexpr wchar_t kCannotOpenInput[] =
+    L"WAVEファイルを開けませんでした。\n";
+inline constexpr wchar_t kCannotWriteChapters[] =
+    L"CHAPTERファイルを書き出しできませんでした。\n";
+inline constexpr wchar_t kChaptersSameAsInput[] =
+    L"入力ファイルと同じファイルにはCHAPTERファイルを書き出せません。\n";
+inline constexpr wchar_t kNotWave[] = L"WAVEファイルではありません。\n";
+inline constexpr wchar_t kBrokenFmt[] = L"WAVEが壊れています？\n";
+inline constexpr wchar_t kBadFormatTag[] =
+    L"未対応のWAVEです。(wFormatTag!=1)\n";
+inline constexpr wchar_t kBadChannels[] = L"未対応のWAVEです。(nChannels!=2)\n";
+inline constexpr wchar_t kBadBitsPerSample[] =
+    L"未対応のWAVEです。(wBitsPerSample!=16)\n";
+inline constexpr wchar_t kZeroByteRate[] =
+    L"未対応のWAVEです。(nAvgBytesPerSec==0)\n";
+inline constexpr wchar_t kUnsupportedChunk[] = L"未対応chunkID:";  // id, " size:", size
+inline constexpr wchar_t kReadFailed[] = L"データ読み取りに失敗\n";
+inline constexpr wchar_t kSeconds[] = L"秒";
+
+inline constexpr wchar_t kEchoInfile[] = L"infile = ";
+inline constexpr wchar_t kEchoOutfile[] = L"outfile = ";
+inline constexpr wchar_t kEchoThreshold[] = L"無音範囲:";     // threshold
+inline constexpr wchar_t kEchoMinSilence[] = L"無音時間が";   // ms, suffix
+inline constexpr wchar_t kEchoMinSilenceSuffix[] = L"ms以上で区切ります。\n";
+
+inline constexpr wchar_t kUsage[] =
+    L"hushmark 無音区切り v0.02 \n"
+    L"usage : hushmark [options] -i input.wav -o output_chapter.txt\n"
+    L"  -i in.wav   入力WAVEファイル名\n"
+    L"  -o out.txt  出力チャプターファイル名\n"
+    L"\n"
+    L"  -s 0        無音範囲 お好みで調整(0～32767)\n"
+    L"  -m 200      無音時間 200ms以上無音が続けば区切る\n"
+    L"  -p 0        区切り位置 0=無音開始 1=中間 2=無音終了\n"
+    L"  -h          ヘルプ\n";
+
+}  // namespace hushmark::msg
+
+#endif  // HUSHMARK_CLI_MESSAGES_H_

@@ -1,0 +1,101 @@
+#include "cli/options.h"
+
+#include <getopt.h>
+
+#include <cstdlib>
+#include <limits>
+
+#include "cli/messages.h"
+#include "cli/usage.h"
+#include "platform/paths.h"
+
+namespace hushmark {
+namespace {
+
+// A full stop at this index or later never marks the extension, so that the
+// suffix always fits.
+constexpr std::size_t kExtensionSearchLimit = 1011;
+constexpr wchar_t kChapterSuffix[] = L"_chapter.txt";
+
+bool read_path(const char* arg, std::wstring& path, platform::Console& console) {
+  std::wstring wide = platform::widen_argument(arg);
+  if (wide.size() >= kPathCapacity) {
+    console.write(msg::kPathTooLong);
+    return false;
+  }
+  path = std::move(wide);
+  return true;
+}
+
+}  // namespace
+
+std::int32_t read_number(const char* text) {
+  long long value = std::strtoll(text, nullptr, 0);
+  if (value > std::numeric_limits<std::int32_t>::max()) {
+    return std::numeric_limits<std::int32_t>::max();
+  }
+  if (value < std::numeric_limits<std::int32_t>::min()) {
+    return std::numeric_limits<std::int32_t>::min();
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+bool parse_options(int argc, char** argv, Settings& settings,
+                   platform::Console& console) {
+  int opt;
+  while ((opt = getopt(argc, argv, "i:o:hs:m:p:")) != -1) {
+    switch (opt) {
+    case 'i':
+      if (!read_path(optarg, settings.infile, console)) return false;
+      break;
+    case 'o':
+      if (!read_path(optarg, settings.outfile, console)) return false;
+      break;
+    case 's':
+      settings.threshold = read_number(optarg);
+      break;
+    case 'm':
+      settings.min_silence_ms = read_number(optarg);
+      break;
+    case 'p':
+      settings.cut_position = read_number(optarg);
+      break;
+    case 'h':
+      print_usage(console);
+      return false;
+    default:
+      break;  // getopt has already said what was wrong; carry on without it
+    }
+  }
+  return true;
+}
+
+bool validate_settings(const Settings& settings, platform::Console& console) {
+  if (settings.infile.empty()) {
+    console.write(msg::kNoInput);
+    return false;
+  }
+  if (settings.cut_position < 0 || settings.cut_position > 2) {
+    console.write(msg::kBadCutPosition);
+    return false;
+  }
+  return true;
+}
+
+void derive_outfile(Settings& settings) {
+  const std::wstring& in = settings.infile;
+  std::size_t stop = std::min(in.size(), kExtensionSearchLimit);
+  // Only a full stop in the last path component marks an extension; one in a
+  // directory name would put the chapter file outside that directory.
+  std::size_t component = 0;
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    if (platform::is_path_separator(in[i])) component = i + 1;
+  }
+  std::size_t cut = stop;
+  for (std::size_t i = component; i < stop; ++i) {
+    if (in[i] == L'.') cut = i;
+  }
+  settings.outfile = in.substr(0, cut) + kChapterSuffix;
+}
+
+}  // namespace hushmark

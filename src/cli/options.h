@@ -1,0 +1,31 @@
+#ifndef HUSHMARK_CLI_OPTIONS_H_
+#define HUSHMARK_CLI_OPTIONS_H_
+
+#include <cstdint>
+
+#include "cli/settings.h"
+#include "platform/console.h"
+
+namespace hushmark {
+
+// Reads a number as strtol with base 0 does (decimal, 0x hexadecimal, leading
+// 0 octal, text after it ignored, no number at all giving 0) and clamps it to
+// the signed 32-bit range.
+std::int32_t read_number(const char* text);
+
+// Fills settings from the command line in order. False when the run must end
+// with status 1: "-h" was read (the usage is printed) or a path is too long.
+bool parse_options(int argc, char** argv, Settings& settings,
+                   platform::Console& console);
+
+// Refuses a run without an input file or with a cut position other than 0, 1
+// or 2, printing why.
+bool validate_settings(const Settings& settings, platform::Console& console);
+
+// Names the chapter file after the input: the input's name up to its
+// extension, followed by "_chapter.txt".
+void derive_outfile(Settings& settings);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_CLI_OPTIONS_H_

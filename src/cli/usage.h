@@ -1,0 +1,14 @@
+#ifndef HUSHMARK_CLI_USAGE_H_
+#define HUSHMARK_CLI_USAGE_H_
+
+#include "cli/settings.h"
+#include "platform/console.h"
+
+namespace hushmark {
+
+// Prints the usage text; the caller then ends the run with status 1.
+void print_usage(platform::Console& console);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_CLI_USAGE_H_

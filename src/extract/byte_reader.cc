@@ -1,0 +1,78 @@
+#include "extract/byte_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace hushmark {
+namespace {
+
+// The kernel copies from its page cache fastest when the destination has the
+// same alignment as the file offset, so every read lands at an address
+// congruent to its offset modulo this many bytes.
+constexpr std::size_t kAlign = 64;
+constexpr std::size_t kFallbackBytes = 4096;
+
+}  // namespace
+
+ByteReader::ByteReader(platform::InputFile& file) : file_(file) {
+  std::size_t want = kBufferBytes + 2 * kAlign + kMaxCarry;
+  storage_.reset(new (std::nothrow) std::uint8_t[want]);
+  if (!storage_) {
+    // Without the big buffer the run still works, only with smaller reads.
+    want = kFallbackBytes;
+    storage_.reset(new (std::nothrow) std::uint8_t[want]);
+  }
+  if (!storage_) want = 0;
+  auto addr = reinterpret_cast<std::uintptr_t>(storage_.get());
+  std::size_t lead = (kAlign - addr % kAlign) % kAlign;
+  base_ = storage_.get() + std::min(lead, want);
+  capacity_ = want - std::min(lead, want);
+}
+
+std::span<const std::uint8_t> ByteReader::fill(std::size_t min_bytes) {
+  if (end_ - pos_ >= min_bytes || capacity_ < kAlign + kMaxCarry) {
+    return {base_ + pos_, end_ - pos_};
+  }
+  // Keep the unread tail just before where the next read lands.
+  std::size_t carry = end_ - pos_;
+  std::size_t dest = kMaxCarry + file_offset_ % kAlign;
+  std::memmove(base_ + dest - carry, base_ + pos_, carry);
+  pos_ = dest - carry;
+  end_ = dest;
+  while (end_ - pos_ < min_bytes && end_ < capacity_) {
+    std::size_t got = file_.read({base_ + end_, capacity_ - end_});
+    if (got == 0) break;
+    end_ += got;
+    file_offset_ += got;
+  }
+  return {base_ + pos_, end_ - pos_};
+}
+
+std::size_t ByteReader::read(std::span<std::uint8_t> out) {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    std::span<const std::uint8_t> have =
+        fill(std::min(out.size() - done, kMaxCarry));
+    if (have.empty()) break;
+    std::size_t n = std::min(have.size(), out.size() - done);
+    std::memcpy(out.data() + done, have.data(), n);
+    consume(n);
+    done += n;
+  }
+  return done;
+}
+
+void ByteReader::skip(std::uint64_t n) {
+  std::size_t buffered = end_ - pos_;
+  if (n <= buffered) {
+    pos_ += static_cast<std::size_t>(n);
+    return;
+  }
+  n -= buffered;
+  pos_ = end_ = 0;
+  file_.skip(n);
+  file_offset_ += n;
+}
+
+}  // namespace hushmark

@@ -1,0 +1,55 @@
+#ifndef HUSHMARK_EXTRACT_BYTE_READER_H_
+#define HUSHMARK_EXTRACT_BYTE_READER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "platform/files.h"
+
+namespace hushmark {
+
+// Reads an input file through one large buffer of the program's own, so that
+// headers cost no system call and sample data arrives in big blocks.
+class ByteReader {
+ public:
+  static constexpr std::size_t kBufferBytes = 512 * 1024;
+
+  explicit ByteReader(platform::InputFile& file);
+  ByteReader(const ByteReader&) = delete;
+  ByteReader& operator=(const ByteReader&) = delete;
+
+  // Copies up to out.size() bytes; fewer come only at the end of the file.
+  std::size_t read(std::span<std::uint8_t> out);
+
+  // Moves forward by n bytes; past the end of the file is allowed.
+  void skip(std::uint64_t n);
+
+  // The bytes buffered now, after reading more from the file when fewer than
+  // min_bytes are buffered (min_bytes is at most kMaxCarry). Fewer than
+  // min_bytes come back only at the end of the file.
+  std::span<const std::uint8_t> fill(std::size_t min_bytes);
+
+  // Marks n of the buffered bytes as read.
+  void consume(std::size_t n) { pos_ += n; }
+
+  // True once the file has failed to read for a reason other than its end.
+  bool failed() const { return file_.failed(); }
+
+  // The most bytes fill() may be asked to gather at once.
+  static constexpr std::size_t kMaxCarry = 64;
+
+ private:
+  platform::InputFile& file_;
+  std::unique_ptr<std::uint8_t[]> storage_;
+  std::uint8_t* base_;     // aligned start of the usable buffer
+  std::size_t capacity_;   // usable bytes from base_
+  std::size_t pos_ = 0;    // next unread byte, as an offset from base_
+  std::size_t end_ = 0;    // end of the buffered bytes
+  std::uint64_t file_offset_ = 0;  // where the next read from the file starts
+};
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_EXTRACT_BYTE_READER_H_

@@ -1,0 +1,167 @@
+#include "extract/wave_reader.h"
+
+#include <array>
+
+#include "cli/messages.h"
+#include "extract/byte_reader.h"
+#include "extract/silence_scan.h"
+#include "platform/files.h"
+
+namespace hushmark {
+namespace {
+
+constexpr std::uint32_t kFmtBodyBytes = 16;
+
+std::uint16_t le16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+std::uint32_t le32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
+         std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+bool read_exact(ByteReader& in, std::span<std::uint8_t> out) {
+  return in.read(out) == out.size();
+}
+
+bool read_riff_header(ByteReader& in) {
+  std::array<std::uint8_t, 12> h;
+  return read_exact(in, h) && le32(&h[0]) == fourcc("RIFF") &&
+         le32(&h[8]) == fourcc("WAVE");
+}
+
+// False at the end of the file, including one that ends inside the header.
+bool read_chunk_header(ByteReader& in, ChunkHeader& chunk) {
+  std::array<std::uint8_t, 8> h;
+  if (!read_exact(in, h)) return false;
+  chunk.id = le32(&h[0]);
+  chunk.size = le32(&h[4]);
+  return true;
+}
+
+bool read_fmt(ByteReader& in, const ChunkHeader& chunk, WaveFormat& format,
+              platform::Console& console) {
+  std::array<std::uint8_t, kFmtBodyBytes> body;
+  if (chunk.size < kFmtBodyBytes || !read_exact(in, body)) {
+    console.write(msg::kBrokenFmt);
+    return false;
+  }
+  format.wFormatTag = le16(&body[0]);
+  format.nChannels = le16(&body[2]);
+  format.nAvgBytesPerSec = le32(&body[8]);
+  format.wBitsPerSample = le16(&body[14]);
+  // A fmt chunk may carry an extension (18 or 40 bytes); skip it.
+  in.skip(chunk.size - kFmtBodyBytes);
+  return true;
+}
+
+// The message for a format the scan cannot take, or nullptr when it can.
+const wchar_t* format_problem(const WaveFormat& format) {
+  if (format.wFormatTag != 1) return msg::kBadFormatTag;
+  if (format.nChannels != 2) return msg::kBadChannels;
+  if (format.wBitsPerSample != 16) return msg::kBadBitsPerSample;
+  if (format.nAvgBytesPerSec == 0) return msg::kZeroByteRate;
+  return nullptr;
+}
+
+bool scan_data(ByteReader& in, const ChunkHeader& chunk, const WaveFormat& format,
+               const Settings& settings, platform::OutputFile& chapters,
+               platform::Console& console) {
+  if (const wchar_t* problem = format_problem(format)) {
+    console.write(problem);
+    return false;
+  }
+  if (!scan_data_chunk(in, chunk.size / kFrameBytes, format.nAvgBytesPerSec,
+                       settings, chapters, console)) {
+    return false;
+  }
+  // Bytes past the last whole frame belong to no frame.
+  in.skip(chunk.size % kFrameBytes);
+  return true;
+}
+
+void report_unsupported(const ChunkHeader& chunk, platform::Console& console) {
+  std::wstring line = msg::kUnsupportedChunk;
+  line += printable_chunk_id(chunk.id);
+  line += L" size:";
+  line += std::to_wstring(chunk.size);
+  line += L'\n';
+  console.write(line);
+}
+
+bool walk_chunks(ByteReader& in, const Settings& settings,
+                 platform::OutputFile& chapters, platform::Console& console) {
+  WaveFormat format;
+  ChunkHeader chunk;
+  while (read_chunk_header(in, chunk)) {
+    switch (chunk.id) {
+    case fourcc("fmt "):
+      if (!read_fmt(in, chunk, format, console)) return false;
+      break;
+    case fourcc("data"):
+      if (!scan_data(in, chunk, format, settings, chapters, console)) return false;
+      break;
+    default:
+      report_unsupported(chunk, console);
+      in.skip(chunk.size);
+    }
+    // An odd-sized chunk is followed by one pad byte that its size leaves out.
+    in.skip(chunk.size & 1);
+  }
+  if (in.failed()) {
+    console.write(msg::kReadFailed);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::wstring printable_chunk_id(std::uint32_t id) {
+  std::wstring text;
+  for (int shift = 0; shift < 32; shift += 8) {
+    unsigned byte = (id >> shift) & 0xFF;
+    if (byte == 0) break;
+    if (byte >= 0x20 && byte <= 0x7E) {
+      text += static_cast<wchar_t>(byte);
+    } else {
+      constexpr char kHex[] = "0123456789abcdef";
+      text += L"\\x";
+      text += static_cast<wchar_t>(kHex[byte >> 4]);
+      text += static_cast<wchar_t>(kHex[byte & 0xF]);
+    }
+  }
+  return text;
+}
+
+bool run_extraction(const Settings& settings, platform::Console& console) {
+  platform::InputFile input;
+  if (!input.open(settings.infile)) {
+    console.write(msg::kCannotOpenInput);
+    return false;
+  }
+  // Creating the chapter file would empty the input before it is read.
+  if (input.is_same_file(settings.outfile)) {
+    console.write(msg::kChaptersSameAsInput);
+    return false;
+  }
+  platform::OutputFile chapters;
+  if (!chapters.open(settings.outfile)) {
+    console.write(msg::kCannotWriteChapters);
+    return false;
+  }
+  ByteReader in(input);
+  if (!read_riff_header(in)) {
+    console.write(msg::kNotWave);
+    return false;
+  }
+  if (!walk_chunks(in, settings, chapters, console)) return false;
+  if (!chapters.close()) {
+    console.write(msg::kCannotWriteChapters);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace hushmark

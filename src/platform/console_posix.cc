@@ -1,0 +1,102 @@
+#include <climits>
+#include <cwchar>
+
+#include "platform/console.h"
+#include "platform/paths.h"
+
+namespace hushmark::platform {
+namespace {
+
+// Every non-ASCII character the program's own messages use; a locale that can
+// encode all of them can carry the messages.
+constexpr std::wstring_view kMessageCharacters =
+    L"。あいおがきぎくけさしじすせただてでとにのはばまみりるれをん"
+    L"ァイタチデフプヘャルー上中了以位入出切力区取同名囲壊失好始定対応指敗"
+    L"整時書未無秒範終続置読調長開間音？";
+
+// Stand-ins for characters that some Japanese encodings lack: EUC-JP has the
+// wave dash where Windows code pages have the fullwidth tilde.
+wchar_t substitute(wchar_t c) { return c == L'\uFF5E' ? L'\u301C' : L'?'; }
+
+bool locale_encodes(std::wstring_view text) {
+  std::mbstate_t state{};
+  char buf[MB_LEN_MAX];
+  for (wchar_t c : text) {
+    if (std::wcrtomb(buf, c, &state) == static_cast<std::size_t>(-1)) return false;
+  }
+  return true;
+}
+
+void append_utf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// Appends c in the locale's encoding, or a stand-in where it has none.
+void append_in_locale(std::string& out, wchar_t c, std::mbstate_t& state) {
+  char buf[MB_LEN_MAX];
+  std::size_t n = std::wcrtomb(buf, c, &state);
+  if (n == static_cast<std::size_t>(-1)) {
+    state = std::mbstate_t{};
+    n = std::wcrtomb(buf, substitute(c), &state);
+  }
+  if (n == static_cast<std::size_t>(-1)) {
+    state = std::mbstate_t{};
+    buf[0] = '?';
+    n = 1;
+  }
+  out.append(buf, n);
+}
+
+void append_escaped_byte(std::string& out, unsigned byte) {
+  constexpr char kHex[] = "0123456789abcdef";
+  out += "\\x";
+  out.push_back(kHex[byte >> 4]);
+  out.push_back(kHex[byte & 0xF]);
+}
+
+}  // namespace
+
+Console::Console(std::FILE* out)
+    : out_(out), use_locale_(locale_encodes(kMessageCharacters)) {}
+
+std::string Console::encode(std::wstring_view text) const {
+  std::string bytes;
+  bytes.reserve(text.size() * 3);
+  std::mbstate_t state{};
+  char buf[MB_LEN_MAX];
+  for (wchar_t c : text) {
+    if (is_escaped_byte(c)) {
+      append_escaped_byte(bytes, static_cast<unsigned>(c - kEscapedByteBase));
+    } else if (!use_locale_) {
+      append_utf8(bytes, static_cast<char32_t>(c));
+    } else {
+      append_in_locale(bytes, c, state);
+    }
+  }
+  if (use_locale_) {
+    std::size_t n = std::wcrtomb(buf, L'\0', &state);  // end in the initial shift state
+    if (n != static_cast<std::size_t>(-1) && n > 1) bytes.append(buf, n - 1);
+  }
+  return bytes;
+}
+
+void Console::write(std::wstring_view text) {
+  std::string bytes = encode(text);
+  std::fwrite(bytes.data(), 1, bytes.size(), out_);
+}
+
+}  // namespace hushmark::platform

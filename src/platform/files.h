@@ -1,0 +1,72 @@
+#ifndef HUSHMARK_PLATFORM_FILES_H_
+#define HUSHMARK_PLATFORM_FILES_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace hushmark::platform {
+
+// A file opened for reading by the path the user named. Move-only; closes itself.
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile();
+
+  // Opens path for reading; false when it is missing, unreadable or a directory.
+  bool open(std::wstring_view path);
+
+  // Reads up to out.size() bytes with one system call; 0 at the end of the file
+  // or after a read error (see failed()).
+  std::size_t read(std::span<std::uint8_t> out);
+
+  // Moves forward by n bytes from the current position; moving past the end is
+  // allowed and leaves nothing more to read.
+  void skip(std::uint64_t n);
+
+  // True once a read has failed for a reason other than the end of the file.
+  bool failed() const { return failed_; }
+
+  // True when path names this same file (another spelling or a link counts).
+  bool is_same_file(std::wstring_view path) const;
+
+ private:
+  int fd_ = -1;
+  bool failed_ = false;
+};
+
+// A file created (or truncated) for writing, with its own buffer. Write
+// failures are remembered; close() reports whether every byte reached the file.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile();
+
+  // Creates or truncates path for writing; false when that cannot be done.
+  bool open(std::wstring_view path);
+
+  void write(std::string_view bytes);
+
+  // True once a write has failed.
+  bool failed() const { return failed_; }
+
+  // Writes what is buffered and closes the file; false if anything failed.
+  bool close();
+
+ private:
+  void flush();
+
+  int fd_ = -1;
+  bool failed_ = false;
+  std::string buffer_;
+};
+
+}  // namespace hushmark::platform
+
+#endif  // HUSHMARK_PLATFORM_FILES_H_

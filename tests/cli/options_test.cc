@@ -1,0 +1,200 @@
+#include "cli/options.h"
+
+#include <getopt.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/echo.h"
+#include "test_support.h"
+
+namespace hushmark {
+namespace {
+
+using testing::CapturedConsole;
+
+struct Parsed {
+  bool ok;
+  Settings settings;
+  std::string console;
+};
+
+Parsed parse(std::vector<std::string> args) {
+  args.insert(args.begin(), "hushmark");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  optind = 0;  // start glibc's getopt afresh
+  opterr = 0;
+  Parsed p{false, {}, {}};
+  CapturedConsole console;
+  p.ok = parse_options(static_cast<int>(args.size()), argv.data(), p.settings,
+                       console.console());
+  p.console = console.text();
+  return p;
+}
+
+TEST(ReadNumber, ReadsLikeStrtolAndClampsTo32Bits) {
+  EXPECT_EQ(read_number("200"), 200);
+  EXPECT_EQ(read_number("010"), 8);
+  EXPECT_EQ(read_number("0x10"), 16);
+  EXPECT_EQ(read_number("  -12"), -12);
+  EXPECT_EQ(read_number("+7"), 7);
+  EXPECT_EQ(read_number("12abc"), 12);
+  EXPECT_EQ(read_number("abc"), 0);
+  EXPECT_EQ(read_number(""), 0);
+  EXPECT_EQ(read_number("08"), 0);
+  EXPECT_EQ(read_number("5000000000"), 2147483647);
+  EXPECT_EQ(read_number("-5000000000"), -2147483647 - 1);
+  EXPECT_EQ(read_number("99999999999999999999999"), 2147483647);
+  EXPECT_EQ(read_number("0xffffffff"), 2147483647);
+}
+
+TEST(ParseOptions, FillsSettingsInCommandLineOrder) {
+  Parsed p = parse({"-i", "a.wav", "-s", "0x10", "-m", "010", "-p", "1", "-o", "c.txt",
+                    "-i", "b.wav"});
+  EXPECT_TRUE(p.ok);
+  EXPECT_EQ(p.settings.infile, L"b.wav");
+  EXPECT_EQ(p.settings.outfile, L"c.txt");
+  EXPECT_EQ(p.settings.threshold, 16);
+  EXPECT_EQ(p.settings.min_silence_ms, 8);
+  EXPECT_EQ(p.settings.cut_position, 1);
+
+  // Attached arguments, arguments that look like options, unknown options.
+  p = parse({"-ia.wav", "-x", "-o", "-h", "-m", "abc"});
+  EXPECT_TRUE(p.ok);
+  EXPECT_EQ(p.settings.infile, L"a.wav");
+  EXPECT_EQ(p.settings.outfile, L"-h");
+  EXPECT_EQ(p.settings.min_silence_ms, 0);
+  EXPECT_EQ(p.console, "");
+}
+
+TEST(ParseOptions, PermutesUnlessPosixlyCorrectAndStopsAtDoubleDash) {
+  Parsed p = parse({"stray", "-i", "a.wav", "more", "-p", "2"});
+  EXPECT_EQ(p.settings.infile, L"a.wav");
+  EXPECT_EQ(p.settings.cut_position, 2);
+
+  p = parse({"-i", "a.wav", "--", "-p", "2", "-h"});
+  EXPECT_TRUE(p.ok);
+  EXPECT_EQ(p.settings.cut_position, 0);
+
+  setenv("POSIXLY_CORRECT", "1", 1);
+  p = parse({"-i", "a.wav", "stray", "-p", "2"});
+  unsetenv("POSIXLY_CORRECT");
+  EXPECT_EQ(p.settings.infile, L"a.wav");
+  EXPECT_EQ(p.settings.cut_position, 0);
+}
+
+TEST(ParseOptions, HelpActsWhenReadAndIgnoresTheRest) {
+  Parsed p = parse({"-p", "9", "-h", "-i", "a.wav"});
+  EXPECT_FALSE(p.ok);
+  EXPECT_TRUE(p.settings.infile.empty());
+  EXPECT_EQ(p.console,
+            "hushmark 無音区切り v0.02 \n"
+            "usage : hushmark [options] -i input.wav -o output_chapter.txt\n"
+            "  -i in.wav   入力WAVEファイル名\n"
+            "  -o out.txt  出力チャプターファイル名\n"
+            "\n"
+            "  -s 0        無音範囲 お好みで調整(0～32767)\n"
+            "  -m 200      無音時間 200ms以上無音が続けば区切る\n"
+            "  -p 0        区切り位置 0=無音開始 1=中間 2=無音終了\n"
+            "  -h          ヘルプ\n");
+  // "-h" as an option's argument names a file.
+  p = parse({"-i", "-h"});
+  EXPECT_TRUE(p.ok);
+  EXPECT_EQ(p.settings.infile, L"-h");
+}
+
+TEST(ParseOptions, RefusesPathsTooLongForTheRecord) {
+  Parsed p = parse({"-i", std::string(1023, 'a'), "-o", std::string(1023, 'b')});
+  EXPECT_TRUE(p.ok);
+  EXPECT_EQ(p.settings.infile.size(), 1023u);
+  for (std::size_t n : {1024u, 5000u}) {
+    p = parse({"-o", std::string(n, 'b'), "-h"});
+    EXPECT_FALSE(p.ok);
+    EXPECT_EQ(p.console, "ファイル名が長すぎます。\n");
+  }
+  // Each byte the locale cannot decode counts as one character and is kept.
+  p = parse({"-i", "caf\xc3\xa9\xff.wav"});
+  EXPECT_TRUE(p.ok);
+  EXPECT_EQ(p.settings.infile.size(), 10u);
+}
+
+Settings named(std::wstring infile, std::int32_t cut_position) {
+  Settings s;
+  s.infile = std::move(infile);
+  s.cut_position = cut_position;
+  return s;
+}
+
+TEST(ValidateSettings, NeedsAnInputFirstThenAValidCutPosition) {
+  auto check = [](Settings s) {
+    CapturedConsole console;
+    bool ok = validate_settings(s, console.console());
+    return std::make_pair(ok, console.text());
+  };
+  EXPECT_EQ(check({}), std::make_pair(false, std::string("WAVEファイルを指定してください。\n")));
+  EXPECT_EQ(check(named(L"", 9)).second, "WAVEファイルを指定してください。\n");
+  for (int bad : {-1, 3, -2147483647 - 1}) {
+    EXPECT_EQ(check(named(L"a.wav", bad)),
+              std::make_pair(false, std::string("区切り位置(-p)は0,1,2で指定してください。\n")));
+  }
+  for (int good : {0, 1, 2}) {
+    EXPECT_TRUE(check(named(L"a.wav", good)).first);
+  }
+}
+
+TEST(DeriveOutfile, ReplacesTheExtensionOfTheLastComponent) {
+  auto derived = [](std::wstring in) {
+    Settings s = named(std::move(in), 0);
+    derive_outfile(s);
+    return s.outfile;
+  };
+  EXPECT_EQ(derived(L"talk.wav"), L"talk_chapter.txt");
+  EXPECT_EQ(derived(L"talk"), L"talk_chapter.txt");
+  EXPECT_EQ(derived(L"a.b.wav"), L"a.b_chapter.txt");
+  EXPECT_EQ(derived(L".wav"), L"_chapter.txt");
+  EXPECT_EQ(derived(L"rec.d/take1"), L"rec.d/take1_chapter.txt");
+  EXPECT_EQ(derived(L"../take1"), L"../take1_chapter.txt");
+  EXPECT_EQ(derived(L"rec.d/take1.wav"), L"rec.d/take1_chapter.txt");
+  EXPECT_EQ(derived(L"rec/.wav"), L"rec/_chapter.txt");
+
+  // A full stop at index 1,011 or later does not count.
+  std::wstring letters(1015, L'x');
+  EXPECT_EQ(derived(letters + L".wav"), std::wstring(1011, L'x') + L"_chapter.txt");
+  EXPECT_EQ(derived(std::wstring(1010, L'x') + L".wav"),
+            std::wstring(1010, L'x') + L"_chapter.txt");
+  EXPECT_EQ(derived(std::wstring(1011, L'x') + L".wav"),
+            std::wstring(1011, L'x') + L"_chapter.txt");
+  // A long name ending in the suffix derives itself; the run refuses it later.
+  std::wstring self = std::wstring(1011, L'x') + L"_chapter.txt";
+  EXPECT_EQ(derived(self), self);
+}
+
+TEST(EchoSettings, ShowsThresholdAndMinimumOnlyWhenChanged) {
+  auto echo = [](Settings s) {
+    CapturedConsole console;
+    echo_settings(s, console.console());
+    return console.text();
+  };
+  Settings s = named(L"a.wav", 0);
+  s.outfile = L"a_chapter.txt";
+  EXPECT_EQ(echo(s), "infile = a.wav\noutfile = a_chapter.txt\n");
+  s.threshold = 5;
+  EXPECT_EQ(echo(s), "infile = a.wav\noutfile = a_chapter.txt\n無音範囲:5\n");
+  s.threshold = 0;
+  s.min_silence_ms = 0;
+  EXPECT_EQ(echo(s),
+            "infile = a.wav\noutfile = a_chapter.txt\n無音時間が0ms以上で区切ります。\n");
+  s.threshold = -3;
+  s.min_silence_ms = 300;
+  s.infile = L"caf\xdcff";
+  EXPECT_EQ(echo(s),
+            "infile = caf\\xff\noutfile = a_chapter.txt\n無音範囲:-3\n"
+            "無音時間が300ms以上で区切ります。\n");
+}
+
+}  // namespace
+}  // namespace hushmark

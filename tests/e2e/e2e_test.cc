@@ -1,0 +1,1 @@
+// Runs the built tool and compares its output, status and chapter file bytes.
