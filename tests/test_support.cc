@@ -1,6 +1,10 @@
 #include "test_support.h"
 
+#include <locale.h>
+#include <poll.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -11,7 +15,8 @@ namespace hushmark::testing {
 
 TempDir::TempDir() {
   std::string pattern =
-      (std::filesystem::temp_directory_path() / "hushmark-test-XXXXXX").string();
+      (std::filesystem::temp_directory_path() / "hushmark-test-XXXXXX")
+          .string();
   if (char* made = mkdtemp(pattern.data())) path_ = made;
 }
 
@@ -47,8 +52,79 @@ std::string CapturedConsole::text() {
   std::rewind(file_);
   char buf[4096];
   std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, file_)) > 0) out.append(buf, n);
+  while ((n = std::fread(buf, 1, sizeof buf, file_)) > 0)
+    out.append(buf, n);
   return out;
+}
+
+namespace {
+
+// Reads both pipes to their end without letting either fill up.
+void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
+  pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+  std::string* sinks[2] = {&out, &err};
+  int open_count = 2;
+  while (open_count > 0) {
+    if (poll(fds, 2, -1) < 0) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buf[65536];
+      ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+      if (n > 0) {
+        sinks[i]->append(buf, static_cast<std::size_t>(n));
+      } else {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_count;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+ToolRun run_tool(const std::filesystem::path& folder,
+                 const std::vector<std::string>& args, const std::string& lang,
+                 const std::vector<std::string>& extra_env) {
+  std::vector<std::string> env = {"LANG=" + lang, "PATH=/usr/bin:/bin"};
+  env.insert(env.end(), extra_env.begin(), extra_env.end());
+  std::vector<char*> envp, argv;
+  for (std::string& e : env)
+    envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string binary = HUSHMARK_BINARY;
+  argv.push_back(binary.data());
+  for (const std::string& a : args)
+    argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+
+  int out_pipe[2], err_pipe[2];
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0)
+    return {-1, "", "pipe failed"};
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    for (int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
+      ::close(fd);
+    if (chdir(folder.c_str()) == 0) execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  ToolRun run{-1, "", ""};
+  drain(out_pipe[0], err_pipe[0], run.out, run.err);
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
+  return run;
+}
+
+bool locale_installed(const std::string& name) {
+  locale_t loc = newlocale(LC_ALL_MASK, name.c_str(), locale_t{});
+  if (loc == locale_t{}) return false;
+  freelocale(loc);
+  return true;
 }
 
 std::wstring wide(const std::filesystem::path& path) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/console.h"
 
@@ -19,7 +20,9 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+  std::filesystem::path operator/(std::string_view name) const {
+    return path_ / name;
+  }
 
  private:
   std::filesystem::path path_;
@@ -40,6 +43,23 @@ class CapturedConsole {
   std::FILE* file_;
   std::unique_ptr<platform::Console> console_;
 };
+
+// What a run of the built tool left behind.
+struct ToolRun {
+  int status;       // exit status, or -1 when it did not exit normally
+  std::string out;  // standard output, byte for byte
+  std::string err;  // standard error
+};
+
+// Runs the built tool in folder with args under the locale named by LANG
+// (LC_ALL and the other LC_ variables unset), with extra environment entries.
+ToolRun run_tool(const std::filesystem::path& folder,
+                 const std::vector<std::string>& args,
+                 const std::string& lang = "C.UTF-8",
+                 const std::vector<std::string>& extra_env = {});
+
+// True when the C library has this locale installed.
+bool locale_installed(const std::string& name);
 
 // A wide path from a narrow one, as the command line would give it.
 std::wstring wide(const std::filesystem::path& path);

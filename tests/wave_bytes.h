@@ -15,8 +15,12 @@ struct Run {
   std::int16_t right;
 };
 
-inline Run loud(std::uint32_t frames) { return {frames, 1000, -1000}; }
-inline Run quiet(std::uint32_t frames) { return {frames, 0, 0}; }
+inline Run loud(std::uint32_t frames) {
+  return {frames, 1000, -1000};
+}
+inline Run quiet(std::uint32_t frames) {
+  return {frames, 0, 0};
+}
 
 // The sample bytes of runs of frames.
 inline std::string frames_of(std::initializer_list<Run> runs) {
@@ -33,7 +37,8 @@ inline std::string frames_of(std::initializer_list<Run> runs) {
   return out;
 }
 
-// Builds a WAVE file in memory: WaveBytes().fmt(44100).chunk("LIST", 26).data({...}).
+// Builds a WAVE file in memory: WaveBytes().fmt(44100).chunk("LIST",
+// 26).data({...}).
 class WaveBytes {
  public:
   WaveBytes() { raw("RIFF").u32(0).raw("WAVE"); }
@@ -67,7 +72,8 @@ class WaveBytes {
     return *this;
   }
 
-  // A chunk of the given identifier whose body is size zero bytes, plus its pad byte.
+  // A chunk of the given identifier whose body is size zero bytes, plus its pad
+  // byte.
   WaveBytes& chunk(std::string_view id, std::uint32_t size) {
     raw(id).u32(size);
     bytes_.append(size + (size & 1), '\0');
@@ -87,7 +93,8 @@ class WaveBytes {
   std::string bytes() const {
     std::string out = bytes_;
     std::uint32_t size = static_cast<std::uint32_t>(out.size() - 8);
-    for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<char>(size >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      out[4 + i] = static_cast<char>(size >> (8 * i));
     return out;
   }
 

@@ -10,10 +10,12 @@ void echo_settings(const Settings& settings, platform::Console& console) {
   console.write(msg::kEchoInfile + settings.infile + L"\n");
   console.write(msg::kEchoOutfile + settings.outfile + L"\n");
   if (settings.threshold != 0) {
-    console.write(msg::kEchoThreshold + std::to_wstring(settings.threshold) + L"\n");
+    console.write(msg::kEchoThreshold + std::to_wstring(settings.threshold) +
+                  L"\n");
   }
   if (settings.min_silence_ms != 200) {
-    console.write(msg::kEchoMinSilence + std::to_wstring(settings.min_silence_ms) +
+    console.write(msg::kEchoMinSilence +
+                  std::to_wstring(settings.min_silence_ms) +
                   msg::kEchoMinSilenceSuffix);
   }
 }

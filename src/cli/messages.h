@@ -25,14 +25,15 @@ inline constexpr wchar_t kBadBitsPerSample[] =
     L"未対応のWAVEです。(wBitsPerSample!=16)\n";
 inline constexpr wchar_t kZeroByteRate[] =
     L"未対応のWAVEです。(nAvgBytesPerSec==0)\n";
-inline constexpr wchar_t kUnsupportedChunk[] = L"未対応chunkID:";  // id, " size:", size
+inline constexpr wchar_t kUnsupportedChunk[] =
+    L"未対応chunkID:";  // id, " size:", size
 inline constexpr wchar_t kReadFailed[] = L"データ読み取りに失敗\n";
 inline constexpr wchar_t kSeconds[] = L"秒";
 
 inline constexpr wchar_t kEchoInfile[] = L"infile = ";
 inline constexpr wchar_t kEchoOutfile[] = L"outfile = ";
-inline constexpr wchar_t kEchoThreshold[] = L"無音範囲:";     // threshold
-inline constexpr wchar_t kEchoMinSilence[] = L"無音時間が";   // ms, suffix
+inline constexpr wchar_t kEchoThreshold[] = L"無音範囲:";    // threshold
+inline constexpr wchar_t kEchoMinSilence[] = L"無音時間が";  // ms, suffix
 inline constexpr wchar_t kEchoMinSilenceSuffix[] = L"ms以上で区切ります。\n";
 
 inline constexpr wchar_t kUsage[] =

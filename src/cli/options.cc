@@ -17,7 +17,8 @@ namespace {
 constexpr std::size_t kExtensionSearchLimit = 1011;
 constexpr wchar_t kChapterSuffix[] = L"_chapter.txt";
 
-bool read_path(const char* arg, std::wstring& path, platform::Console& console) {
+bool read_path(const char* arg, std::wstring& path,
+               platform::Console& console) {
   std::wstring wide = platform::widen_argument(arg);
   if (wide.size() >= kPathCapacity) {
     console.write(msg::kPathTooLong);

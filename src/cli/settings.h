@@ -7,16 +7,19 @@
 
 namespace hushmark {
 
-// Room for a path in wide characters, terminator included; a longer path is refused.
+// Room for a path in wide characters, terminator included; a longer path is
+// refused.
 inline constexpr std::size_t kPathCapacity = 1024;
 
-// The parameters of one run, filled from the command line and read by the extraction.
+// The parameters of one run, filled from the command line and read by the
+// extraction.
 struct Settings {
   std::wstring infile;   // input WAVE file
   std::wstring outfile;  // chapter file; derived from infile when left empty
-  std::int32_t threshold = 0;         // largest sample magnitude that is still silence
-  std::int32_t min_silence_ms = 200;  // shortest silence that yields a chapter point
-  std::int32_t cut_position = 0;      // 0 start, 1 middle, 2 end of the silence
+  std::int32_t threshold = 0;  // largest sample magnitude that is still silence
+  std::int32_t min_silence_ms =
+      200;  // shortest silence that yields a chapter point
+  std::int32_t cut_position = 0;  // 0 start, 1 middle, 2 end of the silence
 };
 
 }  // namespace hushmark

@@ -4,6 +4,8 @@
 
 namespace hushmark {
 
-void print_usage(platform::Console& console) { console.write(msg::kUsage); }
+void print_usage(platform::Console& console) {
+  console.write(msg::kUsage);
+}
 
 }  // namespace hushmark

@@ -43,10 +43,10 @@ class ByteReader {
  private:
   platform::InputFile& file_;
   std::unique_ptr<std::uint8_t[]> storage_;
-  std::uint8_t* base_;     // aligned start of the usable buffer
-  std::size_t capacity_;   // usable bytes from base_
-  std::size_t pos_ = 0;    // next unread byte, as an offset from base_
-  std::size_t end_ = 0;    // end of the buffered bytes
+  std::uint8_t* base_;             // aligned start of the usable buffer
+  std::size_t capacity_;           // usable bytes from base_
+  std::size_t pos_ = 0;            // next unread byte, as an offset from base_
+  std::size_t end_ = 0;            // end of the buffered bytes
   std::uint64_t file_offset_ = 0;  // where the next read from the file starts
 };
 

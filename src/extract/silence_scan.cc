@@ -10,7 +10,8 @@ namespace hushmark {
 namespace {
 
 std::int32_t sample_magnitude(const std::uint8_t* p) {
-  auto s = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+  auto s =
+      static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
   return s < 0 ? -std::int32_t{s} : std::int32_t{s};
 }
 
@@ -69,7 +70,8 @@ std::string format_time(std::uint64_t ms) {
 
 void scan_frames(std::span<const std::uint8_t> bytes, const ScanParams& params,
                  ScanState& state, std::vector<ChapterPoint>& points) {
-  for (std::size_t at = 0; at + kFrameBytes <= bytes.size(); at += kFrameBytes) {
+  for (std::size_t at = 0; at + kFrameBytes <= bytes.size();
+       at += kFrameBytes) {
     ++state.index;
     bool quiet = sample_magnitude(&bytes[at]) <= params.threshold &&
                  sample_magnitude(&bytes[at + 2]) <= params.threshold;
@@ -90,9 +92,10 @@ bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
                      std::uint32_t nAvgBytesPerSec, const Settings& settings,
                      platform::OutputFile& chapters,
                      platform::Console& console) {
-  const ScanParams params{settings.threshold,
-                          compute_min_frames(nAvgBytesPerSec, settings.min_silence_ms),
-                          settings.cut_position};
+  const ScanParams params{
+      settings.threshold,
+      compute_min_frames(nAvgBytesPerSec, settings.min_silence_ms),
+      settings.cut_position};
   ScanState state;
   std::vector<ChapterPoint> points;
   std::uint32_t remaining = frame_count;
@@ -107,7 +110,8 @@ bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
     std::uint32_t frames = static_cast<std::uint32_t>(
         std::min<std::size_t>(have.size() / kFrameBytes, remaining));
     points.clear();
-    scan_frames(have.first(std::size_t{frames} * kFrameBytes), params, state, points);
+    scan_frames(have.first(std::size_t{frames} * kFrameBytes), params, state,
+                points);
     in.consume(std::size_t{frames} * kFrameBytes);
     remaining -= frames;
     for (const ChapterPoint& point : points) {

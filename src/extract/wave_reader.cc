@@ -65,9 +65,9 @@ const wchar_t* format_problem(const WaveFormat& format) {
   return nullptr;
 }
 
-bool scan_data(ByteReader& in, const ChunkHeader& chunk, const WaveFormat& format,
-               const Settings& settings, platform::OutputFile& chapters,
-               platform::Console& console) {
+bool scan_data(ByteReader& in, const ChunkHeader& chunk,
+               const WaveFormat& format, const Settings& settings,
+               platform::OutputFile& chapters, platform::Console& console) {
   if (const wchar_t* problem = format_problem(format)) {
     console.write(problem);
     return false;
@@ -100,7 +100,8 @@ bool walk_chunks(ByteReader& in, const Settings& settings,
       if (!read_fmt(in, chunk, format, console)) return false;
       break;
     case fourcc("data"):
-      if (!scan_data(in, chunk, format, settings, chapters, console)) return false;
+      if (!scan_data(in, chunk, format, settings, chapters, console))
+        return false;
       break;
     default:
       report_unsupported(chunk, console);

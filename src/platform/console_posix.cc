@@ -16,13 +16,16 @@ constexpr std::wstring_view kMessageCharacters =
 
 // Stand-ins for characters that some Japanese encodings lack: EUC-JP has the
 // wave dash where Windows code pages have the fullwidth tilde.
-wchar_t substitute(wchar_t c) { return c == L'\uFF5E' ? L'\u301C' : L'?'; }
+wchar_t substitute(wchar_t c) {
+  return c == L'\uFF5E' ? L'\u301C' : L'?';
+}
 
 bool locale_encodes(std::wstring_view text) {
   std::mbstate_t state{};
   char buf[MB_LEN_MAX];
   for (wchar_t c : text) {
-    if (std::wcrtomb(buf, c, &state) == static_cast<std::size_t>(-1)) return false;
+    if (std::wcrtomb(buf, c, &state) == static_cast<std::size_t>(-1))
+      return false;
   }
   return true;
 }
@@ -88,7 +91,8 @@ std::string Console::encode(std::wstring_view text) const {
     }
   }
   if (use_locale_) {
-    std::size_t n = std::wcrtomb(buf, L'\0', &state);  // end in the initial shift state
+    std::size_t n =
+        std::wcrtomb(buf, L'\0', &state);  // end in the initial shift state
     if (n != static_cast<std::size_t>(-1) && n > 1) bytes.append(buf, n - 1);
   }
   return bytes;

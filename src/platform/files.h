@@ -9,7 +9,8 @@
 
 namespace hushmark::platform {
 
-// A file opened for reading by the path the user named. Move-only; closes itself.
+// A file opened for reading by the path the user named. Move-only; closes
+// itself.
 class InputFile {
  public:
   InputFile() = default;
@@ -17,7 +18,8 @@ class InputFile {
   InputFile& operator=(const InputFile&) = delete;
   ~InputFile();
 
-  // Opens path for reading; false when it is missing, unreadable or a directory.
+  // Opens path for reading; false when it is missing, unreadable or a
+  // directory.
   bool open(std::wstring_view path);
 
   // Reads up to out.size() bytes with one system call; 0 at the end of the file

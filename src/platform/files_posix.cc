@@ -67,7 +67,8 @@ void InputFile::skip(std::uint64_t n) {
   // A pipe cannot seek: read the bytes and drop them.
   std::uint8_t sink[64 * 1024];
   while (n > 0) {
-    std::size_t want = n < sizeof sink ? static_cast<std::size_t>(n) : sizeof sink;
+    std::size_t want =
+        n < sizeof sink ? static_cast<std::size_t>(n) : sizeof sink;
     std::size_t got = read(std::span(sink, want));
     if (got == 0) return;
     n -= got;

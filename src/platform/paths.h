@@ -8,7 +8,8 @@
 namespace hushmark::platform {
 
 // The first of the code points that stand for single bytes the locale could not
-// decode (U+DC00 + byte); they turn back into the same bytes when a file is opened.
+// decode (U+DC00 + byte); they turn back into the same bytes when a file is
+// opened.
 inline constexpr wchar_t kEscapedByteBase = 0xDC00;
 
 inline bool is_escaped_byte(wchar_t c) {

@@ -12,11 +12,12 @@ std::wstring widen_argument(std::string_view arg) {
   while (at < arg.size()) {
     wchar_t c = 0;
     std::size_t n = std::mbrtowc(&c, arg.data() + at, arg.size() - at, &state);
-    if (n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2)) {
+    if (n == static_cast<std::size_t>(-1) ||
+        n == static_cast<std::size_t>(-2)) {
       // Not decodable here (a UTF-8 name under the C locale, say): keep the
       // byte itself so that the same file is opened later.
-      wide.push_back(static_cast<wchar_t>(
-          kEscapedByteBase + static_cast<unsigned char>(arg[at])));
+      wide.push_back(static_cast<wchar_t>(kEscapedByteBase +
+                                          static_cast<unsigned char>(arg[at])));
       state = std::mbstate_t{};
       ++at;
       continue;
@@ -41,12 +42,15 @@ std::optional<std::string> narrow_path(std::wstring_view path) {
     if (n == static_cast<std::size_t>(-1)) return std::nullopt;
     bytes.append(buf, n);
   }
-  std::size_t n = std::wcrtomb(buf, L'\0', &state);  // back to the initial shift state
+  std::size_t n =
+      std::wcrtomb(buf, L'\0', &state);  // back to the initial shift state
   if (n != static_cast<std::size_t>(-1) && n > 1) bytes.append(buf, n - 1);
   if (bytes.find('\0') != std::string::npos) return std::nullopt;
   return bytes;
 }
 
-bool is_path_separator(wchar_t c) { return c == L'/'; }
+bool is_path_separator(wchar_t c) {
+  return c == L'/';
+}
 
 }  // namespace hushmark::platform

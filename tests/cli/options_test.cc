@@ -24,7 +24,8 @@ struct Parsed {
 Parsed parse(std::vector<std::string> args) {
   args.insert(args.begin(), "hushmark");
   std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
+  for (std::string& a : args)
+    argv.push_back(a.data());
   argv.push_back(nullptr);
   optind = 0;  // start glibc's getopt afresh
   opterr = 0;
@@ -53,8 +54,8 @@ TEST(ReadNumber, ReadsLikeStrtolAndClampsTo32Bits) {
 }
 
 TEST(ParseOptions, FillsSettingsInCommandLineOrder) {
-  Parsed p = parse({"-i", "a.wav", "-s", "0x10", "-m", "010", "-p", "1", "-o", "c.txt",
-                    "-i", "b.wav"});
+  Parsed p = parse({"-i", "a.wav", "-s", "0x10", "-m", "010", "-p", "1", "-o",
+                    "c.txt", "-i", "b.wav"});
   EXPECT_TRUE(p.ok);
   EXPECT_EQ(p.settings.infile, L"b.wav");
   EXPECT_EQ(p.settings.outfile, L"c.txt");
@@ -108,7 +109,8 @@ TEST(ParseOptions, HelpActsWhenReadAndIgnoresTheRest) {
 }
 
 TEST(ParseOptions, RefusesPathsTooLongForTheRecord) {
-  Parsed p = parse({"-i", std::string(1023, 'a'), "-o", std::string(1023, 'b')});
+  Parsed p =
+      parse({"-i", std::string(1023, 'a'), "-o", std::string(1023, 'b')});
   EXPECT_TRUE(p.ok);
   EXPECT_EQ(p.settings.infile.size(), 1023u);
   for (std::size_t n : {1024u, 5000u}) {
@@ -135,11 +137,15 @@ TEST(ValidateSettings, NeedsAnInputFirstThenAValidCutPosition) {
     bool ok = validate_settings(s, console.console());
     return std::make_pair(ok, console.text());
   };
-  EXPECT_EQ(check({}), std::make_pair(false, std::string("WAVEファイルを指定してください。\n")));
+  EXPECT_EQ(
+      check({}),
+      std::make_pair(false, std::string("WAVEファイルを指定してください。\n")));
   EXPECT_EQ(check(named(L"", 9)).second, "WAVEファイルを指定してください。\n");
   for (int bad : {-1, 3, -2147483647 - 1}) {
-    EXPECT_EQ(check(named(L"a.wav", bad)),
-              std::make_pair(false, std::string("区切り位置(-p)は0,1,2で指定してください。\n")));
+    EXPECT_EQ(
+        check(named(L"a.wav", bad)),
+        std::make_pair(
+            false, std::string("区切り位置(-p)は0,1,2で指定してください。\n")));
   }
   for (int good : {0, 1, 2}) {
     EXPECT_TRUE(check(named(L"a.wav", good)).first);
@@ -163,7 +169,8 @@ TEST(DeriveOutfile, ReplacesTheExtensionOfTheLastComponent) {
 
   // A full stop at index 1,011 or later does not count.
   std::wstring letters(1015, L'x');
-  EXPECT_EQ(derived(letters + L".wav"), std::wstring(1011, L'x') + L"_chapter.txt");
+  EXPECT_EQ(derived(letters + L".wav"),
+            std::wstring(1011, L'x') + L"_chapter.txt");
   EXPECT_EQ(derived(std::wstring(1010, L'x') + L".wav"),
             std::wstring(1010, L'x') + L"_chapter.txt");
   EXPECT_EQ(derived(std::wstring(1011, L'x') + L".wav"),
@@ -187,7 +194,8 @@ TEST(EchoSettings, ShowsThresholdAndMinimumOnlyWhenChanged) {
   s.threshold = 0;
   s.min_silence_ms = 0;
   EXPECT_EQ(echo(s),
-            "infile = a.wav\noutfile = a_chapter.txt\n無音時間が0ms以上で区切ります。\n");
+            "infile = a.wav\noutfile = "
+            "a_chapter.txt\n無音時間が0ms以上で区切ります。\n");
   s.threshold = -3;
   s.min_silence_ms = 300;
   s.infile = L"caf\xdcff";

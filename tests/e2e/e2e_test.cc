@@ -1,1 +1,196 @@
-// Runs the built tool and compares its output, status and chapter file bytes.
+// Runs the built tool in a temporary folder and compares its standard output,
+// exit status and chapter file byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "test_support.h"
+#include "wave_bytes.h"
+
+namespace hushmark {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::loud;
+using testing::quiet;
+using testing::read_file;
+using testing::run_tool;
+using testing::TempDir;
+using testing::WaveBytes;
+using testing::write_file;
+
+constexpr char kTalkChapters[] =
+    "00:00:01.257\r\n00:00:02.624\r\n00:00:04.461\r\n00:00:06.794\r\n";
+
+// A folder holding a copy of the bundled recording as talk.wav.
+class Talk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir_ / "talk.wav");
+    original_ = read_file(dir_ / "talk.wav");
+  }
+  void TearDown() override {
+    EXPECT_EQ(read_file(dir_ / "talk.wav"), original_);
+  }
+  void need_locale(const std::string& name) {
+    if (!testing::locale_installed(name))
+      GTEST_SKIP() << name << " is not installed";
+  }
+
+  TempDir dir_;
+  std::string original_;
+};
+
+TEST_F(Talk, WritesItsChaptersUnderCAndJapaneseUtf8) {
+  for (const char* lang : {"C.UTF-8", "ja_JP.UTF-8", "C", "POSIX"}) {
+    if (!testing::locale_installed(lang)) continue;
+    testing::ToolRun run = run_tool(dir_.path(), {"-i", "talk.wav"}, lang);
+    EXPECT_EQ(run.status, 0) << lang;
+    EXPECT_EQ(run.out,
+              "infile = talk.wav\noutfile = talk_chapter.txt\n"
+              "00:00:01.257  0.600秒\n00:00:02.624  0.300秒\n"
+              "00:00:04.461  1.500秒\n00:00:06.794  1.000秒\n")
+        << lang;
+    EXPECT_EQ(read_file(dir_ / "talk_chapter.txt"), kTalkChapters) << lang;
+  }
+}
+
+TEST_F(Talk, PlacesPointsInTheMiddleOrAtTheEnd) {
+  testing::ToolRun middle =
+      run_tool(dir_.path(), {"-p", "1", "-i", "talk.wav", "-o", "m.txt"});
+  EXPECT_EQ(middle.status, 0);
+  EXPECT_EQ(read_file(dir_ / "m.txt"),
+            "00:00:01.557\r\n00:00:02.774\r\n00:00:05.211\r\n00:00:07.294\r\n");
+  testing::ToolRun end =
+      run_tool(dir_.path(), {"-i", "talk.wav", "-p2", "-m", "700", "-oe.txt"});
+  EXPECT_EQ(end.status, 0);
+  EXPECT_EQ(
+      end.out,
+      "infile = talk.wav\noutfile = e.txt\n無音時間が700ms以上で区切ります。\n"
+      "00:00:05.961  1.500秒\n00:00:07.794  1.000秒\n");
+  EXPECT_EQ(read_file(dir_ / "e.txt"), "00:00:05.961\r\n00:00:07.794\r\n");
+}
+
+TEST_F(Talk, SpeaksTheLocalesEncoding) {
+  need_locale("ja_JP.EUC-JP");
+  testing::ToolRun run = run_tool(
+      dir_.path(), {"-i", "talk.wav", "-s", "2", "-m", "300"}, "ja_JP.EUC-JP");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "infile = talk.wav\noutfile = talk_chapter.txt\n"
+            "\xcc\xb5\xb2\xbb\xc8\xcf\xb0\xcf:2\n"
+            "\xcc\xb5\xb2\xbb\xbb\xfe\xb4\xd6\xa4\xac"
+            "300ms\xb0\xca\xbe\xe5\xa4\xc7"
+            "\xb6\xe8\xc0\xda\xa4\xea\xa4\xde\xa4\xb9\xa1\xa3\n"
+            "00:00:01.257  0.600\xc9\xc3\n00:00:02.624  0.300\xc9\xc3\n"
+            "00:00:04.461  1.500\xc9\xc3\n00:00:06.794  1.000\xc9\xc3\n");
+  EXPECT_EQ(read_file(dir_ / "talk_chapter.txt"), kTalkChapters);
+  // The usage's fullwidth tilde takes its three-byte form.
+  testing::ToolRun help = run_tool(dir_.path(), {"-h"}, "ja_JP.EUC-JP");
+  EXPECT_EQ(help.status, 1);
+  EXPECT_NE(help.out.find("(0\x8f\xa2\xb7"
+                          "32767)"),
+            std::string::npos);
+}
+
+TEST_F(Talk, UsesTheLocalesDecimalSeparatorForLengthsOnly) {
+  need_locale("de_DE.UTF-8");
+  testing::ToolRun run =
+      run_tool(dir_.path(), {"-i", "talk.wav"}, "de_DE.UTF-8");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "infile = talk.wav\noutfile = talk_chapter.txt\n"
+            "00:00:01.257  0,600秒\n00:00:02.624  0,300秒\n"
+            "00:00:04.461  1,500秒\n00:00:06.794  1,000秒\n");
+  EXPECT_EQ(read_file(dir_ / "talk_chapter.txt"), kTalkChapters);
+}
+
+TEST(Cli, EndsWithStatusOneWhenItCannotRun) {
+  TempDir dir;
+  testing::ToolRun none = run_tool(dir.path(), {});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.out, "WAVEファイルを指定してください。\n");
+  testing::ToolRun cut = run_tool(dir.path(), {"-i", "a.wav", "-p", "-1"});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_EQ(cut.out, "区切り位置(-p)は0,1,2で指定してください。\n");
+  testing::ToolRun help = run_tool(dir.path(), {"-p", "9", "-h"});
+  EXPECT_EQ(help.status, 1);
+  EXPECT_TRUE(help.out.starts_with("hushmark 無音区切り v0.02 \n")) << help.out;
+  testing::ToolRun missing = run_tool(dir.path(), {"-i", "a.wav", "-x"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out,
+            "infile = a.wav\noutfile = "
+            "a_chapter.txt\nWAVEファイルを開けませんでした。\n");
+  EXPECT_NE(missing.err.find("invalid option"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST(Cli, FailsWhenTheChapterFileCannotBeWritten) {
+  TempDir dir;
+  WaveBytes w;
+  write_file(dir / "a.wav",
+             w.fmt(44100).data({loud(1), quiet(8820), loud(1)}).bytes());
+  testing::ToolRun run =
+      run_tool(dir.path(), {"-i", "a.wav", "-o", "/dev/full"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "infile = a.wav\noutfile = /dev/full\n00:00:00.000  0.200秒\n"
+            "CHAPTERファイルを書き出しできませんでした。\n");
+}
+
+TEST(Cli, OpensExactlyTheFileNamedWhateverItsBytes) {
+  TempDir dir;
+  WaveBytes w;
+  std::string wave = w.fmt(44100).data({loud(1), quiet(8820), loud(1)}).bytes();
+  // Bytes that are not UTF-8, under a UTF-8 locale.
+  write_file(dir / "caf\xff.wav", wave);
+  testing::ToolRun latin = run_tool(dir.path(), {"-i", "caf\xff.wav"});
+  EXPECT_EQ(latin.status, 0);
+  EXPECT_EQ(latin.out,
+            "infile = caf\\xff.wav\noutfile = "
+            "caf\\xff_chapter.txt\n00:00:00.000  0.200秒\n");
+  EXPECT_EQ(read_file(dir / "caf\xff_chapter.txt"), "00:00:00.000\r\n");
+  // A UTF-8 name under the C locale.
+  write_file(dir / "講義.wav", wave);
+  testing::ToolRun c = run_tool(dir.path(), {"-i", "講義.wav"}, "C");
+  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(
+      c.out,
+      "infile = \\xe8\\xac\\x9b\\xe7\\xbe\\xa9.wav\n"
+      "outfile = \\xe8\\xac\\x9b\\xe7\\xbe\\xa9_chapter.txt\n00:00:00.000  "
+      "0.200秒\n");
+  EXPECT_EQ(read_file(dir / "講義_chapter.txt"), "00:00:00.000\r\n");
+  // The same name under a UTF-8 locale is shown as it is.
+  testing::ToolRun utf8 =
+      run_tool(dir.path(), {"-i", "講義.wav", "-o", "講義.txt"});
+  EXPECT_EQ(utf8.out,
+            "infile = 講義.wav\noutfile = 講義.txt\n00:00:00.000  0.200秒\n");
+  EXPECT_EQ(read_file(dir / "講義.txt"), "00:00:00.000\r\n");
+}
+
+TEST(Cli, RefusesADerivedNameThatIsTheInputItself) {
+  // 1,011 characters of folders and name, then "_chapter.txt": the derived
+  // chapter name is the input's own.
+  TempDir dir;
+  std::string path;
+  while (path.size() + 201 < 1011) {
+    path += std::string(200, 'd') + "/";
+    fs::create_directory(dir / path);
+  }
+  path += std::string(1011 - path.size(), 'n') + "_chapter.txt";
+  ASSERT_EQ(path.size(), 1023u);
+  WaveBytes w;
+  std::string wave = w.fmt(44100).data({loud(1), quiet(8820), loud(1)}).bytes();
+  write_file(dir / path, wave);
+  testing::ToolRun run = run_tool(dir.path(), {"-i", path});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(
+      run.out.find(
+          "入力ファイルと同じファイルにはCHAPTERファイルを書き出せません。\n"),
+      std::string::npos);
+  EXPECT_EQ(read_file(dir / path), wave);
+}
+
+}  // namespace
+}  // namespace hushmark

@@ -17,8 +17,9 @@ using WaveRun = testing::Run;
 std::vector<ChapterPoint> scan(const std::string& bytes, ScanParams params) {
   ScanState state;
   std::vector<ChapterPoint> points;
-  scan_frames({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
-              params, state, points);
+  scan_frames(
+      {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
+      params, state, points);
   return points;
 }
 
@@ -73,10 +74,12 @@ TEST(ScanFrames, PlacesThePointAtStartMiddleOrEnd) {
 
 TEST(ScanFrames, IgnoresShortSilencesAndSilenceAtTheEnd) {
   ScanParams params{0, 8820, 0};
-  EXPECT_TRUE(scan(frames_of({loud(10), quiet(8819), loud(1)}), params).empty());
+  EXPECT_TRUE(
+      scan(frames_of({loud(10), quiet(8819), loud(1)}), params).empty());
   EXPECT_TRUE(scan(frames_of({loud(10), quiet(20000)}), params).empty());
   // A short run is forgotten: the next quiet frame starts a new run.
-  auto points = scan(frames_of({quiet(8819), loud(1), quiet(8820), loud(1)}), params);
+  auto points =
+      scan(frames_of({quiet(8819), loud(1), quiet(8820), loud(1)}), params);
   ASSERT_EQ(points.size(), 1u);
   EXPECT_EQ(points[0].cut, 8821u);
   // A run from the very first frame.
@@ -95,7 +98,8 @@ TEST(ScanFrames, ComparesMagnitudesWithTheThreshold) {
   EXPECT_EQ(count({{3, -32768, 0}, loud(1)}, 32767), 0u);
   EXPECT_EQ(count({{3, 5, -5}, loud(1)}, 5), 1u);
   EXPECT_EQ(count({{3, 5, -6}, loud(1)}, 5), 0u);
-  // A negative threshold makes every frame loud; 32,768 makes every frame quiet.
+  // A negative threshold makes every frame loud; 32,768 makes every frame
+  // quiet.
   EXPECT_EQ(count({quiet(10), loud(1)}, -1), 0u);
   EXPECT_EQ(count({quiet(10), {1, -32768, 32767}}, 32768), 0u);
   // A minimum of 0 frames turns every ended quiet run into a point.

@@ -51,7 +51,9 @@ Outcome extract(const std::string& wave, Settings settings = {}) {
 }
 
 // One point a second in: 44,100 loud frames, 0.2 s of silence, one loud frame.
-WaveBytes& one_point(WaveBytes& w) { return w.data({loud(44100), quiet(8820), loud(1)}); }
+WaveBytes& one_point(WaveBytes& w) {
+  return w.data({loud(44100), quiet(8820), loud(1)});
+}
 constexpr char kPointLine[] = "00:00:01.000  0.200秒\n";
 constexpr char kPointChapter[] = "00:00:01.000\r\n";
 
@@ -60,8 +62,8 @@ TEST(WaveReader, ReportsAndSkipsUnsupportedChunks) {
   w.fmt(44100).chunk("LIST", 26);
   Outcome out = extract(one_point(w).chunk("id3 ", 3).bytes());
   EXPECT_TRUE(out.ok);
-  EXPECT_EQ(out.console, std::string("未対応chunkID:LIST size:26\n") + kPointLine +
-                             "未対応chunkID:id3  size:3\n");
+  EXPECT_EQ(out.console, std::string("未対応chunkID:LIST size:26\n") +
+                             kPointLine + "未対応chunkID:id3  size:3\n");
   EXPECT_EQ(out.chapters, kPointChapter);
 }
 
@@ -72,9 +74,11 @@ TEST(WaveReader, AcceptsHeaderOnlyFileAndRefusesOtherHeaders) {
   EXPECT_TRUE(empty.chapters_exist);
 
   std::string good = WaveBytes().bytes();
-  std::vector<std::string> bad = {"RIFX" + good.substr(4), good.substr(0, 8) + "WAVX",
+  std::vector<std::string> bad = {"RIFX" + good.substr(4),
+                                  good.substr(0, 8) + "WAVX",
                                   good.substr(0, 8) + "wave", ""};
-  for (std::size_t n = 0; n < 12; ++n) bad.push_back(good.substr(0, n));
+  for (std::size_t n = 0; n < 12; ++n)
+    bad.push_back(good.substr(0, n));
   for (const std::string& file : bad) {
     Outcome out = extract(file);
     EXPECT_FALSE(out.ok);
@@ -163,21 +167,27 @@ TEST(WaveReader, ScansEachDataChunkOnItsOwnAtAnyByteRate) {
   EXPECT_TRUE(out.ok);
   EXPECT_EQ(out.chapters, "");
   WaveBytes again;
-  again.fmt(48000).data({loud(48000), quiet(9600), loud(1)}).data({loud(24000), quiet(9600), loud(1)});
+  again.fmt(48000)
+      .data({loud(48000), quiet(9600), loud(1)})
+      .data({loud(24000), quiet(9600), loud(1)});
   out = extract(again.bytes());
   EXPECT_EQ(out.chapters, "00:00:01.000\r\n00:00:00.500\r\n");
 }
 
 TEST(WaveReader, KeepsPointsFoundBeforeTheDataRunsOut) {
-  std::string frames = testing::frames_of({loud(1), quiet(8820), loud(1), quiet(8820), loud(1)});
-  for (std::uint32_t declared : {0xFFFFFFFFu, static_cast<std::uint32_t>(frames.size() + 4)}) {
+  std::string frames =
+      testing::frames_of({loud(1), quiet(8820), loud(1), quiet(8820), loud(1)});
+  for (std::uint32_t declared :
+       {0xFFFFFFFFu, static_cast<std::uint32_t>(frames.size() + 4)}) {
     for (std::size_t stray : {0u, 1u, 2u, 3u}) {
       WaveBytes w;
-      w.fmt(44100).raw("data").u32(declared).raw(frames).raw(std::string(stray, '\1'));
+      w.fmt(44100).raw("data").u32(declared).raw(frames).raw(
+          std::string(stray, '\1'));
       Outcome out = extract(w.bytes());
       EXPECT_FALSE(out.ok);
       EXPECT_EQ(out.console,
-                "00:00:00.000  0.200秒\n00:00:00.200  0.200秒\nデータ読み取りに失敗\n");
+                "00:00:00.000  0.200秒\n00:00:00.200  "
+                "0.200秒\nデータ読み取りに失敗\n");
       EXPECT_EQ(out.chapters, "00:00:00.000\r\n00:00:00.200\r\n");
     }
   }
@@ -187,8 +197,8 @@ TEST(WaveReader, SurvivesTruncationAtEveryLength) {
   WaveBytes w;
   w.fmt(44100).chunk("LIST", 5);
   std::string full = w.data({loud(3), quiet(4), loud(1)}).bytes();
-  const std::size_t fmt_body = 12 + 8, list_header = fmt_body + 16, data_header = list_header + 14,
-                    frames = data_header + 8;
+  const std::size_t fmt_body = 12 + 8, list_header = fmt_body + 16,
+                    data_header = list_header + 14, frames = data_header + 8;
   for (std::size_t n = 12; n <= full.size(); ++n) {
     Outcome out = extract(full.substr(0, n), min_silence(0));
     bool in_fmt_body = n >= fmt_body && n < list_header;
@@ -209,7 +219,10 @@ TEST(WaveReader, ShowsChunkIdentifiersSafely) {
   EXPECT_EQ(printable_chunk_id(fourcc("\0\0da")), L"");
   EXPECT_EQ(printable_chunk_id(fourcc("\xe3\x81\x82~")), L"\\xe3\\x81\\x82~");
   WaveBytes w;
-  w.raw("\x9b" "31m").u32(0);
+  w.raw(
+       "\x9b"
+       "31m")
+      .u32(0);
   Outcome out = extract(w.bytes());
   EXPECT_EQ(out.console, "未対応chunkID:\\x9b31m size:0\n");
 }
@@ -233,7 +246,8 @@ TEST(WaveReader, ReportsFilesItCannotOpenOrWrite) {
 
   WaveBytes w;
   testing::write_file(dir / "in.wav", one_point(w.fmt(44100)).bytes());
-  Settings no_folder = files(wide(dir / "in.wav"), wide(dir / "no" / "out.txt"));
+  Settings no_folder =
+      files(wide(dir / "in.wav"), wide(dir / "no" / "out.txt"));
   EXPECT_FALSE(run_extraction(no_folder, console.console()));
   Settings full = files(wide(dir / "in.wav"), L"/dev/full");
   EXPECT_FALSE(run_extraction(full, console.console()));
@@ -253,11 +267,14 @@ TEST(WaveReader, NeverWritesChaptersOverTheInput) {
   fs::create_symlink(dir / "in.wav", dir / "link.wav");
   fs::create_hard_link(dir / "in.wav", dir / "hard.wav");
   fs::path dotted = dir.path() / "." / "in.wav";
-  for (const fs::path& out : {dir / "in.wav", dotted, dir / "link.wav", dir / "hard.wav"}) {
+  for (const fs::path& out :
+       {dir / "in.wav", dotted, dir / "link.wav", dir / "hard.wav"}) {
     CapturedConsole console;
     Settings s = files(wide(dir / "in.wav"), wide(out));
     EXPECT_FALSE(run_extraction(s, console.console()));
-    EXPECT_EQ(console.text(), "入力ファイルと同じファイルにはCHAPTERファイルを書き出せません。\n");
+    EXPECT_EQ(
+        console.text(),
+        "入力ファイルと同じファイルにはCHAPTERファイルを書き出せません。\n");
     EXPECT_EQ(testing::read_file(dir / "in.wav"), wave);
   }
 }
