@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "cli/messages.h"
+#include "extract/fast_scan.h"
 
 namespace hushmark {
 namespace {
@@ -13,18 +14,6 @@ std::int32_t sample_magnitude(const std::uint8_t* p) {
   auto s =
       static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
   return s < 0 ? -std::int32_t{s} : std::int32_t{s};
-}
-
-std::uint32_t cut_frame(const ScanParams& params, const ScanState& state,
-                        std::uint32_t length) {
-  switch (params.cut_position) {
-  case 0:
-    return state.silence_start;
-  case 1:
-    return state.silence_start + length / 2;
-  default:
-    return state.index;
-  }
 }
 
 // Prints the console line and appends the chapter line for one point.
@@ -47,6 +36,18 @@ void write_point(const ChapterPoint& point, std::uint32_t nAvgBytesPerSec,
 }
 
 }  // namespace
+
+std::uint32_t cut_frame(const ScanParams& params, const ScanState& state,
+                        std::uint32_t length) {
+  switch (params.cut_position) {
+  case 0:
+    return state.silence_start;
+  case 1:
+    return state.silence_start + length / 2;
+  default:
+    return state.index;
+  }
+}
 
 std::uint32_t compute_min_frames(std::uint32_t nAvgBytesPerSec,
                                  std::int32_t min_silence_ms) {
@@ -110,8 +111,8 @@ bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
     std::uint32_t frames = static_cast<std::uint32_t>(
         std::min<std::size_t>(have.size() / kFrameBytes, remaining));
     points.clear();
-    scan_frames(have.first(std::size_t{frames} * kFrameBytes), params, state,
-                points);
+    scan_frames_fast(have.first(std::size_t{frames} * kFrameBytes), params,
+                     state, points);
     in.consume(std::size_t{frames} * kFrameBytes);
     remaining -= frames;
     for (const ChapterPoint& point : points) {

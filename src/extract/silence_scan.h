@@ -47,7 +47,13 @@ std::uint64_t frame_time_ms(std::uint32_t n, std::uint32_t nAvgBytesPerSec);
 // HH:MM:SS.mmm; hours keep counting past 24 and take more digits past 99.
 std::string format_time(std::uint64_t ms);
 
-// Scans whole frames, one at a time, appending each chapter point found.
+// The frame a point falls on for a run of `length` frames that the loud frame
+// state.index has just ended.
+std::uint32_t cut_frame(const ScanParams& params, const ScanState& state,
+                        std::uint32_t length);
+
+// Scans whole frames, one at a time, appending each chapter point found. The
+// fast scan is tested against this plain one.
 void scan_frames(std::span<const std::uint8_t> bytes, const ScanParams& params,
                  ScanState& state, std::vector<ChapterPoint>& points);
 

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Times hushmark on hour-long, page-cached WAVE files against the cost of
+# reading them (cat) and, when installed, against ffmpeg's silencedetect.
+# Runs are interleaved so that a noisy machine slows every contender alike.
+#   bench/run_bench.sh            RUNS=9 BUILD=build/bench by default
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BUILD:-$ROOT/build/bench}
+RUNS=${RUNS:-9}
+FFMPEG_RUNS=${FFMPEG_RUNS:-3}
+
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
+  -DHUSHMARK_BUILD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$BUILD" --target hushmark make_wave >/dev/null
+HUSHMARK=$BUILD/hushmark
+MAKE_WAVE=$BUILD/bench/make_wave
+
+TMP=$(mktemp -d)
+trap 'rm -rf "$TMP"' EXIT
+"$MAKE_WAVE" talk 3600 "$TMP/talk.wav"
+"$MAKE_WAVE" hiss 3600 "$TMP/hiss.wav"
+"$MAKE_WAVE" flip 600 "$TMP/flip.wav"
+
+# name|file|hushmark options|silencedetect noise level: the amplitude ratio
+# whose 16-bit value (truncated) is one above the hushmark threshold
+CASES=(
+  "talk|$TMP/talk.wav|-s 0|0.00004"
+  "hiss -s 40|$TMP/hiss.wav|-s 40|0.00126"
+  "flip (10 min)|$TMP/flip.wav|-s 0|0.00004"
+)
+HAVE_FFMPEG=0
+command -v ffmpeg >/dev/null && HAVE_FFMPEG=1
+
+# Wall-clock and CPU (user + system) seconds of a command, output dropped.
+elapsed() {
+  local TIMEFORMAT='%3R %3U %3S'
+  { time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ printf "%.3f %.3f\n", $1, $2 + $3 }'
+}
+
+# The median of column $1.
+median() { awk -v c="$1" '{ print $c }' | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+read_floor() { cat "$1" >/dev/null; }
+run_hushmark() { "$HUSHMARK" $2 -i "$1" -o "$TMP/out.txt"; }
+run_ffmpeg() {
+  ffmpeg -nostdin -hide_banner -i "$1" -af "silencedetect=noise=$2:d=0.2" -f null -
+}
+
+# Warm the page cache, then time every contender once per round.
+for c in "${CASES[@]}"; do IFS='|' read -r name file opts noise <<<"$c"; cat "$file" >/dev/null; done
+for ((r = 1; r <= RUNS; r++)); do
+  for i in "${!CASES[@]}"; do
+    IFS='|' read -r name file opts noise <<<"${CASES[$i]}"
+    elapsed read_floor "$file" >>"$TMP/cat.$i"
+    elapsed run_hushmark "$file" "$opts" >>"$TMP/hm.$i"
+    if ((HAVE_FFMPEG && r <= FFMPEG_RUNS)); then
+      elapsed run_ffmpeg "$file" "$noise" >>"$TMP/ff.$i"
+    fi
+  done
+done
+
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+echo "medians of $RUNS interleaved runs (ffmpeg: $FFMPEG_RUNS); seconds wall-clock, CPU in brackets"
+printf '%-14s %15s %15s %15s %13s %10s %8s %6s\n' case cat hushmark ffmpeg hm/cat ffmpeg/hm peak_KiB points
+for i in "${!CASES[@]}"; do
+  IFS='|' read -r name file opts noise <<<"${CASES[$i]}"
+  cw=$(median 1 <"$TMP/cat.$i") cc=$(median 2 <"$TMP/cat.$i")
+  hw=$(median 1 <"$TMP/hm.$i") hc=$(median 2 <"$TMP/hm.$i")
+  fw=- fc=-
+  if [[ -f $TMP/ff.$i ]]; then fw=$(median 1 <"$TMP/ff.$i") fc=$(median 2 <"$TMP/ff.$i"); fi
+  peak=$(/usr/bin/time -v "$HUSHMARK" $opts -i "$file" -o "$TMP/out.txt" 2>&1 >/dev/null |
+    awk -F: '/Maximum resident/ { gsub(/ /, "", $2); print $2 }')
+  points=$(wc -l <"$TMP/out.txt")
+  awk -v n="$name" -v cw="$cw" -v cc="$cc" -v hw="$hw" -v hc="$hc" -v fw="$fw" -v fc="$fc" \
+    -v p="$peak" -v k="$points" 'BEGIN {
+    ff = (fw == "-") ? "-" : sprintf("%.3f (%.3f)", fw, fc)
+    fr = (fw == "-") ? "-" : sprintf("%.0fx", fw / hw)
+    printf "%-14s %15s %15s %15s %13s %10s %8s %6s\n", n, sprintf("%.3f (%.3f)", cw, cc),
+      sprintf("%.3f (%.3f)", hw, hc), ff, sprintf("%.2fx (%.2fx)", hw / cw, hc / cc), fr, p, k }'
+done
