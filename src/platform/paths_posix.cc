@@ -49,4 +49,8 @@ std::optional<std::string> narrow_path(std::wstring_view path) {
 
 bool is_path_separator(wchar_t c) { return c == L'/'; }
 
+Arguments::Arguments(int argc, char** argv) : pointers_(argv, argv + argc) {
+  pointers_.push_back(nullptr);
+}
+
 }  // namespace hushmark::platform
