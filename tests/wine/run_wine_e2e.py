@@ -6,13 +6,18 @@ fresh folders, and requires the same exit status, the same chapter files byte
 for byte, and the same console text. The console bytes must be exactly that
 text with CR LF line ends in the encoding Windows uses for it: the locale's
 ANSI code page when that can spell the Japanese messages (932 under
-ja_JP.UTF-8), UTF-8 otherwise.
+ja_JP.UTF-8), UTF-8 otherwise. Cases marked console_window run the exe on a
+pseudo-terminal, which Wine turns into a console window; the program must then
+write UTF-16 with WriteConsoleW, which Wine shows in UTF-8 whatever the code
+page, so the text must arrive intact even where the code page lacks it.
 
 usage: run_wine_e2e.py LINUX_BINARY EXE [EXE...]
 """
 
 import codecs
 import os
+import re
+import shlex
 import shutil
 import struct
 import subprocess
@@ -84,6 +89,7 @@ class Case:
     env: dict = field(default_factory=dict)
     linux_args: list = None  # Linux's spelling of the same request, if it differs
     shown_as: dict = field(default_factory=dict)  # how Windows echoes Linux's spelling
+    console_window: bool = False
 
 
 def cases():
@@ -152,6 +158,11 @@ def cases():
              {"sub": None, "sub/in.wav": riff(fmt(), chunk(b"data", ONE_POINT))},
              ["sub/in_chapter.txt"], linux_args=["-i", "sub/in.wav"],
              shown_as={"sub/": "sub\\"}),
+        Case("console window, Japanese name", ["-i", "講義.wav", "-s", "1"],
+             {"講義.wav": TALK}, ["講義_chapter.txt"],
+             langs=("ja_JP.UTF-8", "de_DE.UTF-8"), console_window=True),
+        Case("console window, usage", ["-h"], langs=("C.UTF-8", "de_DE.UTF-8"),
+             console_window=True),
     ]
 
 
@@ -181,6 +192,15 @@ def run(command, folder, env):
     return done.returncode, done.stdout
 
 
+def run_in_console_window(command, folder, env):
+    """Runs command on a pseudo-terminal; returns its status and the text shown."""
+    status, shown = run(["script", "-qec", shlex.join(command), "/dev/null"], folder, env)
+    # Wine hides the cursor around each write, ends lines in CR CR LF and
+    # clears to the end of the line instead of drawing trailing spaces.
+    shown = re.sub(rb"\x1b\[(\?25[lh]|K)", b"", shown).replace(b"\r", b"")
+    return status, shown
+
+
 def results(folder, case):
     out = {}
     for name in case.outputs:
@@ -201,14 +221,20 @@ def compare(case, lang, exe, linux, work):
         d.mkdir()
         lay_out(d, case.files)
     lin_status, lin_out = run([linux] + (case.linux_args or case.args), lin_dir, env)
-    win_status, win_out = run(["wine", exe] + case.args, win_dir, env)
+    if case.console_window:
+        win_status, win_out = run_in_console_window(["wine", exe] + case.args, win_dir, env)
+    else:
+        win_status, win_out = run(["wine", exe] + case.args, win_dir, env)
     problems = []
     if lin_status != win_status:
         problems.append(f"exit status {win_status}, Linux {lin_status}")
     text = lin_out.decode("utf-8", "surrogateescape")
     for linux_spelling, windows_spelling in case.shown_as.items():
         text = text.replace(linux_spelling, windows_spelling)
-    want = text.replace("\n", "\r\n").encode(CONSOLE_ENCODING[lang], "utf16_units")
+    if case.console_window:
+        want = re.sub(" +\n", "\n", text).encode("utf-8")
+    else:
+        want = text.replace("\n", "\r\n").encode(CONSOLE_ENCODING[lang], "utf16_units")
     if win_out != want:
         problems.append(f"console {win_out!r}\n      wanted {want!r}")
     lin_files, win_files = results(lin_dir, case), results(win_dir, case)
