@@ -14,11 +14,34 @@ namespace {
 
 constexpr std::size_t kOutputBufferBytes = 64 * 1024;
 
+// Windows refuses longer paths unless they take the \\?\ form; 248 is its
+// limit for folders, a little below MAX_PATH for files.
+constexpr std::size_t kShortPathLimit = 248;
+
+bool usable(std::wstring_view path) {
+  return !path.empty() && path.find(L'\0') == std::wstring_view::npos;
+}
+
+// The path as Windows takes it: unchanged when short, otherwise made absolute
+// and marked \\?\ so that the MAX_PATH limit does not apply.
+std::wstring native_path(std::wstring_view path) {
+  std::wstring name(path);
+  if (name.starts_with(L"\\\\?\\") || name.starts_with(L"\\\\.\\")) return name;
+  DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return name;
+  std::wstring full(size, L'\0');
+  size = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+  if (size == 0 || size >= full.size()) return name;
+  full.resize(size);
+  if (full.size() < kShortPathLimit) return name;
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 // Opens the very file named, in binary mode so that no byte is translated.
 int open_path(std::wstring_view path, int flags) {
-  if (path.empty() || path.find(L'\0') != std::wstring_view::npos) return -1;
-  std::wstring name(path);
-  return _wopen(name.c_str(), flags | _O_BINARY | _O_NOINHERIT,
+  if (!usable(path)) return -1;
+  return _wopen(native_path(path).c_str(), flags | _O_BINARY | _O_NOINHERIT,
                 _S_IREAD | _S_IWRITE);
 }
 
@@ -79,10 +102,8 @@ void InputFile::skip(std::uint64_t n) {
 }
 
 bool InputFile::is_same_file(std::wstring_view path) const {
-  if (fd_ < 0 || path.empty() || path.find(L'\0') != std::wstring_view::npos) {
-    return false;
-  }
-  std::wstring name(path);
+  if (fd_ < 0 || !usable(path)) return false;
+  std::wstring name = native_path(path);
   // No access rights are needed to read a file's identity, and a directory
   // opens only with backup semantics.
   HANDLE other = CreateFileW(

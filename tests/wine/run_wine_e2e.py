@@ -75,6 +75,8 @@ def riff(*chunks):
 
 ONE_POINT = frames(loud(44100), quiet(8820), loud(1))
 TALK = (EXAMPLES / "talk.wav").read_bytes()
+# Four folders of 99 characters: with the name, past Windows' MAX_PATH of 260.
+LONG_DIR = "/".join(c * 99 for c in "wxyz")
 
 
 # --- Cases ------------------------------------------------------------------
@@ -132,6 +134,9 @@ def cases():
         Case("-h", ["-p", "9", "-h", "-i", "in.wav"], point, ["in_chapter.txt"],
              langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
         Case("path of 1,024 characters", ["-i", "a" * 1024], {}),
+        Case("path past MAX_PATH", ["-i", LONG_DIR + "/in.wav", "-o", LONG_DIR + "/c.txt"],
+             {LONG_DIR: None, LONG_DIR + "/in.wav": point["in.wav"]},
+             [LONG_DIR + "/c.txt"]),
         Case("chapter file naming the input", ["-i", "in.wav", "-o", "in.wav"], point,
              ["in.wav"]),
         Case("input spelled two ways", ["-i", "in.wav", "-o", "./sub/../in.wav"],
