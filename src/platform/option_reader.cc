@@ -18,7 +18,6 @@ bool GnuShortOptions::at_non_option() const {
   return arg[0] != '-' || arg[1] == '\0';
 }
 
-// Rotates the non-options skipped so far behind the options read since.
 void GnuShortOptions::move_non_options_behind() {
   std::rotate(argv_ + first_non_option_, argv_ + last_non_option_,
               argv_ + index_);
@@ -26,7 +25,6 @@ void GnuShortOptions::move_non_options_behind() {
   last_non_option_ = index_;
 }
 
-// Moves to the next element that holds options; false when none is left.
 bool GnuShortOptions::start_element() {
   last_non_option_ = std::min(last_non_option_, index_);
   first_non_option_ = std::min(first_non_option_, index_);

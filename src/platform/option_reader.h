@@ -10,6 +10,7 @@ namespace hushmark::platform {
 // understood. For C libraries whose getopt follows other rules.
 class GnuShortOptions {
  public:
+  // Reads argv, which it may reorder; POSIXLY_CORRECT is looked up once, here.
   GnuShortOptions(int argc, char** argv, const char* optstring);
 
   // The next option character; '?' for an unknown option or one missing its
@@ -23,19 +24,23 @@ class GnuShortOptions {
   int index() const { return index_; }
 
  private:
+  // True when the element at index_ is not an option ("-" alone is not).
   bool at_non_option() const;
+  // Moves to the next element holding options; false once there is none.
   bool start_element();
+  // Rotates the non-options skipped so far behind the options read since.
   void move_non_options_behind();
+  // Reads one option character from the current element.
   int take_option();
 
   int argc_;
   char** argv_;
   const char* optstring_;
-  bool permute_;
+  bool permute_;  // false under POSIXLY_CORRECT: stop at the first non-option
   int index_ = 1;
-  const char* next_char_ =
-      nullptr;  // rest of a cluster such as "-hi" being read
-  int first_non_option_ = 1;
+  // The rest of an option cluster such as "-hi" still to be read.
+  const char* next_char_ = nullptr;
+  int first_non_option_ = 1;  // the skipped non-options, [first, last)
   int last_non_option_ = 1;
   const char* argument_ = nullptr;
 };
@@ -44,6 +49,7 @@ class GnuShortOptions {
 // system. Read one command line with one reader.
 class OptionReader {
  public:
+  // Reads argv, which it may reorder.
   OptionReader(int argc, char** argv, const char* optstring);
 
   // The next option character, '?' for a bad one, -1 once the options end.

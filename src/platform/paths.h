@@ -32,6 +32,7 @@ bool is_path_separator(wchar_t c);
 // the ANSI code page can spell.
 class Arguments {
  public:
+  // Takes main's arguments; Windows reads its own command line instead.
   Arguments(int argc, char** argv);
   Arguments(const Arguments&) = delete;
   Arguments& operator=(const Arguments&) = delete;
