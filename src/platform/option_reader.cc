@@ -59,14 +59,14 @@ bool GnuShortOptions::start_element() {
 
 int GnuShortOptions::take_option() {
   char c = *next_char_++;
-  const char* spec = std::strchr(optstring_, c);
+  const char* entry = std::strchr(optstring_, c);
   // The element is used up once its last character is being read.
   if (*next_char_ == '\0') ++index_;
-  if (spec == nullptr || c == ':') {
+  if (entry == nullptr || c == ':') {
     std::fprintf(stderr, "%s: invalid option -- '%c'\n", argv_[0], c);
     return '?';
   }
-  if (spec[1] != ':') return c;
+  if (entry[1] != ':') return c;
   if (*next_char_ != '\0') {
     argument_ = next_char_;
     ++index_;
