@@ -75,6 +75,9 @@ def riff(*chunks):
 
 ONE_POINT = frames(loud(44100), quiet(8820), loud(1))
 TALK = (EXAMPLES / "talk.wav").read_bytes()
+# Input folders: the example recording, and one chapter point a second in.
+TALK_FILES = {"talk.wav": TALK}
+POINT_FILES = {"in.wav": riff(fmt(), chunk(b"data", ONE_POINT))}
 # Four folders of 99 characters: with the name, past Windows' MAX_PATH of 260.
 LONG_DIR = "/".join(c * 99 for c in "wxyz")
 
@@ -94,17 +97,16 @@ class Case:
     console_window: bool = False
 
 
-def cases():
-    talk = {"talk.wav": TALK}
-    point = {"in.wav": riff(fmt(), chunk(b"data", ONE_POINT))}
+def wave_cases():
+    """Reading WAVE files: chunks, formats and broken files."""
     return [
-        Case("talk, derived chapter name", ["-i", "talk.wav"], talk, ["talk_chapter.txt"],
+        Case("talk, derived chapter name", ["-i", "talk.wav"], TALK_FILES, ["talk_chapter.txt"],
              langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
         Case("talk, every option", ["-i", "talk.wav", "-o", "c.txt", "-s", "5",
-                                    "-m", "300", "-p", "1"], talk, ["c.txt"],
+                                    "-m", "300", "-p", "1"], TALK_FILES, ["c.txt"],
              langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
         Case("talk, cut at the end", ["-p", "2", "-m", "0x64", "-i", "talk.wav",
-                                      "-o", "c.txt"], talk, ["c.txt"]),
+                                      "-o", "c.txt"], TALK_FILES, ["c.txt"]),
         Case("LIST chunk, 18-byte fmt, odd chunk",
              ["-i", "in.wav", "-o", "c.txt"],
              {"in.wav": riff(chunk(b"LIST", b"\0" * 26), fmt(extra=b"\0\0"),
@@ -125,42 +127,66 @@ def cases():
              {"in.wav": riff(fmt(channels=1), chunk(b"data", b"\0" * 64))}, ["c.txt"]),
         Case("not a WAVE file", ["-i", "in.wav", "-o", "c.txt"],
              {"in.wav": b"hello, world\n" * 3}, ["c.txt"]),
+    ]
+
+
+def file_cases():
+    """Files that cannot be read or written, or that must not be."""
+    return [
         Case("missing input", ["-i", "none.wav", "-o", "c.txt"], {}, ["c.txt"]),
         Case("a folder as input", ["-i", "sub", "-o", "c.txt"], {"sub": None}, ["c.txt"]),
         Case("chapter file in a missing folder", ["-i", "in.wav", "-o", "no/c.txt"],
-             point),
-        Case("no input", ["-o", "c.txt"], {}, ["c.txt"]),
-        Case("bad -p", ["-i", "in.wav", "-p", "3"], point, ["in_chapter.txt"]),
-        Case("-h", ["-p", "9", "-h", "-i", "in.wav"], point, ["in_chapter.txt"],
-             langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
-        Case("path of 1,024 characters", ["-i", "a" * 1024], {}),
-        Case("path past MAX_PATH", ["-i", LONG_DIR + "/in.wav", "-o", LONG_DIR + "/c.txt"],
-             {LONG_DIR: None, LONG_DIR + "/in.wav": point["in.wav"]},
-             [LONG_DIR + "/c.txt"]),
-        Case("chapter file naming the input", ["-i", "in.wav", "-o", "in.wav"], point,
+             POINT_FILES),
+        Case("chapter file naming the input", ["-i", "in.wav", "-o", "in.wav"], POINT_FILES,
              ["in.wav"]),
         Case("input spelled two ways", ["-i", "in.wav", "-o", "./sub/../in.wav"],
-             dict(point, sub=None), ["in.wav"]),
+             dict(POINT_FILES, sub=None), ["in.wav"]),
+    ]
+
+
+def option_cases():
+    """The command line: options, argument order and its checks."""
+    return [
+        Case("no input", ["-o", "c.txt"], {}, ["c.txt"]),
+        Case("bad -p", ["-i", "in.wav", "-p", "3"], POINT_FILES, ["in_chapter.txt"]),
+        Case("-h", ["-p", "9", "-h", "-i", "in.wav"], POINT_FILES, ["in_chapter.txt"],
+             langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
+        Case("arguments permuted", ["stray", "-i", "in.wav", "more", "-p", "2",
+                                    "-o", "c.txt"], POINT_FILES, ["c.txt"]),
+        Case("POSIXLY_CORRECT stops at the first non-option",
+             ["-i", "in.wav", "-o", "c.txt", "stray", "-p", "2"], POINT_FILES, ["c.txt"],
+             env={"POSIXLY_CORRECT": "1"}),
+        Case("-- ends the options", ["-i", "in.wav", "-o", "c.txt", "--", "-p", "9"],
+             POINT_FILES, ["c.txt"]),
+        Case("unknown options and odd clusters", ["--foo", "-x-", "-i", "in.wav", "---"],
+             POINT_FILES, ["o", "in_chapter.txt"]),
+        Case("missing option argument", ["-i", "in.wav", "-o"], POINT_FILES, ["in_chapter.txt"]),
+    ]
+
+
+def name_cases():
+    """File names: length and characters beyond ASCII."""
+    return [
+        Case("path of 1,024 characters", ["-i", "a" * 1024], {}),
+        Case("path past MAX_PATH", ["-i", LONG_DIR + "/in.wav", "-o", LONG_DIR + "/c.txt"],
+             {LONG_DIR: None, LONG_DIR + "/in.wav": POINT_FILES["in.wav"]},
+             [LONG_DIR + "/c.txt"]),
         Case("Japanese file name", ["-i", "講義.wav", "-s", "1"], {"講義.wav": TALK},
              ["講義_chapter.txt"], langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
         Case("file name outside the BMP, with a space", ["-i", "録音 🎙.wav"],
              {"録音 🎙.wav": TALK}, ["録音 🎙_chapter.txt"]),
-        Case("arguments permuted", ["stray", "-i", "in.wav", "more", "-p", "2",
-                                    "-o", "c.txt"], point, ["c.txt"]),
-        Case("POSIXLY_CORRECT stops at the first non-option",
-             ["-i", "in.wav", "-o", "c.txt", "stray", "-p", "2"], point, ["c.txt"],
-             env={"POSIXLY_CORRECT": "1"}),
-        Case("-- ends the options", ["-i", "in.wav", "-o", "c.txt", "--", "-p", "9"],
-             point, ["c.txt"]),
-        Case("unknown options and odd clusters", ["--foo", "-x-", "-i", "in.wav", "---"],
-             point, ["o", "in_chapter.txt"]),
-        Case("missing option argument", ["-i", "in.wav", "-o"], point, ["in_chapter.txt"]),
+    ]
+
+
+def windows_cases():
+    """What only Windows does: its own name rules and console windows."""
+    return [
         # Windows names are case-insensitive and take backslashes.
         Case("chapter file naming the input in other case", ["-i", "in.wav", "-o", "IN.WAV"],
-             point, ["in.wav"], linux_args=["-i", "in.wav", "-o", "in.wav"],
+             POINT_FILES, ["in.wav"], linux_args=["-i", "in.wav", "-o", "in.wav"],
              shown_as={"outfile = in.wav": "outfile = IN.WAV"}),
         Case("backslash separators", ["-i", "sub\\in.wav"],
-             {"sub": None, "sub/in.wav": riff(fmt(), chunk(b"data", ONE_POINT))},
+             {"sub": None, "sub/in.wav": POINT_FILES["in.wav"]},
              ["sub/in_chapter.txt"], linux_args=["-i", "sub/in.wav"],
              shown_as={"sub/": "sub\\"}),
         Case("console window, Japanese name", ["-i", "講義.wav", "-s", "1"],
@@ -169,6 +195,11 @@ def cases():
         Case("console window, usage", ["-h"], langs=("C.UTF-8", "de_DE.UTF-8"),
              console_window=True),
     ]
+
+
+def cases():
+    """Every case, grouped by what it exercises."""
+    return wave_cases() + file_cases() + option_cases() + name_cases() + windows_cases()
 
 
 # --- Running ----------------------------------------------------------------
