@@ -6,6 +6,7 @@
 #include "cli/settings.h"
 #include "extract/wave_reader.h"
 #include "platform/console.h"
+#include "platform/paths.h"
 
 int main(int argc, char** argv) {
   using namespace hushmark;
@@ -13,7 +14,8 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   platform::Console console(stdout);
   Settings settings;
-  if (!parse_options(argc, argv, settings, console)) return 1;
+  platform::Arguments args(argc, argv);
+  if (!parse_options(args.count(), args.values(), settings, console)) return 1;
   if (!validate_settings(settings, console)) return 1;
   if (settings.outfile.empty()) derive_outfile(settings);
   echo_settings(settings, console);

@@ -1,12 +1,11 @@
 #include "cli/options.h"
 
-#include <getopt.h>
-
 #include <cstdlib>
 #include <limits>
 
 #include "cli/messages.h"
 #include "cli/usage.h"
+#include "platform/option_reader.h"
 #include "platform/paths.h"
 
 namespace hushmark {
@@ -43,8 +42,10 @@ std::int32_t read_number(const char* text) {
 
 bool parse_options(int argc, char** argv, Settings& settings,
                    platform::Console& console) {
+  platform::OptionReader options(argc, argv, "i:o:hs:m:p:");
   int opt;
-  while ((opt = getopt(argc, argv, "i:o:hs:m:p:")) != -1) {
+  while ((opt = options.next()) != -1) {
+    const char* optarg = options.argument();
     switch (opt) {
     case 'i':
       if (!read_path(optarg, settings.infile, console)) return false;

@@ -7,6 +7,13 @@
 
 namespace hushmark::platform {
 
+// Every non-ASCII character the program's own messages use; an encoding that
+// can carry all of them can carry the messages.
+inline constexpr std::wstring_view kMessageCharacters =
+    L"。あいおがきぎくけさしじすせただてでとにのはばまみりるれをん"
+    L"ァイタチデフプヘャルー上中了以位入出切力区取同名囲壊失好始定対応指敗"
+    L"整時書未無秒範終続置読調長開間音？";
+
 // The one writer for everything the program prints. Wide text goes out in the
 // locale's encoding when that can carry the program's Japanese messages, and as
 // UTF-8 otherwise (the C locale). Bytes that a path argument kept undecoded are
@@ -28,6 +35,10 @@ class Console {
 
   std::FILE* out_;
   bool use_locale_;
+#ifdef _WIN32
+  unsigned code_page_ = 0;   // the locale's ANSI code page; 0 means UTF-8
+  bool to_console_ = false;  // out_ is a console window, which takes UTF-16
+#endif
 };
 
 }  // namespace hushmark::platform

@@ -7,13 +7,6 @@
 namespace hushmark::platform {
 namespace {
 
-// Every non-ASCII character the program's own messages use; a locale that can
-// encode all of them can carry the messages.
-constexpr std::wstring_view kMessageCharacters =
-    L"。あいおがきぎくけさしじすせただてでとにのはばまみりるれをん"
-    L"ァイタチデフプヘャルー上中了以位入出切力区取同名囲壊失好始定対応指敗"
-    L"整時書未無秒範終続置読調長開間音？";
-
 // Stand-ins for characters that some Japanese encodings lack: EUC-JP has the
 // wave dash where Windows code pages have the fullwidth tilde.
 wchar_t substitute(wchar_t c) {

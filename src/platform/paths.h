@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hushmark::platform {
 
@@ -26,6 +27,28 @@ std::optional<std::string> narrow_path(std::wstring_view path);
 
 // True for a character that separates path components on this system.
 bool is_path_separator(wchar_t c);
+
+// The command line as the option parser reads it: argv itself on POSIX; on
+// Windows the UTF-16 command line in UTF-8, since argv there holds only what
+// the ANSI code page can spell.
+class Arguments {
+ public:
+  // Takes main's arguments; Windows reads its own command line instead.
+  Arguments(int argc, char** argv);
+  Arguments(const Arguments&) = delete;
+  Arguments& operator=(const Arguments&) = delete;
+
+  // The number of arguments, the program name included.
+  int count() const { return static_cast<int>(pointers_.size()) - 1; }
+
+  // The arguments, ending in a null pointer; the option parser may reorder
+  // them.
+  char** values() { return pointers_.data(); }
+
+ private:
+  std::vector<std::string> storage_;
+  std::vector<char*> pointers_;
+};
 
 }  // namespace hushmark::platform
 

@@ -53,4 +53,8 @@ bool is_path_separator(wchar_t c) {
   return c == L'/';
 }
 
+Arguments::Arguments(int argc, char** argv) : pointers_(argv, argv + argc) {
+  pointers_.push_back(nullptr);
+}
+
 }  // namespace hushmark::platform

@@ -1,0 +1,119 @@
+#include <io.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/console.h"
+#include "platform/paths.h"
+
+namespace hushmark::platform {
+namespace {
+
+// The code page of the C library's locale, such as 932 for
+// "Japanese_Japan.932". The C locale names none: 0, and text goes out in UTF-8
+// as it does under the C locale on POSIX.
+unsigned locale_code_page() {
+  const char* name = std::setlocale(LC_CTYPE, nullptr);
+  const char* dot = name ? std::strrchr(name, '.') : nullptr;
+  if (dot == nullptr) return 0;
+  if (_stricmp(dot + 1, "utf8") == 0 || _stricmp(dot + 1, "utf-8") == 0) {
+    return CP_UTF8;
+  }
+  char* end = nullptr;
+  unsigned long page = std::strtoul(dot + 1, &end, 10);
+  return *end == '\0' ? static_cast<unsigned>(page) : 0;
+}
+
+// Text in the code page, with '?' for what it cannot spell; the result is
+// empty when the code page cannot be used that way at all.
+std::string to_code_page(unsigned page, std::wstring_view text, bool* lossy) {
+  if (text.empty()) return {};
+  int size = static_cast<int>(text.size());
+  std::string out(text.size() * 4, '\0');
+  BOOL used_default = FALSE;
+  int n = WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, text.data(), size,
+                              out.data(), static_cast<int>(out.size()), "?",
+                              &used_default);
+  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  if (lossy != nullptr) *lossy = n <= 0 || used_default;
+  return out;
+}
+
+bool code_page_encodes(unsigned page, std::wstring_view text) {
+  if (page == 0) return false;
+  if (page == CP_UTF8) return true;
+  bool lossy = true;
+  to_code_page(page, text, &lossy);
+  return !lossy;
+}
+
+bool is_console(std::FILE* out) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+void append_escaped_byte(std::wstring& out, unsigned byte) {
+  constexpr wchar_t kHex[] = L"0123456789abcdef";
+  out += L"\\x";
+  out.push_back(kHex[byte >> 4]);
+  out.push_back(kHex[byte & 0xF]);
+}
+
+// The text with every escaped byte spelled out as \xNN.
+std::wstring with_escapes_shown(std::wstring_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (wchar_t c : text) {
+    if (is_escaped_byte(c)) {
+      append_escaped_byte(out, static_cast<unsigned>(c - kEscapedByteBase));
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+Console::Console(std::FILE* out)
+    : out_(out),
+      use_locale_(code_page_encodes(locale_code_page(), kMessageCharacters)),
+      code_page_(use_locale_ ? locale_code_page() : 0),
+      to_console_(is_console(out)) {}
+
+std::string Console::encode(std::wstring_view text) const {
+  std::wstring shown = with_escapes_shown(text);
+  if (code_page_ != 0 && code_page_ != CP_UTF8) {
+    return to_code_page(code_page_, shown, nullptr);
+  }
+  return narrow_path(shown).value_or(std::string());
+}
+
+void Console::write(std::wstring_view text) {
+  if (!to_console_) {
+    std::string bytes = encode(text);
+    std::fwrite(bytes.data(), 1, bytes.size(), out_);
+    return;
+  }
+  // A console window shows UTF-16 whatever its code page is.
+  std::fflush(out_);
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out_)));
+  std::wstring shown = with_escapes_shown(text);
+  std::size_t done = 0;
+  while (done < shown.size()) {
+    DWORD want =
+        static_cast<DWORD>(std::min<std::size_t>(shown.size() - done, 8192));
+    DWORD written = 0;
+    if (!WriteConsoleW(handle, shown.data() + done, want, &written, nullptr) ||
+        written == 0) {
+      return;
+    }
+    done += written;
+  }
+}
+
+}  // namespace hushmark::platform

@@ -1,0 +1,161 @@
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "platform/files.h"
+
+namespace hushmark::platform {
+namespace {
+
+constexpr std::size_t kOutputBufferBytes = 64 * 1024;
+
+// Windows refuses longer paths unless they take the \\?\ form; 248 is its
+// limit for folders, a little below MAX_PATH for files.
+constexpr std::size_t kShortPathLimit = 248;
+
+bool usable(std::wstring_view path) {
+  return !path.empty() && path.find(L'\0') == std::wstring_view::npos;
+}
+
+// The path as Windows takes it: unchanged when short, otherwise made absolute
+// and marked \\?\ so that the MAX_PATH limit does not apply.
+std::wstring native_path(std::wstring_view path) {
+  std::wstring name(path);
+  if (name.starts_with(L"\\\\?\\") || name.starts_with(L"\\\\.\\")) return name;
+  DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return name;
+  std::wstring full(size, L'\0');
+  size = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+  if (size == 0 || size >= full.size()) return name;
+  full.resize(size);
+  if (full.size() < kShortPathLimit) return name;
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+// Opens the very file named, in binary mode so that no byte is translated.
+int open_path(std::wstring_view path, int flags) {
+  if (!usable(path)) return -1;
+  return _wopen(native_path(path).c_str(), flags | _O_BINARY | _O_NOINHERIT,
+                _S_IREAD | _S_IWRITE);
+}
+
+HANDLE handle_of(int fd) {
+  return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+// Volume serial number and file index name a file whatever path reached it.
+bool identity_of(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
+  return handle != INVALID_HANDLE_VALUE &&
+         GetFileInformationByHandle(handle, &info);
+}
+
+}  // namespace
+
+InputFile::~InputFile() {
+  if (fd_ >= 0) _close(fd_);
+}
+
+bool InputFile::open(std::wstring_view path) {
+  int fd = open_path(path, _O_RDONLY);
+  if (fd < 0) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!identity_of(handle_of(fd), info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    _close(fd);
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+std::size_t InputFile::read(std::span<std::uint8_t> out) {
+  if (fd_ < 0 || failed_) return 0;
+  unsigned want =
+      static_cast<unsigned>(std::min<std::size_t>(out.size(), INT_MAX));
+  int n = _read(fd_, out.data(), want);
+  if (n >= 0) return static_cast<std::size_t>(n);
+  failed_ = true;
+  return 0;
+}
+
+void InputFile::skip(std::uint64_t n) {
+  if (fd_ < 0 || n == 0) return;
+  // Only a disk file seeks; a pipe's position is undefined after a seek.
+  if (GetFileType(handle_of(fd_)) == FILE_TYPE_DISK && n <= INT64_MAX &&
+      _lseeki64(fd_, static_cast<__int64>(n), SEEK_CUR) >= 0) {
+    return;
+  }
+  std::uint8_t sink[64 * 1024];
+  while (n > 0) {
+    std::size_t want =
+        n < sizeof sink ? static_cast<std::size_t>(n) : sizeof sink;
+    std::size_t got = read(std::span(sink, want));
+    if (got == 0) return;
+    n -= got;
+  }
+}
+
+bool InputFile::is_same_file(std::wstring_view path) const {
+  if (fd_ < 0 || !usable(path)) return false;
+  std::wstring name = native_path(path);
+  // No access rights are needed to read a file's identity, and a directory
+  // opens only with backup semantics.
+  HANDLE other = CreateFileW(
+      name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (other == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION mine, theirs;
+  bool same = identity_of(handle_of(fd_), mine) && identity_of(other, theirs) &&
+              mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
+              mine.nFileIndexHigh == theirs.nFileIndexHigh &&
+              mine.nFileIndexLow == theirs.nFileIndexLow;
+  CloseHandle(other);
+  return same;
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) close();
+}
+
+bool OutputFile::open(std::wstring_view path) {
+  fd_ = open_path(path, _O_WRONLY | _O_CREAT | _O_TRUNC);
+  failed_ = false;
+  buffer_.clear();
+  return fd_ >= 0;
+}
+
+void OutputFile::write(std::string_view bytes) {
+  buffer_.append(bytes);
+  if (buffer_.size() >= kOutputBufferBytes) flush();
+}
+
+void OutputFile::flush() {
+  std::size_t done = 0;
+  while (!failed_ && done < buffer_.size()) {
+    unsigned want = static_cast<unsigned>(
+        std::min<std::size_t>(buffer_.size() - done, INT_MAX));
+    int n = _write(fd_, buffer_.data() + done, want);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else {
+      failed_ = true;
+    }
+  }
+  buffer_.clear();
+}
+
+bool OutputFile::close() {
+  if (fd_ < 0) return !failed_;
+  flush();
+  if (_close(fd_) != 0) failed_ = true;
+  fd_ = -1;
+  return !failed_;
+}
+
+}  // namespace hushmark::platform

@@ -1,0 +1,70 @@
+#ifndef HUSHMARK_PLATFORM_OPTION_READER_H_
+#define HUSHMARK_PLATFORM_OPTION_READER_H_
+
+namespace hushmark::platform {
+
+// Short options read by the rules of GNU getopt: option arguments attached or
+// in the next element, non-options moved behind the options unless
+// POSIXLY_CORRECT is set, "--" ending the options, and a diagnostic on stderr
+// for an unknown option or a missing argument. Only the ':' of optstring is
+// understood. For C libraries whose getopt follows other rules.
+class GnuShortOptions {
+ public:
+  // Reads argv, which it may reorder; POSIXLY_CORRECT is looked up once, here.
+  GnuShortOptions(int argc, char** argv, const char* optstring);
+
+  // The next option character; '?' for an unknown option or one missing its
+  // argument; -1 once the options end.
+  int next();
+
+  // The argument of the option last returned, or nullptr.
+  const char* argument() const { return argument_; }
+
+  // Where the non-options start once next() has returned -1, as optind.
+  int index() const { return index_; }
+
+ private:
+  // True when the element at index_ is not an option ("-" alone is not).
+  bool at_non_option() const;
+  // Moves to the next element holding options; false once there is none.
+  bool start_element();
+  // Rotates the non-options skipped so far behind the options read since.
+  void move_non_options_behind();
+  // Reads one option character from the current element.
+  int take_option();
+
+  int argc_;
+  char** argv_;
+  const char* optstring_;
+  bool permute_;  // false under POSIXLY_CORRECT: stop at the first non-option
+  int index_ = 1;
+  // The rest of an option cluster such as "-hi" still to be read.
+  const char* next_char_ = nullptr;
+  int first_non_option_ = 1;  // the skipped non-options, [first, last)
+  int last_non_option_ = 1;
+  const char* argument_ = nullptr;
+};
+
+// The command-line options in order, read by GNU getopt's rules on every
+// system. Read one command line with one reader.
+class OptionReader {
+ public:
+  // Reads argv, which it may reorder.
+  OptionReader(int argc, char** argv, const char* optstring);
+
+  // The next option character, '?' for a bad one, -1 once the options end.
+  int next();
+
+  // The argument of the option last returned, or nullptr.
+  const char* argument() const;
+
+ private:
+  int argc_;
+  char** argv_;
+  const char* optstring_;
+  GnuShortOptions own_;  // read only where the C library's getopt differs
+};
+
+}  // namespace hushmark::platform
+
+#endif  // HUSHMARK_PLATFORM_OPTION_READER_H_

@@ -1,0 +1,22 @@
+#include <getopt.h>
+
+#include "platform/option_reader.h"
+
+namespace hushmark::platform {
+
+// glibc's getopt already follows the GNU rules; the own reader stays unused.
+OptionReader::OptionReader(int argc, char** argv, const char* optstring)
+    : argc_(argc),
+      argv_(argv),
+      optstring_(optstring),
+      own_(argc, argv, optstring) {}
+
+int OptionReader::next() {
+  return getopt(argc_, argv_, optstring_);
+}
+
+const char* OptionReader::argument() const {
+  return optarg;
+}
+
+}  // namespace hushmark::platform

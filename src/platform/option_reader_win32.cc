@@ -1,0 +1,21 @@
+#include "platform/option_reader.h"
+
+namespace hushmark::platform {
+
+// The getopt of mingw-w64 does not permute, and its getopt_long stops at an
+// option cluster that ends in '-'; the own reader keeps Linux's rules.
+OptionReader::OptionReader(int argc, char** argv, const char* optstring)
+    : argc_(argc),
+      argv_(argv),
+      optstring_(optstring),
+      own_(argc, argv, optstring) {}
+
+int OptionReader::next() {
+  return own_.next();
+}
+
+const char* OptionReader::argument() const {
+  return own_.argument();
+}
+
+}  // namespace hushmark::platform

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Cross-builds hushmark.exe for 64-bit and 32-bit Windows and runs the
+# end-to-end comparison with the Linux build under Wine. Meant for a Debian 12
+# machine, as root; installs what it needs. The 32-bit exe is tested only when
+# Wine's 32-bit loader can be installed.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get install -y --no-install-recommends \
+  cmake g++ make mingw-w64 wine wine64 python3 locales
+
+# Wine's 32-bit half comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  apt-get update
+fi
+apt-get install -y --no-install-recommends wine32:i386 ||
+  echo "wine32 could not be installed: testing the 64-bit exe only"
+
+# The comparisons run under these locales.
+for pair in ja_JP:ja_JP.UTF-8 de_DE:de_DE.UTF-8; do
+  locale -a | grep -qix "${pair#*:}" || locale -a | grep -qix "${pair%%:*}.utf8" ||
+    localedef -i "${pair%%:*}" -f UTF-8 "${pair#*:}"
+done
+
+# The Linux build the exe is compared with, without the unit tests.
+nice cmake -S . -B build/wine-reference -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+nice cmake --build build/wine-reference -j2 --target hushmark
+
+exes=()
+for preset in win64 win32; do
+  nice cmake --preset "$preset"
+  nice cmake --build --preset "$preset" -j2
+done
+exes+=(build/win64/hushmark.exe)
+if [ -x /usr/lib/wine/wine ]; then
+  exes+=(build/win32/hushmark.exe)
+fi
+
+nice python3 tests/wine/run_wine_e2e.py build/wine-reference/hushmark "${exes[@]}"

@@ -1,0 +1,335 @@
+#!/usr/bin/env python3
+"""Runs hushmark.exe under Wine beside the Linux build and compares them.
+
+Every case runs both programs with the same arguments on the same files, in
+fresh folders, and requires the same exit status, the same chapter files byte
+for byte, and the same console text. The console bytes must be exactly that
+text with CR LF line ends in the encoding Windows uses for it: the locale's
+ANSI code page when that can spell the Japanese messages (932 under
+ja_JP.UTF-8), UTF-8 otherwise. Cases marked console_window run the exe on a
+pseudo-terminal, which Wine turns into a console window; the program must then
+write UTF-16 with WriteConsoleW, which Wine shows in UTF-8 whatever the code
+page, so the text must arrive intact even where the code page lacks it.
+
+usage: run_wine_e2e.py LINUX_BINARY EXE [EXE...]
+"""
+
+import codecs
+import os
+import re
+import shlex
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+from dataclasses import dataclass, field
+from pathlib import Path
+
+EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
+
+# Wine turns LANG into the Windows locale; these are the code pages the
+# program is expected to write in under each.
+CONSOLE_ENCODING = {"C.UTF-8": "utf-8", "ja_JP.UTF-8": "cp932", "de_DE.UTF-8": "utf-8"}
+
+
+def _question_marks(error):
+    """A '?' for every UTF-16 unit the code page cannot spell, as Windows writes."""
+    bad = error.object[error.start:error.end]
+    return "".join("??" if ord(c) > 0xFFFF else "?" for c in bad), error.end
+
+
+codecs.register_error("utf16_units", _question_marks)
+
+
+# --- WAVE files -------------------------------------------------------------
+
+def frames(*runs):
+    """Sample bytes for (count, left, right) runs of identical frames."""
+    return b"".join(struct.pack("<hh", l, r) * n for n, l, r in runs)
+
+
+def loud(n):
+    return (n, 1000, -1000)
+
+
+def quiet(n):
+    return (n, 0, 0)
+
+
+def chunk(cid, body, declared=None):
+    size = len(body) if declared is None else declared
+    return cid + struct.pack("<I", size) + body + (b"\0" if len(body) % 2 else b"")
+
+
+def fmt(rate=44100, channels=2, bits=16, extra=b""):
+    block = channels * bits // 8
+    body = struct.pack("<HHIIHH", 1, channels, rate, rate * block, block, bits)
+    return chunk(b"fmt ", body + extra)
+
+
+def riff(*chunks):
+    body = b"WAVE" + b"".join(chunks)
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+ONE_POINT = frames(loud(44100), quiet(8820), loud(1))
+TALK = (EXAMPLES / "talk.wav").read_bytes()
+# Input folders: the example recording, and one chapter point a second in.
+TALK_FILES = {"talk.wav": TALK}
+POINT_FILES = {"in.wav": riff(fmt(), chunk(b"data", ONE_POINT))}
+# Four folders of 99 characters: with the name, past Windows' MAX_PATH of 260.
+LONG_DIR = "/".join(c * 99 for c in "wxyz")
+
+
+# --- Cases ------------------------------------------------------------------
+
+@dataclass
+class Case:
+    name: str
+    args: list
+    files: dict = field(default_factory=dict)  # name -> bytes, or None for a folder
+    outputs: list = field(default_factory=list)  # chapter files to compare
+    langs: tuple = ("C.UTF-8", "ja_JP.UTF-8")
+    env: dict = field(default_factory=dict)
+    linux_args: list = None  # Linux's spelling of the same request, if it differs
+    shown_as: dict = field(default_factory=dict)  # how Windows echoes Linux's spelling
+    console_window: bool = False
+
+
+def wave_cases():
+    """Reading WAVE files: chunks, formats and broken files."""
+    return [
+        Case("talk, derived chapter name", ["-i", "talk.wav"], TALK_FILES, ["talk_chapter.txt"],
+             langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
+        Case("talk, every option", ["-i", "talk.wav", "-o", "c.txt", "-s", "5",
+                                    "-m", "300", "-p", "1"], TALK_FILES, ["c.txt"],
+             langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
+        Case("talk, cut at the end", ["-p", "2", "-m", "0x64", "-i", "talk.wav",
+                                      "-o", "c.txt"], TALK_FILES, ["c.txt"]),
+        Case("LIST chunk, 18-byte fmt, odd chunk",
+             ["-i", "in.wav", "-o", "c.txt"],
+             {"in.wav": riff(chunk(b"LIST", b"\0" * 26), fmt(extra=b"\0\0"),
+                             chunk(b"odd!", b"abc"), chunk(b"data", ONE_POINT))},
+             ["c.txt"]),
+        Case("data chunk with a trailing half frame",
+             ["-i", "in.wav", "-o", "c.txt"],
+             {"in.wav": riff(fmt(), chunk(b"data", ONE_POINT + b"\x7f\x7f\x7f"),
+                             chunk(b"LIST", b"\0" * 4))}, ["c.txt"]),
+        Case("truncated data", ["-i", "in.wav", "-o", "c.txt"],
+             {"in.wav": riff(fmt(), chunk(b"data", ONE_POINT + frames(quiet(9000)),
+                                          declared=len(ONE_POINT) * 4))}, ["c.txt"]),
+        Case("chunk larger than 2 GiB skipped to the end", ["-i", "in.wav", "-o", "c.txt"],
+             {"in.wav": riff(fmt(), chunk(b"data", ONE_POINT),
+                             b"big!" + struct.pack("<I", 0xFFFFFFF0) + b"\0" * 8)},
+             ["c.txt"]),
+        Case("mono is refused", ["-i", "in.wav", "-o", "c.txt"],
+             {"in.wav": riff(fmt(channels=1), chunk(b"data", b"\0" * 64))}, ["c.txt"]),
+        Case("not a WAVE file", ["-i", "in.wav", "-o", "c.txt"],
+             {"in.wav": b"hello, world\n" * 3}, ["c.txt"]),
+    ]
+
+
+def file_cases():
+    """Files that cannot be read or written, or that must not be."""
+    return [
+        Case("missing input", ["-i", "none.wav", "-o", "c.txt"], {}, ["c.txt"]),
+        Case("a folder as input", ["-i", "sub", "-o", "c.txt"], {"sub": None}, ["c.txt"]),
+        Case("chapter file in a missing folder", ["-i", "in.wav", "-o", "no/c.txt"],
+             POINT_FILES),
+        Case("chapter file naming the input", ["-i", "in.wav", "-o", "in.wav"], POINT_FILES,
+             ["in.wav"]),
+        Case("input spelled two ways", ["-i", "in.wav", "-o", "./sub/../in.wav"],
+             dict(POINT_FILES, sub=None), ["in.wav"]),
+    ]
+
+
+def option_cases():
+    """The command line: options, argument order and its checks."""
+    return [
+        Case("no input", ["-o", "c.txt"], {}, ["c.txt"]),
+        Case("bad -p", ["-i", "in.wav", "-p", "3"], POINT_FILES, ["in_chapter.txt"]),
+        Case("-h", ["-p", "9", "-h", "-i", "in.wav"], POINT_FILES, ["in_chapter.txt"],
+             langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
+        Case("arguments permuted", ["stray", "-i", "in.wav", "more", "-p", "2",
+                                    "-o", "c.txt"], POINT_FILES, ["c.txt"]),
+        Case("POSIXLY_CORRECT stops at the first non-option",
+             ["-i", "in.wav", "-o", "c.txt", "stray", "-p", "2"], POINT_FILES, ["c.txt"],
+             env={"POSIXLY_CORRECT": "1"}),
+        Case("-- ends the options", ["-i", "in.wav", "-o", "c.txt", "--", "-p", "9"],
+             POINT_FILES, ["c.txt"]),
+        Case("unknown options and odd clusters", ["--foo", "-x-", "-i", "in.wav", "---"],
+             POINT_FILES, ["o", "in_chapter.txt"]),
+        Case("missing option argument", ["-i", "in.wav", "-o"], POINT_FILES, ["in_chapter.txt"]),
+    ]
+
+
+def name_cases():
+    """File names: length and characters beyond ASCII."""
+    return [
+        Case("path of 1,024 characters", ["-i", "a" * 1024], {}),
+        Case("path past MAX_PATH", ["-i", LONG_DIR + "/in.wav", "-o", LONG_DIR + "/c.txt"],
+             {LONG_DIR: None, LONG_DIR + "/in.wav": POINT_FILES["in.wav"]},
+             [LONG_DIR + "/c.txt"]),
+        Case("Japanese file name", ["-i", "講義.wav", "-s", "1"], {"講義.wav": TALK},
+             ["講義_chapter.txt"], langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
+        Case("file name outside the BMP, with a space", ["-i", "録音 🎙.wav"],
+             {"録音 🎙.wav": TALK}, ["録音 🎙_chapter.txt"]),
+    ]
+
+
+def windows_cases():
+    """What only Windows does: its own name rules and console windows."""
+    return [
+        # Windows names are case-insensitive and take backslashes.
+        Case("chapter file naming the input in other case", ["-i", "in.wav", "-o", "IN.WAV"],
+             POINT_FILES, ["in.wav"], linux_args=["-i", "in.wav", "-o", "in.wav"],
+             shown_as={"outfile = in.wav": "outfile = IN.WAV"}),
+        Case("backslash separators", ["-i", "sub\\in.wav"],
+             {"sub": None, "sub/in.wav": POINT_FILES["in.wav"]},
+             ["sub/in_chapter.txt"], linux_args=["-i", "sub/in.wav"],
+             shown_as={"sub/": "sub\\"}),
+        Case("console window, Japanese name", ["-i", "講義.wav", "-s", "1"],
+             {"講義.wav": TALK}, ["講義_chapter.txt"],
+             langs=("ja_JP.UTF-8", "de_DE.UTF-8"), console_window=True),
+        Case("console window, usage", ["-h"], langs=("C.UTF-8", "de_DE.UTF-8"),
+             console_window=True),
+    ]
+
+
+def cases():
+    """Every case, grouped by what it exercises."""
+    return wave_cases() + file_cases() + option_cases() + name_cases() + windows_cases()
+
+
+# --- Running ----------------------------------------------------------------
+
+def lay_out(folder, files):
+    for name, content in sorted(files.items()):
+        path = folder / name
+        if content is None:
+            path.mkdir(parents=True, exist_ok=True)
+        else:
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_bytes(content)
+
+
+def clean_env(lang, extra):
+    env = {k: v for k, v in os.environ.items()
+           if not k.startswith("LC_") and k not in ("LANG", "LANGUAGE", "POSIXLY_CORRECT")}
+    env["LANG"] = lang
+    env.update(extra)
+    return env
+
+
+def run(command, folder, env):
+    done = subprocess.run(command, cwd=folder, env=env, stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=120)
+    return done.returncode, done.stdout
+
+
+def run_in_console_window(command, folder, env):
+    """Runs command on a pseudo-terminal; returns its status and the text shown."""
+    status, shown = run(["script", "-qec", shlex.join(command), "/dev/null"], folder, env)
+    # Wine hides the cursor around each write, ends lines in CR CR LF and
+    # clears to the end of the line instead of drawing trailing spaces.
+    shown = re.sub(rb"\x1b\[(\?25[lh]|K)", b"", shown).replace(b"\r", b"")
+    return status, shown
+
+
+def results(folder, case):
+    out = {}
+    for name in case.outputs:
+        path = folder / name
+        out[name] = path.read_bytes() if path.is_file() else None
+    for name, content in case.files.items():
+        if content is not None and (folder / name).read_bytes() != content:
+            out[name + " (input)"] = "changed"
+    return out
+
+
+def compare(case, lang, exe, linux, work):
+    """Runs one case both ways; returns a list of differences."""
+    env = clean_env(lang, case.env)
+    lin_dir, win_dir = work / "linux", work / "wine"
+    for d in (lin_dir, win_dir):
+        shutil.rmtree(d, ignore_errors=True)
+        d.mkdir()
+        lay_out(d, case.files)
+    lin_status, lin_out = run([linux] + (case.linux_args or case.args), lin_dir, env)
+    if case.console_window:
+        win_status, win_out = run_in_console_window(["wine", exe] + case.args, win_dir, env)
+    else:
+        win_status, win_out = run(["wine", exe] + case.args, win_dir, env)
+    problems = []
+    if lin_status != win_status:
+        problems.append(f"exit status {win_status}, Linux {lin_status}")
+    text = lin_out.decode("utf-8", "surrogateescape")
+    for linux_spelling, windows_spelling in case.shown_as.items():
+        text = text.replace(linux_spelling, windows_spelling)
+    if case.console_window:
+        want = re.sub(" +\n", "\n", text).encode("utf-8")
+    else:
+        want = text.replace("\n", "\r\n").encode(CONSOLE_ENCODING[lang], "utf16_units")
+    if win_out != want:
+        problems.append(f"console {win_out!r}\n      wanted {want!r}")
+    lin_files, win_files = results(lin_dir, case), results(win_dir, case)
+    for name in lin_files.keys() | win_files.keys():
+        if lin_files.get(name) != win_files.get(name):
+            problems.append(f"{name}: {win_files.get(name)!r:.80}, "
+                            f"Linux {lin_files.get(name)!r:.80}")
+    return problems
+
+
+def linux_has(lang):
+    probe = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout
+    wanted = lang.lower().replace("-", "")
+    return any(line.lower().replace("-", "") == wanted for line in probe.split())
+
+
+def start_wine(prefix):
+    os.environ["WINEPREFIX"] = str(prefix)
+    os.environ["WINEDEBUG"] = "-all"
+    os.environ.pop("DISPLAY", None)  # no window may open
+    subprocess.run(["wine", "wineboot", "--init"], stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=600, check=False)
+    # One server for every run, instead of one started and stopped per run.
+    subprocess.run(["wineserver", "-p"], check=False)
+
+
+def main(argv):
+    if len(argv) < 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    linux = str(Path(argv[1]).resolve())
+    exes = [str(Path(e).resolve()) for e in argv[2:]]
+    passed = failed = skipped = 0
+    with tempfile.TemporaryDirectory(prefix="hushmark-wine-") as tmp:
+        tmp = Path(tmp)
+        start_wine(tmp / "prefix")
+        try:
+            for exe in exes:
+                for case in cases():
+                    for lang in case.langs:
+                        label = f"{Path(exe).parent.name}/{Path(exe).name} [{lang}] {case.name}"
+                        if not linux_has(lang):
+                            print(f"SKIP {label}: no {lang} locale on Linux")
+                            skipped += 1
+                            continue
+                        problems = compare(case, lang, exe, linux, tmp)
+                        if problems:
+                            failed += 1
+                            print(f"FAIL {label}")
+                            for p in problems:
+                                print(f"      {p}")
+                        else:
+                            passed += 1
+                            print(f"ok   {label}")
+        finally:
+            subprocess.run(["wineserver", "-k"], check=False)
+    print(f"wine: {passed} passed, {failed} failed, {skipped} skipped")
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
