@@ -7,15 +7,15 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 export DEBIAN_FRONTEND=noninteractive
-apt-get install -y --no-install-recommends \
+apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends \
   cmake g++ make mingw-w64 wine wine64 python3 locales
 
 # Wine's 32-bit half comes from the i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
-  apt-get update
+  apt-get -o DPkg::Lock::Timeout=600 update
 fi
-apt-get install -y --no-install-recommends wine32:i386 ||
+apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends wine32:i386 ||
   echo "wine32 could not be installed: testing the 64-bit exe only"
 
 # The comparisons run under these locales.
