@@ -37,6 +37,9 @@ class InputFile {
   bool is_same_file(std::wstring_view path) const;
 
  private:
+  // Seeks forward on a file that can seek; false where only reading can skip.
+  bool seek_forward(std::uint64_t n);
+
   int fd_ = -1;
   bool failed_ = false;
 };
@@ -63,6 +66,10 @@ class OutputFile {
 
  private:
   void flush();
+  // One write of the system's; the count written, or -1 on failure.
+  long long write_some(std::string_view bytes);
+  // Closes the descriptor; false when the system reports a failure.
+  bool close_descriptor();
 
   int fd_ = -1;
   bool failed_ = false;

@@ -11,8 +11,6 @@
 namespace hushmark::platform {
 namespace {
 
-constexpr std::size_t kOutputBufferBytes = 64 * 1024;
-
 // Opens without blocking on a FIFO that has no peer yet, then goes back to
 // ordinary blocking I/O.
 int open_path(std::wstring_view path, int flags) {
@@ -58,21 +56,9 @@ std::size_t InputFile::read(std::span<std::uint8_t> out) {
   }
 }
 
-void InputFile::skip(std::uint64_t n) {
-  if (fd_ < 0 || n == 0) return;
-  if (n <= static_cast<std::uint64_t>(INT64_MAX) &&
-      ::lseek(fd_, static_cast<off_t>(n), SEEK_CUR) >= 0) {
-    return;
-  }
-  // A pipe cannot seek: read the bytes and drop them.
-  std::uint8_t sink[64 * 1024];
-  while (n > 0) {
-    std::size_t want =
-        n < sizeof sink ? static_cast<std::size_t>(n) : sizeof sink;
-    std::size_t got = read(std::span(sink, want));
-    if (got == 0) return;
-    n -= got;
-  }
+bool InputFile::seek_forward(std::uint64_t n) {
+  return n <= static_cast<std::uint64_t>(INT64_MAX) &&
+         ::lseek(fd_, static_cast<off_t>(n), SEEK_CUR) >= 0;
 }
 
 bool InputFile::is_same_file(std::wstring_view path) const {
@@ -85,10 +71,6 @@ bool InputFile::is_same_file(std::wstring_view path) const {
   return mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
 }
 
-OutputFile::~OutputFile() {
-  if (fd_ >= 0) close();
-}
-
 bool OutputFile::open(std::wstring_view path) {
   fd_ = open_path(path, O_WRONLY | O_CREAT | O_TRUNC);
   failed_ = false;
@@ -96,32 +78,15 @@ bool OutputFile::open(std::wstring_view path) {
   return fd_ >= 0;
 }
 
-void OutputFile::write(std::string_view bytes) {
-  buffer_.append(bytes);
-  if (buffer_.size() >= kOutputBufferBytes) flush();
-}
-
-void OutputFile::flush() {
-  std::size_t done = 0;
-  while (!failed_ && done < buffer_.size()) {
-    ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      failed_ = true;
-    }
+long long OutputFile::write_some(std::string_view bytes) {
+  for (;;) {
+    ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    if (n >= 0 || errno != EINTR) return n;
   }
-  buffer_.clear();
 }
 
-bool OutputFile::close() {
-  if (fd_ < 0) return !failed_;
-  flush();
-  if (::close(fd_) != 0) failed_ = true;
-  fd_ = -1;
-  return !failed_;
+bool OutputFile::close_descriptor() {
+  return ::close(fd_) == 0;
 }
 
 }  // namespace hushmark::platform

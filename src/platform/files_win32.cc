@@ -12,8 +12,6 @@
 namespace hushmark::platform {
 namespace {
 
-constexpr std::size_t kOutputBufferBytes = 64 * 1024;
-
 // Windows refuses longer paths unless they take the \\?\ form; 248 is its
 // limit for folders, a little below MAX_PATH for files.
 constexpr std::size_t kShortPathLimit = 248;
@@ -84,21 +82,10 @@ std::size_t InputFile::read(std::span<std::uint8_t> out) {
   return 0;
 }
 
-void InputFile::skip(std::uint64_t n) {
-  if (fd_ < 0 || n == 0) return;
+bool InputFile::seek_forward(std::uint64_t n) {
   // Only a disk file seeks; a pipe's position is undefined after a seek.
-  if (GetFileType(handle_of(fd_)) == FILE_TYPE_DISK && n <= INT64_MAX &&
-      _lseeki64(fd_, static_cast<__int64>(n), SEEK_CUR) >= 0) {
-    return;
-  }
-  std::uint8_t sink[64 * 1024];
-  while (n > 0) {
-    std::size_t want =
-        n < sizeof sink ? static_cast<std::size_t>(n) : sizeof sink;
-    std::size_t got = read(std::span(sink, want));
-    if (got == 0) return;
-    n -= got;
-  }
+  return GetFileType(handle_of(fd_)) == FILE_TYPE_DISK && n <= INT64_MAX &&
+         _lseeki64(fd_, static_cast<__int64>(n), SEEK_CUR) >= 0;
 }
 
 bool InputFile::is_same_file(std::wstring_view path) const {
@@ -119,10 +106,6 @@ bool InputFile::is_same_file(std::wstring_view path) const {
   return same;
 }
 
-OutputFile::~OutputFile() {
-  if (fd_ >= 0) close();
-}
-
 bool OutputFile::open(std::wstring_view path) {
   fd_ = open_path(path, _O_WRONLY | _O_CREAT | _O_TRUNC);
   failed_ = false;
@@ -130,32 +113,14 @@ bool OutputFile::open(std::wstring_view path) {
   return fd_ >= 0;
 }
 
-void OutputFile::write(std::string_view bytes) {
-  buffer_.append(bytes);
-  if (buffer_.size() >= kOutputBufferBytes) flush();
+long long OutputFile::write_some(std::string_view bytes) {
+  unsigned want =
+      static_cast<unsigned>(std::min<std::size_t>(bytes.size(), INT_MAX));
+  return _write(fd_, bytes.data(), want);
 }
 
-void OutputFile::flush() {
-  std::size_t done = 0;
-  while (!failed_ && done < buffer_.size()) {
-    unsigned want = static_cast<unsigned>(
-        std::min<std::size_t>(buffer_.size() - done, INT_MAX));
-    int n = _write(fd_, buffer_.data() + done, want);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-    } else {
-      failed_ = true;
-    }
-  }
-  buffer_.clear();
-}
-
-bool OutputFile::close() {
-  if (fd_ < 0) return !failed_;
-  flush();
-  if (_close(fd_) != 0) failed_ = true;
-  fd_ = -1;
-  return !failed_;
+bool OutputFile::close_descriptor() {
+  return _close(fd_) == 0;
 }
 
 }  // namespace hushmark::platform

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "platform/paths.h"
+#include "platform/utf8.h"
 
 namespace hushmark::platform {
 namespace {
@@ -38,24 +39,6 @@ std::size_t decode_utf8(std::string_view bytes, char32_t& c) {
     c = (c << 6) | (at(i) & 0x3F);
   }
   return c < least || c > 0x10FFFF ? 0 : n;
-}
-
-void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
 }
 
 bool is_high_surrogate(wchar_t c) {

@@ -1,0 +1,56 @@
+#include "platform/files.h"
+
+// What reading and writing files means apart from the system calls, which
+// files_posix.cc and files_win32.cc provide.
+
+namespace hushmark::platform {
+namespace {
+
+constexpr std::size_t kOutputBufferBytes = 64 * 1024;
+
+}  // namespace
+
+void InputFile::skip(std::uint64_t n) {
+  if (fd_ < 0 || n == 0 || seek_forward(n)) return;
+  // A pipe cannot seek: read the bytes and drop them.
+  std::uint8_t sink[64 * 1024];
+  while (n > 0) {
+    std::size_t want =
+        n < sizeof sink ? static_cast<std::size_t>(n) : sizeof sink;
+    std::size_t got = read(std::span(sink, want));
+    if (got == 0) return;
+    n -= got;
+  }
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) close();
+}
+
+void OutputFile::write(std::string_view bytes) {
+  buffer_.append(bytes);
+  if (buffer_.size() >= kOutputBufferBytes) flush();
+}
+
+void OutputFile::flush() {
+  std::string_view rest = buffer_;
+  while (!failed_ && !rest.empty()) {
+    long long n = write_some(rest);
+    if (n > 0) {
+      rest.remove_prefix(static_cast<std::size_t>(n));
+    } else {
+      failed_ = true;
+    }
+  }
+  buffer_.clear();
+}
+
+bool OutputFile::close() {
+  if (fd_ < 0) return !failed_;
+  flush();
+  if (!close_descriptor()) failed_ = true;
+  fd_ = -1;
+  return !failed_;
+}
+
+}  // namespace hushmark::platform
