@@ -1,0 +1,149 @@
+// Runs the whole extraction on one input: the first nine bytes are the
+// options (threshold and minimum silence as little-endian 32-bit numbers, then
+// the cut position), the rest is the WAVE file.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <array>
+#include <clocale>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "cli/echo.h"
+#include "cli/messages.h"
+#include "cli/settings.h"
+#include "extract/wave_reader.h"
+#include "fuzz/fuzz_check.h"
+#include "platform/console.h"
+
+namespace hushmark::fuzz {
+namespace {
+
+constexpr std::size_t kOptionBytes = 9;
+
+struct Workspace {
+  std::string dir;
+  std::string infile;
+  std::string outfile;
+};
+
+void remove_workspace();
+
+// One folder per process, in memory when /dev/shm is there, so that each run
+// costs no disk I/O.
+Workspace& workspace() {
+  static Workspace w = [] {
+    std::setlocale(LC_ALL, "C.UTF-8");
+    Workspace made;
+    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    std::string pattern = std::string(base) + "/hushmark-fuzz-XXXXXX";
+    check(mkdtemp(pattern.data()) != nullptr, "cannot make a temp folder");
+    made.dir = pattern;
+    made.infile = made.dir + "/in.wav";
+    made.outfile = made.dir + "/out.txt";
+    std::atexit(remove_workspace);
+    return made;
+  }();
+  return w;
+}
+
+void remove_workspace() {
+  Workspace& w = workspace();
+  unlink(w.infile.c_str());
+  unlink(w.outfile.c_str());
+  rmdir(w.dir.c_str());
+}
+
+std::int32_t le32(const std::uint8_t* p) {
+  return static_cast<std::int32_t>(
+      std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
+      std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
+}
+
+Settings settings_from(const std::uint8_t* data) {
+  Settings s;
+  s.threshold = le32(data);
+  s.min_silence_ms = le32(data + 4);
+  s.cut_position = data[8] % 3;  // validate_settings refuses the others earlier
+  s.infile.assign(workspace().infile.begin(), workspace().infile.end());
+  s.outfile.assign(workspace().outfile.begin(), workspace().outfile.end());
+  return s;
+}
+
+void write_input(std::string_view bytes) {
+  int fd = open(workspace().infile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  check(fd >= 0, "cannot create the input");
+  check(write(fd, bytes.data(), bytes.size()) ==
+            static_cast<ssize_t>(bytes.size()),
+        "cannot write the input");
+  close(fd);
+}
+
+bool input_is(std::string_view bytes) {
+  std::string back(bytes.size() + 1, '\0');
+  int fd = open(workspace().infile.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  ssize_t n = read(fd, back.data(), back.size());
+  close(fd);
+  return n == static_cast<ssize_t>(bytes.size()) &&
+         std::string_view(back.data(), bytes.size()) == bytes;
+}
+
+// Every failure must end the output with the line that says why.
+bool ends_with_a_failure_message(std::string_view out) {
+  static const std::array<const char*, 10> kMessages = {
+      "WAVEファイルを開けませんでした。\n",
+      "CHAPTERファイルを書き出しできませんでした。\n",
+      "入力ファイルと同じファイルにはCHAPTERファイルを書き出せません。\n",
+      "WAVEファイルではありません。\n",
+      "WAVEが壊れています？\n",
+      "未対応のWAVEです。(wFormatTag!=1)\n",
+      "未対応のWAVEです。(nChannels!=2)\n",
+      "未対応のWAVEです。(wBitsPerSample!=16)\n",
+      "未対応のWAVEです。(nAvgBytesPerSec==0)\n",
+      "データ読み取りに失敗\n"};
+  for (const char* m : kMessages) {
+    if (out.ends_with(m)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+}  // namespace hushmark::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  using namespace hushmark;
+  std::array<std::uint8_t, fuzz::kOptionBytes> options{};
+  if (size > 0)
+    std::memcpy(options.data(), data, std::min(size, options.size()));
+  Settings settings = fuzz::settings_from(options.data());
+  std::string_view wave;
+  if (size > options.size()) {
+    wave = {reinterpret_cast<const char*>(data) + options.size(),
+            size - options.size()};
+  }
+  fuzz::write_input(wave);
+
+  char* text = nullptr;
+  std::size_t text_size = 0;
+  std::FILE* out = open_memstream(&text, &text_size);
+  fuzz::check(out != nullptr, "cannot open a memory stream");
+  bool ok;
+  {
+    platform::Console console(out);
+    echo_settings(settings, console);
+    ok = run_extraction(settings, console);
+  }
+  std::fclose(out);
+  std::string_view shown(text, text_size);
+  fuzz::check(ok || fuzz::ends_with_a_failure_message(shown),
+              "failure without its message");
+  std::free(text);
+  fuzz::check(fuzz::input_is(wave), "the input changed");
+  return 0;
+}
