@@ -34,9 +34,10 @@ struct Workspace {
 void remove_workspace();
 
 // One folder per process, in memory when /dev/shm is there, so that each run
-// costs no disk I/O.
+// costs no disk I/O. Never destroyed, so that the exit handler can still use
+// it.
 Workspace& workspace() {
-  static Workspace w = [] {
+  static Workspace& w = *new Workspace([] {
     std::setlocale(LC_ALL, "C.UTF-8");
     Workspace made;
     const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
@@ -45,9 +46,10 @@ Workspace& workspace() {
     made.dir = pattern;
     made.infile = made.dir + "/in.wav";
     made.outfile = made.dir + "/out.txt";
-    std::atexit(remove_workspace);
     return made;
-  }();
+  }());
+  static bool registered = std::atexit(remove_workspace) == 0;
+  (void)registered;
   return w;
 }
 
