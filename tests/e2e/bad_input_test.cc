@@ -290,6 +290,11 @@ TEST_F(BadInput, ChapterFilesThatCannotBeWritten) {
   }
   expect_result(run({"-i", "in.wav", "-o", "/dev/full"}), 1,
                 echo("in.wav", "/dev/full") + kPoint + kCannotWrite);
+  // A FIFO that nobody reads must not block the run.
+  ASSERT_EQ(mkfifo((dir_ / "out.fifo").c_str(), 0644), 0);
+  settle();
+  expect_result(run({"-i", "in.wav", "-o", "out.fifo"}), 1,
+                echo("in.wav", "out.fifo") + kCannotWrite);
   if (geteuid() != 0) {  // root writes into a read-only folder anyway
     fs::create_directory(dir_ / "locked");
     chmod((dir_ / "locked").c_str(), 0555);
