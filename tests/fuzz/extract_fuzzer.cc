@@ -1,6 +1,6 @@
 // Runs the whole extraction on one input: the first nine bytes are the
 // options (threshold and minimum silence as little-endian 32-bit numbers, then
-// the cut position), the rest is the WAVE file.
+// a byte for the cut position and the chapter path), the rest is the WAVE file.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -29,13 +29,14 @@ struct Workspace {
   std::string dir;
   std::string infile;
   std::string outfile;
+  std::string symlink;    // points at infile
+  std::string hard_link;  // another name of infile
 };
 
 void remove_workspace();
 
-// One folder per process, in memory when /dev/shm is there, so that each run
-// costs no disk I/O. Never destroyed, so that the exit handler can still use
-// it.
+// One folder per process, in memory when /dev/shm is there. Never destroyed,
+// so that the exit handler can still use it.
 Workspace& workspace() {
   static Workspace& w = *new Workspace([] {
     std::setlocale(LC_ALL, "C.UTF-8");
@@ -46,6 +47,15 @@ Workspace& workspace() {
     made.dir = pattern;
     made.infile = made.dir + "/in.wav";
     made.outfile = made.dir + "/out.txt";
+    made.symlink = made.dir + "/link.wav";
+    made.hard_link = made.dir + "/hard.wav";
+    int fd = open(made.infile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    check(fd >= 0, "cannot create the input");
+    close(fd);
+    check(::symlink("in.wav", made.symlink.c_str()) == 0,
+          "cannot make a symlink");
+    check(link(made.infile.c_str(), made.hard_link.c_str()) == 0,
+          "cannot make a hard link");
     return made;
   }());
   static bool registered = std::atexit(remove_workspace) == 0;
@@ -57,6 +67,8 @@ void remove_workspace() {
   Workspace& w = workspace();
   unlink(w.infile.c_str());
   unlink(w.outfile.c_str());
+  unlink(w.symlink.c_str());
+  unlink(w.hard_link.c_str());
   rmdir(w.dir.c_str());
 }
 
@@ -66,13 +78,32 @@ std::int32_t le32(const std::uint8_t* p) {
       std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
 }
 
+// Mostly a file of its own; sometimes the input by name, by another spelling
+// or through a link, which the run must refuse without touching the input.
+std::string chapter_path(std::uint8_t pick) {
+  const Workspace& w = workspace();
+  switch (pick / 3 % 8) {
+  case 1:
+    return w.infile;
+  case 2:
+    return w.dir + "/./in.wav";
+  case 3:
+    return w.symlink;
+  case 4:
+    return w.hard_link;
+  default:
+    return w.outfile;
+  }
+}
+
 Settings settings_from(const std::uint8_t* data) {
   Settings s;
   s.threshold = le32(data);
   s.min_silence_ms = le32(data + 4);
   s.cut_position = data[8] % 3;  // validate_settings refuses the others earlier
   s.infile.assign(workspace().infile.begin(), workspace().infile.end());
-  s.outfile.assign(workspace().outfile.begin(), workspace().outfile.end());
+  std::string outfile = chapter_path(data[8]);
+  s.outfile.assign(outfile.begin(), outfile.end());
   return s;
 }
 

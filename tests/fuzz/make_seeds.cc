@@ -100,6 +100,11 @@ std::vector<std::string> extract_seeds() {
   out.push_back(options(1000, 1, 1) + waves[0]);
   out.push_back(options(-1, -200, 2) + waves[0]);
   out.push_back(options(2147483647, 2147483647, 0) + waves[0]);
+  // The chapter path naming the input by name, spelling, symlink and hard link.
+  for (std::uint8_t pick = 1; pick <= 4; ++pick) {
+    out.push_back(options(0, 1, static_cast<std::uint8_t>(pick * 3)) +
+                  waves[0]);
+  }
   return out;
 }
 
