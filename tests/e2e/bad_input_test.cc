@@ -279,6 +279,10 @@ TEST_F(BadInput, SpecialFilesAsInput) {
     expect_result(run({"-i", name, "-o", "out.txt"}, {"out.txt"}), 1,
                   echo(name, "out.txt") + kNotWave);
   }
+  // Opens, but its first read fails (nothing is mapped at address 0): a
+  // read error, not a file of another kind.
+  expect_result(run({"-i", "/proc/self/mem", "-o", "out.txt"}, {"out.txt"}), 1,
+                echo("/proc/self/mem", "out.txt") + "データ読み取りに失敗\n");
 }
 
 TEST_F(BadInput, ChapterFilesThatCannotBeWritten) {
