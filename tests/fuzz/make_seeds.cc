@@ -108,8 +108,9 @@ std::vector<std::string> extract_seeds() {
   return out;
 }
 
-std::string command_line(bool c_locale, std::vector<std::string> args) {
-  std::string out(1, c_locale ? '\1' : '\0');
+// The first byte picks the locale: 0 C.UTF-8, 1 C, 2 ja_JP.EUC-JP.
+std::string command_line(char locale, std::vector<std::string> args) {
+  std::string out(1, locale);
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (i > 0) out.push_back('\0');
     out += args[i];
@@ -118,19 +119,21 @@ std::string command_line(bool c_locale, std::vector<std::string> args) {
 }
 
 std::vector<std::string> options_seeds() {
-  return {command_line(false, {"-i", "talk.wav"}),
-          command_line(false, {"-i", "rec.d/take1", "-s", "0x10", "-m", "010",
-                               "-p", "1"}),
-          command_line(true, {"-ia.wav", "-o", "-h", "-x", "-m"}),
-          command_line(false, {"-i", "caf\xc3\xa9\xff.wav", "-p", "2"}),
-          command_line(true, {"-i", "caf\xc3\xa9\xff.wav"}),
-          command_line(false, {"-i", std::string(1023, 'a')}),
-          command_line(false, {"-i", std::string(1015, 'x') + ".wav"}),
-          command_line(false, {"-o", std::string(1024, 'b'), "-i", "a"}),
-          command_line(false, {"stray", "-i", "a.wav", "--", "-p", "9"}),
-          command_line(false, {"-p", "-5000000000", "-s",
-                               "99999999999999999999", "-i", "x"}),
-          command_line(false, {"-h"})};
+  return {command_line(0, {"-i", "talk.wav"}),
+          command_line(
+              0, {"-i", "rec.d/take1", "-s", "0x10", "-m", "010", "-p", "1"}),
+          command_line(1, {"-ia.wav", "-o", "-h", "-x", "-m"}),
+          command_line(0, {"-i", "caf\xc3\xa9\xff.wav", "-p", "2"}),
+          command_line(1, {"-i", "caf\xc3\xa9\xff.wav"}),
+          command_line(0, {"-i", std::string(1023, 'a')}),
+          command_line(0, {"-i", std::string(1015, 'x') + ".wav"}),
+          command_line(0, {"-o", std::string(1024, 'b'), "-i", "a"}),
+          command_line(0, {"stray", "-i", "a.wav", "--", "-p", "9"}),
+          command_line(0, {"-p", "-5000000000", "-s", "99999999999999999999",
+                           "-i", "x"}),
+          command_line(0, {"-h"}),
+          command_line(
+              2, {"-i", "\xb2\xbb\xc0\xbc.wav", "-o", "\x8f\xb0\xa1\x8e\xb1"})};
 }
 
 void write_all(const std::filesystem::path& dir,

@@ -1,6 +1,6 @@
 // Runs the command line as main does before the extraction. The first byte
-// picks the locale (C or C.UTF-8); the rest are the arguments, split at zero
-// bytes.
+// picks the locale (C.UTF-8, C or, where installed, ja_JP.EUC-JP); the rest
+// are the arguments, split at zero bytes.
 #include <getopt.h>
 
 #include <clocale>
@@ -20,11 +20,12 @@
 namespace hushmark::fuzz {
 namespace {
 
-void use_locale(bool c_locale) {
+void use_locale(int pick) {
   static int current = -1;
-  if (current == static_cast<int>(c_locale)) return;
-  std::setlocale(LC_ALL, c_locale ? "C" : "C.UTF-8");
-  current = c_locale;
+  if (current == pick) return;
+  static const char* const kLocales[] = {"C.UTF-8", "C", "ja_JP.EUC-JP"};
+  if (!std::setlocale(LC_ALL, kLocales[pick])) std::setlocale(LC_ALL, "C");
+  current = pick;
 }
 
 std::FILE* null_output() {
@@ -98,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   using namespace hushmark::fuzz;
   if (size == 0) return 0;
-  use_locale(data[0] & 1);
+  use_locale(data[0] % 3);
   std::vector<std::string> args = split_arguments(data + 1, size - 1);
   check_round_trips(args);
   run_command_line(args);
