@@ -26,16 +26,17 @@ for target in extract options; do
   mkdir -p "$scratch/$target"
   echo "== fuzzing $target for ${seconds}s"
   # One process, lowest priority: the machine is shared.
-  status=0
-  nice -n 19 "$bin/hushmark_fuzz_$target" "${extra[@]}" -timeout=5 \
-    -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix="$scratch/" \
-    "$scratch/$target" "tests/fuzz/corpus/$target" 2>&1 | tail -n 15 || status=$?
-  if [[ $status -ne 0 ]]; then
-    echo "fuzz target $target failed; its input:" >&2
+  log="$scratch/$target.log"
+  if ! nice -n 19 "$bin/hushmark_fuzz_$target" "${extra[@]}" -timeout=5 \
+      -max_total_time="$seconds" -print_final_stats=1 \
+      -artifact_prefix="$scratch/" \
+      "$scratch/$target" "tests/fuzz/corpus/$target" > "$log" 2>&1; then
+    tail -n 80 "$log" >&2
+    echo "fuzz target $target failed; the input that did it, in base64:" >&2
     for f in "$scratch"/crash-* "$scratch"/timeout-* "$scratch"/oom-* "$scratch"/leak-*; do
-      [[ -e "$f" ]] && base64 "$f" >&2
+      if [[ -e "$f" ]]; then base64 "$f" >&2; fi
     done
-    exit "$status"
+    exit 1
   fi
+  grep -E '^(Done|stat::)' "$log"
 done
