@@ -17,7 +17,8 @@ namespace {
 constexpr std::size_t kExtensionSearchLimit = 1011;
 constexpr wchar_t kChapterSuffix[] = L"_chapter.txt";
 
-bool read_path(const char* arg, std::wstring& path, platform::Console& console) {
+bool read_path(const char* arg, std::wstring& path,
+               platform::Console& console) {
   std::wstring wide = platform::widen_argument(arg);
   if (wide.size() >= kPathCapacity) {
     console.write(msg::kPathTooLong);
@@ -82,7 +83,7 @@ bool validate_settings(const Settings& settings, platform::Console& console) {
   return true;
 }
 
-void derive_outfile(Settings& settings) {
+bool derive_outfile(Settings& settings) {
   const std::wstring& in = settings.infile;
   std::size_t stop = std::min(in.size(), kExtensionSearchLimit);
   // Only a full stop in the last path component marks an extension; one in a
@@ -91,11 +92,15 @@ void derive_outfile(Settings& settings) {
   for (std::size_t i = 0; i < in.size(); ++i) {
     if (platform::is_path_separator(in[i])) component = i + 1;
   }
+  // Cutting inside a directory name would name a file in another folder, and
+  // no name in the input's own folder leaves room for the suffix.
+  if (component > stop) return false;
   std::size_t cut = stop;
   for (std::size_t i = component; i < stop; ++i) {
     if (in[i] == L'.') cut = i;
   }
   settings.outfile = in.substr(0, cut) + kChapterSuffix;
+  return true;
 }
 
 }  // namespace hushmark

@@ -352,6 +352,9 @@ TEST_F(BadInput, PathLengthLimits) {
     expect_result(run({"-i", "in.wav", "-o", long_path(n, 'c', ".txt")}), 1,
                   kTooLong);
   }
+  // A folder so deep that no chapter name fits beside the input.
+  const std::string deep = long_path(1020, 'd', "/c.wav");
+  expect_result(run({"-i", deep}), 1, kTooLong);
   // A name whose derived chapter name is the name itself.
   const std::string self = long_path(1023, 's', "_chapter.txt");
   write_file(dir_ / self, good_wave());
