@@ -84,7 +84,7 @@ bool validate_settings(const Settings& settings, platform::Console& console) {
   return true;
 }
 
-void derive_outfile(Settings& settings) {
+bool derive_outfile(Settings& settings) {
   const std::wstring& in = settings.infile;
   std::size_t stop = std::min(in.size(), kExtensionSearchLimit);
   // Only a full stop in the last path component marks an extension; one in a
@@ -93,11 +93,15 @@ void derive_outfile(Settings& settings) {
   for (std::size_t i = 0; i < in.size(); ++i) {
     if (platform::is_path_separator(in[i])) component = i + 1;
   }
+  // Cutting inside a directory name would name a file in another folder, and
+  // no name in the input's own folder leaves room for the suffix.
+  if (component > stop) return false;
   std::size_t cut = stop;
   for (std::size_t i = component; i < stop; ++i) {
     if (in[i] == L'.') cut = i;
   }
   settings.outfile = in.substr(0, cut) + kChapterSuffix;
+  return true;
 }
 
 }  // namespace hushmark

@@ -154,7 +154,8 @@ bool run_extraction(const Settings& settings, platform::Console& console) {
   }
   ByteReader in(input);
   if (!read_riff_header(in)) {
-    console.write(msg::kNotWave);
+    // A header that could not be read says nothing about the file's kind.
+    console.write(in.failed() ? msg::kReadFailed : msg::kNotWave);
     return false;
   }
   if (!walk_chunks(in, settings, chapters, console)) return false;

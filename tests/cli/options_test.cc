@@ -180,6 +180,21 @@ TEST(DeriveOutfile, ReplacesTheExtensionOfTheLastComponent) {
   EXPECT_EQ(derived(self), self);
 }
 
+TEST(DeriveOutfile, RefusesWhenTheFolderLeavesNoRoomForTheName) {
+  // Found by fuzzing: with the last separator at index 1,011 or later the cut
+  // fell inside a folder name, naming a file in the folder above.
+  const std::wstring folder = std::wstring(600, L'a') + L"/" + std::wstring(410, L'b');
+  Settings s = named(folder + L"/c.wav", 0);
+  EXPECT_FALSE(derive_outfile(s));
+  EXPECT_EQ(s.outfile, L"");
+  s = named(folder + L"b/c.wav", 0);
+  EXPECT_FALSE(derive_outfile(s));
+  // A separator at index 1,010 still leaves room for the bare suffix.
+  s = named(folder.substr(0, 1010) + L"/c.wav", 0);
+  EXPECT_TRUE(derive_outfile(s));
+  EXPECT_EQ(s.outfile, folder.substr(0, 1010) + L"/_chapter.txt");
+}
+
 TEST(EchoSettings, ShowsThresholdAndMinimumOnlyWhenChanged) {
   auto echo = [](Settings s) {
     CapturedConsole console;

@@ -1,0 +1,388 @@
+// Runs the built tool on inputs and arguments it must refuse, checking the
+// message and exit status of each, that the input keeps its bytes and that no
+// file appears besides the chapter file the run names.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+#include "wave_bytes.h"
+
+namespace hushmark {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::loud;
+using testing::quiet;
+using testing::read_file;
+using testing::TempDir;
+using testing::WaveBytes;
+using testing::write_file;
+
+struct Result {
+  int status;  // exit status, or -1 after a signal or the time limit
+  std::string out;
+};
+
+std::vector<char*> c_strings(std::vector<std::string>& strings) {
+  std::vector<char*> out;
+  for (std::string& s : strings)
+    out.push_back(s.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+[[noreturn]] void exec_tool(const fs::path& cwd, std::vector<std::string> args,
+                            const char* lang, int out_fd) {
+  dup2(out_fd, STDOUT_FILENO);
+  int null = open("/dev/null", O_RDWR);
+  dup2(null, STDIN_FILENO);
+  dup2(null, STDERR_FILENO);
+  if (chdir(cwd.c_str()) != 0) _exit(126);
+  unsetenv("LC_ALL");
+  unsetenv("LC_CTYPE");
+  setenv("LANG", lang, 1);
+  args.insert(args.begin(), HUSHMARK_BINARY);
+  std::vector<char*> argv = c_strings(args);
+  execv(HUSHMARK_BINARY, argv.data());
+  _exit(127);
+}
+
+// Runs the tool in cwd and collects its standard output; a run that takes
+// longer than the limit is killed and counts as a failure.
+Result run_tool(const fs::path& cwd, std::vector<std::string> args,
+                const char* lang = "C.UTF-8") {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return {-1, "pipe failed"};
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(pipe_fds[0]);
+    exec_tool(cwd, std::move(args), lang, pipe_fds[1]);
+  }
+  close(pipe_fds[1]);
+  Result result{-1, ""};
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{pipe_fds[0], POLLIN, 0};
+    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+      kill(pid, SIGKILL);
+      result.out += "<timed out>";
+      break;
+    }
+    char buf[4096];
+    ssize_t n = read(pipe_fds[0], buf, sizeof buf);
+    if (n <= 0) break;
+    result.out.append(buf, static_cast<std::size_t>(n));
+  }
+  close(pipe_fds[0]);
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  bool timed_out = result.out.ends_with("<timed out>");
+  if (WIFEXITED(wstatus) && !timed_out) result.status = WEXITSTATUS(wstatus);
+  return result;
+}
+
+// Every name under root, links included but not followed.
+void list_into(const fs::path& root, const fs::path& dir,
+               std::set<std::string>& names) {
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    names.insert(entry.path().lexically_relative(root).string());
+    if (!entry.is_symlink() && entry.is_directory())
+      list_into(root, entry.path(), names);
+  }
+}
+
+std::set<std::string> listing(const fs::path& dir) {
+  std::set<std::string> names;
+  list_into(dir, dir, names);
+  return names;
+}
+
+std::string echo(const std::string& in, const std::string& out) {
+  return "infile = " + in + "\noutfile = " + out + "\n";
+}
+
+// A short file with one chapter point, so that a run gets as far as writing.
+std::string good_wave() {
+  WaveBytes w;
+  return w.fmt_raw(1, 2, 16000, 16)
+      .data({loud(1), quiet(800), loud(1)})
+      .bytes();
+}
+constexpr char kPoint[] = "00:00:00.000  0.200秒\n";
+
+constexpr char kNoInput[] = "WAVEファイルを指定してください。\n";
+constexpr char kCannotOpen[] = "WAVEファイルを開けませんでした。\n";
+constexpr char kCannotWrite[] = "CHAPTERファイルを書き出しできませんでした。\n";
+constexpr char kNotWave[] = "WAVEファイルではありません。\n";
+constexpr char kSameFile[] =
+    "入力ファイルと同じファイルにはCHAPTERファイルを書き出せません。\n";
+constexpr char kTooLong[] = "ファイル名が長すぎます。\n";
+
+// One folder holding in.wav; every run checks that in.wav keeps its bytes
+// and that nothing but the expected new files appears.
+class BadInput : public ::testing::Test {
+ protected:
+  void SetUp() override { put_input(good_wave()); }
+
+  void put_input(const std::string& bytes) {
+    input_ = bytes;
+    write_file(dir_ / "in.wav", bytes);
+    settle();
+  }
+
+  // Takes the folder as it is now as the state every run must leave.
+  void settle() { before_ = listing(dir_.path()); }
+
+  Result run(std::vector<std::string> args, std::set<std::string> created = {},
+             const char* lang = "C.UTF-8") {
+    Result r = run_tool(dir_.path(), std::move(args), lang);
+    EXPECT_TRUE(read_file(dir_ / "in.wav") == input_) << "the input changed";
+    std::set<std::string> expected = before_;
+    expected.insert(created.begin(), created.end());
+    EXPECT_EQ(listing(dir_.path()), expected);
+    for (const std::string& name : created)
+      fs::remove(dir_ / name);
+    return r;
+  }
+
+  TempDir dir_;
+  std::string input_;
+  std::set<std::string> before_;
+};
+
+void expect_result(const Result& r, int status, const std::string& out) {
+  EXPECT_EQ(r.status, status);
+  EXPECT_EQ(r.out, out);
+}
+
+TEST_F(BadInput, CommandLinesWithoutAnInput) {
+  const std::vector<std::vector<std::string>> lines = {
+      {},     {"-i"},     {"-o", "x.txt"},       {"-s", "5", "-m"},
+      {"-q"}, {"in.wav"}, {"--", "-i", "in.wav"}};
+  for (const auto& args : lines) {
+    expect_result(run(args), 1, kNoInput);
+  }
+  Result help = run({"-i", "in.wav", "-h"});
+  EXPECT_EQ(help.status, 1);
+  EXPECT_TRUE(help.out.starts_with("hushmark 無音区切り v0.02 \nusage : "))
+      << help.out;
+}
+
+TEST_F(BadInput, NumbersOutOfRangeOrMalformed) {
+  const std::string echoed = echo("in.wav", "in_chapter.txt");
+  for (const char* p : {"5000000000", "-1", "3", "0x100000002"}) {
+    expect_result(run({"-i", "in.wav", "-p", p}), 1,
+                  "区切り位置(-p)は0,1,2で指定してください。\n");
+  }
+  // Text that is no number reads as 0; unknown options and a missing last
+  // argument are ignored.
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{"-i", "in.wav", "-p", "x"},
+                                             {"-q", "-i", "in.wav"},
+                                             {"-i", "in.wav", "-s"}}) {
+    expect_result(run(args, {"in_chapter.txt"}), 0, echoed + kPoint);
+  }
+  // Huge and negative limits clamp to 32 bits; they find nothing, without
+  // failing.
+  expect_result(
+      run({"-i", "in.wav", "-m", "99999999999999999999"}, {"in_chapter.txt"}),
+      0, echoed + "無音時間が2147483647ms以上で区切ります。\n");
+  expect_result(run({"-i", "in.wav", "-m", "-200"}, {"in_chapter.txt"}), 0,
+                echoed + "無音時間が-200ms以上で区切ります。\n");
+  expect_result(run({"-i", "in.wav", "-s", "-99999999999"}, {"in_chapter.txt"}),
+                0, echoed + "無音範囲:-2147483648\n");
+  expect_result(run({"-i", "in.wav", "-s", "0x7fffffffff"}, {"in_chapter.txt"}),
+                0, echoed + "無音範囲:2147483647\n");
+}
+
+TEST_F(BadInput, FilesThatAreNotWave) {
+  const std::string good = good_wave();
+  std::vector<std::string> files = {"", "RIFF", good.substr(0, 11)};
+  for (std::size_t at : {0, 1, 2, 3, 8, 9, 10, 11}) {
+    std::string bad = good;
+    bad[at] ^= 0x20;  // "riff", "wave" and the like
+    files.push_back(bad);
+  }
+  for (const std::string& file : files) {
+    put_input(file);
+    expect_result(run({"-i", "in.wav"}, {"in_chapter.txt"}), 1,
+                  echo("in.wav", "in_chapter.txt") + kNotWave);
+  }
+  struct Format {
+    WaveBytes wave;
+    const char* message;
+  };
+  std::vector<Format> formats(5);
+  formats[0].wave.raw("fmt ").u32(14).u16(1).u16(2).u32(4000).u32(16000).u16(4);
+  formats[0].message = "WAVEが壊れています？\n";
+  formats[1].wave.fmt_raw(3, 2, 32000, 32);
+  formats[1].message = "未対応のWAVEです。(wFormatTag!=1)\n";
+  formats[2].wave.fmt_raw(1, 1, 8000, 16);
+  formats[2].message = "未対応のWAVEです。(nChannels!=2)\n";
+  formats[3].wave.fmt_raw(1, 2, 8000, 8);
+  formats[3].message = "未対応のWAVEです。(wBitsPerSample!=16)\n";
+  formats[4].wave.fmt_raw(1, 2, 0, 16);
+  formats[4].message = "未対応のWAVEです。(nAvgBytesPerSec==0)\n";
+  for (Format& f : formats) {
+    put_input(f.wave.data({quiet(2)}).bytes());
+    expect_result(run({"-i", "in.wav"}, {"in_chapter.txt"}), 1,
+                  echo("in.wav", "in_chapter.txt") + f.message);
+  }
+}
+
+TEST_F(BadInput, InputsThatCannotBeOpened) {
+  fs::create_symlink("nowhere.wav", dir_ / "dangling.wav");
+  fs::create_symlink("loop.wav", dir_ / "loop.wav");
+  settle();
+  for (const char* name :
+       {"missing.wav", "dangling.wav", "loop.wav", "in.wav/x.wav"}) {
+    std::string out =
+        std::string(name).substr(0, std::string(name).rfind('.')) +
+        "_chapter.txt";
+    expect_result(run({"-i", name}), 1, echo(name, out) + kCannotOpen);
+  }
+  // A folder: its own name, and "." whose full stop starts the extension.
+  expect_result(run({"-i", dir_.path().string(), "-o", "out.txt"}), 1,
+                echo(dir_.path().string(), "out.txt") + kCannotOpen);
+  expect_result(run({"-i", "."}), 1, echo(".", "_chapter.txt") + kCannotOpen);
+  // Permissions do not stop root, who runs these tests in CI; elsewhere an
+  // unreadable file must be refused like a missing one.
+  if (geteuid() != 0) {
+    chmod((dir_ / "in.wav").c_str(), 0);
+    Result r = run_tool(dir_.path(), {"-i", "in.wav"});
+    chmod((dir_ / "in.wav").c_str(), 0644);
+    expect_result(r, 1, echo("in.wav", "in_chapter.txt") + kCannotOpen);
+    EXPECT_TRUE(read_file(dir_ / "in.wav") == input_);
+    EXPECT_EQ(listing(dir_.path()), before_);
+  }
+}
+
+TEST_F(BadInput, SpecialFilesAsInput) {
+  // A FIFO without a writer must neither block the open nor the read.
+  ASSERT_EQ(mkfifo((dir_ / "pipe.wav").c_str(), 0644), 0);
+  settle();
+  for (const char* name : {"pipe.wav", "/dev/null", "/dev/zero"}) {
+    expect_result(run({"-i", name, "-o", "out.txt"}, {"out.txt"}), 1,
+                  echo(name, "out.txt") + kNotWave);
+  }
+  // Opens, but its first read fails (nothing is mapped at address 0): a
+  // read error, not a file of another kind.
+  expect_result(run({"-i", "/proc/self/mem", "-o", "out.txt"}, {"out.txt"}), 1,
+                echo("/proc/self/mem", "out.txt") + "データ読み取りに失敗\n");
+}
+
+TEST_F(BadInput, ChapterFilesThatCannotBeWritten) {
+  // /proc refuses new files even to root.
+  for (const char* out :
+       {"missing/out.txt", "/proc/hushmark_chapter.txt", ".", "in.wav/x"}) {
+    expect_result(run({"-i", "in.wav", "-o", out}), 1,
+                  echo("in.wav", out) + kCannotWrite);
+  }
+  expect_result(run({"-i", "in.wav", "-o", "/dev/full"}), 1,
+                echo("in.wav", "/dev/full") + kPoint + kCannotWrite);
+  // A FIFO that nobody reads must not block the run.
+  ASSERT_EQ(mkfifo((dir_ / "out.fifo").c_str(), 0644), 0);
+  settle();
+  expect_result(run({"-i", "in.wav", "-o", "out.fifo"}), 1,
+                echo("in.wav", "out.fifo") + kCannotWrite);
+  if (geteuid() != 0) {  // root writes into a read-only folder anyway
+    fs::create_directory(dir_ / "locked");
+    chmod((dir_ / "locked").c_str(), 0555);
+    settle();
+    expect_result(run({"-i", "in.wav", "-o", "locked/out.txt"}), 1,
+                  echo("in.wav", "locked/out.txt") + kCannotWrite);
+  }
+}
+
+TEST_F(BadInput, ChapterFileNamingTheInput) {
+  fs::create_directory(dir_ / "sub");
+  fs::create_symlink("in.wav", dir_ / "link.wav");
+  fs::create_hard_link(dir_ / "in.wav", dir_ / "hard.wav");
+  settle();
+  const std::string absolute = (dir_ / "in.wav").string();
+  for (const std::string& out :
+       {std::string("in.wav"), std::string("./in.wav"),
+        std::string("sub/../in.wav"), std::string(".//in.wav"), absolute,
+        std::string("link.wav"), std::string("hard.wav")}) {
+    expect_result(run({"-i", "in.wav", "-o", out}), 1,
+                  echo("in.wav", out) + kSameFile);
+  }
+  // Through the link the other way round.
+  expect_result(run({"-i", "link.wav", "-o", "in.wav"}), 1,
+                echo("link.wav", "in.wav") + kSameFile);
+}
+
+// A relative path of exactly `length` characters: folders of 200 characters,
+// then a file name made of `fill` and ending in `tail`.
+std::string long_path(std::size_t length, char fill, const std::string& tail) {
+  std::string path;
+  while (length - path.size() > 250)
+    path += std::string(199, 'd') + "/";
+  return path + std::string(length - path.size() - tail.size(), fill) + tail;
+}
+
+TEST_F(BadInput, PathLengthLimits) {
+  const std::string in = long_path(1023, 'w', ".wav");
+  fs::create_directories(dir_.path() / fs::path(in).parent_path());
+  write_file(dir_ / in, good_wave());
+  settle();
+  // The full stop lies past where an extension may start, so the name is cut
+  // there.
+  const std::string derived = in.substr(0, 1011) + "_chapter.txt";
+  expect_result(run({"-i", in}, {derived}), 0, echo(in, derived) + kPoint);
+  const std::string out = long_path(1023, 'c', ".txt");
+  expect_result(run({"-i", "in.wav", "-o", out}, {out}), 0,
+                echo("in.wav", out) + kPoint);
+  for (std::size_t n : {1024, 5000}) {
+    expect_result(run({"-i", long_path(n, 'w', ".wav")}), 1, kTooLong);
+    expect_result(run({"-i", "in.wav", "-o", long_path(n, 'c', ".txt")}), 1,
+                  kTooLong);
+  }
+  // A folder so deep that no chapter name fits beside the input.
+  const std::string deep = long_path(1020, 'd', "/c.wav");
+  expect_result(run({"-i", deep}), 1, kTooLong);
+  // A name whose derived chapter name is the name itself.
+  const std::string self = long_path(1023, 's', "_chapter.txt");
+  write_file(dir_ / self, good_wave());
+  settle();
+  expect_result(run({"-i", self}), 1, echo(self, self) + kSameFile);
+  EXPECT_TRUE(read_file(dir_ / self) == good_wave());
+}
+
+TEST_F(BadInput, PathsThatAreNotUtf8) {
+  // Each undecodable byte is shown escaped and names the same file.
+  for (const std::string& stem :
+       {std::string("caf\xe9"), std::string("\xe3\x81"),
+        std::string("x\xff\xfe")}) {
+    write_file(dir_ / (stem + ".wav"), good_wave());
+    settle();
+    std::string shown;
+    for (unsigned char c : stem) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, c < 0x80 ? "%c" : "\\x%02x", c);
+      shown += hex;
+    }
+    expect_result(run({"-i", stem + ".wav"}, {stem + "_chapter.txt"}), 0,
+                  echo(shown + ".wav", shown + "_chapter.txt") + kPoint);
+    expect_result(run({"-i", stem + ".wav"}, {stem + "_chapter.txt"}, "C"), 0,
+                  echo(shown + ".wav", shown + "_chapter.txt") + kPoint);
+    fs::remove(dir_ / (stem + ".wav"));
+  }
+}
+
+}  // namespace
+}  // namespace hushmark

@@ -1,0 +1,182 @@
+// Runs the whole extraction on one input: the first nine bytes are the
+// options (threshold and minimum silence as little-endian 32-bit numbers, then
+// a byte for the cut position and the chapter path), the rest is the WAVE file.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <array>
+#include <clocale>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "cli/echo.h"
+#include "cli/messages.h"
+#include "cli/settings.h"
+#include "extract/wave_reader.h"
+#include "fuzz/fuzz_check.h"
+#include "platform/console.h"
+
+namespace hushmark::fuzz {
+namespace {
+
+constexpr std::size_t kOptionBytes = 9;
+
+struct Workspace {
+  std::string dir;
+  std::string infile;
+  std::string outfile;
+  std::string symlink;    // points at infile
+  std::string hard_link;  // another name of infile
+};
+
+void remove_workspace();
+
+// One folder per process, in memory when /dev/shm is there. Never destroyed,
+// so that the exit handler can still use it.
+Workspace& workspace() {
+  static Workspace& w = *new Workspace([] {
+    std::setlocale(LC_ALL, "C.UTF-8");
+    Workspace made;
+    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    std::string pattern = std::string(base) + "/hushmark-fuzz-XXXXXX";
+    check(mkdtemp(pattern.data()) != nullptr, "cannot make a temp folder");
+    made.dir = pattern;
+    made.infile = made.dir + "/in.wav";
+    made.outfile = made.dir + "/out.txt";
+    made.symlink = made.dir + "/link.wav";
+    made.hard_link = made.dir + "/hard.wav";
+    int fd = open(made.infile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    check(fd >= 0, "cannot create the input");
+    close(fd);
+    check(::symlink("in.wav", made.symlink.c_str()) == 0,
+          "cannot make a symlink");
+    check(link(made.infile.c_str(), made.hard_link.c_str()) == 0,
+          "cannot make a hard link");
+    return made;
+  }());
+  static bool registered = std::atexit(remove_workspace) == 0;
+  (void)registered;
+  return w;
+}
+
+void remove_workspace() {
+  Workspace& w = workspace();
+  unlink(w.infile.c_str());
+  unlink(w.outfile.c_str());
+  unlink(w.symlink.c_str());
+  unlink(w.hard_link.c_str());
+  rmdir(w.dir.c_str());
+}
+
+std::int32_t le32(const std::uint8_t* p) {
+  return static_cast<std::int32_t>(
+      std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
+      std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
+}
+
+// Mostly a file of its own; sometimes the input by name, by another spelling
+// or through a link, which the run must refuse without touching the input.
+std::string chapter_path(std::uint8_t pick) {
+  const Workspace& w = workspace();
+  switch (pick / 3 % 8) {
+  case 1:
+    return w.infile;
+  case 2:
+    return w.dir + "/./in.wav";
+  case 3:
+    return w.symlink;
+  case 4:
+    return w.hard_link;
+  default:
+    return w.outfile;
+  }
+}
+
+Settings settings_from(const std::uint8_t* data) {
+  Settings s;
+  s.threshold = le32(data);
+  s.min_silence_ms = le32(data + 4);
+  s.cut_position = data[8] % 3;  // validate_settings refuses the others earlier
+  s.infile.assign(workspace().infile.begin(), workspace().infile.end());
+  std::string outfile = chapter_path(data[8]);
+  s.outfile.assign(outfile.begin(), outfile.end());
+  return s;
+}
+
+void write_input(std::string_view bytes) {
+  int fd = open(workspace().infile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  check(fd >= 0, "cannot create the input");
+  check(write(fd, bytes.data(), bytes.size()) ==
+            static_cast<ssize_t>(bytes.size()),
+        "cannot write the input");
+  close(fd);
+}
+
+bool input_is(std::string_view bytes) {
+  std::string back(bytes.size() + 1, '\0');
+  int fd = open(workspace().infile.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  ssize_t n = read(fd, back.data(), back.size());
+  close(fd);
+  return n == static_cast<ssize_t>(bytes.size()) &&
+         std::string_view(back.data(), bytes.size()) == bytes;
+}
+
+// Every failure must end the output with the line that says why.
+bool ends_with_a_failure_message(std::string_view out) {
+  static const std::array<const char*, 10> kMessages = {
+      "WAVEファイルを開けませんでした。\n",
+      "CHAPTERファイルを書き出しできませんでした。\n",
+      "入力ファイルと同じファイルにはCHAPTERファイルを書き出せません。\n",
+      "WAVEファイルではありません。\n",
+      "WAVEが壊れています？\n",
+      "未対応のWAVEです。(wFormatTag!=1)\n",
+      "未対応のWAVEです。(nChannels!=2)\n",
+      "未対応のWAVEです。(wBitsPerSample!=16)\n",
+      "未対応のWAVEです。(nAvgBytesPerSec==0)\n",
+      "データ読み取りに失敗\n"};
+  for (const char* m : kMessages) {
+    if (out.ends_with(m)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+}  // namespace hushmark::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  using namespace hushmark;
+  std::array<std::uint8_t, fuzz::kOptionBytes> options{};
+  if (size > 0)
+    std::memcpy(options.data(), data, std::min(size, options.size()));
+  Settings settings = fuzz::settings_from(options.data());
+  std::string_view wave;
+  if (size > options.size()) {
+    wave = {reinterpret_cast<const char*>(data) + options.size(),
+            size - options.size()};
+  }
+  fuzz::write_input(wave);
+
+  char* text = nullptr;
+  std::size_t text_size = 0;
+  std::FILE* out = open_memstream(&text, &text_size);
+  fuzz::check(out != nullptr, "cannot open a memory stream");
+  bool ok;
+  {
+    platform::Console console(out);
+    echo_settings(settings, console);
+    ok = run_extraction(settings, console);
+  }
+  std::fclose(out);
+  std::string_view shown(text, text_size);
+  fuzz::check(ok || fuzz::ends_with_a_failure_message(shown),
+              "failure without its message");
+  std::free(text);
+  fuzz::check(fuzz::input_is(wave), "the input changed");
+  return 0;
+}
