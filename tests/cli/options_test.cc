@@ -183,7 +183,8 @@ TEST(DeriveOutfile, ReplacesTheExtensionOfTheLastComponent) {
 TEST(DeriveOutfile, RefusesWhenTheFolderLeavesNoRoomForTheName) {
   // Found by fuzzing: with the last separator at index 1,011 or later the cut
   // fell inside a folder name, naming a file in the folder above.
-  const std::wstring folder = std::wstring(600, L'a') + L"/" + std::wstring(410, L'b');
+  const std::wstring folder =
+      std::wstring(600, L'a') + L"/" + std::wstring(410, L'b');
   Settings s = named(folder + L"/c.wav", 0);
   EXPECT_FALSE(derive_outfile(s));
   EXPECT_EQ(s.outfile, L"");
