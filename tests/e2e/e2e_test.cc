@@ -12,6 +12,13 @@ namespace hushmark {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Skips the calling test where a locale it needs is missing. A macro, since
+// GTEST_SKIP() returns only from the function that uses it.
+#define SKIP_WITHOUT_LOCALE(name)       \
+  if (!testing::locale_installed(name)) \
+  GTEST_SKIP() << (name) << " is not installed"
+
 using testing::loud;
 using testing::quiet;
 using testing::read_file;
@@ -33,11 +40,6 @@ class Talk : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(read_file(dir_ / "talk.wav"), original_);
   }
-  void need_locale(const std::string& name) {
-    if (!testing::locale_installed(name))
-      GTEST_SKIP() << name << " is not installed";
-  }
-
   TempDir dir_;
   std::string original_;
 };
@@ -73,7 +75,7 @@ TEST_F(Talk, PlacesPointsInTheMiddleOrAtTheEnd) {
 }
 
 TEST_F(Talk, SpeaksTheLocalesEncoding) {
-  need_locale("ja_JP.EUC-JP");
+  SKIP_WITHOUT_LOCALE("ja_JP.EUC-JP");
   testing::ToolRun run = run_tool(
       dir_.path(), {"-i", "talk.wav", "-s", "2", "-m", "300"}, "ja_JP.EUC-JP");
   EXPECT_EQ(run.status, 0);
@@ -95,7 +97,7 @@ TEST_F(Talk, SpeaksTheLocalesEncoding) {
 }
 
 TEST_F(Talk, UsesTheLocalesDecimalSeparatorForLengthsOnly) {
-  need_locale("de_DE.UTF-8");
+  SKIP_WITHOUT_LOCALE("de_DE.UTF-8");
   testing::ToolRun run =
       run_tool(dir_.path(), {"-i", "talk.wav"}, "de_DE.UTF-8");
   EXPECT_EQ(run.status, 0);
