@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Runs the commands of the README's ```sh blocks, in order, in a fresh clone of
+# this repository, as a new user would type them. Commands that only install
+# packages, and those that run for many minutes (the test suite, the Wine
+# comparison, fuzzing, benchmarks: .ci/run runs those itself), are left out,
+# and each one left out is named. Blocks of other kinds (```console, ```text)
+# show output or commands on the reader's own files and are not run.
+#
+# Usage: tests/readme/run_readme_commands.sh [README]
+set -euo pipefail
+repo="$(cd "$(dirname "$0")/../.." && pwd)"
+readme="${1:-$repo/README.md}"
+
+# Why a command is left out, or nothing when it is run.
+left_out_because() {
+  case "$1" in
+    *apt-get\ install*) echo "only installs packages" ;;
+    *"--workflow --preset dev"*) echo "the whole test suite: .ci/run runs it" ;;
+    *tests/wine/ci.sh*) echo "the Wine comparison: .ci/run runs it" ;;
+    *tests/fuzz/ci.sh* | *hushmark_fuzz_*) echo "fuzzing runs for minutes" ;;
+    *bench/*) echo "benchmarks run for minutes" ;;
+    *) ;;
+  esac
+}
+
+# The README's commands, one per line, continuation lines joined.
+commands() {
+  awk '
+    /^```sh[[:space:]]*$/ { inside = 1; next }
+    /^```/ { inside = 0; next }
+    !inside { next }
+    {
+      line = line $0
+      if (line ~ /\\$/) { sub(/\\$/, "", line); next }
+      if (line !~ /^[[:space:]]*(#|$)/) print line
+      line = ""
+    }' "$1"
+}
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+git clone -q "$repo" "$work/hushmark"
+cd "$work/hushmark"
+
+ran=0
+while IFS= read -r command; do
+  reason="$(left_out_because "$command")"
+  if [ -n "$reason" ]; then
+    echo "left out ($reason): $command"
+    continue
+  fi
+  echo "== $command"
+  start=$SECONDS
+  bash -euo pipefail -c "$command" </dev/null
+  echo "   took $((SECONDS - start)) s"
+  ran=$((ran + 1))
+done < <(commands "$readme")
+
+if [ "$ran" -eq 0 ]; then
+  echo "the README has no command to run" >&2
+  exit 1
+fi
+echo "readme: $ran commands ran"
