@@ -204,6 +204,23 @@ def cases():
 
 # --- Running ----------------------------------------------------------------
 
+# Wine's loaders, one per kind of exe. /usr/bin/wine prefers the 32-bit one
+# whenever it is installed, even where the kernel cannot run it, so each exe is
+# started through its own loader.
+LOADERS = {
+    64: os.environ.get("WINE64", "/usr/lib/wine/wine64"),
+    32: os.environ.get("WINE32", "/usr/lib/wine/wine"),
+}
+
+
+def pe_bits(exe):
+    """32 or 64, from the machine field of the exe's PE header."""
+    head = Path(exe).read_bytes()[:4096]
+    (pe,) = struct.unpack_from("<I", head, 0x3C)
+    (machine,) = struct.unpack_from("<H", head, pe + 4)
+    return 64 if machine == 0x8664 else 32
+
+
 def lay_out(folder, files):
     for name, content in sorted(files.items()):
         path = folder / name
@@ -252,15 +269,16 @@ def compare(case, lang, exe, linux, work):
     """Runs one case both ways; returns a list of differences."""
     env = clean_env(lang, case.env)
     lin_dir, win_dir = work / "linux", work / "wine"
+    loader = LOADERS[pe_bits(exe)]
     for d in (lin_dir, win_dir):
         shutil.rmtree(d, ignore_errors=True)
         d.mkdir()
         lay_out(d, case.files)
     lin_status, lin_out = run([linux] + (case.linux_args or case.args), lin_dir, env)
     if case.console_window:
-        win_status, win_out = run_in_console_window(["wine", exe] + case.args, win_dir, env)
+        win_status, win_out = run_in_console_window([loader, exe] + case.args, win_dir, env)
     else:
-        win_status, win_out = run(["wine", exe] + case.args, win_dir, env)
+        win_status, win_out = run([loader, exe] + case.args, win_dir, env)
     problems = []
     if lin_status != win_status:
         problems.append(f"exit status {win_status}, Linux {lin_status}")
@@ -291,7 +309,7 @@ def start_wine(prefix):
     os.environ["WINEPREFIX"] = str(prefix)
     os.environ["WINEDEBUG"] = "-all"
     os.environ.pop("DISPLAY", None)  # no window may open
-    subprocess.run(["wine", "wineboot", "--init"], stdout=subprocess.DEVNULL,
+    subprocess.run([LOADERS[64], "wineboot", "--init"], stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=600, check=False)
     # One server for every run, instead of one started and stopped per run.
     subprocess.run(["wineserver", "-p"], check=False)
