@@ -102,6 +102,9 @@ TEST(ParseOptions, HelpActsWhenReadAndIgnoresTheRest) {
             "  -m 200      無音時間 200ms以上無音が続けば区切る\n"
             "  -p 0        区切り位置 0=無音開始 1=中間 2=無音終了\n"
             "  -h          ヘルプ\n");
+  // The banner's version is the one the build and the packages carry.
+  EXPECT_TRUE(
+      p.console.starts_with("hushmark 無音区切り v" HUSHMARK_VERSION " \n"));
   // "-h" as an option's argument names a file.
   p = parse({"-i", "-h"});
   EXPECT_TRUE(p.ok);
