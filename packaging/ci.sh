@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Lints the manual pages, builds the three packages and checks them: the
+# Debian package is unpacked into a scratch root and its hushmark is run on the
+# bundled recording. Needs mandoc, dpkg-dev and mingw-w64.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# Any message at all from the linter, style included, fails the run.
+for page in man/*.1; do
+  if ! report=$(mandoc -T lint -W style "$page" 2>&1) || [ -n "$report" ]; then
+    printf '%s\n' "$report"
+    echo "mandoc -T lint: $page is not clean" >&2
+    exit 1
+  fi
+done
+
+start=$SECONDS
+bash packaging/build-packages.sh
+echo "packages built in $((SECONDS - start)) s"
+
+shopt -s nullglob
+debs=(build/packages/hushmark_*_amd64.deb)
+[ ${#debs[@]} -eq 1 ] || { echo "expected one .deb, found ${#debs[@]}" >&2; exit 1; }
+deb=${debs[0]}
+[ "$(dpkg-deb -f "$deb" Section)" = sound ]
+dpkg-deb -f "$deb" Depends | grep -q 'libc6 (>='
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg -x "$deb" "$root"
+for f in usr/bin/hushmark usr/share/man/man1/hushmark.1.gz \
+         usr/share/doc/hushmark/{README.md,LICENSE,CHANGELOG.md,copyright}; do
+  [ -f "$root/$f" ] || { echo "$deb lacks $f" >&2; exit 1; }
+done
+"$root/usr/bin/hushmark" -i examples/talk.wav -o "$root/talk_chapter.txt"
+printf '00:00:01.257\r\n00:00:02.624\r\n00:00:04.461\r\n00:00:06.794\r\n' |
+  cmp - "$root/talk_chapter.txt"
+
+for arch in win64 win32; do
+  zips=(build/packages/hushmark-*-"$arch".zip)
+  [ ${#zips[@]} -eq 1 ] || { echo "expected one $arch zip" >&2; exit 1; }
+  listing=$(cmake -E tar tf "${zips[0]}")
+  for f in hushmark.exe README.md LICENSE CHANGELOG.md; do
+    grep -q "/$f\$" <<<"$listing" || { echo "${zips[0]} lacks $f" >&2; exit 1; }
+  done
+done
+echo "packages checked"
