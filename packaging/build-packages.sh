@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release packages into build/packages/: the Debian package from
 # the release build and a zip from each Windows build.
-# Needs cmake, g++, dpkg-dev (for dpkg-shlibdeps) and mingw-w64.
+# Needs cmake, g++ and mingw-w64, and dpkg-dev and file for the .deb's Depends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

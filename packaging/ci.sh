@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Lints the manual pages, builds the three packages and checks them: the
 # Debian package is unpacked into a scratch root and its hushmark is run on the
-# bundled recording. Needs mandoc, dpkg-dev and mingw-w64.
+# bundled recording. Needs mandoc, dpkg-dev, file and mingw-w64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
