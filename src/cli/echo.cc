@@ -13,7 +13,7 @@ void echo_settings(const Settings& settings, platform::Console& console) {
     console.write(msg::kEchoThreshold + std::to_wstring(settings.threshold) +
                   L"\n");
   }
-  if (settings.min_silence_ms != 200) {
+  if (settings.min_silence_ms != kDefaultMinSilenceMs) {
     console.write(msg::kEchoMinSilence +
                   std::to_wstring(settings.min_silence_ms) +
                   msg::kEchoMinSilenceSuffix);

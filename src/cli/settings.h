@@ -11,6 +11,9 @@ namespace hushmark {
 // refused.
 inline constexpr std::size_t kPathCapacity = 1024;
 
+// The shortest silence that yields a chapter point unless -m says otherwise.
+inline constexpr std::int32_t kDefaultMinSilenceMs = 200;
+
 // The parameters of one run, filled from the command line and read by the
 // extraction.
 struct Settings {
@@ -18,7 +21,7 @@ struct Settings {
   std::wstring outfile;  // chapter file; derived from infile when left empty
   std::int32_t threshold = 0;  // largest sample magnitude that is still silence
   std::int32_t min_silence_ms =
-      200;  // shortest silence that yields a chapter point
+      kDefaultMinSilenceMs;  // shortest silence that yields a chapter point
   std::int32_t cut_position = 0;  // 0 start, 1 middle, 2 end of the silence
 };
 

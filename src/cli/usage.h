@@ -1,7 +1,6 @@
 #ifndef HUSHMARK_CLI_USAGE_H_
 #define HUSHMARK_CLI_USAGE_H_
 
-#include "cli/settings.h"
 #include "platform/console.h"
 
 namespace hushmark {

@@ -59,10 +59,14 @@ class OptionReader {
   const char* argument() const;
 
  private:
+#ifdef _WIN32
+  GnuShortOptions own_;  // mingw-w64's getopt follows other rules
+#else
+  // What glibc's getopt, which follows the GNU rules itself, is called with.
   int argc_;
   char** argv_;
   const char* optstring_;
-  GnuShortOptions own_;  // read only where the C library's getopt differs
+#endif
 };
 
 }  // namespace hushmark::platform

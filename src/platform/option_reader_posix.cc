@@ -4,12 +4,9 @@
 
 namespace hushmark::platform {
 
-// glibc's getopt already follows the GNU rules; the own reader stays unused.
+// glibc's getopt already follows the GNU rules.
 OptionReader::OptionReader(int argc, char** argv, const char* optstring)
-    : argc_(argc),
-      argv_(argv),
-      optstring_(optstring),
-      own_(argc, argv, optstring) {}
+    : argc_(argc), argv_(argv), optstring_(optstring) {}
 
 int OptionReader::next() {
   return getopt(argc_, argv_, optstring_);

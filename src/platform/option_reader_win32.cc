@@ -5,10 +5,7 @@ namespace hushmark::platform {
 // The getopt of mingw-w64 does not permute, and its getopt_long stops at an
 // option cluster that ends in '-'; the own reader keeps Linux's rules.
 OptionReader::OptionReader(int argc, char** argv, const char* optstring)
-    : argc_(argc),
-      argv_(argv),
-      optstring_(optstring),
-      own_(argc, argv, optstring) {}
+    : own_(argc, argv, optstring) {}
 
 int OptionReader::next() {
   return own_.next();
