@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <limits>
+#include <string_view>
 
 #include "cli/messages.h"
 #include "cli/usage.h"
@@ -11,10 +12,11 @@
 namespace hushmark {
 namespace {
 
-// A full stop at this index or later never marks the extension, so that the
-// suffix always fits.
-constexpr std::size_t kExtensionSearchLimit = 1011;
-constexpr wchar_t kChapterSuffix[] = L"_chapter.txt";
+constexpr std::wstring_view kChapterSuffix = L"_chapter.txt";
+// A full stop at this index (1,011) or later never marks the extension, so
+// that the name, the suffix and the terminator always fit.
+constexpr std::size_t kExtensionSearchLimit =
+    kPathCapacity - 1 - kChapterSuffix.size();
 
 bool read_path(const char* arg, std::wstring& path,
                platform::Console& console) {
@@ -100,7 +102,8 @@ bool derive_outfile(Settings& settings) {
   for (std::size_t i = component; i < stop; ++i) {
     if (in[i] == L'.') cut = i;
   }
-  settings.outfile = in.substr(0, cut) + kChapterSuffix;
+  settings.outfile = in.substr(0, cut);
+  settings.outfile += kChapterSuffix;
   return true;
 }
 
