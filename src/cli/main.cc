@@ -2,7 +2,6 @@
 #include <cstdio>
 
 #include "cli/echo.h"
-#include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/settings.h"
 #include "extract/wave_reader.h"
@@ -18,10 +17,7 @@ int main(int argc, char** argv) {
   platform::Arguments args(argc, argv);
   if (!parse_options(args.count(), args.values(), settings, console)) return 1;
   if (!validate_settings(settings, console)) return 1;
-  if (settings.outfile.empty() && !derive_outfile(settings)) {
-    console.write(msg::kPathTooLong);
-    return 1;
-  }
+  if (settings.outfile.empty() && !derive_outfile(settings, console)) return 1;
   echo_settings(settings, console);
   return run_extraction(settings, console) ? 0 : 1;
 }

@@ -86,7 +86,7 @@ bool validate_settings(const Settings& settings, platform::Console& console) {
   return true;
 }
 
-bool derive_outfile(Settings& settings) {
+bool derive_outfile(Settings& settings, platform::Console& console) {
   const std::wstring& in = settings.infile;
   std::size_t stop = std::min(in.size(), kExtensionSearchLimit);
   // Only a full stop in the last path component marks an extension; one in a
@@ -97,7 +97,10 @@ bool derive_outfile(Settings& settings) {
   }
   // Cutting inside a directory name would name a file in another folder, and
   // no name in the input's own folder leaves room for the suffix.
-  if (component > stop) return false;
+  if (component > stop) {
+    console.write(msg::kPathTooLong);
+    return false;
+  }
   std::size_t cut = stop;
   for (std::size_t i = component; i < stop; ++i) {
     if (in[i] == L'.') cut = i;

@@ -23,9 +23,10 @@ bool parse_options(int argc, char** argv, Settings& settings,
 bool validate_settings(const Settings& settings, platform::Console& console);
 
 // Names the chapter file after the input: the input's name up to its
-// extension, followed by "_chapter.txt". False, leaving outfile empty, when the
-// input's folder name is too long for any chapter name beside it.
-bool derive_outfile(Settings& settings);
+// extension, followed by "_chapter.txt". False, leaving outfile empty and
+// saying why, when the input's folder name is too long for any chapter name
+// beside it.
+bool derive_outfile(Settings& settings, platform::Console& console);
 
 }  // namespace hushmark
 

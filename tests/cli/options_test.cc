@@ -158,7 +158,8 @@ TEST(ValidateSettings, NeedsAnInputFirstThenAValidCutPosition) {
 TEST(DeriveOutfile, ReplacesTheExtensionOfTheLastComponent) {
   auto derived = [](std::wstring in) {
     Settings s = named(std::move(in), 0);
-    derive_outfile(s);
+    CapturedConsole console;
+    EXPECT_TRUE(derive_outfile(s, console.console()));
     return s.outfile;
   };
   EXPECT_EQ(derived(L"talk.wav"), L"talk_chapter.txt");
@@ -188,14 +189,17 @@ TEST(DeriveOutfile, RefusesWhenTheFolderLeavesNoRoomForTheName) {
   // fell inside a folder name, naming a file in the folder above.
   const std::wstring folder =
       std::wstring(600, L'a') + L"/" + std::wstring(410, L'b');
+  CapturedConsole console;
   Settings s = named(folder + L"/c.wav", 0);
-  EXPECT_FALSE(derive_outfile(s));
+  EXPECT_FALSE(derive_outfile(s, console.console()));
   EXPECT_EQ(s.outfile, L"");
   s = named(folder + L"b/c.wav", 0);
-  EXPECT_FALSE(derive_outfile(s));
+  EXPECT_FALSE(derive_outfile(s, console.console()));
+  EXPECT_EQ(console.text(),
+            "ファイル名が長すぎます。\nファイル名が長すぎます。\n");
   // A separator at index 1,010 still leaves room for the bare suffix.
   s = named(folder.substr(0, 1010) + L"/c.wav", 0);
-  EXPECT_TRUE(derive_outfile(s));
+  EXPECT_TRUE(derive_outfile(s, console.console()));
   EXPECT_EQ(s.outfile, folder.substr(0, 1010) + L"/_chapter.txt");
 }
 

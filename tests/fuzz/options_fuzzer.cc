@@ -84,7 +84,7 @@ void run_command_line(std::vector<std::string> args) {
   check(settings.cut_position >= 0 && settings.cut_position <= 2,
         "cut position let through");
   if (settings.outfile.empty()) {
-    if (!derive_outfile(settings)) return;
+    if (!derive_outfile(settings, console)) return;
     check(settings.outfile.size() < kPathCapacity, "derived path too long");
     check(folder_of(settings.outfile) == folder_of(settings.infile),
           "derived path left the input's folder");
