@@ -28,9 +28,10 @@ std::optional<std::string> narrow_path(std::wstring_view path);
 // True for a character that separates path components on this system.
 bool is_path_separator(wchar_t c);
 
-// The command line as the option parser reads it: argv itself on POSIX; on
-// Windows the UTF-16 command line in UTF-8, since argv there holds only what
-// the ANSI code page can spell.
+// The command line as the option parser reads it: argv itself on POSIX, where
+// the shell has expanded file patterns; on Windows the UTF-16 command line in
+// UTF-8, since argv there holds only what the ANSI code page can spell, with
+// unquoted patterns replaced by the names they match as the C runtime does.
 class Arguments {
  public:
   // Takes main's arguments; Windows reads its own command line instead.

@@ -1,7 +1,6 @@
 #include <windows.h>
-// shellapi.h needs the types from windows.h.
-#include <shellapi.h>
 
+#include "platform/command_line.h"
 #include "platform/paths.h"
 #include "platform/utf8.h"
 
@@ -65,6 +64,33 @@ std::string utf8_from_utf16(std::wstring_view text) {
   return out;
 }
 
+// The length of the folder part of a file pattern: through its last
+// separator, or through the colon of a drive ("C:*.wav").
+std::size_t folder_part_length(std::wstring_view pattern) {
+  std::size_t separator = pattern.find_last_of(L"\\/");
+  if (separator != pattern.npos) return separator + 1;
+  return pattern.size() >= 2 && pattern[1] == L':' ? 2 : 0;
+}
+
+// Appends the names pattern matches, each behind the pattern's folder part,
+// in the order the folder lists them, as the C runtime's wildcard expansion
+// does; false when nothing matches.
+bool append_matches(const std::wstring& pattern,
+                    std::vector<std::string>& out) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  std::wstring_view folder(pattern.data(), folder_part_length(pattern));
+  std::size_t before = out.size();
+  do {
+    std::wstring_view name(found.cFileName);
+    if (name == L"." || name == L"..") continue;
+    out.push_back(utf8_from_utf16(std::wstring(folder).append(name)));
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+  return out.size() > before;
+}
+
 }  // namespace
 
 std::wstring widen_argument(std::string_view arg) {
@@ -108,18 +134,14 @@ bool is_path_separator(wchar_t c) {
   return c == L'/' || c == L'\\';
 }
 
-Arguments::Arguments(int argc, char** argv) {
-  int count = 0;
-  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr) {
-    // Without the UTF-16 command line, the ANSI one is all there is.
-    pointers_.assign(argv, argv + argc);
-    pointers_.push_back(nullptr);
-    return;
+Arguments::Arguments(int, char**) {
+  // argv holds only what the ANSI code page can spell, and no longer shows
+  // which arguments were quoted; the command line itself has both.
+  for (const CommandLineArgument& arg : split_command_line(GetCommandLineW())) {
+    bool expand = arg.wildcard && !storage_.empty();
+    if (!expand || !append_matches(arg.text, storage_))
+      storage_.push_back(utf8_from_utf16(arg.text));
   }
-  for (int i = 0; i < count; ++i)
-    storage_.push_back(utf8_from_utf16(wide[i]));
-  LocalFree(wide);
   for (std::string& arg : storage_)
     pointers_.push_back(arg.data());
   pointers_.push_back(nullptr);

@@ -197,9 +197,37 @@ def windows_cases():
     ]
 
 
+def pattern_cases():
+    """File patterns, which the exe expands itself; linux_args holds what the
+    shell makes of them. Wine, like NTFS, lists a folder in name order."""
+    return [
+        # "*" matches "." and ".." too, which never count.
+        Case("pattern, one match", ["-i", "*", "-o", "c.txt"], POINT_FILES, ["c.txt"],
+             linux_args=["-i", "in.wav", "-o", "c.txt"]),
+        Case("pattern, several matches: the first is the input",
+             ["-i", "*.wav", "-p", "1"], {"a.wav": POINT_FILES["in.wav"], "b.wav": TALK},
+             ["a_chapter.txt", "b_chapter.txt"], linux_args=["-i", "a.wav", "b.wav", "-p", "1"]),
+        # Each further match is an argument of its own, so option reading stops there.
+        Case("pattern, several matches under POSIXLY_CORRECT",
+             ["-i", "*.wav", "-p", "1"], {"a.wav": POINT_FILES["in.wav"], "b.wav": TALK},
+             ["a_chapter.txt"], env={"POSIXLY_CORRECT": "1"},
+             linux_args=["-i", "a.wav", "b.wav", "-p", "1"]),
+        Case("pattern, no match", ["-i", "*.flac"], POINT_FILES),
+        # Wine quotes an argument holding a blank on the exe's command line.
+        Case("pattern, quoted", ["-i", "my *.wav"], {"my a.wav": POINT_FILES["in.wav"]}),
+        Case("pattern with a folder part", ["-i", "sub\\*.wav"],
+             {"sub": None, "sub/in.wav": POINT_FILES["in.wav"]}, ["sub/in_chapter.txt"],
+             linux_args=["-i", "sub/in.wav"], shown_as={"sub/": "sub\\"}),
+        Case("pattern matching a Japanese name", ["-i", "講?.wav", "-s", "1"],
+             {"講義.wav": TALK}, ["講義_chapter.txt"], linux_args=["-i", "講義.wav", "-s", "1"],
+             langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
+    ]
+
+
 def cases():
     """Every case, grouped by what it exercises."""
-    return wave_cases() + file_cases() + option_cases() + name_cases() + windows_cases()
+    return (wave_cases() + file_cases() + option_cases() + name_cases() + windows_cases()
+            + pattern_cases())
 
 
 # --- Running ----------------------------------------------------------------
