@@ -364,6 +364,14 @@ def main(argv):
                             continue
                         problems = compare(case, lang, exe, linux, tmp)
                         if problems:
+                            # On a loaded machine Wine now and then loses a
+                            # run's output; a fault of the program's fails
+                            # the second time too. The first try stays shown.
+                            print(f"RETRY {label}")
+                            for p in problems:
+                                print(f"      {p}")
+                            problems = compare(case, lang, exe, linux, tmp)
+                        if problems:
                             failed += 1
                             print(f"FAIL {label}")
                             for p in problems:
