@@ -142,11 +142,14 @@ bool run_extraction(const Settings& settings, platform::Console& console) {
     console.write(msg::kCannotOpenInput);
     return false;
   }
-  // Creating the chapter file would empty the input before it is read.
+  // Writing the chapter file would overwrite the input before it is read.
   if (input.is_same_file(settings.outfile)) {
     console.write(msg::kChaptersSameAsInput);
     return false;
   }
+  // Opening keeps an earlier chapter file's bytes: they go only when the first
+  // point is written or the walk succeeds, and a failure before then leaves
+  // the file as it was (or removes it, when this run created it).
   platform::OutputFile chapters;
   if (!chapters.open(settings.outfile)) {
     console.write(msg::kCannotWriteChapters);

@@ -36,9 +36,9 @@ constexpr std::uint32_t fourcc(const char (&s)[5]) {
 // every byte outside printable ASCII written as \xNN.
 std::wstring printable_chunk_id(std::uint32_t id);
 
-// Opens the input, creates the chapter file, walks every chunk and scans each
-// data chunk of 16-bit stereo PCM. True when the walk reached the end of the
-// file; false after any failure, once its message is out.
+// Opens the input and the chapter file, walks every chunk and scans each data
+// chunk of 16-bit stereo PCM. True when the walk reached the end of the file;
+// false after any failure, once its message is out.
 bool run_extraction(const Settings& settings, platform::Console& console);
 
 }  // namespace hushmark

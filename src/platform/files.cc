@@ -24,10 +24,24 @@ void InputFile::skip(std::uint64_t n) {
 }
 
 OutputFile::~OutputFile() {
-  if (fd_ >= 0) close();
+  if (fd_ < 0) return;
+  if (begun_) {
+    close();
+  } else if (created_) {
+    close_and_remove();
+  } else {
+    close_descriptor();
+  }
+}
+
+void OutputFile::begin() {
+  begun_ = true;
+  // Pipes and devices cannot be shortened, and /dev/stdout must not be.
+  if (regular_ && !truncate()) failed_ = true;
 }
 
 void OutputFile::write(std::string_view bytes) {
+  if (!begun_) begin();
   buffer_.append(bytes);
   if (buffer_.size() >= kOutputBufferBytes) flush();
 }
@@ -47,6 +61,8 @@ void OutputFile::flush() {
 
 bool OutputFile::close() {
   if (fd_ < 0) return !failed_;
+  // A run that found no point still leaves an empty file.
+  if (!begun_) begin();
   flush();
   if (!close_descriptor()) failed_ = true;
   fd_ = -1;

@@ -44,16 +44,22 @@ class InputFile {
   bool failed_ = false;
 };
 
-// A file created (or truncated) for writing, with its own buffer. Write
-// failures are remembered; close() reports whether every byte reached the file.
+// A chapter file, with its own buffer. Opening it changes nothing: a regular
+// file is emptied only when the first bytes are written or when close() is
+// called, so that a run that fails before then leaves an earlier file as it
+// was. Write failures are remembered; close() reports whether every byte
+// reached the file.
 class OutputFile {
  public:
   OutputFile() = default;
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
+  // Without close(): a file that this object created and never wrote to is
+  // removed, and one that was already there keeps its bytes.
   ~OutputFile();
 
-  // Creates or truncates path for writing; false when that cannot be done.
+  // Opens path for writing, creating it when missing but not emptying it;
+  // false when that cannot be done.
   bool open(std::wstring_view path);
 
   void write(std::string_view bytes);
@@ -61,18 +67,29 @@ class OutputFile {
   // True once a write has failed.
   bool failed() const { return failed_; }
 
-  // Writes what is buffered and closes the file; false if anything failed.
+  // Empties the file if nothing was written yet, writes what is buffered and
+  // closes it; false if anything failed.
   bool close();
 
  private:
+  // Empties a regular file before its first bytes; other files are left be.
+  void begin();
   void flush();
+  // Shortens the file to nothing; false when the system refuses.
+  bool truncate();
   // One write of the system's; the count written, or -1 on failure.
   long long write_some(std::string_view bytes);
   // Closes the descriptor; false when the system reports a failure.
   bool close_descriptor();
+  // Closes the descriptor and removes the file it was opened on.
+  void close_and_remove();
 
   int fd_ = -1;
   bool failed_ = false;
+  bool regular_ = false;  // a disk file, which may be emptied and removed
+  bool created_ = false;  // open() made it
+  bool begun_ = false;    // emptied or written to
+  std::wstring path_;     // what open() was given, kept to remove the file
   std::string buffer_;
 };
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <optional>
 
 #include "platform/files.h"
@@ -72,10 +73,27 @@ bool InputFile::is_same_file(std::wstring_view path) const {
 }
 
 bool OutputFile::open(std::wstring_view path) {
-  fd_ = open_path(path, O_WRONLY | O_CREAT | O_TRUNC);
-  failed_ = false;
+  failed_ = begun_ = created_ = regular_ = false;
   buffer_.clear();
+  path_ = path;
+  fd_ = open_path(path, O_WRONLY);
+  if (fd_ < 0 && errno == ENOENT) {
+    fd_ = open_path(path, O_WRONLY | O_CREAT | O_EXCL);
+    // A symbolic link whose target is missing: create the target.
+    if (fd_ < 0 && errno == EEXIST) fd_ = open_path(path, O_WRONLY | O_CREAT);
+    created_ = fd_ >= 0;
+  }
+  struct stat st;
+  if (fd_ >= 0 && ::fstat(fd_, &st) == 0) regular_ = S_ISREG(st.st_mode);
   return fd_ >= 0;
+}
+
+bool OutputFile::truncate() {
+  int r;
+  do {
+    r = ::ftruncate(fd_, 0);
+  } while (r != 0 && errno == EINTR);
+  return r == 0;
 }
 
 long long OutputFile::write_some(std::string_view bytes) {
@@ -87,6 +105,25 @@ long long OutputFile::write_some(std::string_view bytes) {
 
 bool OutputFile::close_descriptor() {
   return ::close(fd_) == 0;
+}
+
+void OutputFile::close_and_remove() {
+  std::optional<std::string> name = narrow_path(path_);
+  struct stat link;
+  if (name && ::lstat(name->c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    // Through a link, the file created is the link's target.
+    char* target = ::realpath(name->c_str(), nullptr);
+    name = target ? std::optional<std::string>(target) : std::nullopt;
+    std::free(target);
+  }
+  // Remove it only while it is still the file this descriptor has open.
+  struct stat mine, named;
+  if (name && ::fstat(fd_, &mine) == 0 && ::stat(name->c_str(), &named) == 0 &&
+      mine.st_dev == named.st_dev && mine.st_ino == named.st_ino) {
+    ::unlink(name->c_str());
+  }
+  close_descriptor();
+  fd_ = -1;
 }
 
 }  // namespace hushmark::platform

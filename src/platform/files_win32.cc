@@ -53,6 +53,13 @@ bool identity_of(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
          GetFileInformationByHandle(handle, &info);
 }
 
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& a,
+                   const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
 }  // namespace
 
 InputFile::~InputFile() {
@@ -99,18 +106,36 @@ bool InputFile::is_same_file(std::wstring_view path) const {
   if (other == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION mine, theirs;
   bool same = identity_of(handle_of(fd_), mine) && identity_of(other, theirs) &&
-              mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
-              mine.nFileIndexHigh == theirs.nFileIndexHigh &&
-              mine.nFileIndexLow == theirs.nFileIndexLow;
+              same_identity(mine, theirs);
   CloseHandle(other);
   return same;
 }
 
 bool OutputFile::open(std::wstring_view path) {
-  fd_ = open_path(path, _O_WRONLY | _O_CREAT | _O_TRUNC);
-  failed_ = false;
+  failed_ = begun_ = created_ = regular_ = false;
   buffer_.clear();
-  return fd_ >= 0;
+  path_ = path;
+  fd_ = -1;
+  if (!usable(path)) return false;
+  // OPEN_ALWAYS keeps the bytes of a file that is there and tells whether it
+  // was; the sharing matches what _wopen grants.
+  HANDLE h = CreateFileW(native_path(path).c_str(), GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  created_ = GetLastError() != ERROR_ALREADY_EXISTS;
+  regular_ = GetFileType(h) == FILE_TYPE_DISK;
+  fd_ = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+  if (fd_ < 0) {
+    CloseHandle(h);
+    return false;
+  }
+  return true;
+}
+
+bool OutputFile::truncate() {
+  // Nothing has been written, so the file pointer is at its start.
+  return SetEndOfFile(handle_of(fd_)) != 0;
 }
 
 long long OutputFile::write_some(std::string_view bytes) {
@@ -121,6 +146,24 @@ long long OutputFile::write_some(std::string_view bytes) {
 
 bool OutputFile::close_descriptor() {
   return _close(fd_) == 0;
+}
+
+void OutputFile::close_and_remove() {
+  // Remove it only while the name still leads to the file that was created.
+  BY_HANDLE_FILE_INFORMATION mine;
+  bool known = identity_of(handle_of(fd_), mine);
+  close_descriptor();
+  fd_ = -1;
+  std::wstring name = native_path(path_);
+  HANDLE other = CreateFileW(
+      name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (other == INVALID_HANDLE_VALUE) return;
+  BY_HANDLE_FILE_INFORMATION theirs;
+  bool same =
+      known && identity_of(other, theirs) && same_identity(mine, theirs);
+  CloseHandle(other);
+  if (same) DeleteFileW(name.c_str());
 }
 
 }  // namespace hushmark::platform

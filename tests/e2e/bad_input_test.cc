@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "test_support.h"
@@ -123,6 +125,8 @@ std::string good_wave() {
       .bytes();
 }
 constexpr char kPoint[] = "00:00:00.000  0.200秒\n";
+// What a chapter file held before a run.
+constexpr char kEarlier[] = "earlier chapters\r\n01:02:03.004\r\n";
 
 constexpr char kNoInput[] = "WAVEファイルを指定してください。\n";
 constexpr char kCannotOpen[] = "WAVEファイルを開けませんでした。\n";
@@ -147,6 +151,13 @@ class BadInput : public ::testing::Test {
   // Takes the folder as it is now as the state every run must leave.
   void settle() { before_ = listing(dir_.path()); }
 
+  // Runs a command that must fail before its first point twice: with no
+  // chapter file, which must not appear, and with an earlier one, which must
+  // keep its bytes.
+  void expect_failure_before_points(std::vector<std::string> args,
+                                    const std::string& chapters,
+                                    const std::string& out);
+
   Result run(std::vector<std::string> args, std::set<std::string> created = {},
              const char* lang = "C.UTF-8") {
     Result r = run_tool(dir_.path(), std::move(args), lang);
@@ -167,6 +178,18 @@ class BadInput : public ::testing::Test {
 void expect_result(const Result& r, int status, const std::string& out) {
   EXPECT_EQ(r.status, status);
   EXPECT_EQ(r.out, out);
+}
+
+void BadInput::expect_failure_before_points(std::vector<std::string> args,
+                                            const std::string& chapters,
+                                            const std::string& out) {
+  expect_result(run(args), 1, out);
+  write_file(dir_ / chapters, kEarlier);
+  settle();
+  expect_result(run(args), 1, out);
+  EXPECT_EQ(read_file(dir_ / chapters), kEarlier);
+  fs::remove(dir_ / chapters);
+  settle();
 }
 
 TEST_F(BadInput, CommandLinesWithoutAnInput) {
@@ -209,7 +232,7 @@ TEST_F(BadInput, NumbersOutOfRangeOrMalformed) {
                 0, echoed + "無音範囲:2147483647\n");
 }
 
-TEST_F(BadInput, FilesThatAreNotWave) {
+TEST_F(BadInput, FailuresBeforeAnyPointLeaveTheChapterFileAlone) {
   const std::string good = good_wave();
   std::vector<std::string> files = {"", "RIFF", good.substr(0, 11)};
   for (std::size_t at : {0, 1, 2, 3, 8, 9, 10, 11}) {
@@ -219,29 +242,106 @@ TEST_F(BadInput, FilesThatAreNotWave) {
   }
   for (const std::string& file : files) {
     put_input(file);
-    expect_result(run({"-i", "in.wav"}, {"in_chapter.txt"}), 1,
-                  echo("in.wav", "in_chapter.txt") + kNotWave);
+    expect_failure_before_points({"-i", "in.wav"}, "in_chapter.txt",
+                                 echo("in.wav", "in_chapter.txt") + kNotWave);
   }
-  struct Format {
-    WaveBytes wave;
-    const char* message;
-  };
-  std::vector<Format> formats(5);
-  formats[0].wave.raw("fmt ").u32(14).u16(1).u16(2).u32(4000).u32(16000).u16(4);
-  formats[0].message = "WAVEが壊れています？\n";
-  formats[1].wave.fmt_raw(3, 2, 32000, 32);
-  formats[1].message = "未対応のWAVEです。(wFormatTag!=1)\n";
-  formats[2].wave.fmt_raw(1, 1, 8000, 16);
-  formats[2].message = "未対応のWAVEです。(nChannels!=2)\n";
-  formats[3].wave.fmt_raw(1, 2, 8000, 8);
-  formats[3].message = "未対応のWAVEです。(wBitsPerSample!=16)\n";
-  formats[4].wave.fmt_raw(1, 2, 0, 16);
-  formats[4].message = "未対応のWAVEです。(nAvgBytesPerSec==0)\n";
-  for (Format& f : formats) {
-    put_input(f.wave.data({quiet(2)}).bytes());
-    expect_result(run({"-i", "in.wav"}, {"in_chapter.txt"}), 1,
-                  echo("in.wav", "in_chapter.txt") + f.message);
+  std::vector<std::pair<WaveBytes, const char*>> cases(7);
+  cases[0].first.raw("fmt ").u32(14).u16(1).u16(2).u32(4000).u32(16000).u16(4);
+  cases[0].second = "WAVEが壊れています？\n";
+  cases[1].first.fmt_raw(3, 2, 32000, 32);
+  cases[1].second = "未対応のWAVEです。(wFormatTag!=1)\n";
+  cases[2].first.fmt_raw(1, 1, 8000, 16);
+  cases[2].second = "未対応のWAVEです。(nChannels!=2)\n";
+  cases[3].first.fmt_raw(1, 2, 8000, 8);
+  cases[3].second = "未対応のWAVEです。(wBitsPerSample!=16)\n";
+  cases[4].first.fmt_raw(1, 2, 0, 16);
+  cases[4].second = "未対応のWAVEです。(nAvgBytesPerSec==0)\n";
+  // A data chunk without a point, then one the scan cannot take.
+  cases[5].first.fmt_raw(1, 2, 16000, 16).data({quiet(900)});
+  cases[5].first.fmt_raw(1, 1, 8000, 16);
+  cases[5].second = "未対応のWAVEです。(nChannels!=2)\n";
+  for (int i = 0; i < 6; ++i)
+    cases[i].first.data({quiet(2)});
+  // Data that ends before its first point.
+  cases[6]
+      .first.fmt_raw(1, 2, 16000, 16)
+      .raw("data")
+      .u32(4000)
+      .raw(testing::frames_of({loud(1), quiet(700)}));
+  cases[6].second = "データ読み取りに失敗\n";
+  for (const auto& [wave, message] : cases) {
+    put_input(wave.bytes());
+    expect_failure_before_points({"-i", "in.wav"}, "in_chapter.txt",
+                                 echo("in.wav", "in_chapter.txt") + message);
   }
+}
+
+TEST_F(BadInput, ChapterFilesAreReplacedOnlyOnceOutputBegins) {
+  const std::string point = "00:00:00.000\r\n";
+  const std::string echoed = echo("in.wav", "in_chapter.txt");
+  // Runs that fail after a point keep it; runs that succeed, with or without
+  // points, replace the earlier file whole.
+  WaveBytes cut, later;
+  cut.fmt_raw(1, 2, 16000, 16)
+      .raw("data")
+      .u32(8000)
+      .raw(testing::frames_of({loud(1), quiet(800), loud(1)}));
+  later.fmt_raw(1, 2, 16000, 16).data({loud(1), quiet(800), loud(1)});
+  later.fmt_raw(1, 1, 8000, 16).data({quiet(2)});
+  const std::vector<std::tuple<std::string, std::vector<std::string>, int,
+                               std::string, std::string>>
+      runs = {
+          {cut.bytes(),
+           {},
+           1,
+           kPoint + std::string("データ読み取りに失敗\n"),
+           point},
+          {later.bytes(),
+           {},
+           1,
+           kPoint + std::string("未対応のWAVEです。(nChannels!=2)\n"),
+           point},
+          {good_wave(), {}, 0, kPoint, point},
+          {good_wave(),
+           {"-m", "900"},
+           0,
+           "無音時間が900ms以上で区切ります。\n",
+           ""},
+      };
+  for (const auto& [input, options, status, out, chapters] : runs) {
+    put_input(input);
+    write_file(dir_ / "in_chapter.txt", kEarlier);
+    settle();
+    std::vector<std::string> args = {"-i", "in.wav"};
+    args.insert(args.end(), options.begin(), options.end());
+    expect_result(run(args), status, echoed + out);
+    EXPECT_EQ(read_file(dir_ / "in_chapter.txt"), chapters);
+  }
+  fs::remove(dir_ / "in_chapter.txt");
+  put_input(good_wave());
+  // Devices are written as they are, and never removed. The two streams are
+  // buffered apart, so only the console's own order is fixed.
+  Result shared = run({"-i", "in.wav", "-o", "/dev/stdout"});
+  std::size_t at = shared.out.find(point);
+  ASSERT_NE(at, std::string::npos) << shared.out;
+  expect_result({shared.status, shared.out.erase(at, point.size())}, 0,
+                echo("in.wav", "/dev/stdout") + kPoint);
+  // A symbolic link is written through; a failure before any point leaves
+  // its target as it was, or not there at all.
+  fs::create_symlink("old.txt", dir_ / "link.txt");
+  fs::create_symlink("new.txt", dir_ / "dangling.txt");
+  write_file(dir_ / "old.txt", kEarlier);
+  put_input("RIFF");
+  for (const char* out : {"link.txt", "dangling.txt"}) {
+    expect_result(run({"-i", "in.wav", "-o", out}), 1,
+                  echo("in.wav", out) + kNotWave);
+  }
+  EXPECT_EQ(read_file(dir_ / "old.txt"), kEarlier);
+  put_input(good_wave());
+  expect_result(run({"-i", "in.wav", "-o", "link.txt"}), 0,
+                echo("in.wav", "link.txt") + kPoint);
+  EXPECT_EQ(read_file(dir_ / "old.txt"), point);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
 }
 
 TEST_F(BadInput, InputsThatCannotBeOpened) {
@@ -276,13 +376,14 @@ TEST_F(BadInput, SpecialFilesAsInput) {
   ASSERT_EQ(mkfifo((dir_ / "pipe.wav").c_str(), 0644), 0);
   settle();
   for (const char* name : {"pipe.wav", "/dev/null", "/dev/zero"}) {
-    expect_result(run({"-i", name, "-o", "out.txt"}, {"out.txt"}), 1,
+    expect_result(run({"-i", name, "-o", "out.txt"}), 1,
                   echo(name, "out.txt") + kNotWave);
   }
   // Opens, but its first read fails (nothing is mapped at address 0): a
   // read error, not a file of another kind.
-  expect_result(run({"-i", "/proc/self/mem", "-o", "out.txt"}, {"out.txt"}), 1,
-                echo("/proc/self/mem", "out.txt") + "データ読み取りに失敗\n");
+  expect_failure_before_points(
+      {"-i", "/proc/self/mem", "-o", "out.txt"}, "out.txt",
+      echo("/proc/self/mem", "out.txt") + "データ読み取りに失敗\n");
 }
 
 TEST_F(BadInput, ChapterFilesThatCannotBeWritten) {
