@@ -1,6 +1,7 @@
 // Runs the whole extraction on one input: the first nine bytes are the
 // options (threshold and minimum silence as little-endian 32-bit numbers, then
-// a byte for the cut position and the chapter path), the rest is the WAVE file.
+// a byte for the cut position, the chapter path and whether an earlier chapter
+// file is there), the rest is the WAVE file.
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +26,7 @@ namespace hushmark::fuzz {
 namespace {
 
 constexpr std::size_t kOptionBytes = 9;
+constexpr std::string_view kEarlierChapters = "00:01:02.003\r\nearlier\r\n";
 
 struct Workspace {
   std::string dir;
@@ -107,23 +110,42 @@ Settings settings_from(const std::uint8_t* data) {
   return s;
 }
 
-void write_input(std::string_view bytes) {
-  int fd = open(workspace().infile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  check(fd >= 0, "cannot create the input");
+void write_file(const std::string& path, std::string_view bytes) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  check(fd >= 0, "cannot create a file");
   check(write(fd, bytes.data(), bytes.size()) ==
             static_cast<ssize_t>(bytes.size()),
-        "cannot write the input");
+        "cannot write a file");
   close(fd);
 }
 
-bool input_is(std::string_view bytes) {
-  std::string back(bytes.size() + 1, '\0');
-  int fd = open(workspace().infile.c_str(), O_RDONLY);
-  if (fd < 0) return false;
-  ssize_t n = read(fd, back.data(), back.size());
+// The whole file, or nothing when it is not there.
+std::optional<std::string> read_file(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return std::nullopt;
+  std::string bytes;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0)
+    bytes.append(buf, static_cast<std::size_t>(n));
   close(fd);
-  return n == static_cast<ssize_t>(bytes.size()) &&
-         std::string_view(back.data(), bytes.size()) == bytes;
+  return bytes;
+}
+
+// The chapter file a run must leave: the time of each point the console
+// showed, one line each.
+std::string chapters_shown(std::string_view out) {
+  std::string chapters;
+  while (!out.empty()) {
+    std::size_t end = out.find('\n');
+    std::string_view line = out.substr(0, end);
+    out.remove_prefix(end == out.npos ? out.size() : end + 1);
+    if (line.ends_with("秒")) {
+      chapters += line.substr(0, line.find("  "));
+      chapters += "\r\n";
+    }
+  }
+  return chapters;
 }
 
 // Every failure must end the output with the line that says why.
@@ -160,7 +182,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     wave = {reinterpret_cast<const char*>(data) + options.size(),
             size - options.size()};
   }
-  fuzz::write_input(wave);
+  const fuzz::Workspace& w = fuzz::workspace();
+  fuzz::write_file(w.infile, wave);
+  const bool own_chapters = std::string(settings.outfile.begin(),
+                                        settings.outfile.end()) == w.outfile;
+  const bool earlier = options[8] / 24 % 2 == 1;
+  if (earlier) {
+    fuzz::write_file(w.outfile, fuzz::kEarlierChapters);
+  } else {
+    unlink(w.outfile.c_str());
+  }
 
   char* text = nullptr;
   std::size_t text_size = 0;
@@ -176,7 +207,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   std::string_view shown(text, text_size);
   fuzz::check(ok || fuzz::ends_with_a_failure_message(shown),
               "failure without its message");
+  std::string chapters = fuzz::chapters_shown(shown);
   std::free(text);
-  fuzz::check(fuzz::input_is(wave), "the input changed");
+  fuzz::check(fuzz::read_file(w.infile) == wave, "the input changed");
+  std::optional<std::string> left = fuzz::read_file(w.outfile);
+  if (!own_chapters) {
+    // A refused run never opens it.
+    fuzz::check(earlier ? left == fuzz::kEarlierChapters : !left,
+                "a chapter file that was not named changed");
+  } else if (!ok && chapters.empty()) {
+    fuzz::check(earlier ? left == fuzz::kEarlierChapters : !left,
+                "a failure before the first point changed the chapter file");
+  } else {
+    fuzz::check(left == chapters, "the chapter file is not the points shown");
+  }
   return 0;
 }
