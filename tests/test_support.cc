@@ -85,7 +85,8 @@ void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
 
 ToolRun run_tool(const std::filesystem::path& folder,
                  const std::vector<std::string>& args, const std::string& lang,
-                 const std::vector<std::string>& extra_env) {
+                 const std::vector<std::string>& extra_env,
+                 const std::string* piped) {
   std::vector<std::string> env = {"LANG=" + lang, "PATH=/usr/bin:/bin"};
   env.insert(env.end(), extra_env.begin(), extra_env.end());
   std::vector<char*> envp, argv;
@@ -98,22 +99,41 @@ ToolRun run_tool(const std::filesystem::path& folder,
     argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
-  int out_pipe[2], err_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0)
+  int in_pipe[2], out_pipe[2], err_pipe[2];
+  if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0)
     return {-1, "", "pipe failed"};
   pid_t pid = fork();
   if (pid == 0) {
+    if (piped) dup2(in_pipe[0], 0);
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
-    for (int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
+    for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1],
+                   err_pipe[0], err_pipe[1]})
       ::close(fd);
     if (chdir(folder.c_str()) == 0) execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
+  ::close(in_pipe[0]);
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
+  // A process of its own feeds the pipe, so that a tool that stops reading
+  // early neither blocks the test nor ends it with SIGPIPE.
+  pid_t feeder = piped ? fork() : -1;
+  if (feeder == 0) {
+    ::close(out_pipe[0]);
+    ::close(err_pipe[0]);
+    std::string_view rest = *piped;
+    while (!rest.empty()) {
+      ssize_t n = ::write(in_pipe[1], rest.data(), rest.size());
+      if (n <= 0) break;
+      rest.remove_prefix(static_cast<std::size_t>(n));
+    }
+    _exit(0);
+  }
+  ::close(in_pipe[1]);
   ToolRun run{-1, "", ""};
   drain(out_pipe[0], err_pipe[0], run.out, run.err);
+  if (feeder > 0) waitpid(feeder, nullptr, 0);
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
   if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);

@@ -52,11 +52,13 @@ struct ToolRun {
 };
 
 // Runs the built tool in folder with args under the locale named by LANG
-// (LC_ALL and the other LC_ variables unset), with extra environment entries.
+// (LC_ALL and the other LC_ variables unset), with extra environment entries;
+// its standard input is a pipe carrying *piped when that is given.
 ToolRun run_tool(const std::filesystem::path& folder,
                  const std::vector<std::string>& args,
                  const std::string& lang = "C.UTF-8",
-                 const std::vector<std::string>& extra_env = {});
+                 const std::vector<std::string>& extra_env = {},
+                 const std::string* piped = nullptr);
 
 // True when the C library has this locale installed.
 bool locale_installed(const std::string& name);

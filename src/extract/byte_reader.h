@@ -37,6 +37,9 @@ class ByteReader {
   // True once the file has failed to read for a reason other than its end.
   bool failed() const { return file_.failed(); }
 
+  // True when the file is a pipe, a FIFO or a character device.
+  bool is_stream() const { return file_.is_stream(); }
+
   // The most bytes fill() may be asked to gather at once.
   static constexpr std::size_t kMaxCarry = 64;
 

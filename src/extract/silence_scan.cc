@@ -90,8 +90,8 @@ void scan_frames(std::span<const std::uint8_t> bytes, const ScanParams& params,
 }
 
 bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
-                     std::uint32_t nAvgBytesPerSec, const Settings& settings,
-                     platform::OutputFile& chapters,
+                     bool ends_with_input, std::uint32_t nAvgBytesPerSec,
+                     const Settings& settings, platform::OutputFile& chapters,
                      platform::Console& console) {
   const ScanParams params{
       settings.threshold,
@@ -105,6 +105,7 @@ bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
     if (have.size() < kFrameBytes) {
       // Every whole frame present has been scanned; the rest is missing.
       in.consume(have.size());
+      if (ends_with_input && !in.failed()) return true;
       console.write(msg::kReadFailed);
       return false;
     }

@@ -59,10 +59,11 @@ void scan_frames(std::span<const std::uint8_t> bytes, const ScanParams& params,
 
 // Reads frame_count frames of one data chunk, writing a console line and a
 // chapter line for every silence long enough. False after a short read or a
-// failed chapter write, once its message is out.
+// failed chapter write, once its message is out; when ends_with_input is set,
+// an input that ends early ends the chunk instead.
 bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
-                     std::uint32_t nAvgBytesPerSec, const Settings& settings,
-                     platform::OutputFile& chapters,
+                     bool ends_with_input, std::uint32_t nAvgBytesPerSec,
+                     const Settings& settings, platform::OutputFile& chapters,
                      platform::Console& console);
 
 }  // namespace hushmark

@@ -11,6 +11,9 @@ namespace hushmark {
 namespace {
 
 constexpr std::uint32_t kFmtBodyBytes = 16;
+// Programs that write WAVE to a pipe cannot know its length and declare a
+// data size no real chunk has: ffmpeg 0xFFFFFFFF, espeak-ng 0x7FFFF000.
+constexpr std::uint32_t kPlaceholderDataSize = 0x7FFFF000;
 
 std::uint16_t le16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | p[1] << 8);
@@ -72,8 +75,11 @@ bool scan_data(ByteReader& in, const ChunkHeader& chunk,
     console.write(problem);
     return false;
   }
-  if (!scan_data_chunk(in, chunk.size / kFrameBytes, format.nAvgBytesPerSec,
-                       settings, chapters, console)) {
+  // Such a chunk read from a pipe ends where the stream does; a file that ends
+  // early has lost data.
+  bool ends_with_input = in.is_stream() && chunk.size >= kPlaceholderDataSize;
+  if (!scan_data_chunk(in, chunk.size / kFrameBytes, ends_with_input,
+                       format.nAvgBytesPerSec, settings, chapters, console)) {
     return false;
   }
   // Bytes past the last whole frame belong to no frame.

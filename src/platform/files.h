@@ -36,12 +36,17 @@ class InputFile {
   // True when path names this same file (another spelling or a link counts).
   bool is_same_file(std::wstring_view path) const;
 
+  // True for a pipe, a FIFO or a character device: read once, in order, with
+  // no length known in advance.
+  bool is_stream() const { return stream_; }
+
  private:
   // Seeks forward on a file that can seek; false where only reading can skip.
   bool seek_forward(std::uint64_t n);
 
   int fd_ = -1;
   bool failed_ = false;
+  bool stream_ = false;
 };
 
 // A chapter file, with its own buffer. Opening it changes nothing: a regular

@@ -42,6 +42,7 @@ bool InputFile::open(std::wstring_view path) {
     return false;
   }
   fd_ = fd;
+  stream_ = S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISSOCK(st.st_mode);
   return true;
 }
 

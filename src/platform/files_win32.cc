@@ -76,6 +76,7 @@ bool InputFile::open(std::wstring_view path) {
     return false;
   }
   fd_ = fd;
+  stream_ = GetFileType(handle_of(fd)) != FILE_TYPE_DISK;
   return true;
 }
 

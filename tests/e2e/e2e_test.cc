@@ -1,7 +1,9 @@
 // Runs the built tool in a temporary folder and compares its standard output,
 // exit status and chapter file byte for byte.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -106,6 +108,66 @@ TEST_F(Talk, UsesTheLocalesDecimalSeparatorForLengthsOnly) {
             "00:00:01.257  0,600秒\n00:00:02.624  0,300秒\n"
             "00:00:04.461  1,500秒\n00:00:06.794  1,000秒\n");
   EXPECT_EQ(read_file(dir_ / "talk_chapter.txt"), kTalkChapters);
+}
+
+TEST_F(Talk, FindsTheSamePointsInWaveThatFfmpegWritesToAPipe) {
+  if (std::system("command -v ffmpeg > /dev/null 2>&1") != 0)
+    GTEST_SKIP() << "ffmpeg is not installed";
+  // A compressed copy, turned back into 16-bit stereo on the way in.
+  const std::string cd = "cd '" + dir_.path().string() + "' && ";
+  ASSERT_EQ(
+      std::system(
+          (cd + "ffmpeg -nostdin -v error -i talk.wav talk.flac").c_str()),
+      0);
+  const std::string pipeline =
+      cd +
+      "ffmpeg -nostdin -v error -i talk.flac -ac 2 -ar 44100 -c:a pcm_s16le "
+      "-f wav - | LANG=C.UTF-8 " HUSHMARK_BINARY
+      " -i /dev/stdin -o piped.txt > console.txt";
+  int status = std::system(pipeline.c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(read_file(dir_ / "piped.txt"), kTalkChapters);
+  std::string console = read_file(dir_ / "console.txt");
+  EXPECT_TRUE(
+      console.ends_with("00:00:01.257  0.600秒\n00:00:02.624  0.300秒\n"
+                        "00:00:04.461  1.500秒\n00:00:06.794  1.000秒\n"))
+      << console;
+}
+
+TEST(Cli, EndsAPipedDataChunkOfPlaceholderSizeWhereTheStreamEnds) {
+  TempDir dir;
+  // One point, then a silence still open and half a frame.
+  const std::string frames =
+      testing::frames_of({loud(1), quiet(800), loud(1), quiet(5)}) + "\x01\x02";
+  const struct {
+    std::uint32_t declared;
+    bool piped;
+    const char* tail;
+  } cases[] = {
+      {0xFFFFFFFF, true, ""},  // ffmpeg
+      {0x7FFFF000, true, ""},  // espeak-ng
+      {0x7FFFEFFF, true, "データ読み取りに失敗\n"},
+      {0xFFFFFFFF, false, "データ読み取りに失敗\n"},
+      {0x7FFFF000, false, "データ読み取りに失敗\n"},
+  };
+  for (const auto& c : cases) {
+    WaveBytes w;
+    const std::string wave = w.fmt_raw(1, 2, 16000, 16)
+                                 .raw("data")
+                                 .u32(c.declared)
+                                 .raw(frames)
+                                 .bytes();
+    write_file(dir / "in.wav", wave);
+    const char* in = c.piped ? "/dev/stdin" : "in.wav";
+    testing::ToolRun run = run_tool(dir.path(), {"-i", in, "-o", "c.txt"},
+                                    "C.UTF-8", {}, c.piped ? &wave : nullptr);
+    EXPECT_EQ(run.status, *c.tail ? 1 : 0) << c.declared << c.piped;
+    EXPECT_EQ(run.out, "infile = " + std::string(in) +
+                           "\noutfile = c.txt\n00:00:00.000  0.200秒\n" +
+                           c.tail)
+        << c.declared << c.piped;
+    EXPECT_EQ(read_file(dir / "c.txt"), "00:00:00.000\r\n");
+  }
 }
 
 TEST(Cli, EndsWithStatusOneWhenItCannotRun) {
