@@ -78,6 +78,8 @@ TALK = (EXAMPLES / "talk.wav").read_bytes()
 # Input folders: the example recording, and one chapter point a second in.
 TALK_FILES = {"talk.wav": TALK}
 POINT_FILES = {"in.wav": riff(fmt(), chunk(b"data", ONE_POINT))}
+# What a chapter file held before a run.
+EARLIER = b"earlier chapters\r\n01:02:03.004\r\n"
 # Four folders of 99 characters: with the name, past Windows' MAX_PATH of 260.
 LONG_DIR = "/".join(c * 99 for c in "wxyz")
 
@@ -139,6 +141,15 @@ def file_cases():
              POINT_FILES),
         Case("chapter file naming the input", ["-i", "in.wav", "-o", "in.wav"], POINT_FILES,
              ["in.wav"]),
+        # An earlier chapter file keeps its bytes until the first point is written.
+        Case("earlier chapter file, not a WAVE file", ["-i", "in.wav", "-o", "c.txt"],
+             {"in.wav": b"RIFF", "c.txt": EARLIER}, ["c.txt"]),
+        Case("earlier chapter file, mono after a chunk without points",
+             ["-i", "in.wav", "-o", "c.txt"],
+             {"in.wav": riff(fmt(), chunk(b"data", frames(quiet(9000))), fmt(channels=1),
+                             chunk(b"data", b"\0" * 8)), "c.txt": EARLIER}, ["c.txt"]),
+        Case("earlier chapter file replaced", ["-i", "talk.wav"],
+             dict(TALK_FILES, **{"talk_chapter.txt": EARLIER}), ["talk_chapter.txt"]),
         Case("input spelled two ways", ["-i", "in.wav", "-o", "./sub/../in.wav"],
              dict(POINT_FILES, sub=None), ["in.wav"]),
     ]
