@@ -27,7 +27,7 @@ OutputFile::~OutputFile() {
   if (fd_ < 0) return;
   if (begun_) {
     close();
-  } else if (created_) {
+  } else if (created_ && regular_) {
     close_and_remove();
   } else {
     close_descriptor();
