@@ -75,7 +75,10 @@ std::string Console::encode(std::wstring_view text) const {
 }
 
 void Console::write(std::wstring_view text) {
-  std::string bytes = encode(text);
+  write_encoded(encode(text));
+}
+
+void Console::write_encoded(std::string_view bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), out_);
 }
 
