@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # Times hushmark on hour-long, page-cached WAVE files against the cost of
-# reading them (cat) and, when installed, against ffmpeg's silencedetect.
-# Runs are interleaved so that a noisy machine slows every contender alike.
+# reading them (cat) and, when installed, against ffmpeg's silencedetect; then
+# the cost of a chapter point (every frame of ten minutes a point), of a
+# batch of 1,000 one-second files against cat over them, and of the hour
+# against dd bs=512K. Runs are interleaved so that a noisy machine slows every
+# contender alike.
 #   bench/run_bench.sh            RUNS=9 BUILD=build/bench by default
+#   BASELINE=old/hushmark bench/run_bench.sh
+#                                 also times another build on the point and
+#                                 batch runs and checks its output is the same
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build/bench}
 RUNS=${RUNS:-9}
 FFMPEG_RUNS=${FFMPEG_RUNS:-3}
+BASELINE=${BASELINE:-}
+BATCH=1000
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
   -DHUSHMARK_BUILD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
@@ -21,6 +29,9 @@ trap 'rm -rf "$TMP"' EXIT
 "$MAKE_WAVE" talk 3600 "$TMP/talk.wav"
 "$MAKE_WAVE" hiss 3600 "$TMP/hiss.wav"
 "$MAKE_WAVE" flip 600 "$TMP/flip.wav"
+"$MAKE_WAVE" talk 1 "$TMP/one.wav"
+mkdir "$TMP/batch"
+for ((n = 1; n <= BATCH; n++)); do cp "$TMP/one.wav" "$TMP/batch/$n.wav"; done
 
 # name|file|hushmark options|silencedetect noise level: the amplitude ratio
 # whose 16-bit value (truncated) is one above the hushmark threshold
@@ -79,3 +90,63 @@ for i in "${!CASES[@]}"; do
     printf "%-14s %15s %15s %15s %13s %10s %8s %6s\n", n, sprintf("%.3f (%.3f)", cw, cc),
       sprintf("%.3f (%.3f)", hw, hc), ff, sprintf("%.2fx (%.2fx)", hw / cw, hc / cc), fr, p, k }'
 done
+
+# Chapter points, short runs and the read floor of dd, interleaved likewise.
+run_points() { "$1" -m 0 -i "$TMP/flip.wav" -o "$TMP/points.txt"; }
+run_batch() {
+  local n
+  for ((n = 1; n <= BATCH; n++)); do "$1" -i "$TMP/batch/$n.wav" -o "$TMP/batch/$n.txt"; done
+}
+cat_batch() {
+  local n
+  for ((n = 1; n <= BATCH; n++)); do cat "$TMP/batch/$n.wav"; done
+}
+read_dd() { dd if="$1" of=/dev/null bs=512K status=none; }
+BUILDS=("$HUSHMARK")
+[[ -n $BASELINE ]] && BUILDS+=("$BASELINE")
+for ((r = 1; r <= RUNS; r++)); do
+  for b in "${!BUILDS[@]}"; do
+    elapsed run_points "${BUILDS[$b]}" >>"$TMP/points.$b"
+    elapsed run_batch "${BUILDS[$b]}" >>"$TMP/batch.$b"
+  done
+  elapsed cat_batch >>"$TMP/batch.cat"
+  elapsed read_dd "$TMP/talk.wav" >>"$TMP/dd"
+  elapsed run_hushmark "$TMP/talk.wav" "" >>"$TMP/talk"
+done
+
+points=$("$HUSHMARK" -m 0 -i "$TMP/flip.wav" -o "$TMP/points.txt" | tee "$TMP/console.txt" | wc -l)
+points=$((points - 3))  # the settings echo
+echo
+echo "uptime: $(uptime | sed 's/.*load/load/')"
+for b in "${!BUILDS[@]}"; do
+  label=hushmark
+  if ((b > 0)); then
+    label=baseline
+    "$BASELINE" -m 0 -i "$TMP/flip.wav" -o "$TMP/points.txt" >"$TMP/console.old"
+    cp "$TMP/points.txt" "$TMP/points.old"
+    "$HUSHMARK" -m 0 -i "$TMP/flip.wav" -o "$TMP/points.txt" >/dev/null
+    same=different
+    cmp -s "$TMP/console.txt" "$TMP/console.old" && cmp -s "$TMP/points.txt" "$TMP/points.old" &&
+      same=identical
+    echo "baseline output (console and chapter file): $same"
+  fi
+  pw=$(median 1 <"$TMP/points.$b") pc=$(median 2 <"$TMP/points.$b")
+  awk -v l="$label" -v w="$pw" -v c="$pc" -v k="$points" 'BEGIN {
+    printf "%-8s -m 0, every frame of 10 min: %d points, %.3f s (%.3f s CPU): %.0f ns per point\n",
+      l, k, w, c, w / k * 1e9 }'
+done
+cw=$(median 1 <"$TMP/batch.cat") cc=$(median 2 <"$TMP/batch.cat")
+for b in "${!BUILDS[@]}"; do
+  label=hushmark
+  ((b > 0)) && label=baseline
+  hw=$(median 1 <"$TMP/batch.$b") hc=$(median 2 <"$TMP/batch.$b")
+  awk -v l="$label" -v n="$BATCH" -v cw="$cw" -v cc="$cc" -v hw="$hw" -v hc="$hc" 'BEGIN {
+    printf "%-8s %d one-second files: %.3f s (%.3f s CPU), cat %.3f s (%.3f s CPU): %.2fx (%.2fx)\n",
+      l, n, hw, hc, cw, cc, hw / cw, hc / cc
+    printf "         per file: %.2f ms, cat %.2f ms\n", hw / n * 1e3, cw / n * 1e3 }'
+done
+dw=$(median 1 <"$TMP/dd") dc=$(median 2 <"$TMP/dd")
+tw=$(median 1 <"$TMP/talk") tc=$(median 2 <"$TMP/talk")
+awk -v dw="$dw" -v dc="$dc" -v tw="$tw" -v tc="$tc" 'BEGIN {
+  printf "hushmark 1 h talk: %.3f s (%.3f s CPU), dd bs=512K %.3f s (%.3f s CPU): %.2fx (%.2fx)\n",
+    tw, tc, dw, dc, tw / dw, tc / dc }'

@@ -1,11 +1,12 @@
 #include "extract/silence_scan.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cwchar>
+#include <cstring>
+#include <memory>
 
 #include "cli/messages.h"
 #include "extract/fast_scan.h"
+#include "extract/point_format.h"
 
 namespace hushmark {
 namespace {
@@ -16,23 +17,79 @@ std::int32_t sample_magnitude(const std::uint8_t* p) {
   return s < 0 ? -std::int32_t{s} : std::int32_t{s};
 }
 
-// Prints the console line and appends the chapter line for one point.
-void write_point(const ChapterPoint& point, std::uint32_t nAvgBytesPerSec,
-                 platform::OutputFile& chapters, platform::Console& console) {
-  std::string time = format_time(frame_time_ms(point.cut, nAvgBytesPerSec));
-  double seconds = static_cast<double>(point.length) * 4.0 / nAvgBytesPerSec;
-  wchar_t length[64];
-  // The length is shown with the locale's decimal separator.
-  std::swprintf(length, std::size(length), L"%.3f", seconds);
-  std::wstring line(time.begin(), time.end());
-  line += L"  ";
-  line += length;
-  line += msg::kSeconds;
-  line += L'\n';
-  console.write(line);
+// Lines go out in blocks of up to this many bytes.
+constexpr std::size_t kBlockBytes = 64 * 1024;
+
+// The console and chapter lines of the points found so far, in blocks that go
+// out with one write each. The fixed text of a console line is encoded once.
+struct PointLines {
+  std::string separator;  // the decimal separator, in the console's encoding
+  std::string line_end;   // "秒\n", in the console's encoding
+  std::unique_ptr<char[]> console;
+  std::size_t console_used = 0;
+  std::unique_ptr<char[]> chapter;
+  std::size_t chapter_used = 0;
+};
+
+void start_lines(PointLines& lines, platform::Console& console) {
+  lines.separator = console.encode(locale_decimal_separator());
+  lines.line_end = console.encode(std::wstring(msg::kSeconds) + L'\n');
+  // A block is written once it is full, so each has room for one more line;
+  // a chapter line is shorter than its console line.
+  std::size_t bytes = kBlockBytes + kMaxTimeChars + 2 + kMaxLengthChars +
+                      lines.separator.size() + lines.line_end.size();
+  lines.console = std::make_unique_for_overwrite<char[]>(bytes);
+  lines.chapter = std::make_unique_for_overwrite<char[]>(bytes);
+}
+
+void write_lines(PointLines& lines, platform::OutputFile& chapters,
+                 platform::Console& console) {
+  console.write_encoded({lines.console.get(), lines.console_used});
+  chapters.write({lines.chapter.get(), lines.chapter_used});
+  lines.console_used = 0;
+  lines.chapter_used = 0;
+}
+
+char* put(char* out, std::string_view bytes) {
+  std::memcpy(out, bytes.data(), bytes.size());
+  return out + bytes.size();
+}
+
+// Adds the console line "HH:MM:SS.mmm  L.LLL秒" and the chapter line
+// "HH:MM:SS.mmm" for one point.
+void add_point(const ChapterPoint& point, std::uint32_t nAvgBytesPerSec,
+               PointLines& lines) {
+  char* line = lines.console.get() + lines.console_used;
+  char* time_end =
+      format_time_chars(frame_time_ms(point.cut, nAvgBytesPerSec), line);
+  char* chapter = put(lines.chapter.get() + lines.chapter_used,
+                      {line, static_cast<std::size_t>(time_end - line)});
   // Chapter files end their lines in CR LF wherever they are made.
-  chapters.write(time);
-  chapters.write("\r\n");
+  lines.chapter_used =
+      static_cast<std::size_t>(put(chapter, "\r\n") - lines.chapter.get());
+  char length[kMaxLengthChars];
+  char* length_end = format_length_chars(point.length, nAvgBytesPerSec, length);
+  char* out = put(time_end, "  ");
+  out = put(out, {length, static_cast<std::size_t>(length_end - 4 - length)});
+  out = put(out, lines.separator);
+  out = put(out, {length_end - 3, 3});
+  out = put(out, lines.line_end);
+  lines.console_used = static_cast<std::size_t>(out - lines.console.get());
+}
+
+// Writes the lines of a batch of points, a block at a time.
+void write_points(std::span<const ChapterPoint> points,
+                  std::uint32_t nAvgBytesPerSec, PointLines& lines,
+                  platform::OutputFile& chapters, platform::Console& console) {
+  if (points.empty()) return;
+  if (!lines.console) start_lines(lines, console);
+  for (const ChapterPoint& point : points) {
+    add_point(point, nAvgBytesPerSec, lines);
+    if (lines.console_used >= kBlockBytes) {
+      write_lines(lines, chapters, console);
+    }
+  }
+  write_lines(lines, chapters, console);
 }
 
 }  // namespace
@@ -60,13 +117,8 @@ std::uint64_t frame_time_ms(std::uint32_t n, std::uint32_t nAvgBytesPerSec) {
 }
 
 std::string format_time(std::uint64_t ms) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%02llu:%02u:%02u.%03u",
-                static_cast<unsigned long long>(ms / 3'600'000),
-                static_cast<unsigned>(ms / 60'000 % 60),
-                static_cast<unsigned>(ms / 1'000 % 60),
-                static_cast<unsigned>(ms % 1'000));
-  return text;
+  char text[kMaxTimeChars];
+  return std::string(text, format_time_chars(ms, text));
 }
 
 void scan_frames(std::span<const std::uint8_t> bytes, const ScanParams& params,
@@ -99,6 +151,7 @@ bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
       settings.cut_position};
   ScanState state;
   std::vector<ChapterPoint> points;
+  PointLines lines;
   std::uint32_t remaining = frame_count;
   while (remaining > 0) {
     std::span<const std::uint8_t> have = in.fill(kFrameBytes);
@@ -116,9 +169,7 @@ bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
                      state, points);
     in.consume(std::size_t{frames} * kFrameBytes);
     remaining -= frames;
-    for (const ChapterPoint& point : points) {
-      write_point(point, nAvgBytesPerSec, chapters, console);
-    }
+    write_points(points, nAvgBytesPerSec, lines, chapters, console);
     if (chapters.failed()) {
       console.write(msg::kCannotWriteChapters);
       return false;

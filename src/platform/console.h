@@ -27,12 +27,18 @@ class Console {
   void write(std::wstring_view text);
   void flush() { std::fflush(out_); }
 
+  // The bytes write() would send for text; text written over and over is
+  // encoded once and then sent with write_encoded().
+  std::string encode(std::wstring_view text) const;
+
+  // Sends bytes in the console's encoding: ASCII, and pieces from encode()
+  // that each end in the initial shift state.
+  void write_encoded(std::string_view bytes);
+
   // True when text is rendered in the locale's own encoding.
   bool uses_locale_encoding() const { return use_locale_; }
 
  private:
-  std::string encode(std::wstring_view text) const;
-
   std::FILE* out_;
   bool use_locale_;
 #ifdef _WIN32

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <climits>
 #include <cwchar>
+#include <optional>
 
 #include "platform/console.h"
 #include "platform/paths.h"
@@ -14,25 +16,39 @@ wchar_t substitute(wchar_t c) {
   return c == L'\uFF5E' ? L'\u301C' : L'?';
 }
 
-bool locale_encodes(std::wstring_view text) {
+constexpr std::size_t kUnencodable = static_cast<std::size_t>(-1);
+
+// The text in the locale's encoding, converted in one call (far cheaper than a
+// call per character); nothing when the locale cannot encode all of it.
+std::optional<std::string> in_locale(std::wstring_view text) {
+  std::wstring terminated(text);
+  const wchar_t* src = terminated.c_str();
   std::mbstate_t state{};
-  char buf[MB_LEN_MAX];
-  for (wchar_t c : text) {
-    if (std::wcrtomb(buf, c, &state) == static_cast<std::size_t>(-1))
-      return false;
-  }
-  return true;
+  std::size_t size = std::wcsrtombs(nullptr, &src, 0, &state);
+  if (size == kUnencodable) return std::nullopt;
+  std::string bytes(size, '\0');
+  src = terminated.c_str();
+  state = std::mbstate_t{};
+  std::wcsrtombs(bytes.data(), &src, size + 1, &state);
+  return bytes;
+}
+
+// Text that in_locale() can take whole: no escaped bytes and no terminator.
+bool is_plain(std::wstring_view text) {
+  return std::none_of(text.begin(), text.end(), [](wchar_t c) {
+    return c == L'\0' || is_escaped_byte(c);
+  });
 }
 
 // Appends c in the locale's encoding, or a stand-in where it has none.
 void append_in_locale(std::string& out, wchar_t c, std::mbstate_t& state) {
   char buf[MB_LEN_MAX];
   std::size_t n = std::wcrtomb(buf, c, &state);
-  if (n == static_cast<std::size_t>(-1)) {
+  if (n == kUnencodable) {
     state = std::mbstate_t{};
     n = std::wcrtomb(buf, substitute(c), &state);
   }
-  if (n == static_cast<std::size_t>(-1)) {
+  if (n == kUnencodable) {
     state = std::mbstate_t{};
     buf[0] = '?';
     n = 1;
@@ -50,9 +66,12 @@ void append_escaped_byte(std::string& out, unsigned byte) {
 }  // namespace
 
 Console::Console(std::FILE* out)
-    : out_(out), use_locale_(locale_encodes(kMessageCharacters)) {}
+    : out_(out), use_locale_(in_locale(kMessageCharacters).has_value()) {}
 
 std::string Console::encode(std::wstring_view text) const {
+  if (use_locale_ && is_plain(text)) {
+    if (std::optional<std::string> bytes = in_locale(text)) return *bytes;
+  }
   std::string bytes;
   bytes.reserve(text.size() * 3);
   std::mbstate_t state{};
@@ -69,13 +88,16 @@ std::string Console::encode(std::wstring_view text) const {
   if (use_locale_) {
     std::size_t n =
         std::wcrtomb(buf, L'\0', &state);  // end in the initial shift state
-    if (n != static_cast<std::size_t>(-1) && n > 1) bytes.append(buf, n - 1);
+    if (n != kUnencodable && n > 1) bytes.append(buf, n - 1);
   }
   return bytes;
 }
 
 void Console::write(std::wstring_view text) {
-  std::string bytes = encode(text);
+  write_encoded(encode(text));
+}
+
+void Console::write_encoded(std::string_view bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), out_);
 }
 

@@ -77,6 +77,33 @@ std::wstring with_escapes_shown(std::wstring_view text) {
   return out;
 }
 
+// Text from bytes in the code page.
+std::wstring from_code_page(unsigned page, std::string_view bytes) {
+  if (bytes.empty()) return {};
+  int size = static_cast<int>(bytes.size());
+  std::wstring out(bytes.size(), L'\0');
+  int n = MultiByteToWideChar(page, 0, bytes.data(), size, out.data(), size);
+  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return out;
+}
+
+// A console window shows UTF-16 whatever its code page is.
+void write_window(std::FILE* out, std::wstring_view text) {
+  std::fflush(out);
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
+  std::size_t done = 0;
+  while (done < text.size()) {
+    DWORD want =
+        static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 8192));
+    DWORD written = 0;
+    if (!WriteConsoleW(handle, text.data() + done, want, &written, nullptr) ||
+        written == 0) {
+      return;
+    }
+    done += written;
+  }
+}
+
 }  // namespace
 
 Console::Console(std::FILE* out)
@@ -95,25 +122,19 @@ std::string Console::encode(std::wstring_view text) const {
 
 void Console::write(std::wstring_view text) {
   if (!to_console_) {
-    std::string bytes = encode(text);
+    write_encoded(encode(text));
+    return;
+  }
+  write_window(out_, with_escapes_shown(text));
+}
+
+void Console::write_encoded(std::string_view bytes) {
+  if (!to_console_) {
     std::fwrite(bytes.data(), 1, bytes.size(), out_);
     return;
   }
-  // A console window shows UTF-16 whatever its code page is.
-  std::fflush(out_);
-  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out_)));
-  std::wstring shown = with_escapes_shown(text);
-  std::size_t done = 0;
-  while (done < shown.size()) {
-    DWORD want =
-        static_cast<DWORD>(std::min<std::size_t>(shown.size() - done, 8192));
-    DWORD written = 0;
-    if (!WriteConsoleW(handle, shown.data() + done, want, &written, nullptr) ||
-        written == 0) {
-      return;
-    }
-    done += written;
-  }
+  write_window(out_,
+               from_code_page(code_page_ != 0 ? code_page_ : CP_UTF8, bytes));
 }
 
 }  // namespace hushmark::platform

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <vector>
 
+#include "extract/point_format.h"
 #include "wave_bytes.h"
 
 namespace hushmark {
@@ -54,6 +56,57 @@ TEST(FormatTime, PadsFieldsAndLetsHoursGrow) {
   EXPECT_EQ(format_time(25ull * 3600000 + 61001), "25:01:01.001");
   EXPECT_EQ(format_time(123ull * 3600000), "123:00:00.000");
   EXPECT_EQ(format_time(17179869180000u), "4772185:53:00.000");
+}
+
+TEST(FormatTime, MatchesPrintfUpToThousandsOfHours) {
+  for (std::uint64_t ms = 0; ms < 17179869180000u; ms += ms / 64 + 7919) {
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%02llu:%02u:%02u.%03u",
+                  static_cast<unsigned long long>(ms / 3'600'000),
+                  static_cast<unsigned>(ms / 60'000 % 60),
+                  static_cast<unsigned>(ms / 1'000 % 60),
+                  static_cast<unsigned>(ms % 1'000));
+    EXPECT_EQ(format_time(ms), expected);
+  }
+}
+
+TEST(FormatLength, MatchesPrintfAtEveryRate) {
+  // Byte rates with exact halfway lengths (16,000 and 64,000: 1,250 frames at
+  // 16,000 is 0.3125 s), with halfway quotients that no double holds exactly
+  // (2 frames at 16,000), with none (44.1 kHz), and the extremes.
+  const std::uint32_t kRates[] = {1,      3,      4000,    7999,       16000,
+                                  64000,  88200,  176400,  192000,     352800,
+                                  384000, 123457, 4000000, 4294967295u};
+  const std::uint32_t kLongRuns[] = {1'000'000, 158'760'001, 4294967295u};
+  auto length_text = [](std::uint32_t length, std::uint32_t rate) {
+    char text[kMaxLengthChars];
+    return std::string(text, format_length_chars(length, rate, text));
+  };
+  int halfway = 0;
+  for (std::uint32_t rate : kRates) {
+    std::vector<std::uint32_t> lengths;
+    for (std::uint32_t n = 0; n < 20'000; ++n)
+      lengths.push_back(n);
+    for (std::uint32_t top : kLongRuns) {
+      for (std::uint32_t n = 0; n < 2'000; ++n)
+        lengths.push_back(top - n);
+    }
+    for (std::uint32_t length : lengths) {
+      double seconds = static_cast<double>(length) * 4.0 / rate;
+      char expected[64];
+      std::snprintf(expected, sizeof expected, "%.3f", seconds);
+      ASSERT_EQ(length_text(length, rate), expected)
+          << length << " frames at " << rate;
+      halfway += std::uint64_t{length} * 4000 % rate * 2 == rate;
+    }
+  }
+  EXPECT_GT(halfway, 1000);
+  // Exactly halfway goes to the even thousandth; a halfway quotient that no
+  // double holds goes the way its double lies.
+  EXPECT_EQ(length_text(1250, 16000), "0.312");
+  EXPECT_EQ(length_text(1750, 16000), "0.438");
+  EXPECT_EQ(length_text(2, 16000), "0.001");   // 0.0005000000000000000104
+  EXPECT_EQ(length_text(18, 16000), "0.004");  // 0.0044999999999999996599
 }
 
 TEST(ScanFrames, PlacesThePointAtStartMiddleOrEnd) {
