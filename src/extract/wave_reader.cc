@@ -69,8 +69,8 @@ const wchar_t* format_problem(const WaveFormat& format) {
 }
 
 bool scan_data(ByteReader& in, const ChunkHeader& chunk,
-               const WaveFormat& format, const Settings& settings,
-               platform::OutputFile& chapters, platform::Console& console) {
+               const WaveFormat& format, const DataChunkHandler& handle_data,
+               platform::Console& console) {
   if (const wchar_t* problem = format_problem(format)) {
     console.write(problem);
     return false;
@@ -78,8 +78,8 @@ bool scan_data(ByteReader& in, const ChunkHeader& chunk,
   // Such a chunk read from a pipe ends where the stream does; a file that ends
   // early has lost data.
   bool ends_with_input = in.is_stream() && chunk.size >= kPlaceholderDataSize;
-  if (!scan_data_chunk(in, chunk.size / kFrameBytes, ends_with_input,
-                       format.nAvgBytesPerSec, settings, chapters, console)) {
+  if (!handle_data(in, chunk.size / kFrameBytes, ends_with_input,
+                   format.nAvgBytesPerSec)) {
     return false;
   }
   // Bytes past the last whole frame belong to no frame.
@@ -96,8 +96,8 @@ void report_unsupported(const ChunkHeader& chunk, platform::Console& console) {
   console.write(line);
 }
 
-bool walk_chunks(ByteReader& in, const Settings& settings,
-                 platform::OutputFile& chapters, platform::Console& console) {
+bool walk_chunks(ByteReader& in, const DataChunkHandler& handle_data,
+                 platform::Console& console) {
   WaveFormat format;
   ChunkHeader chunk;
   while (read_chunk_header(in, chunk)) {
@@ -106,8 +106,7 @@ bool walk_chunks(ByteReader& in, const Settings& settings,
       if (!read_fmt(in, chunk, format, console)) return false;
       break;
     case fourcc("data"):
-      if (!scan_data(in, chunk, format, settings, chapters, console))
-        return false;
+      if (!scan_data(in, chunk, format, handle_data, console)) return false;
       break;
     default:
       report_unsupported(chunk, console);
@@ -142,12 +141,27 @@ std::wstring printable_chunk_id(std::uint32_t id) {
   return text;
 }
 
-bool run_extraction(const Settings& settings, platform::Console& console) {
-  platform::InputFile input;
-  if (!input.open(settings.infile)) {
-    console.write(msg::kCannotOpenInput);
+bool open_input(const Settings& settings, platform::InputFile& input,
+                platform::Console& console) {
+  if (input.open(settings.infile)) return true;
+  console.write(msg::kCannotOpenInput);
+  return false;
+}
+
+bool walk_wave(platform::InputFile& input, const DataChunkHandler& handle_data,
+               platform::Console& console) {
+  ByteReader in(input);
+  if (!read_riff_header(in)) {
+    // A header that could not be read says nothing about the file's kind.
+    console.write(in.failed() ? msg::kReadFailed : msg::kNotWave);
     return false;
   }
+  return walk_chunks(in, handle_data, console);
+}
+
+bool run_extraction(const Settings& settings, platform::Console& console) {
+  platform::InputFile input;
+  if (!open_input(settings, input, console)) return false;
   // Writing the chapter file would overwrite the input before it is read.
   if (input.is_same_file(settings.outfile)) {
     console.write(msg::kChaptersSameAsInput);
@@ -161,13 +175,12 @@ bool run_extraction(const Settings& settings, platform::Console& console) {
     console.write(msg::kCannotWriteChapters);
     return false;
   }
-  ByteReader in(input);
-  if (!read_riff_header(in)) {
-    // A header that could not be read says nothing about the file's kind.
-    console.write(in.failed() ? msg::kReadFailed : msg::kNotWave);
-    return false;
-  }
-  if (!walk_chunks(in, settings, chapters, console)) return false;
+  auto scan = [&](ByteReader& in, std::uint32_t frame_count,
+                  bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
+    return scan_data_chunk(in, frame_count, ends_with_input, nAvgBytesPerSec,
+                           settings, chapters, console);
+  };
+  if (!walk_wave(input, scan, console)) return false;
   if (!chapters.close()) {
     console.write(msg::kCannotWriteChapters);
     return false;

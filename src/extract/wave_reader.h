@@ -2,10 +2,13 @@
 #define HUSHMARK_EXTRACT_WAVE_READER_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "cli/settings.h"
+#include "extract/byte_reader.h"
 #include "platform/console.h"
+#include "platform/files.h"
 
 namespace hushmark {
 
@@ -35,6 +38,24 @@ constexpr std::uint32_t fourcc(const char (&s)[5]) {
 // The identifier as it is shown: its bytes up to the first zero byte, with
 // every byte outside printable ASCII written as \xNN.
 std::wstring printable_chunk_id(std::uint32_t id);
+
+// Reads the frames of one data chunk of 16-bit stereo PCM, the reader at its
+// first frame; when ends_with_input is set, an input that ends early ends the
+// chunk. False after a failure, once its message is out.
+using DataChunkHandler =
+    std::function<bool(ByteReader& in, std::uint32_t frame_count,
+                       bool ends_with_input, std::uint32_t nAvgBytesPerSec)>;
+
+// Opens the input named in settings, or says why it cannot.
+bool open_input(const Settings& settings, platform::InputFile& input,
+                platform::Console& console);
+
+// Checks the RIFF header of the opened input and walks every chunk, handing
+// each data chunk of 16-bit stereo PCM to handle_data. True when the walk
+// reached the end of the file; false after any failure, once its message is
+// out.
+bool walk_wave(platform::InputFile& input, const DataChunkHandler& handle_data,
+               platform::Console& console);
 
 // Opens the input and the chapter file, walks every chunk and scans each data
 // chunk of 16-bit stereo PCM. True when the walk reached the end of the file;
