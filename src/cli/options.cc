@@ -43,8 +43,8 @@ std::int32_t read_number(const char* text) {
 }
 
 bool parse_options(int argc, char** argv, Settings& settings,
-                   platform::Console& console) {
-  platform::OptionReader options(argc, argv, "i:o:hs:m:p:");
+                   platform::Console& console, const CommandLine& line) {
+  platform::OptionReader options(argc, argv, line.options);
   int opt;
   while ((opt = options.next()) != -1) {
     const char* optarg = options.argument();
@@ -65,7 +65,7 @@ bool parse_options(int argc, char** argv, Settings& settings,
       settings.cut_position = read_number(optarg);
       break;
     case 'h':
-      print_usage(console);
+      print_usage(line.usage, console);
       return false;
     default:
       break;  // getopt has already said what was wrong; carry on without it

@@ -3,10 +3,21 @@
 
 #include <cstdint>
 
+#include "cli/messages.h"
 #include "cli/settings.h"
 #include "platform/console.h"
 
 namespace hushmark {
+
+// What sets one program's command line apart: the options it takes (in
+// getopt's form) and the usage text that "-h" prints.
+struct CommandLine {
+  const char* options;
+  const wchar_t* usage;
+};
+
+// hushmark's own command line.
+inline constexpr CommandLine kHushmarkCommandLine{"i:o:hs:m:p:", msg::kUsage};
 
 // Reads a number as strtol with base 0 does (decimal, 0x hexadecimal, leading
 // 0 octal, text after it ignored, no number at all giving 0) and clamps it to
@@ -15,8 +26,10 @@ std::int32_t read_number(const char* text);
 
 // Fills settings from the command line in order. False when the run must end
 // with status 1: "-h" was read (the usage is printed) or a path is too long.
+// Options the command line does not take are reported and ignored.
 bool parse_options(int argc, char** argv, Settings& settings,
-                   platform::Console& console);
+                   platform::Console& console,
+                   const CommandLine& line = kHushmarkCommandLine);
 
 // Refuses a run without an input file or with a cut position other than 0, 1
 // or 2, printing why.

@@ -1,11 +1,9 @@
 #include "cli/usage.h"
 
-#include "cli/messages.h"
-
 namespace hushmark {
 
-void print_usage(platform::Console& console) {
-  console.write(msg::kUsage);
+void print_usage(const wchar_t* usage, platform::Console& console) {
+  console.write(usage);
 }
 
 }  // namespace hushmark

@@ -5,8 +5,8 @@
 
 namespace hushmark {
 
-// Prints the usage text; the caller then ends the run with status 1.
-void print_usage(platform::Console& console);
+// Prints a program's usage text; the caller then ends the run with status 1.
+void print_usage(const wchar_t* usage, platform::Console& console);
 
 }  // namespace hushmark
 
