@@ -17,7 +17,6 @@
 namespace hushmark {
 namespace {
 
-constexpr std::size_t kTileFrames = 64;
 constexpr std::size_t kTileBytes = kTileFrames * kFrameBytes;
 // Enough tiles per kernel call to hide the call, few enough to stay in L1.
 constexpr std::size_t kBatchTiles = 128;
@@ -53,11 +52,9 @@ std::uint64_t quiet_bits(const std::uint8_t* p, std::size_t frames,
   return mask;
 }
 
-using ClassifyFn = void (*)(const std::uint8_t*, std::size_t, QuietRange,
-                            std::uint64_t*);
-
-void classify_plain(const std::uint8_t* p, std::size_t tiles, QuietRange range,
-                    std::uint64_t* masks) {
+void classify_plain(const std::uint8_t* p, std::size_t tiles,
+                    std::int32_t threshold, std::uint64_t* masks) {
+  const QuietRange range = quiet_range(threshold);
   for (std::size_t t = 0; t < tiles; ++t, p += kTileBytes) {
     masks[t] = quiet_bits(p, kTileFrames, range);
   }
@@ -71,8 +68,9 @@ __m128i quiet_lanes_sse2(const std::uint8_t* p, __m128i offset, __m128i span) {
   return _mm_cmpeq_epi32(over, _mm_setzero_si128());
 }
 
-void classify_sse2(const std::uint8_t* p, std::size_t tiles, QuietRange range,
-                   std::uint64_t* masks) {
+void classify_sse2(const std::uint8_t* p, std::size_t tiles,
+                   std::int32_t threshold, std::uint64_t* masks) {
+  const QuietRange range = quiet_range(threshold);
   const __m128i offset = _mm_set1_epi16(static_cast<short>(range.offset));
   const __m128i span = _mm_set1_epi16(static_cast<short>(range.span));
   for (std::size_t t = 0; t < tiles; ++t, p += kTileBytes) {
@@ -104,8 +102,9 @@ __attribute__((target("avx2"))) __m256i quiet_lanes_avx2(const std::uint8_t* p,
 
 __attribute__((target("avx2"))) void classify_avx2(const std::uint8_t* p,
                                                    std::size_t tiles,
-                                                   QuietRange range,
+                                                   std::int32_t threshold,
                                                    std::uint64_t* masks) {
+  const QuietRange range = quiet_range(threshold);
   const __m256i offset = _mm256_set1_epi16(static_cast<short>(range.offset));
   const __m256i span = _mm256_set1_epi16(static_cast<short>(range.span));
   // The packs work within 128-bit halves; this puts groups of four frames
@@ -129,21 +128,57 @@ __attribute__((target("avx2"))) void classify_avx2(const std::uint8_t* p,
 }
 #endif
 
-ClassifyFn classifier(TileKernel kernel) {
-  if (!tile_kernel_available(kernel)) return classify_plain;
-  switch (kernel) {
-#ifdef HUSHMARK_X86_KERNELS
-  case TileKernel::kSse2:
-    return classify_sse2;
-#endif
-#ifdef HUSHMARK_AVX2_KERNEL
-  case TileKernel::kAvx2:
-    return classify_avx2;
-#endif
-  default:
-    return classify_plain;
+void peaks_plain(const std::uint8_t* p, std::size_t tiles,
+                 std::uint32_t* peaks) {
+  for (std::size_t t = 0; t < tiles; ++t, p += kTileBytes) {
+    peaks[t] = peak_magnitude(p, kTileFrames);
   }
 }
+
+#ifdef HUSHMARK_X86_KERNELS
+void peaks_sse2(const std::uint8_t* p, std::size_t tiles,
+                std::uint32_t* peaks) {
+  for (std::size_t t = 0; t < tiles; ++t, p += kTileBytes) {
+    __m128i hi = _mm_set1_epi16(-32768), lo = _mm_set1_epi16(32767);
+    for (std::size_t at = 0; at < kTileBytes; at += 16) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+      hi = _mm_max_epi16(hi, v);
+      lo = _mm_min_epi16(lo, v);
+    }
+    alignas(16) std::int16_t his[8], los[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(his), hi);
+    _mm_store_si128(reinterpret_cast<__m128i*>(los), lo);
+    std::int32_t top = *std::max_element(his, his + 8);
+    std::int32_t bottom = *std::min_element(los, los + 8);
+    peaks[t] = static_cast<std::uint32_t>(std::max(top, -bottom));
+  }
+}
+#endif
+
+#ifdef HUSHMARK_AVX2_KERNEL
+__attribute__((target("avx2"))) void peaks_avx2(const std::uint8_t* p,
+                                                std::size_t tiles,
+                                                std::uint32_t* peaks) {
+  for (std::size_t t = 0; t < tiles; ++t, p += kTileBytes) {
+    __m256i hi = _mm256_set1_epi16(-32768), lo = _mm256_set1_epi16(32767);
+    for (std::size_t at = 0; at < kTileBytes; at += 32) {
+      __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at));
+      hi = _mm256_max_epi16(hi, v);
+      lo = _mm256_min_epi16(lo, v);
+    }
+    __m128i h = _mm_max_epi16(_mm256_castsi256_si128(hi),
+                              _mm256_extracti128_si256(hi, 1));
+    __m128i l = _mm_min_epi16(_mm256_castsi256_si128(lo),
+                              _mm256_extracti128_si256(lo, 1));
+    alignas(16) std::int16_t his[8], los[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(his), h);
+    _mm_store_si128(reinterpret_cast<__m128i*>(los), l);
+    std::int32_t top = *std::max_element(his, his + 8);
+    std::int32_t bottom = *std::min_element(los, los + 8);
+    peaks[t] = static_cast<std::uint32_t>(std::max(top, -bottom));
+  }
+}
+#endif
 
 // The bits above bit i (i < 64).
 std::uint64_t bits_above(int i) {
@@ -200,28 +235,6 @@ void walk_ends(std::uint64_t quiet, std::uint64_t loud, std::uint32_t base,
   state.silence_start = base + static_cast<std::uint32_t>(first);
 }
 
-// Advances the scan over one tile of `frames` (1 to 64) frames.
-void walk_tile(std::uint64_t quiet, std::size_t frames,
-               const ScanParams& params, ScanState& state,
-               std::vector<ChapterPoint>& points) {
-  std::uint64_t valid = frames == kTileFrames
-                            ? ~std::uint64_t{0}
-                            : (std::uint64_t{1} << frames) - 1;
-  quiet &= valid;
-  std::uint64_t loud = ~quiet & valid;
-  std::uint32_t base = state.index + 1;
-  // Nothing to do when the tile cannot change the state.
-  bool open = state.silence_start != 0;
-  if ((open ? loud : quiet) != 0) {
-    if (params.min_frames >= kTileFrames) {
-      walk_ends(quiet, loud, base, frames, params, state, points);
-    } else {
-      walk_each(quiet, loud, base, params, state, points);
-    }
-  }
-  state.index = base + static_cast<std::uint32_t>(frames) - 1;
-}
-
 }  // namespace
 
 bool tile_kernel_available(TileKernel kernel) {
@@ -244,6 +257,75 @@ bool tile_kernel_available(TileKernel kernel) {
   return false;
 }
 
+void walk_tile(std::uint64_t quiet, std::size_t frames,
+               const ScanParams& params, ScanState& state,
+               std::vector<ChapterPoint>& points) {
+  std::uint64_t valid = frames == kTileFrames
+                            ? ~std::uint64_t{0}
+                            : (std::uint64_t{1} << frames) - 1;
+  quiet &= valid;
+  std::uint64_t loud = ~quiet & valid;
+  std::uint32_t base = state.index + 1;
+  // Nothing to do when the tile cannot change the state.
+  bool open = state.silence_start != 0;
+  if ((open ? loud : quiet) != 0) {
+    if (params.min_frames >= kTileFrames) {
+      walk_ends(quiet, loud, base, frames, params, state, points);
+    } else {
+      walk_each(quiet, loud, base, params, state, points);
+    }
+  }
+  state.index = base + static_cast<std::uint32_t>(frames) - 1;
+}
+
+TileClassifier tile_classifier(TileKernel kernel) {
+  if (!tile_kernel_available(kernel)) return classify_plain;
+  switch (kernel) {
+#ifdef HUSHMARK_X86_KERNELS
+  case TileKernel::kSse2:
+    return classify_sse2;
+#endif
+#ifdef HUSHMARK_AVX2_KERNEL
+  case TileKernel::kAvx2:
+    return classify_avx2;
+#endif
+  default:
+    return classify_plain;
+  }
+}
+
+void tile_peaks(const std::uint8_t* p, std::size_t tiles, std::uint32_t* peaks,
+                TileKernel kernel) {
+  if (!tile_kernel_available(kernel)) kernel = TileKernel::kPlain;
+  switch (kernel) {
+#ifdef HUSHMARK_X86_KERNELS
+  case TileKernel::kSse2:
+    return peaks_sse2(p, tiles, peaks);
+#endif
+#ifdef HUSHMARK_AVX2_KERNEL
+  case TileKernel::kAvx2:
+    return peaks_avx2(p, tiles, peaks);
+#endif
+  default:
+    return peaks_plain(p, tiles, peaks);
+  }
+}
+
+std::uint64_t quiet_mask(const std::uint8_t* p, std::size_t frames,
+                         std::int32_t threshold) {
+  return threshold < 0 ? 0 : quiet_bits(p, frames, quiet_range(threshold));
+}
+
+std::uint32_t peak_magnitude(const std::uint8_t* p, std::size_t frames) {
+  std::int32_t peak = 0;
+  for (std::size_t i = 0; i < 2 * frames; ++i, p += 2) {
+    auto s =
+        static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | p[1] << 8));
+    peak = std::max(peak, s < 0 ? -std::int32_t{s} : std::int32_t{s});
+  }
+  return static_cast<std::uint32_t>(peak);
+}
+
 TileKernel best_tile_kernel() {
   static const TileKernel best = [] {
     for (TileKernel k : {TileKernel::kAvx2, TileKernel::kSse2}) {
@@ -258,8 +340,7 @@ void scan_frames_fast(std::span<const std::uint8_t> bytes,
                       const ScanParams& params, ScanState& state,
                       std::vector<ChapterPoint>& points, TileKernel kernel) {
   const bool all_loud = params.threshold < 0;
-  const QuietRange range = quiet_range(params.threshold);
-  const ClassifyFn classify = classifier(kernel);
+  const TileClassifier classify = tile_classifier(kernel);
   const std::uint8_t* p = bytes.data();
   std::size_t frames = bytes.size() / kFrameBytes;
   std::uint64_t masks[kBatchTiles];
@@ -268,7 +349,7 @@ void scan_frames_fast(std::span<const std::uint8_t> bytes,
     if (all_loud) {
       std::fill_n(masks, tiles, 0);
     } else {
-      classify(p, tiles, range, masks);
+      classify(p, tiles, params.threshold, masks);
     }
     for (std::size_t t = 0; t < tiles; ++t) {
       walk_tile(masks[t], kTileFrames, params, state, points);
@@ -277,7 +358,7 @@ void scan_frames_fast(std::span<const std::uint8_t> bytes,
     frames -= tiles * kTileFrames;
   }
   if (frames > 0) {
-    std::uint64_t quiet = all_loud ? 0 : quiet_bits(p, frames, range);
+    std::uint64_t quiet = quiet_mask(p, frames, params.threshold);
     walk_tile(quiet, frames, params, state, points);
   }
 }
