@@ -6,6 +6,18 @@
 
 namespace hushmark {
 
+namespace {
+
+void echo_min_silence(const Settings& settings, platform::Console& console) {
+  if (settings.min_silence_ms != kDefaultMinSilenceMs) {
+    console.write(msg::kEchoMinSilence +
+                  std::to_wstring(settings.min_silence_ms) +
+                  msg::kEchoMinSilenceSuffix);
+  }
+}
+
+}  // namespace
+
 void echo_settings(const Settings& settings, platform::Console& console) {
   console.write(msg::kEchoInfile + settings.infile + L"\n");
   console.write(msg::kEchoOutfile + settings.outfile + L"\n");
@@ -13,11 +25,12 @@ void echo_settings(const Settings& settings, platform::Console& console) {
     console.write(msg::kEchoThreshold + std::to_wstring(settings.threshold) +
                   L"\n");
   }
-  if (settings.min_silence_ms != kDefaultMinSilenceMs) {
-    console.write(msg::kEchoMinSilence +
-                  std::to_wstring(settings.min_silence_ms) +
-                  msg::kEchoMinSilenceSuffix);
-  }
+  echo_min_silence(settings, console);
+}
+
+void echo_probe_settings(const Settings& settings, platform::Console& console) {
+  console.write(msg::kEchoInfile + settings.infile + L"\n");
+  echo_min_silence(settings, console);
 }
 
 }  // namespace hushmark

@@ -10,6 +10,10 @@ namespace hushmark {
 // differ from their defaults.
 void echo_settings(const Settings& settings, platform::Console& console);
 
+// Shows what the probe was given: the input file, and the minimum silence
+// when it differs from its default.
+void echo_probe_settings(const Settings& settings, platform::Console& console);
+
 }  // namespace hushmark
 
 #endif  // HUSHMARK_CLI_ECHO_H_

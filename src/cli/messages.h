@@ -47,6 +47,26 @@ inline constexpr wchar_t kUsage[] =
     L"  -p 0        区切り位置 0=無音開始 1=中間 2=無音終了\n"
     L"  -h          ヘルプ\n";
 
+inline constexpr wchar_t kProbeUsage[] =
+    L"hushmark-probe 無音範囲しらべ v0.02 \n"
+    L"usage : hushmark-probe [options] -i input.wav\n"
+    L"  -i in.wav   入力WAVEファイル名\n"
+    L"\n"
+    L"  -m 200      無音時間 200ms以上無音が続けば区切る\n"
+    L"  -h          ヘルプ\n"
+    L"無音範囲(-s)ごとの区切り数を一覧にして、おすすめの-sを示します。\n";
+inline constexpr wchar_t kProbeTableHeader[] =
+    L"    -s    dBFS  区切り数    無音の合計\n";
+inline constexpr wchar_t kProbeSuggestion[] = L"おすすめ: -s ";   // threshold
+inline constexpr wchar_t kProbeSuggestionPoints[] = L" (区切り";  // count
+inline constexpr wchar_t kProbeSuggestionEnd[] = L"か所)\n";
+inline constexpr wchar_t kProbeSplitting[] = L"※ -s ";  // threshold
+inline constexpr wchar_t kProbeSplittingPoints[] = L" では区切りが";  // count
+inline constexpr wchar_t kProbeSplittingEnd[] =
+    L"か所に増えます。雑音が無音を分けています。\n";
+inline constexpr wchar_t kProbeNoSuggestion[] =
+    L"おすすめ: なし (区切り数が落ち着く-sがありません)\n";
+
 }  // namespace hushmark::msg
 
 #endif  // HUSHMARK_CLI_MESSAGES_H_

@@ -10,9 +10,10 @@ namespace hushmark::platform {
 // Every non-ASCII character the program's own messages use; an encoding that
 // can carry all of them can carry the messages.
 inline constexpr std::wstring_view kMessageCharacters =
-    L"。あいおがきぎくけさしじすせただてでとにのはばまみりるれをん"
-    L"ァイタチデフプヘャルー上中了以位入出切力区取同名囲壊失好始定対応指敗"
-    L"整時書未無秒範終続置読調長開間音？";
+    L"※、。あいえおかがきぎくけごさしじすせただちてでとなにのはばべまみめ"
+    L"らりるれをんァイタチデフプヘャルー一上中了以位入出分切力区取合同名囲"
+    L"増壊失好始定対応所指敗数整時書未無着示秒範終続置落覧計読調長開間雑音"
+    L"？";
 
 // The one writer for everything the program prints. Wide text goes out in the
 // locale's encoding when that can carry the program's Japanese messages, and as

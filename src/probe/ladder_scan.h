@@ -1,0 +1,66 @@
+#ifndef HUSHMARK_PROBE_LADDER_SCAN_H_
+#define HUSHMARK_PROBE_LADDER_SCAN_H_
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "extract/byte_reader.h"
+#include "extract/fast_scan.h"
+#include "extract/silence_scan.h"
+
+namespace hushmark {
+
+// The thresholds the probe tries, about 3 dB apart, from digital silence to
+// the loudest sample.
+inline constexpr std::array<std::int32_t, 31> kLadder = {
+    0,    1,    2,    3,    4,    6,     8,     11,    16,   23,   32,
+    45,   64,   91,   128,  181,  256,   362,   512,   724,  1024, 1448,
+    2048, 2896, 4096, 5793, 8192, 11585, 16384, 23170, 32767};
+inline constexpr std::size_t kRungs = kLadder.size();
+
+// Per rung of the ladder: the chapter points found and the frames of their
+// silences.
+struct LadderCounts {
+  std::array<std::uint64_t, kRungs> points{};
+  std::array<std::uint64_t, kRungs> frames{};
+};
+
+// Where the scan stands inside one data chunk, for every rung at once. A
+// frame quiet at one rung is quiet at every higher rung, so the rungs with an
+// open quiet run are always those from open_from up.
+struct LadderState {
+  std::uint32_t index = 0;  // frames scanned so far
+  std::size_t open_from = kRungs;
+  std::array<std::uint32_t, kRungs> silence_start{};  // 0: no run open
+};
+
+// What hushmark would write at each rung, summed over the data chunks.
+struct LadderTotals {
+  std::array<std::uint64_t, kRungs> points{};
+  std::array<double, kRungs> seconds{};  // total length of those silences
+};
+
+// The lowest rung at which a sample of this magnitude is quiet; kRungs when
+// it is loud at every rung.
+std::size_t rung_of(std::uint32_t magnitude);
+
+// Scans whole frames of one data chunk at every rung, counting the points
+// that scan_frames would find with min_frames.
+void scan_ladder_frames(std::span<const std::uint8_t> bytes,
+                        std::uint32_t min_frames, LadderState& state,
+                        LadderCounts& counts,
+                        TileKernel kernel = best_tile_kernel());
+
+// Reads frame_count frames of one data chunk and adds what they give at each
+// rung to totals. False, with nothing printed, when the data ends early (unless
+// ends_with_input is set and the input simply ended); what was read is
+// counted.
+bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
+                       bool ends_with_input, std::uint32_t nAvgBytesPerSec,
+                       std::int32_t min_silence_ms, LadderTotals& totals);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_PROBE_LADDER_SCAN_H_
