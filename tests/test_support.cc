@@ -81,19 +81,19 @@ void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
   }
 }
 
-}  // namespace
-
-ToolRun run_tool(const std::filesystem::path& folder,
-                 const std::vector<std::string>& args, const std::string& lang,
-                 const std::vector<std::string>& extra_env,
-                 const std::string* piped) {
+ToolRun run_program(const std::string& program,
+                    const std::filesystem::path& folder,
+                    const std::vector<std::string>& args,
+                    const std::string& lang,
+                    const std::vector<std::string>& extra_env,
+                    const std::string* piped) {
   std::vector<std::string> env = {"LANG=" + lang, "PATH=/usr/bin:/bin"};
   env.insert(env.end(), extra_env.begin(), extra_env.end());
   std::vector<char*> envp, argv;
   for (std::string& e : env)
     envp.push_back(e.data());
   envp.push_back(nullptr);
-  std::string binary = HUSHMARK_BINARY;
+  std::string binary = program;
   argv.push_back(binary.data());
   for (const std::string& a : args)
     argv.push_back(const_cast<char*>(a.c_str()));
@@ -138,6 +138,21 @@ ToolRun run_tool(const std::filesystem::path& folder,
   waitpid(pid, &wstatus, 0);
   if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
   return run;
+}
+
+}  // namespace
+
+ToolRun run_tool(const std::filesystem::path& folder,
+                 const std::vector<std::string>& args, const std::string& lang,
+                 const std::vector<std::string>& extra_env,
+                 const std::string* piped) {
+  return run_program(HUSHMARK_BINARY, folder, args, lang, extra_env, piped);
+}
+
+ToolRun run_probe(const std::filesystem::path& folder,
+                  const std::vector<std::string>& args,
+                  const std::string* piped) {
+  return run_program(HUSHMARK_PROBE_BINARY, folder, args, "C.UTF-8", {}, piped);
 }
 
 bool locale_installed(const std::string& name) {

@@ -60,6 +60,11 @@ ToolRun run_tool(const std::filesystem::path& folder,
                  const std::vector<std::string>& extra_env = {},
                  const std::string* piped = nullptr);
 
+// Runs the built hushmark-probe in the same way, under C.UTF-8.
+ToolRun run_probe(const std::filesystem::path& folder,
+                  const std::vector<std::string>& args,
+                  const std::string* piped = nullptr);
+
 // True when the C library has this locale installed.
 bool locale_installed(const std::string& name);
 

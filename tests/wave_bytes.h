@@ -1,8 +1,11 @@
 #ifndef HUSHMARK_TESTS_WAVE_BYTES_H_
 #define HUSHMARK_TESTS_WAVE_BYTES_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <random>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -32,6 +35,29 @@ inline std::string frames_of(std::initializer_list<Run> runs) {
         out.push_back(static_cast<char>(u & 0xFF));
         out.push_back(static_cast<char>(u >> 8));
       }
+    }
+  }
+  return out;
+}
+
+// Random runs of frames whose samples sit on, just above and below the levels
+// (thresholds to be tried), in lengths that straddle 64-frame tiles.
+inline std::string ladder_frames(std::mt19937& rng, std::size_t frames,
+                                 std::span<const std::int32_t> levels) {
+  const std::uint32_t lengths[] = {1, 2, 63, 64, 65, 128, 129, 300};
+  auto sample = [](std::int32_t v) {
+    return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
+  };
+  std::string out;
+  while (out.size() < frames * 4) {
+    std::int32_t level =
+        levels[rng() % levels.size()] + static_cast<std::int32_t>(rng() % 2);
+    std::uint32_t n = lengths[rng() % std::size(lengths)];
+    for (std::uint32_t i = 0; i < n; ++i) {
+      std::int32_t a = rng() % 2 ? level : -level - 1;
+      std::int32_t b = static_cast<std::int32_t>(rng() % (level + 1));
+      if (rng() % 2) std::swap(a, b);
+      out += frames_of({{1, sample(a), sample(b)}});
     }
   }
   return out;
@@ -82,7 +108,9 @@ class WaveBytes {
 
   // A data chunk holding the runs, plus extra trailing bytes and its pad byte.
   WaveBytes& data(std::initializer_list<Run> runs, std::uint32_t extra = 0) {
-    std::string body = frames_of(runs);
+    return data(frames_of(runs), extra);
+  }
+  WaveBytes& data(std::string body, std::uint32_t extra = 0) {
     body.append(extra, '\x7f');
     raw("data").u32(static_cast<std::uint32_t>(body.size())).raw(body);
     if (body.size() & 1) bytes_.push_back('\0');

@@ -1,0 +1,233 @@
+// Runs the built hushmark-probe beside hushmark: the probe's table must count
+// exactly the chapter lines hushmark writes at each threshold, and it must
+// share hushmark's messages and statuses.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "probe/ladder_scan.h"
+#include "test_support.h"
+#include "wave_bytes.h"
+
+namespace hushmark {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::loud;
+using testing::quiet;
+using testing::read_file;
+using testing::run_probe;
+using testing::run_tool;
+using testing::TempDir;
+using testing::WaveBytes;
+using testing::write_file;
+
+constexpr char kTableHeader[] = "    -s    dBFS  区切り数    無音の合計\n";
+
+// The counts column of the probe's table, one per rung.
+std::vector<std::uint64_t> table_counts(const std::string& out) {
+  std::vector<std::uint64_t> counts;
+  std::istringstream lines(out.substr(out.find(kTableHeader)));
+  std::string line;
+  std::getline(lines, line);
+  while (counts.size() < kRungs && std::getline(lines, line)) {
+    std::istringstream row(line);
+    std::string threshold, dbfs;
+    std::uint64_t count;
+    row >> threshold >> dbfs >> count;
+    counts.push_back(count);
+  }
+  return counts;
+}
+
+std::size_t line_count(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// The threshold in the probe's suggestion line.
+std::string suggested_threshold(const std::string& out) {
+  const std::string mark = "おすすめ: -s ";
+  std::size_t at = out.find(mark);
+  if (at == std::string::npos) return "";
+  at += mark.size();
+  return out.substr(at, out.find(' ', at) - at);
+}
+
+TEST(Probe, CountsWhatHushmarkWritesAtEveryThreshold) {
+  TempDir dir;
+  std::mt19937 rng(14);
+  auto frames = [&rng](std::size_t n) {
+    return testing::ladder_frames(rng, n, kLadder);
+  };
+  struct Case {
+    std::string bytes;
+    std::string min_ms;
+    int status;
+    bool piped = false;
+  };
+  // Several data chunks at different rates, the last one ending early.
+  std::string cut = WaveBytes()
+                        .fmt(8000)
+                        .data(frames(3000))
+                        .fmt(11025)
+                        .data(frames(2000))
+                        .bytes();
+  cut.resize(cut.size() - 4001);
+  // Piped with a placeholder size, the data ends where the stream does.
+  std::string placeholder = WaveBytes().fmt(8000).data(frames(3000)).bytes();
+  placeholder.replace(40, 4, "\xff\xff\xff\xff");
+  const Case cases[] = {
+      {WaveBytes().fmt(8000).data(frames(3000)).data(frames(500)).bytes(), "0",
+       0},
+      {WaveBytes()
+           .fmt(8000)
+           .data(frames(4000))
+           .chunk("LIST", 3)
+           .fmt(44100)
+           .data(frames(3000), 3)
+           .bytes(),
+       "10", 0},
+      {cut, "5", 1},
+      {placeholder, "1", 0, true},
+      {cut, "1", 1, true},
+  };
+  for (const Case& c : cases) {
+    write_file(dir / "in.wav", c.bytes);
+    const std::string in = c.piped ? "/dev/stdin" : "in.wav";
+    const std::string* piped = c.piped ? &c.bytes : nullptr;
+    testing::ToolRun probe =
+        run_probe(dir.path(), {"-m", c.min_ms, "-i", in}, piped);
+    EXPECT_EQ(probe.status, c.status);
+    std::vector<std::uint64_t> want;
+    for (std::int32_t threshold : kLadder) {
+      // A run that fails before its first point keeps an earlier file.
+      fs::remove(dir / "out.txt");
+      testing::ToolRun run =
+          run_tool(dir.path(),
+                   {"-i", in, "-o", "out.txt", "-m", c.min_ms, "-s",
+                    std::to_string(threshold)},
+                   "C.UTF-8", {}, piped);
+      EXPECT_EQ(run.status, c.status);
+      want.push_back(fs::exists(dir / "out.txt")
+                         ? line_count(read_file(dir / "out.txt"))
+                         : 0);
+    }
+    EXPECT_EQ(table_counts(probe.out), want)
+        << "-m " << c.min_ms << (c.piped ? " piped" : "");
+  }
+}
+
+TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
+  TempDir dir;
+  write_file(dir / "text.wav", "RIFF....TEXTfmt ");
+  write_file(dir / "mono.wav",
+             WaveBytes().fmt(8000, 1).data({loud(9)}).bytes());
+  write_file(dir / "short.wav", WaveBytes()
+                                    .fmt(8000)
+                                    .data({loud(10), quiet(480), loud(10)})
+                                    .bytes()
+                                    .substr(0, 44 + 400 * 4));
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  };
+  const Case cases[] = {
+      {{"-m", "5"}, "WAVEファイルを指定してください。\n"},
+      {{"-i", "none.wav"},
+       "infile = none.wav\nWAVEファイルを開けませんでした。\n"},
+      {{"-itext.wav", "-m", "300"},
+       "infile = text.wav\n無音時間が300ms以上で区切ります。\n"
+       "WAVEファイルではありません。\n"},
+      {{"-i", "mono.wav"},
+       "infile = mono.wav\n未対応のWAVEです。(nChannels!=2)\n"},
+      {{"-m", "9", "-h", "-i", "x.wav"},
+       "hushmark-probe 無音範囲しらべ v0.02 \n"
+       "usage : hushmark-probe [options] -i input.wav\n"
+       "  -i in.wav   入力WAVEファイル名\n\n"
+       "  -m 200      無音時間 200ms以上無音が続けば区切る\n"
+       "  -h          ヘルプ\n"
+       "無音範囲(-s)ごとの区切り数を一覧にして、おすすめの-sを示します。\n"},
+  };
+  for (const Case& c : cases) {
+    testing::ToolRun run = run_probe(dir.path(), c.args);
+    EXPECT_EQ(run.status, 1) << c.args[1];
+    EXPECT_EQ(run.out, c.out);
+  }
+  // hushmark's other options are not the probe's.
+  testing::ToolRun other = run_probe(dir.path(), {"-s", "5", "-i", "mono.wav"});
+  EXPECT_NE(other.err.find("invalid option -- 's'"), std::string::npos);
+  // Data that ends early: the table of what was read, then the message.
+  testing::ToolRun cut = run_probe(dir.path(), {"-i", "short.wav", "-m", "50"});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_TRUE(cut.out.starts_with(
+      "infile = short.wav\n無音時間が50ms以上で区切ります。\n" +
+      std::string(kTableHeader)));
+  EXPECT_TRUE(
+      cut.out.ends_with("おすすめ: なし (区切り数が落ち着く-sがありません)\n"
+                        "データ読み取りに失敗\n"));
+}
+
+TEST(Probe, PrintsOneRowPerThresholdAndASuggestion) {
+  TempDir dir;
+  write_file(
+      dir / "in.wav",
+      WaveBytes().fmt(8000).data({loud(10), quiet(480), loud(10)}).bytes());
+  testing::ToolRun run = run_probe(dir.path(), {"-i", "in.wav", "-m", "50"});
+  EXPECT_EQ(run.status, 0);
+  const std::string bar(40, '#');
+  for (const std::string& row :
+       {std::string(kTableHeader) + "     0    -inf         1       0.060秒  " +
+            bar + "\n     1   -90.3         1       0.060秒  " + bar + "\n",
+        "   724   -33.1         1       0.060秒  " + bar +
+            "\n  1024   -30.1         0       0.000秒\n",
+        std::string("32767    -0.0         0       0.000秒\n"
+                    "おすすめ: -s 0 (区切り1か所)\n")}) {
+    EXPECT_NE(run.out.find(row), std::string::npos) << row;
+  }
+  EXPECT_EQ(line_count(run.out), 2 + 1 + kRungs + 1);  // echo, header, rows
+}
+
+// Known pauses in speech, clean, dithered and under faint and loud hiss.
+TEST(Probe, SuggestsAThresholdThatFindsExactlyTheKnownPauses) {
+  if (std::system("command -v espeak-ng >/dev/null && "
+                  "command -v sox >/dev/null") != 0) {
+    GTEST_SKIP() << "espeak-ng and sox make the recordings";
+  }
+  TempDir dir;
+  std::string make = std::string("bash '") + HUSHMARK_PAUSE_RECORDINGS + "' '" +
+                     dir.path().string() + "'";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  std::vector<std::int64_t> pause_ms;
+  std::ifstream pauses(dir / "pauses.txt");
+  for (std::int64_t frame, length; pauses >> frame >> length;) {
+    pause_ms.push_back(frame * 1000 / 44100);
+  }
+  ASSERT_EQ(pause_ms.size(), 10u);
+  for (const char* name : {"clean", "dithered", "faint", "loud"}) {
+    std::string wav = std::string(name) + ".wav";
+    testing::ToolRun probe = run_probe(dir.path(), {"-i", wav});
+    std::string threshold = suggested_threshold(probe.out);
+    ASSERT_NE(threshold, "") << probe.out;
+    run_tool(dir.path(), {"-i", wav, "-o", "out.txt", "-s", threshold});
+    std::istringstream lines(read_file(dir / "out.txt"));
+    std::vector<std::int64_t> found;
+    for (int h, m, s, ms; lines >> h;) {
+      char c;
+      lines >> c >> m >> c >> s >> c >> ms;
+      found.push_back(((h * 60 + m) * 60 + s) * 1000 + ms);
+    }
+    ASSERT_EQ(found.size(), pause_ms.size()) << name << "\n" << probe.out;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      // Under hiss, the speech's last faint frames may already count as quiet.
+      EXPECT_NEAR(found[i], pause_ms[i], 20) << name << " pause " << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace hushmark
