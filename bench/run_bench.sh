@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Times hushmark on hour-long, page-cached WAVE files against the cost of
-# reading them (cat) and, when installed, against ffmpeg's silencedetect; then
+# Times hushmark and hushmark-probe on hour-long, page-cached WAVE files
+# against the cost of reading them (cat) and, when installed, against ffmpeg's
+# silencedetect; then
 # the cost of a chapter point (every frame of ten minutes a point), of a
 # batch of 1,000 one-second files against cat over them, and of the hour
 # against dd bs=512K. Runs are interleaved so that a noisy machine slows every
@@ -20,8 +21,9 @@ BATCH=1000
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
   -DHUSHMARK_BUILD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$BUILD" --target hushmark make_wave >/dev/null
+cmake --build "$BUILD" --target hushmark hushmark-probe make_wave >/dev/null
 HUSHMARK=$BUILD/hushmark
+PROBE=$BUILD/hushmark-probe
 MAKE_WAVE=$BUILD/bench/make_wave
 
 TMP=$(mktemp -d)
@@ -54,6 +56,7 @@ median() { awk -v c="$1" '{ print $c }' | sort -g | awk '{ v[NR] = $1 } END { pr
 
 read_floor() { cat "$1" >/dev/null; }
 run_hushmark() { "$HUSHMARK" $2 -i "$1" -o "$TMP/out.txt"; }
+run_probe() { "$PROBE" -i "$1"; }
 run_ffmpeg() {
   ffmpeg -nostdin -hide_banner -i "$1" -af "silencedetect=noise=$2:d=0.2" -f null -
 }
@@ -65,6 +68,7 @@ for ((r = 1; r <= RUNS; r++)); do
     IFS='|' read -r name file opts noise <<<"${CASES[$i]}"
     elapsed read_floor "$file" >>"$TMP/cat.$i"
     elapsed run_hushmark "$file" "$opts" >>"$TMP/hm.$i"
+    elapsed run_probe "$file" >>"$TMP/pr.$i"
     if ((HAVE_FFMPEG && r <= FFMPEG_RUNS)); then
       elapsed run_ffmpeg "$file" "$noise" >>"$TMP/ff.$i"
     fi
@@ -73,7 +77,8 @@ done
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 echo "medians of $RUNS interleaved runs (ffmpeg: $FFMPEG_RUNS); seconds wall-clock, CPU in brackets"
-printf '%-14s %15s %15s %15s %13s %10s %8s %6s\n' case cat hushmark ffmpeg hm/cat ffmpeg/hm peak_KiB points
+printf '%-14s %15s %15s %15s %13s %10s %8s %6s %15s %13s %8s\n' case cat hushmark ffmpeg hm/cat ffmpeg/hm peak_KiB points \
+  probe probe/cat peak_KiB
 for i in "${!CASES[@]}"; do
   IFS='|' read -r name file opts noise <<<"${CASES[$i]}"
   cw=$(median 1 <"$TMP/cat.$i") cc=$(median 2 <"$TMP/cat.$i")
@@ -83,12 +88,16 @@ for i in "${!CASES[@]}"; do
   peak=$(/usr/bin/time -v "$HUSHMARK" $opts -i "$file" -o "$TMP/out.txt" 2>&1 >/dev/null |
     awk -F: '/Maximum resident/ { gsub(/ /, "", $2); print $2 }')
   points=$(wc -l <"$TMP/out.txt")
+  pw=$(median 1 <"$TMP/pr.$i") pc=$(median 2 <"$TMP/pr.$i")
+  ppeak=$(/usr/bin/time -v "$PROBE" -i "$file" 2>&1 >/dev/null |
+    awk -F: '/Maximum resident/ { gsub(/ /, "", $2); print $2 }')
   awk -v n="$name" -v cw="$cw" -v cc="$cc" -v hw="$hw" -v hc="$hc" -v fw="$fw" -v fc="$fc" \
-    -v p="$peak" -v k="$points" 'BEGIN {
+    -v p="$peak" -v k="$points" -v pw="$pw" -v pc="$pc" -v pp="$ppeak" 'BEGIN {
     ff = (fw == "-") ? "-" : sprintf("%.3f (%.3f)", fw, fc)
     fr = (fw == "-") ? "-" : sprintf("%.0fx", fw / hw)
-    printf "%-14s %15s %15s %15s %13s %10s %8s %6s\n", n, sprintf("%.3f (%.3f)", cw, cc),
-      sprintf("%.3f (%.3f)", hw, hc), ff, sprintf("%.2fx (%.2fx)", hw / cw, hc / cc), fr, p, k }'
+    printf "%-14s %15s %15s %15s %13s %10s %8s %6s %15s %13s %8s\n", n, sprintf("%.3f (%.3f)", cw, cc),
+      sprintf("%.3f (%.3f)", hw, hc), ff, sprintf("%.2fx (%.2fx)", hw / cw, hc / cc), fr, p, k,
+      sprintf("%.3f (%.3f)", pw, pc), sprintf("%.2fx (%.2fx)", pw / cw, pc / cc), pp }'
 done
 
 # Chapter points, short runs and the read floor of dd, interleaved likewise.
