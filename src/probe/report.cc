@@ -58,8 +58,10 @@ std::wstring format_table(const LadderTotals& totals) {
     std::uint64_t count = totals.points[k];
     text += printf_text(L"%6d", kLadder[k]);
     text += format_dbfs(kLadder[k]);
-    text += printf_text(L"%10llu%12.3f", static_cast<unsigned long long>(count),
-                        totals.seconds[k]);
+    std::wstring points = std::to_wstring(count);
+    text.append(10 - std::min<std::size_t>(points.size(), 10), L' ');
+    text += points;
+    text += printf_text(L"%12.3f", totals.seconds[k]);
     text += msg::kSeconds;
     if (count > 0) {
       // Any point at all shows at least one mark.
