@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Lints the manual pages, builds the three packages and checks them: the
-# Debian package is unpacked into a scratch root and its hushmark is run on the
-# bundled recording. Needs mandoc, dpkg-dev, file and mingw-w64.
+# Debian package is unpacked into a scratch root and its hushmark and
+# hushmark-probe are run on the bundled recording. Needs mandoc, dpkg-dev, file and mingw-w64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,18 +29,21 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
 for f in usr/bin/hushmark usr/share/man/man1/hushmark.1.gz \
+         usr/bin/hushmark-probe usr/share/man/man1/hushmark-probe.1.gz \
          usr/share/doc/hushmark/{README.md,LICENSE,CHANGELOG.md,copyright}; do
   [ -f "$root/$f" ] || { echo "$deb lacks $f" >&2; exit 1; }
 done
 "$root/usr/bin/hushmark" -i examples/talk.wav -o "$root/talk_chapter.txt"
 printf '00:00:01.257\r\n00:00:02.624\r\n00:00:04.461\r\n00:00:06.794\r\n' |
   cmp - "$root/talk_chapter.txt"
+LANG=C.UTF-8 "$root/usr/bin/hushmark-probe" -i examples/talk.wav |
+  grep -qx 'おすすめ: -s 0 (区切り4か所)'
 
 for arch in win64 win32; do
   zips=(build/packages/hushmark-*-"$arch".zip)
   [ ${#zips[@]} -eq 1 ] || { echo "expected one $arch zip" >&2; exit 1; }
   listing=$(cmake -E tar tf "${zips[0]}")
-  for f in hushmark.exe README.md LICENSE CHANGELOG.md; do
+  for f in hushmark.exe hushmark-probe.exe README.md LICENSE CHANGELOG.md; do
     grep -q "/$f\$" <<<"$listing" || { echo "${zips[0]} lacks $f" >&2; exit 1; }
   done
 done

@@ -26,7 +26,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "hushmark reads a 16-bit stereo PCM WAVE file, finds every run of silence\n\
 long enough to matter, and writes one HH:MM:SS.mmm chapter point per run to\n\
-a plain text file, showing each point with the length of its silence.")
+a plain text file, showing each point with the length of its silence.\n\
+hushmark-probe shows in one pass how many points each threshold would give.")
   set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/deb-staging.cmake)
 endif()
 

@@ -146,7 +146,7 @@ TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
       {{"-i", "mono.wav"},
        "infile = mono.wav\n未対応のWAVEです。(nChannels!=2)\n"},
       {{"-m", "9", "-h", "-i", "x.wav"},
-       "hushmark-probe 無音範囲しらべ v0.02 \n"
+       "hushmark-probe 無音範囲しらべ v" HUSHMARK_VERSION " \n"
        "usage : hushmark-probe [options] -i input.wav\n"
        "  -i in.wav   入力WAVEファイル名\n\n"
        "  -m 200      無音時間 200ms以上無音が続けば区切る\n"
