@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "extract/silence_scan.h"
+#include "extract/scan_state.h"
 
 namespace hushmark {
 

@@ -94,18 +94,6 @@ void write_points(std::span<const ChapterPoint> points,
 
 }  // namespace
 
-std::uint32_t cut_frame(const ScanParams& params, const ScanState& state,
-                        std::uint32_t length) {
-  switch (params.cut_position) {
-  case 0:
-    return state.silence_start;
-  case 1:
-    return state.silence_start + length / 2;
-  default:
-    return state.index;
-  }
-}
-
 std::uint32_t compute_min_frames(std::uint32_t nAvgBytesPerSec,
                                  std::int32_t min_silence_ms) {
   std::int64_t quotient = std::int64_t{nAvgBytesPerSec} * min_silence_ms / 4000;

@@ -8,33 +8,11 @@
 
 #include "cli/settings.h"
 #include "extract/byte_reader.h"
+#include "extract/scan_state.h"
 #include "platform/console.h"
 #include "platform/files.h"
 
 namespace hushmark {
-
-// One stereo sample pair: left then right, signed 16-bit little-endian.
-inline constexpr std::uint32_t kFrameBytes = 4;
-
-// What the scan needs to know besides the samples.
-struct ScanParams {
-  std::int32_t threshold = 0;
-  std::uint32_t min_frames = 0;
-  std::int32_t cut_position = 0;
-};
-
-// Where the scan stands inside one data chunk. Frames are numbered from 1;
-// silence_start is 0 while no quiet run is open.
-struct ScanState {
-  std::uint32_t index = 0;
-  std::uint32_t silence_start = 0;
-};
-
-// A chapter point: the frame it falls on and the length of its silence.
-struct ChapterPoint {
-  std::uint32_t cut;
-  std::uint32_t length;
-};
 
 // The shortest silence, in frames, for min_silence_ms at this byte rate: the
 // exact 64-bit quotient, truncated toward zero, kept to its low 32 bits.
@@ -46,11 +24,6 @@ std::uint64_t frame_time_ms(std::uint32_t n, std::uint32_t nAvgBytesPerSec);
 
 // HH:MM:SS.mmm; hours keep counting past 24 and take more digits past 99.
 std::string format_time(std::uint64_t ms);
-
-// The frame a point falls on for a run of `length` frames that the loud frame
-// state.index has just ended.
-std::uint32_t cut_frame(const ScanParams& params, const ScanState& state,
-                        std::uint32_t length);
 
 // Scans whole frames, one at a time, appending each chapter point found. The
 // fast scan is tested against this plain one.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/silence_scan.h"
 #include "extract/wave_reader.h"
 #include "test_support.h"
 #include "wave_bytes.h"

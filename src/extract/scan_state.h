@@ -1,0 +1,47 @@
+#ifndef HUSHMARK_EXTRACT_SCAN_STATE_H_
+#define HUSHMARK_EXTRACT_SCAN_STATE_H_
+
+#include <cstdint>
+
+namespace hushmark {
+
+// One stereo sample pair: left then right, signed 16-bit little-endian.
+inline constexpr std::uint32_t kFrameBytes = 4;
+
+// What a scan needs to know besides the samples.
+struct ScanParams {
+  std::int32_t threshold = 0;
+  std::uint32_t min_frames = 0;
+  std::int32_t cut_position = 0;
+};
+
+// Where a scan stands inside one data chunk. Frames are numbered from 1;
+// silence_start is 0 while no quiet run is open.
+struct ScanState {
+  std::uint32_t index = 0;
+  std::uint32_t silence_start = 0;
+};
+
+// A chapter point: the frame it falls on and the length of its silence.
+struct ChapterPoint {
+  std::uint32_t cut;
+  std::uint32_t length;
+};
+
+// The frame a point falls on for a run of `length` frames that the loud frame
+// state.index has just ended.
+inline std::uint32_t cut_frame(const ScanParams& params, const ScanState& state,
+                               std::uint32_t length) {
+  switch (params.cut_position) {
+  case 0:
+    return state.silence_start;
+  case 1:
+    return state.silence_start + length / 2;
+  default:
+    return state.index;
+  }
+}
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_EXTRACT_SCAN_STATE_H_
