@@ -6,6 +6,7 @@
 #include "extract/byte_reader.h"
 #include "extract/silence_scan.h"
 #include "platform/files.h"
+#include "platform/hex_escape.h"
 
 namespace hushmark {
 namespace {
@@ -132,10 +133,7 @@ std::wstring printable_chunk_id(std::uint32_t id) {
     if (byte >= 0x20 && byte <= 0x7E) {
       text += static_cast<wchar_t>(byte);
     } else {
-      constexpr char kHex[] = "0123456789abcdef";
-      text += L"\\x";
-      text += static_cast<wchar_t>(kHex[byte >> 4]);
-      text += static_cast<wchar_t>(kHex[byte & 0xF]);
+      platform::append_hex_escape(text, byte);
     }
   }
   return text;

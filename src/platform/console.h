@@ -7,8 +7,10 @@
 
 namespace hushmark::platform {
 
-// Every non-ASCII character the program's own messages use; an encoding that
-// can carry all of them can carry the messages.
+// Every non-ASCII character of the program's own messages but the usage's
+// fullwidth tilde, which has a stand-in where an encoding lacks it: an
+// encoding that can carry these can carry the messages. A test checks the
+// list against messages.h.
 inline constexpr std::wstring_view kMessageCharacters =
     L"※、。あいえおかがきぎくけごさしじすせただちてでとなにのはばべまみめ"
     L"らりるれをんァイタチデフプヘャルー一上中了以位入出分切力区取合同名囲"
@@ -26,7 +28,6 @@ class Console {
   Console& operator=(const Console&) = delete;
 
   void write(std::wstring_view text);
-  void flush() { std::fflush(out_); }
 
   // The bytes write() would send for text; text written over and over is
   // encoded once and then sent with write_encoded().
@@ -36,15 +37,13 @@ class Console {
   // that each end in the initial shift state.
   void write_encoded(std::string_view bytes);
 
-  // True when text is rendered in the locale's own encoding.
-  bool uses_locale_encoding() const { return use_locale_; }
-
  private:
   std::FILE* out_;
-  bool use_locale_;
 #ifdef _WIN32
   unsigned code_page_ = 0;   // the locale's ANSI code page; 0 means UTF-8
   bool to_console_ = false;  // out_ is a console window, which takes UTF-16
+#else
+  bool use_locale_;  // the locale can carry the messages; else UTF-8
 #endif
 };
 

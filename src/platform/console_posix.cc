@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/console.h"
+#include "platform/hex_escape.h"
 #include "platform/paths.h"
 #include "platform/utf8.h"
 
@@ -56,13 +57,6 @@ void append_in_locale(std::string& out, wchar_t c, std::mbstate_t& state) {
   out.append(buf, n);
 }
 
-void append_escaped_byte(std::string& out, unsigned byte) {
-  constexpr char kHex[] = "0123456789abcdef";
-  out += "\\x";
-  out.push_back(kHex[byte >> 4]);
-  out.push_back(kHex[byte & 0xF]);
-}
-
 }  // namespace
 
 Console::Console(std::FILE* out)
@@ -75,21 +69,16 @@ std::string Console::encode(std::wstring_view text) const {
   std::string bytes;
   bytes.reserve(text.size() * 3);
   std::mbstate_t state{};
-  char buf[MB_LEN_MAX];
   for (wchar_t c : text) {
     if (is_escaped_byte(c)) {
-      append_escaped_byte(bytes, static_cast<unsigned>(c - kEscapedByteBase));
+      append_hex_escape(bytes, static_cast<unsigned>(c - kEscapedByteBase));
     } else if (!use_locale_) {
       append_utf8(bytes, static_cast<char32_t>(c));
     } else {
       append_in_locale(bytes, c, state);
     }
   }
-  if (use_locale_) {
-    std::size_t n =
-        std::wcrtomb(buf, L'\0', &state);  // end in the initial shift state
-    if (n != kUnencodable && n > 1) bytes.append(buf, n - 1);
-  }
+  if (use_locale_) append_initial_shift(bytes, state);
   return bytes;
 }
 

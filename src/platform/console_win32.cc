@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/console.h"
+#include "platform/hex_escape.h"
 #include "platform/paths.h"
 
 namespace hushmark::platform {
@@ -50,17 +51,16 @@ bool code_page_encodes(unsigned page, std::wstring_view text) {
   return !lossy;
 }
 
+// The locale's code page when it can spell the messages, else 0 (UTF-8).
+unsigned message_code_page() {
+  unsigned page = locale_code_page();
+  return code_page_encodes(page, kMessageCharacters) ? page : 0;
+}
+
 bool is_console(std::FILE* out) {
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
   DWORD mode = 0;
   return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
-}
-
-void append_escaped_byte(std::wstring& out, unsigned byte) {
-  constexpr wchar_t kHex[] = L"0123456789abcdef";
-  out += L"\\x";
-  out.push_back(kHex[byte >> 4]);
-  out.push_back(kHex[byte & 0xF]);
 }
 
 // The text with every escaped byte spelled out as \xNN.
@@ -69,7 +69,7 @@ std::wstring with_escapes_shown(std::wstring_view text) {
   out.reserve(text.size());
   for (wchar_t c : text) {
     if (is_escaped_byte(c)) {
-      append_escaped_byte(out, static_cast<unsigned>(c - kEscapedByteBase));
+      append_hex_escape(out, static_cast<unsigned>(c - kEscapedByteBase));
     } else {
       out.push_back(c);
     }
@@ -108,8 +108,7 @@ void write_window(std::FILE* out, std::wstring_view text) {
 
 Console::Console(std::FILE* out)
     : out_(out),
-      use_locale_(code_page_encodes(locale_code_page(), kMessageCharacters)),
-      code_page_(use_locale_ ? locale_code_page() : 0),
+      code_page_(message_code_page()),
       to_console_(is_console(out)) {}
 
 std::string Console::encode(std::wstring_view text) const {

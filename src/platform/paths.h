@@ -1,6 +1,7 @@
 #ifndef HUSHMARK_PLATFORM_PATHS_H_
 #define HUSHMARK_PLATFORM_PATHS_H_
 
+#include <cwchar>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,12 @@ std::wstring widen_argument(std::string_view arg);
 // The exact bytes of the file name the user gave, or nothing when the wide path
 // holds a character the locale cannot encode.
 std::optional<std::string> narrow_path(std::wstring_view path);
+
+#ifndef _WIN32
+// Appends what brings a stateful encoding (such as ISO-2022-JP) back to its
+// initial shift state, so that text ends where the next may begin.
+void append_initial_shift(std::string& out, std::mbstate_t& state);
+#endif
 
 // True for a character that separates path components on this system.
 bool is_path_separator(wchar_t c);

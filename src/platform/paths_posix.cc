@@ -42,11 +42,16 @@ std::optional<std::string> narrow_path(std::wstring_view path) {
     if (n == static_cast<std::size_t>(-1)) return std::nullopt;
     bytes.append(buf, n);
   }
-  std::size_t n =
-      std::wcrtomb(buf, L'\0', &state);  // back to the initial shift state
-  if (n != static_cast<std::size_t>(-1) && n > 1) bytes.append(buf, n - 1);
+  append_initial_shift(bytes, state);
   if (bytes.find('\0') != std::string::npos) return std::nullopt;
   return bytes;
+}
+
+void append_initial_shift(std::string& out, std::mbstate_t& state) {
+  char buf[MB_LEN_MAX];
+  std::size_t n = std::wcrtomb(buf, L'\0', &state);
+  // The bytes before the terminator, if any, return to the initial state.
+  if (n != static_cast<std::size_t>(-1) && n > 1) out.append(buf, n - 1);
 }
 
 bool is_path_separator(wchar_t c) {
