@@ -1,11 +1,14 @@
 #include "test_support.h"
 
+#include <fcntl.h>
 #include <locale.h>
 #include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -59,13 +62,26 @@ std::string CapturedConsole::text() {
 
 namespace {
 
-// Reads both pipes to their end without letting either fill up.
-void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
+// Longer than any run takes, even the 4 GiB scan under the sanitizers on a
+// loaded machine.
+constexpr std::chrono::seconds kTimeLimit{120};
+
+// Reads both pipes to their end without letting either fill up; false when
+// the time limit passed first.
+bool drain(int out_fd, int err_fd, std::string& out, std::string& err) {
+  auto deadline = std::chrono::steady_clock::now() + kTimeLimit;
   pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
   std::string* sinks[2] = {&out, &err};
   int open_count = 2;
   while (open_count > 0) {
-    if (poll(fds, 2, -1) < 0) break;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 ||
+        poll(fds, 2, static_cast<int>(left.count())) <= 0) {
+      for (pollfd& p : fds)
+        if (p.fd >= 0) ::close(p.fd);
+      return false;
+    }
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buf[65536];
@@ -79,6 +95,7 @@ void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
       }
     }
   }
+  return true;
 }
 
 ToolRun run_program(const std::string& program,
@@ -104,7 +121,9 @@ ToolRun run_program(const std::string& program,
     return {-1, "", "pipe failed"};
   pid_t pid = fork();
   if (pid == 0) {
-    if (piped) dup2(in_pipe[0], 0);
+    // Without input of its own the tool reads nothing from the test's.
+    int in = piped ? in_pipe[0] : ::open("/dev/null", O_RDONLY);
+    dup2(in, 0);
     dup2(out_pipe[1], 1);
     dup2(err_pipe[1], 2);
     for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1],
@@ -132,11 +151,17 @@ ToolRun run_program(const std::string& program,
   }
   ::close(in_pipe[1]);
   ToolRun run{-1, "", ""};
-  drain(out_pipe[0], err_pipe[0], run.out, run.err);
+  bool finished = drain(out_pipe[0], err_pipe[0], run.out, run.err);
+  if (!finished) {
+    // A run that hangs fails its test instead of stopping the suite.
+    kill(pid, SIGKILL);
+    if (feeder > 0) kill(feeder, SIGKILL);
+    run.out += "<timed out>";
+  }
   if (feeder > 0) waitpid(feeder, nullptr, 0);
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
-  if (WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
+  if (finished && WIFEXITED(wstatus)) run.status = WEXITSTATUS(wstatus);
   return run;
 }
 

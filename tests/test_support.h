@@ -46,14 +46,16 @@ class CapturedConsole {
 
 // What a run of the built tool left behind.
 struct ToolRun {
-  int status;       // exit status, or -1 when it did not exit normally
-  std::string out;  // standard output, byte for byte
+  int status;       // exit status, or -1 after a signal or the time limit
+  std::string out;  // standard output, byte for byte; "<timed out>" ends it
+                    // when the run was stopped
   std::string err;  // standard error
 };
 
 // Runs the built tool in folder with args under the locale named by LANG
 // (LC_ALL and the other LC_ variables unset), with extra environment entries;
-// its standard input is a pipe carrying *piped when that is given.
+// its standard input is a pipe carrying *piped when that is given, and
+// /dev/null otherwise. A run still going after two minutes is killed.
 ToolRun run_tool(const std::filesystem::path& folder,
                  const std::vector<std::string>& args,
                  const std::string& lang = "C.UTF-8",

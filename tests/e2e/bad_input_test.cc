@@ -1,16 +1,11 @@
 // Runs the built tool on inputs and arguments it must refuse, checking the
 // message and exit status of each, that the input keeps its bytes and that no
 // file appears besides the chapter file the run names.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -32,70 +27,8 @@ using testing::TempDir;
 using testing::WaveBytes;
 using testing::write_file;
 
-struct Result {
-  int status;  // exit status, or -1 after a signal or the time limit
-  std::string out;
-};
-
-std::vector<char*> c_strings(std::vector<std::string>& strings) {
-  std::vector<char*> out;
-  for (std::string& s : strings)
-    out.push_back(s.data());
-  out.push_back(nullptr);
-  return out;
-}
-
-[[noreturn]] void exec_tool(const fs::path& cwd, std::vector<std::string> args,
-                            const char* lang, int out_fd) {
-  dup2(out_fd, STDOUT_FILENO);
-  int null = open("/dev/null", O_RDWR);
-  dup2(null, STDIN_FILENO);
-  dup2(null, STDERR_FILENO);
-  if (chdir(cwd.c_str()) != 0) _exit(126);
-  unsetenv("LC_ALL");
-  unsetenv("LC_CTYPE");
-  setenv("LANG", lang, 1);
-  args.insert(args.begin(), HUSHMARK_BINARY);
-  std::vector<char*> argv = c_strings(args);
-  execv(HUSHMARK_BINARY, argv.data());
-  _exit(127);
-}
-
-// Runs the tool in cwd and collects its standard output; a run that takes
-// longer than the limit is killed and counts as a failure.
-Result run_tool(const fs::path& cwd, std::vector<std::string> args,
-                const char* lang = "C.UTF-8") {
-  int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) return {-1, "pipe failed"};
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(pipe_fds[0]);
-    exec_tool(cwd, std::move(args), lang, pipe_fds[1]);
-  }
-  close(pipe_fds[1]);
-  Result result{-1, ""};
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    pollfd p{pipe_fds[0], POLLIN, 0};
-    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-      kill(pid, SIGKILL);
-      result.out += "<timed out>";
-      break;
-    }
-    char buf[4096];
-    ssize_t n = read(pipe_fds[0], buf, sizeof buf);
-    if (n <= 0) break;
-    result.out.append(buf, static_cast<std::size_t>(n));
-  }
-  close(pipe_fds[0]);
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  bool timed_out = result.out.ends_with("<timed out>");
-  if (WIFEXITED(wstatus) && !timed_out) result.status = WEXITSTATUS(wstatus);
-  return result;
-}
+// Exit status (-1 after a signal or the time limit) and standard output.
+using Result = testing::ToolRun;
 
 // Every name under root, links included but not followed.
 void list_into(const fs::path& root, const fs::path& dir,
@@ -160,7 +93,7 @@ class BadInput : public ::testing::Test {
 
   Result run(std::vector<std::string> args, std::set<std::string> created = {},
              const char* lang = "C.UTF-8") {
-    Result r = run_tool(dir_.path(), std::move(args), lang);
+    Result r = testing::run_tool(dir_.path(), args, lang);
     EXPECT_TRUE(read_file(dir_ / "in.wav") == input_) << "the input changed";
     std::set<std::string> expected = before_;
     expected.insert(created.begin(), created.end());
@@ -324,7 +257,7 @@ TEST_F(BadInput, ChapterFilesAreReplacedOnlyOnceOutputBegins) {
   Result shared = run({"-i", "in.wav", "-o", "/dev/stdout"});
   std::size_t at = shared.out.find(point);
   ASSERT_NE(at, std::string::npos) << shared.out;
-  expect_result({shared.status, shared.out.erase(at, point.size())}, 0,
+  expect_result({shared.status, shared.out.erase(at, point.size()), ""}, 0,
                 echo("in.wav", "/dev/stdout") + kPoint);
   // A symbolic link is written through; a failure before any point leaves
   // its target as it was, or not there at all.
@@ -363,7 +296,7 @@ TEST_F(BadInput, InputsThatCannotBeOpened) {
   // unreadable file must be refused like a missing one.
   if (geteuid() != 0) {
     chmod((dir_ / "in.wav").c_str(), 0);
-    Result r = run_tool(dir_.path(), {"-i", "in.wav"});
+    Result r = testing::run_tool(dir_.path(), {"-i", "in.wav"});
     chmod((dir_ / "in.wav").c_str(), 0644);
     expect_result(r, 1, echo("in.wav", "in_chapter.txt") + kCannotOpen);
     EXPECT_TRUE(read_file(dir_ / "in.wav") == input_);
