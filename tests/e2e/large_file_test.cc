@@ -7,10 +7,10 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "extract/silence_scan.h"
 #include "extract/wave_reader.h"
 #include "test_support.h"
 #include "wave_bytes.h"
@@ -141,11 +141,9 @@ TEST(LargeFile, KeepsThePointsOfALargestDataSizeThatRunsShort) {
   for (std::uint64_t k = 1; k * 40000 * 4 <= present; ++k) {
     off_t at = static_cast<off_t>(data + (k * 40000 - 1) * 4);
     ASSERT_EQ(pwrite(fd, loud.data(), 4, at), 4);
-    char time[16];
-    std::snprintf(time, sizeof time, "00:%02u:%02u.000", unsigned((k - 1) / 6),
-                  unsigned((k - 1) % 6 * 10));
-    console += std::string(time) + "  10.000秒\n";
-    chapters += std::string(time) + "\r\n";
+    std::string time = format_time((k - 1) * 10'000);
+    console += time + "  10.000秒\n";
+    chapters += time + "\r\n";
   }
   close(fd);
   Outcome out = extract(dir);

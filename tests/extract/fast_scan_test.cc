@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "extract/point_format.h"
 #include "extract/silence_scan.h"
 #include "extract/wave_reader.h"
 #include "test_support.h"
@@ -202,9 +202,10 @@ void expect_lines(const std::string& frames, std::uint32_t rate,
               {0, compute_min_frames(rate, 200), 0}, state, points);
   for (const ChapterPoint& p : points) {
     std::string time = format_time(frame_time_ms(p.cut, rate));
-    char seconds[64];
-    std::snprintf(seconds, sizeof seconds, "%.3f", p.length * 4.0 / rate);
-    console += time + "  " + seconds + "秒\n";
+    char seconds[kMaxLengthChars];
+    console += time + "  ";
+    console.append(seconds, format_length_chars(p.length, rate, seconds));
+    console += "秒\n";
     chapters += time + "\r\n";
   }
 }
