@@ -17,7 +17,7 @@ constexpr std::size_t kFallbackBytes = 4096;
 
 }  // namespace
 
-ByteReader::ByteReader(platform::InputFile& file) : file_(file) {
+ByteReader::ByteReader(platform::InputFile& file) : file_(&file) {
   std::size_t want = kBufferBytes + 2 * kAlign + kMaxCarry;
   storage_.reset(new (std::nothrow) std::uint8_t[want]);
   if (!storage_) {
@@ -32,7 +32,11 @@ ByteReader::ByteReader(platform::InputFile& file) : file_(file) {
   capacity_ = want - std::min(lead, want);
 }
 
+ByteReader::ByteReader(std::span<const std::uint8_t> bytes, bool as_stream)
+    : memory_(bytes), memory_is_stream_(as_stream) {}
+
 std::span<const std::uint8_t> ByteReader::fill(std::size_t min_bytes) {
+  if (file_ == nullptr) return memory_.subspan(pos_);
   if (end_ - pos_ >= min_bytes || capacity_ < kAlign + kMaxCarry) {
     return {base_ + pos_, end_ - pos_};
   }
@@ -43,7 +47,7 @@ std::span<const std::uint8_t> ByteReader::fill(std::size_t min_bytes) {
   pos_ = dest - carry;
   end_ = dest;
   while (end_ - pos_ < min_bytes && end_ < capacity_) {
-    std::size_t got = file_.read({base_ + end_, capacity_ - end_});
+    std::size_t got = file_->read({base_ + end_, capacity_ - end_});
     if (got == 0) break;
     end_ += got;
     file_offset_ += got;
@@ -66,6 +70,11 @@ std::size_t ByteReader::read(std::span<std::uint8_t> out) {
 }
 
 void ByteReader::skip(std::uint64_t n) {
+  if (file_ == nullptr) {
+    pos_ += static_cast<std::size_t>(
+        std::min<std::uint64_t>(n, memory_.size() - pos_));
+    return;
+  }
   std::size_t buffered = end_ - pos_;
   if (n <= buffered) {
     pos_ += static_cast<std::size_t>(n);
@@ -73,7 +82,7 @@ void ByteReader::skip(std::uint64_t n) {
   }
   n -= buffered;
   pos_ = end_ = 0;
-  file_.skip(n);
+  file_->skip(n);
   file_offset_ += n;
 }
 

@@ -11,12 +11,17 @@
 namespace hushmark {
 
 // Reads an input file through one large buffer of the program's own, so that
-// headers cost no system call and sample data arrives in big blocks.
+// headers cost no system call and sample data arrives in big blocks; or reads
+// bytes already in memory, which need no buffer.
 class ByteReader {
  public:
   static constexpr std::size_t kBufferBytes = 512 * 1024;
 
   explicit ByteReader(platform::InputFile& file);
+  // Reads these bytes, which must outlive the reader; with as_stream set it
+  // answers is_stream() as a pipe would.
+  explicit ByteReader(std::span<const std::uint8_t> bytes,
+                      bool as_stream = false);
   ByteReader(const ByteReader&) = delete;
   ByteReader& operator=(const ByteReader&) = delete;
 
@@ -34,21 +39,27 @@ class ByteReader {
   // Marks n of the buffered bytes as read.
   void consume(std::size_t n) { pos_ += n; }
 
-  // True once the file has failed to read for a reason other than its end.
-  bool failed() const { return file_.failed(); }
+  // True once the file has failed to read for a reason other than its end;
+  // never for bytes in memory.
+  bool failed() const { return file_ != nullptr && file_->failed(); }
 
-  // True when the file is a pipe, a FIFO or a character device.
-  bool is_stream() const { return file_.is_stream(); }
+  // True when the file is a pipe, a FIFO or a character device, or when the
+  // bytes in memory were given as a stream.
+  bool is_stream() const {
+    return file_ != nullptr ? file_->is_stream() : memory_is_stream_;
+  }
 
   // The most bytes fill() may be asked to gather at once.
   static constexpr std::size_t kMaxCarry = 64;
 
  private:
-  platform::InputFile& file_;
+  platform::InputFile* file_ = nullptr;  // nullptr when reading memory_
+  std::span<const std::uint8_t> memory_;
+  bool memory_is_stream_ = false;
   std::unique_ptr<std::uint8_t[]> storage_;
-  std::uint8_t* base_;             // aligned start of the usable buffer
-  std::size_t capacity_;           // usable bytes from base_
-  std::size_t pos_ = 0;            // next unread byte, as an offset from base_
+  std::uint8_t* base_ = nullptr;   // aligned start of the usable buffer
+  std::size_t capacity_ = 0;       // usable bytes from base_
+  std::size_t pos_ = 0;            // next unread byte, from base_ or memory_
   std::size_t end_ = 0;            // end of the buffered bytes
   std::uint64_t file_offset_ = 0;  // where the next read from the file starts
 };
