@@ -146,15 +146,25 @@ bool open_input(const Settings& settings, platform::InputFile& input,
   return false;
 }
 
-bool walk_wave(platform::InputFile& input, const DataChunkHandler& handle_data,
+bool walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
                platform::Console& console) {
-  ByteReader in(input);
   if (!read_riff_header(in)) {
     // A header that could not be read says nothing about the file's kind.
     console.write(in.failed() ? msg::kReadFailed : msg::kNotWave);
     return false;
   }
   return walk_chunks(in, handle_data, console);
+}
+
+bool extract_points(ByteReader& in, const Settings& settings,
+                    platform::OutputFile& chapters,
+                    platform::Console& console) {
+  auto scan = [&](ByteReader& data, std::uint32_t frame_count,
+                  bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
+    return scan_data_chunk(data, frame_count, ends_with_input, nAvgBytesPerSec,
+                           settings, chapters, console);
+  };
+  return walk_wave(in, scan, console);
 }
 
 bool run_extraction(const Settings& settings, platform::Console& console) {
@@ -173,12 +183,8 @@ bool run_extraction(const Settings& settings, platform::Console& console) {
     console.write(msg::kCannotWriteChapters);
     return false;
   }
-  auto scan = [&](ByteReader& in, std::uint32_t frame_count,
-                  bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
-    return scan_data_chunk(in, frame_count, ends_with_input, nAvgBytesPerSec,
-                           settings, chapters, console);
-  };
-  if (!walk_wave(input, scan, console)) return false;
+  ByteReader in(input);
+  if (!extract_points(in, settings, chapters, console)) return false;
   if (!chapters.close()) {
     console.write(msg::kCannotWriteChapters);
     return false;

@@ -50,12 +50,18 @@ using DataChunkHandler =
 bool open_input(const Settings& settings, platform::InputFile& input,
                 platform::Console& console);
 
-// Checks the RIFF header of the opened input and walks every chunk, handing
+// Checks the RIFF header of what `in` reads and walks every chunk, handing
 // each data chunk of 16-bit stereo PCM to handle_data. True when the walk
-// reached the end of the file; false after any failure, once its message is
+// reached the end of the input; false after any failure, once its message is
 // out.
-bool walk_wave(platform::InputFile& input, const DataChunkHandler& handle_data,
+bool walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
                platform::Console& console);
+
+// Walks what `in` reads, writing a console line and a chapter line for every
+// point of every data chunk; chapters stays open. True when the walk reached
+// the end of the input; false after any failure, once its message is out.
+bool extract_points(ByteReader& in, const Settings& settings,
+                    platform::OutputFile& chapters, platform::Console& console);
 
 // Opens the input and the chapter file, walks every chunk and scans each data
 // chunk of 16-bit stereo PCM. True when the walk reached the end of the file;

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     return !data_ended_early;
   };
   // Other failures stop with their message alone, as hushmark does.
-  if (!walk_wave(input, scan, console) && !data_ended_early) return 1;
+  ByteReader in(input);
+  if (!walk_wave(in, scan, console) && !data_ended_early) return 1;
   console.write(format_table(totals));
   console.write(format_suggestion(totals, suggest_threshold(totals.points)));
   if (data_ended_early) {
