@@ -46,7 +46,18 @@ void OutputFile::write(std::string_view bytes) {
   if (buffer_.size() >= kOutputBufferBytes) flush();
 }
 
+void OutputFile::open_in_memory(std::string& sink) {
+  memory_ = &sink;
+  failed_ = false;
+  buffer_.clear();
+}
+
 void OutputFile::flush() {
+  if (memory_ != nullptr) {
+    memory_->append(buffer_);
+    buffer_.clear();
+    return;
+  }
   std::string_view rest = buffer_;
   while (!failed_ && !rest.empty()) {
     long long n = write_some(rest);
@@ -60,6 +71,11 @@ void OutputFile::flush() {
 }
 
 bool OutputFile::close() {
+  if (memory_ != nullptr) {
+    flush();
+    memory_ = nullptr;
+    return !failed_;
+  }
   if (fd_ < 0) return !failed_;
   // A run that found no point still leaves an empty file.
   if (!begun_) begin();

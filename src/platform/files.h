@@ -67,6 +67,10 @@ class OutputFile {
   // false when that cannot be done.
   bool open(std::wstring_view path);
 
+  // Appends what is written to sink instead of a file, the last of it at
+  // close(); sink must outlive the writing.
+  void open_in_memory(std::string& sink);
+
   void write(std::string_view bytes);
 
   // True once a write has failed.
@@ -90,6 +94,7 @@ class OutputFile {
   void close_and_remove();
 
   int fd_ = -1;
+  std::string* memory_ = nullptr;  // where the bytes go instead of fd_
   bool failed_ = false;
   bool regular_ = false;  // a disk file, which may be emptied and removed
   bool created_ = false;  // open() made it
