@@ -1,5 +1,6 @@
-// Writes the starting corpus of both fuzz targets into two folders: small
-// WAVE files with every kind of chunk the reader meets, and command lines.
+// Writes the starting corpus of the fuzz targets into two folders: small
+// WAVE files with every kind of chunk the reader meets, which serve both
+// extraction targets, and command lines.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
