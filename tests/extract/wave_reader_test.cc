@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
+#include <string>
 
+#include "extract/byte_reader.h"
+#include "platform/files.h"
 #include "test_support.h"
 #include "wave_bytes.h"
 
@@ -46,8 +51,21 @@ Outcome extract(const std::string& wave, Settings settings = {}) {
   if (settings.outfile.empty()) settings.outfile = wide(dir / "out.txt");
   CapturedConsole console;
   bool ok = run_extraction(settings, console.console());
-  return {ok, console.text(), testing::read_file(dir / "out.txt"),
-          fs::exists(dir / "out.txt")};
+  Outcome out{ok, console.text(), testing::read_file(dir / "out.txt"),
+              fs::exists(dir / "out.txt")};
+  // The same bytes read from memory must give the same run.
+  CapturedConsole memory_console;
+  ByteReader in(std::span(reinterpret_cast<const std::uint8_t*>(wave.data()),
+                          wave.size()));
+  std::string chapters;
+  platform::OutputFile chapter_file;
+  chapter_file.open_in_memory(chapters);
+  EXPECT_EQ(
+      extract_points(in, settings, chapter_file, memory_console.console()), ok);
+  EXPECT_TRUE(chapter_file.close());
+  EXPECT_EQ(memory_console.text(), out.console);
+  EXPECT_EQ(chapters, out.chapters);
+  return out;
 }
 
 // One point a second in: 44,100 loud frames, 0.2 s of silence, one loud frame.
