@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "extract/wave_reader.h"
 #include "platform/paths.h"
 
 namespace hushmark::testing {
@@ -185,6 +186,21 @@ bool locale_installed(const std::string& name) {
   if (loc == locale_t{}) return false;
   freelocale(loc);
   return true;
+}
+
+Extraction extract_file(const std::filesystem::path& in, Settings settings) {
+  settings.infile = wide(in);
+  std::filesystem::path out = in.parent_path() / "out.txt";
+  if (settings.outfile.empty()) settings.outfile = wide(out);
+  CapturedConsole console;
+  bool ok = run_extraction(settings, console.console());
+  return {ok, console.text(), read_file(out), std::filesystem::exists(out)};
+}
+
+Extraction extract(const std::string& wave, Settings settings) {
+  TempDir dir;
+  write_file(dir / "in.wav", wave);
+  return extract_file(dir / "in.wav", std::move(settings));
 }
 
 std::wstring wide(const std::filesystem::path& path) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/settings.h"
 #include "platform/console.h"
 
 namespace hushmark::testing {
@@ -43,6 +44,22 @@ class CapturedConsole {
   std::FILE* file_;
   std::unique_ptr<platform::Console> console_;
 };
+
+// What one extraction, run in this process, gave.
+struct Extraction {
+  bool ok;               // run_extraction's result
+  std::string console;   // what it printed
+  std::string chapters;  // the chapter file's bytes
+  bool chapters_exist;   // whether the chapter file is there afterwards
+};
+
+// Runs run_extraction on the file `in` with settings, whose chapter file is
+// out.txt beside it unless settings name one.
+Extraction extract_file(const std::filesystem::path& in,
+                        Settings settings = {});
+
+// The same on wave, written to a file in a folder of its own.
+Extraction extract(const std::string& wave, Settings settings = {});
 
 // What a run of the built tool left behind.
 struct ToolRun {

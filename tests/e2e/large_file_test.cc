@@ -19,7 +19,6 @@ namespace hushmark {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::CapturedConsole;
 using testing::WaveBytes;
 
 // A temp folder in memory when /dev/shm is there: reading a hole from tmpfs
@@ -60,20 +59,12 @@ void make_sparse(const fs::path& path, const std::string& head,
   close(fd);
 }
 
-struct Outcome {
-  bool ok;
-  std::string console;
-  std::string chapters;
-};
-
-Outcome extract(const SparseDir& dir, std::int32_t cut_position = 0) {
+// The extraction of dir's in.wav with the point at this cut position.
+testing::Extraction extract(const SparseDir& dir,
+                            std::int32_t cut_position = 0) {
   Settings s;
-  s.infile = testing::wide(dir / "in.wav");
-  s.outfile = testing::wide(dir / "out.txt");
   s.cut_position = cut_position;
-  CapturedConsole console;
-  bool ok = run_extraction(s, console.console());
-  return {ok, console.text(), testing::read_file(dir / "out.txt")};
+  return testing::extract_file(dir / "in.wav", s);
 }
 
 // The header of a 44.1 kHz file whose data chunk declares `data_size` bytes.
@@ -94,7 +85,7 @@ TEST(LargeFile, ScansTheLargestDataChunkToItsLastFrame) {
   make_sparse(dir / "in.wav", head, data + kFrames * 4,
               {frame_at(1), frame_at(kFrames - 44100), frame_at(kFrames)});
   // Cutting at the end of each silence puts both points past six hours.
-  Outcome out = extract(dir, 2);
+  testing::Extraction out = extract(dir, 2);
   EXPECT_TRUE(out.ok);
   EXPECT_EQ(out.console, "06:45:46.887  24346.887秒\n06:45:47.887  1.000秒\n");
   EXPECT_EQ(out.chapters, "06:45:46.887\r\n06:45:47.887\r\n");
@@ -117,7 +108,7 @@ TEST(LargeFile, ReadsChunksThatStartBeyond4GiB) {
                    static_cast<off_t>(tail_at)),
             static_cast<ssize_t>(tail_bytes.size()));
   close(fd);
-  Outcome out = extract(dir);
+  testing::Extraction out = extract(dir);
   EXPECT_TRUE(out.ok);
   EXPECT_EQ(out.console,
             "未対応chunkID:LIST size:4294967281\n00:00:00.000  0.200秒\n");
@@ -146,7 +137,7 @@ TEST(LargeFile, KeepsThePointsOfALargestDataSizeThatRunsShort) {
     chapters += time + "\r\n";
   }
   close(fd);
-  Outcome out = extract(dir);
+  testing::Extraction out = extract(dir);
   EXPECT_FALSE(out.ok);
   EXPECT_EQ(out.console, console + "データ読み取りに失敗\n");
   EXPECT_EQ(out.chapters, chapters);

@@ -210,23 +210,6 @@ void expect_lines(const std::string& frames, std::uint32_t rate,
   }
 }
 
-struct Extracted {
-  bool ok;
-  std::string console;
-  std::string chapters;
-};
-
-Extracted extract(const std::string& wave) {
-  testing::TempDir dir;
-  testing::write_file(dir / "in.wav", wave);
-  Settings settings;
-  settings.infile = testing::wide(dir / "in.wav");
-  settings.outfile = testing::wide(dir / "out.txt");
-  testing::CapturedConsole console;
-  bool ok = run_extraction(settings, console.console());
-  return {ok, console.text(), testing::read_file(dir / "out.txt")};
-}
-
 // Enough random frames at 4 kHz (1,000 frames a second, 200 ms = 200 frames)
 // to fill the reader's buffer a few times over.
 std::string long_frames(std::mt19937& rng) {
@@ -251,7 +234,7 @@ TEST(FastScan, ReadsChunksAcrossBufferEdgesLikeTheReference) {
       .u32(static_cast<std::uint32_t>(first.size() + 3));
   w.raw(first).raw("xyz").raw(std::string(1, '\0')).chunk("LIST", 5);
   w.raw("data").u32(static_cast<std::uint32_t>(second.size())).raw(second);
-  Extracted out = extract(w.bytes());
+  testing::Extraction out = testing::extract(w.bytes());
   EXPECT_TRUE(out.ok);
   EXPECT_EQ(out.console, console);
   EXPECT_EQ(out.chapters, chapters);
@@ -270,7 +253,8 @@ TEST(FastScan, WritesEveryPointBeforeAShortRead) {
     w.fmt_raw(1, 2, 4000, 16)
         .raw("data")
         .u32(static_cast<std::uint32_t>(frames.size() + 8));
-    Extracted out = extract(w.raw(frames.substr(0, keep)).bytes());
+    testing::Extraction out =
+        testing::extract(w.raw(frames.substr(0, keep)).bytes());
     EXPECT_FALSE(out.ok) << keep;
     EXPECT_EQ(out.console, console) << keep;
     EXPECT_EQ(out.chapters, chapters) << keep;

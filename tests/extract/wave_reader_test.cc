@@ -24,12 +24,7 @@ using testing::TempDir;
 using testing::WaveBytes;
 using testing::wide;
 
-struct Outcome {
-  bool ok;
-  std::string console;
-  std::string chapters;
-  bool chapters_exist;
-};
+using Outcome = testing::Extraction;
 
 Settings files(std::wstring infile, std::wstring outfile) {
   Settings s;
@@ -45,14 +40,8 @@ Settings min_silence(std::int32_t ms) {
 }
 
 Outcome extract(const std::string& wave, Settings settings = {}) {
-  TempDir dir;
-  testing::write_file(dir / "in.wav", wave);
-  settings.infile = wide(dir / "in.wav");
-  if (settings.outfile.empty()) settings.outfile = wide(dir / "out.txt");
-  CapturedConsole console;
-  bool ok = run_extraction(settings, console.console());
-  Outcome out{ok, console.text(), testing::read_file(dir / "out.txt"),
-              fs::exists(dir / "out.txt")};
+  Outcome out = testing::extract(wave, settings);
+  bool ok = out.ok;
   // The same bytes read from memory must give the same run.
   CapturedConsole memory_console;
   ByteReader in(std::span(reinterpret_cast<const std::uint8_t*>(wave.data()),
