@@ -9,8 +9,8 @@
 
 namespace hushmark::platform {
 
-// A file opened for reading by the path the user named. Move-only; closes
-// itself.
+// A file opened for reading by the path the user named. Neither copied nor
+// moved: one object owns the descriptor and closes it.
 class InputFile {
  public:
   InputFile() = default;
