@@ -140,30 +140,24 @@ bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
   ScanState state;
   std::vector<ChapterPoint> points;
   PointLines lines;
-  std::uint32_t remaining = frame_count;
-  while (remaining > 0) {
-    std::span<const std::uint8_t> have = in.fill(kFrameBytes);
-    if (have.size() < kFrameBytes) {
-      // Every whole frame present has been scanned; the rest is missing.
-      in.consume(have.size());
-      if (ends_with_input && !in.failed()) return true;
-      console.write(msg::kReadFailed);
-      return false;
-    }
-    std::uint32_t frames = static_cast<std::uint32_t>(
-        std::min<std::size_t>(have.size() / kFrameBytes, remaining));
+  auto scan_block = [&](std::span<const std::uint8_t> block) {
     points.clear();
-    scan_frames_fast(have.first(std::size_t{frames} * kFrameBytes), params,
-                     state, points);
-    in.consume(std::size_t{frames} * kFrameBytes);
-    remaining -= frames;
+    scan_frames_fast(block, params, state, points);
     write_points(points, nAvgBytesPerSec, lines, chapters, console);
-    if (chapters.failed()) {
-      console.write(msg::kCannotWriteChapters);
-      return false;
-    }
+    return !chapters.failed();
+  };
+  switch (read_chunk_frames(in, frame_count, ends_with_input, scan_block)) {
+  case ChunkFrames::kRead:
+    return true;
+  case ChunkFrames::kShortRead:
+    // The points of every whole frame present are out; the rest is missing.
+    console.write(msg::kReadFailed);
+    return false;
+  case ChunkFrames::kStopped:
+    console.write(msg::kCannotWriteChapters);
+    return false;
   }
-  return true;
+  return false;
 }
 
 }  // namespace hushmark

@@ -94,29 +94,19 @@ bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
       compute_min_frames(nAvgBytesPerSec, min_silence_ms);
   LadderState state;
   LadderCounts counts;
-  std::uint32_t remaining = frame_count;
-  bool complete = true;
-  while (remaining > 0) {
-    std::span<const std::uint8_t> have = in.fill(kFrameBytes);
-    if (have.size() < kFrameBytes) {
-      in.consume(have.size());
-      complete = ends_with_input && !in.failed();
-      break;
-    }
-    std::uint32_t frames = static_cast<std::uint32_t>(
-        std::min<std::size_t>(have.size() / kFrameBytes, remaining));
-    scan_ladder_frames(have.first(std::size_t{frames} * kFrameBytes),
-                       min_frames, state, counts);
-    in.consume(std::size_t{frames} * kFrameBytes);
-    remaining -= frames;
-  }
+  ChunkFrames end =
+      read_chunk_frames(in, frame_count, ends_with_input,
+                        [&](std::span<const std::uint8_t> block) {
+                          scan_ladder_frames(block, min_frames, state, counts);
+                          return true;
+                        });
   // Each chunk has its own rate, so lengths become seconds chunk by chunk.
   for (std::size_t rung = 0; rung < kRungs; ++rung) {
     totals.points[rung] += counts.points[rung];
     totals.seconds[rung] +=
         static_cast<double>(counts.frames[rung]) * 4.0 / nAvgBytesPerSec;
   }
-  return complete;
+  return end == ChunkFrames::kRead;
 }
 
 }  // namespace hushmark
