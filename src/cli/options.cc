@@ -43,7 +43,8 @@ std::int32_t read_number(const char* text) {
 }
 
 bool parse_options(int argc, char** argv, Settings& settings,
-                   platform::Console& console, const CommandLine& line) {
+                   platform::Console& console, const CommandLine& line,
+                   const OptionHandler& own) {
   platform::OptionReader options(argc, argv, line.options);
   int opt;
   while ((opt = options.next()) != -1) {
@@ -67,9 +68,13 @@ bool parse_options(int argc, char** argv, Settings& settings,
     case 'h':
       print_usage(line.usage, console);
       return false;
+    case '?':
+    case ':':
+      continue;  // getopt has already said what was wrong; carry on without it
     default:
-      break;  // getopt has already said what was wrong; carry on without it
+      break;  // another program's own option
     }
+    if (own && !own(opt, optarg)) return false;
   }
   return true;
 }

@@ -2,6 +2,7 @@
 #define HUSHMARK_CLI_OPTIONS_H_
 
 #include <cstdint>
+#include <functional>
 
 #include "cli/messages.h"
 #include "cli/settings.h"
@@ -24,12 +25,21 @@ inline constexpr CommandLine kHushmarkCommandLine{"i:o:hs:m:p:", msg::kUsage};
 // the signed 32-bit range.
 std::int32_t read_number(const char* text);
 
-// Fills settings from the command line in order. False when the run must end
-// with status 1: "-h" was read (the usage is printed) or a path is too long.
+// Hears of each option that parse_options has read, with its argument (or
+// nullptr), so that a program can read options of its own and note which
+// shared ones were given. False ends the run with status 1, once the handler
+// has said why.
+using OptionHandler = std::function<bool(int option, const char* argument)>;
+
+// Fills settings from the command line in order: the options hushmark takes
+// are read here, and every option read, these included, is then handed to
+// `own` when one is given. False when the run must end with status 1: "-h"
+// was read (the usage is printed), a path is too long, or `own` refused.
 // Options the command line does not take are reported and ignored.
 bool parse_options(int argc, char** argv, Settings& settings,
                    platform::Console& console,
-                   const CommandLine& line = kHushmarkCommandLine);
+                   const CommandLine& line = kHushmarkCommandLine,
+                   const OptionHandler& own = {});
 
 // Refuses a run without an input file or with a cut position other than 0, 1
 // or 2, printing why.
