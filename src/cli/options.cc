@@ -12,12 +12,6 @@
 namespace hushmark {
 namespace {
 
-constexpr std::wstring_view kChapterSuffix = L"_chapter.txt";
-// A full stop at this index (1,011) or later never marks the extension, so
-// that the name, the suffix and the terminator always fit.
-constexpr std::size_t kExtensionSearchLimit =
-    kPathCapacity - 1 - kChapterSuffix.size();
-
 bool read_path(const char* arg, std::wstring& path,
                platform::Console& console) {
   std::wstring wide = platform::widen_argument(arg);
@@ -91,9 +85,14 @@ bool validate_settings(const Settings& settings, platform::Console& console) {
   return true;
 }
 
-bool derive_outfile(Settings& settings, platform::Console& console) {
+bool derive_outfile(Settings& settings, platform::Console& console,
+                    std::wstring_view suffix) {
   const std::wstring& in = settings.infile;
-  std::size_t stop = std::min(in.size(), kExtensionSearchLimit);
+  // A full stop at this index (1,011 for hushmark's suffix) or later never
+  // marks the extension, so that the name, the suffix and the terminator
+  // always fit.
+  const std::size_t search_limit = kPathCapacity - 1 - suffix.size();
+  std::size_t stop = std::min(in.size(), search_limit);
   // Only a full stop in the last path component marks an extension; one in a
   // directory name would put the chapter file outside that directory.
   std::size_t component = 0;
@@ -111,7 +110,7 @@ bool derive_outfile(Settings& settings, platform::Console& console) {
     if (in[i] == L'.') cut = i;
   }
   settings.outfile = in.substr(0, cut);
-  settings.outfile += kChapterSuffix;
+  settings.outfile += suffix;
   return true;
 }
 

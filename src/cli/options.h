@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 #include "cli/messages.h"
 #include "cli/settings.h"
@@ -45,11 +46,15 @@ bool parse_options(int argc, char** argv, Settings& settings,
 // or 2, printing why.
 bool validate_settings(const Settings& settings, platform::Console& console);
 
-// Names the chapter file after the input: the input's name up to its
-// extension, followed by "_chapter.txt". False, leaving outfile empty and
-// saying why, when the input's folder name is too long for any chapter name
-// beside it.
-bool derive_outfile(Settings& settings, platform::Console& console);
+// hushmark's chapter file is the input's name with this in place of its
+// extension.
+inline constexpr std::wstring_view kChapterSuffix = L"_chapter.txt";
+
+// Names the output after the input: the input's name up to its extension,
+// followed by suffix. False, leaving outfile empty and saying why, when the
+// input's folder name is too long for any such name beside it.
+bool derive_outfile(Settings& settings, platform::Console& console,
+                    std::wstring_view suffix = kChapterSuffix);
 
 }  // namespace hushmark
 

@@ -12,10 +12,10 @@ namespace hushmark::platform {
 // encoding that can carry these can carry the messages. A test checks the
 // list against messages.h.
 inline constexpr std::wstring_view kMessageCharacters =
-    L"※、。あいえおかがきぎくけごさしじすせただちてでとなにのはばべまみめ"
-    L"らりるれをんァイタチデフプヘャルー一上中了以位入出分切力区取合同名囲"
-    L"増壊失好始定対応所指敗数整時書未無着示秒範終続置落覧計読調長開間雑音"
-    L"？";
+    L"※、。あいえおかがきぎくけごさしじすせそただちてでとどなにのはばぶべ"
+    L"まみめらりるれろをんァイクタチデトフプヘメモャリルンー一上中了以位作"
+    L"使個候入出分切初力区取号合同名囲増壊声大失好始字定対式形応所指敗数整"
+    L"文既時書最未桁無番着短示秒範終続置落補覧計読調足選長開間限雑音題？";
 
 // The one writer for everything the program prints. Wide text goes out in the
 // locale's encoding when that can carry the program's Japanese messages, and as
@@ -36,6 +36,10 @@ class Console {
   // Sends bytes in the console's encoding: ASCII, and pieces from encode()
   // that each end in the initial shift state.
   void write_encoded(std::string_view bytes);
+
+  // Sends what has been written so far on its way, before the program writes
+  // to the same place by another route (-o /dev/stdout).
+  void flush();
 
  private:
   std::FILE* out_;

@@ -90,4 +90,8 @@ void Console::write_encoded(std::string_view bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), out_);
 }
 
+void Console::flush() {
+  std::fflush(out_);
+}
+
 }  // namespace hushmark::platform

@@ -136,4 +136,8 @@ void Console::write_encoded(std::string_view bytes) {
                from_code_page(code_page_ != 0 ? code_page_ : CP_UTF8, bytes));
 }
 
+void Console::flush() {
+  std::fflush(out_);
+}
+
 }  // namespace hushmark::platform

@@ -103,6 +103,46 @@ class OutputFile {
   std::string buffer_;
 };
 
+// An output written whole, once: a regular file (a new one, or one reached
+// through symbolic links) receives its bytes in a temporary file beside it,
+// which is then renamed over it, so that the file holds either all of its
+// earlier bytes or all of the new ones. A FIFO or a device is written as it
+// is, and so is a regular file named through /dev or /proc (/dev/stdout
+// redirected to a file). Neither copied nor moved.
+class WholeFile {
+ public:
+  WholeFile() = default;
+  WholeFile(const WholeFile&) = delete;
+  WholeFile& operator=(const WholeFile&) = delete;
+  // Without commit(): removes the temporary file, leaving path as it was.
+  ~WholeFile();
+
+  // Makes ready to write path: false when it cannot be written, its folder
+  // included, and then nothing has changed.
+  bool open(std::wstring_view path);
+
+  // Writes bytes and puts them in place; false if any of that failed, and
+  // then a regular file keeps its earlier bytes.
+  bool commit(std::string_view bytes);
+
+ private:
+  // Writes every byte to the descriptor; false on a failure.
+  bool write_all(std::string_view bytes);
+  // Removes the temporary file, if there is one.
+  void discard();
+
+#ifdef _WIN32
+  void* handle_ = nullptr;  // a HANDLE; nullptr when none is open
+  std::wstring target_;     // the file to replace; empty when written as is
+  std::wstring temp_;       // the temporary file beside it
+#else
+  int fd_ = -1;
+  bool in_place_ = false;  // a regular file written where it is
+  std::string target_;     // the file to replace; empty when written as is
+  std::string temp_;       // the temporary file beside it
+#endif
+};
+
 }  // namespace hushmark::platform
 
 #endif  // HUSHMARK_PLATFORM_FILES_H_

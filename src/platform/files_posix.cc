@@ -128,3 +128,129 @@ void OutputFile::close_and_remove() {
 }
 
 }  // namespace hushmark::platform
+
+namespace hushmark::platform {
+namespace {
+
+// Symbolic links followed before giving up, as the system does.
+constexpr int kMaxLinks = 40;
+
+// The file that writing to path reaches: path itself, or the end of its chain
+// of symbolic links, which need not exist yet; nothing for a loop.
+std::optional<std::string> link_target(std::string path) {
+  for (int hops = 0; hops < kMaxLinks; ++hops) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string link(static_cast<std::size_t>(st.st_size) + 256, '\0');
+    ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+    if (n < 0 || static_cast<std::size_t>(n) >= link.size())
+      return std::nullopt;
+    link.resize(static_cast<std::size_t>(n));
+    // A relative link is read from the folder that holds it.
+    std::size_t slash = path.rfind('/');
+    if (!link.starts_with('/') && slash != std::string::npos) {
+      link.insert(0, path, 0, slash + 1);
+    }
+    path = std::move(link);
+  }
+  return std::nullopt;
+}
+
+// Names such as /dev/stdout and /proc/self/fd/1 stand for a descriptor that
+// is already open: what they reach is written where it is.
+bool names_open_descriptor(std::string_view path) {
+  return path.starts_with("/dev/") || path.starts_with("/proc/");
+}
+
+// The permissions a new file gets from open() with 0666.
+mode_t new_file_mode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+WholeFile::~WholeFile() {
+  discard();
+}
+
+void WholeFile::discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  in_place_ = false;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+bool WholeFile::open(std::wstring_view path) {
+  discard();
+  std::optional<std::string> name = narrow_path(path);
+  if (!name || name->empty()) return false;
+  int fd = open_path(path, O_WRONLY);
+  struct stat st;
+  if (fd >= 0 && ::fstat(fd, &st) == 0 &&
+      (!S_ISREG(st.st_mode) || names_open_descriptor(*name))) {
+    fd_ = fd;
+    in_place_ = S_ISREG(st.st_mode);
+    return true;
+  }
+  if (fd >= 0) {
+    ::close(fd);
+  } else if (errno != ENOENT) {
+    return false;  // there, but not to be written: a folder, no permission
+  }
+  std::optional<std::string> target = link_target(*name);
+  if (!target || target->ends_with('/')) return false;
+  std::size_t slash = target->rfind('/');
+  std::string folder =
+      slash == std::string::npos ? "." : target->substr(0, slash);
+  // A hidden name of the program's own: a run that is killed leaves a file
+  // that says where it came from.
+  std::string temp = folder + "/.hushmark-chapters-XXXXXX";
+  fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  fd_ = fd;
+  temp_ = std::move(temp);
+  target_ = std::move(*target);
+  // The replacement keeps the permissions and owner of the file it replaces.
+  if (::stat(target_.c_str(), &st) == 0) {
+    ::fchmod(fd_, st.st_mode & 07777);
+    if (::fchown(fd_, st.st_uid, st.st_gid) != 0) {
+      // Only the owner's own files can be given away; the mode still holds.
+    }
+  } else {
+    ::fchmod(fd_, new_file_mode());
+  }
+  return true;
+}
+
+bool WholeFile::write_all(std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+bool WholeFile::commit(std::string_view bytes) {
+  if (fd_ < 0) return false;
+  if (in_place_ && ::ftruncate(fd_, 0) != 0) {
+    discard();
+    return false;
+  }
+  bool ok = write_all(bytes);
+  // The new bytes reach the disk before the name points at them.
+  if (ok && !temp_.empty() && ::fsync(fd_) != 0) ok = false;
+  int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) ok = false;
+  if (ok && !temp_.empty()) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
+  if (ok) temp_.clear();
+  discard();
+  return ok;
+}
+
+}  // namespace hushmark::platform

@@ -168,3 +168,120 @@ void OutputFile::close_and_remove() {
 }
 
 }  // namespace hushmark::platform
+
+namespace hushmark::platform {
+namespace {
+
+bool is_separator(wchar_t c) {
+  return c == L'\\' || c == L'/';
+}
+
+// The path of the file that an open handle reaches, past any link.
+std::wstring final_path(HANDLE h, const std::wstring& fallback) {
+  DWORD size = GetFinalPathNameByHandleW(h, nullptr, 0, FILE_NAME_NORMALIZED);
+  if (size == 0) return fallback;
+  std::wstring path(size, L'\0');
+  size = GetFinalPathNameByHandleW(h, path.data(), size, FILE_NAME_NORMALIZED);
+  if (size == 0 || size >= path.size()) return fallback;
+  path.resize(size);
+  return path;
+}
+
+// A new, empty file in folder with a name of the program's own; its path goes
+// to temp.
+HANDLE create_temporary(const std::wstring& folder, std::wstring& temp) {
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  unsigned long long seed =
+      (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
+      GetTickCount64();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring name = folder + L"\\.hushmark-chapters-";
+    unsigned long long value = seed + static_cast<unsigned long long>(attempt);
+    for (int i = 0; i < 16; ++i, value >>= 4) {
+      name += kDigits[value & 15];
+    }
+    HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      temp = std::move(name);
+      return h;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+WholeFile::~WholeFile() {
+  discard();
+}
+
+void WholeFile::discard() {
+  if (handle_ != nullptr) CloseHandle(handle_);
+  handle_ = nullptr;
+  if (!temp_.empty()) DeleteFileW(temp_.c_str());
+  temp_.clear();
+  target_.clear();
+}
+
+bool WholeFile::open(std::wstring_view path) {
+  discard();
+  if (!usable(path)) return false;
+  std::wstring target = native_path(path);
+  HANDLE h = CreateFileW(target.c_str(), GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+      handle_ = h;  // a device or a pipe, written as it is
+      return true;
+    }
+    target = final_path(h, target);
+    CloseHandle(h);
+  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+    return false;  // there, but not to be written: a folder, no permission
+  }
+  if (target.empty() || is_separator(target.back())) return false;
+  std::size_t cut = target.size();
+  while (cut > 0 && !is_separator(target[cut - 1]))
+    --cut;
+  std::wstring folder = cut == 0 ? L"." : target.substr(0, cut - 1);
+  if (folder.empty() || folder.back() == L':') folder += L'\\';
+  h = create_temporary(folder, temp_);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  handle_ = h;
+  target_ = std::move(target);
+  return true;
+}
+
+bool WholeFile::write_all(std::string_view bytes) {
+  while (!bytes.empty()) {
+    DWORD want =
+        static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 30));
+    DWORD done = 0;
+    if (!WriteFile(handle_, bytes.data(), want, &done, nullptr) || done == 0) {
+      return false;
+    }
+    bytes.remove_prefix(done);
+  }
+  return true;
+}
+
+bool WholeFile::commit(std::string_view bytes) {
+  if (handle_ == nullptr) return false;
+  bool ok = write_all(bytes);
+  // The new bytes reach the disk before the name points at them.
+  if (ok && !temp_.empty() && !FlushFileBuffers(handle_)) ok = false;
+  if (!CloseHandle(handle_)) ok = false;
+  handle_ = nullptr;
+  if (ok && !temp_.empty()) {
+    ok = MoveFileExW(temp_.c_str(), target_.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
+  if (ok) temp_.clear();
+  discard();
+  return ok;
+}
+
+}  // namespace hushmark::platform

@@ -20,4 +20,25 @@ void append_utf8(std::string& out, char32_t c) {
   }
 }
 
+std::optional<std::string> utf8_of(std::wstring_view text) {
+  auto in = [](char32_t c, char32_t low, char32_t high) {
+    return c >= low && c <= high;
+  };
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto c = static_cast<char32_t>(text[i]);
+    // Where wchar_t is UTF-16, a character beyond the BMP takes two units.
+    if (sizeof(wchar_t) == 2 && in(c, 0xD800, 0xDBFF) && i + 1 < text.size() &&
+        in(static_cast<char32_t>(text[i + 1]), 0xDC00, 0xDFFF)) {
+      c = 0x10000 + ((c - 0xD800) << 10) +
+          (static_cast<char32_t>(text[++i]) - 0xDC00);
+    } else if (in(c, 0xD800, 0xDFFF) || c > 0x10FFFF) {
+      return std::nullopt;
+    }
+    append_utf8(out, c);
+  }
+  return out;
+}
+
 }  // namespace hushmark::platform

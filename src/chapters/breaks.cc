@@ -1,0 +1,166 @@
+#include "chapters/breaks.h"
+
+#include <algorithm>
+#include <limits>
+#include <set>
+
+#include "chapters/titles.h"
+#include "cli/messages.h"
+#include "extract/fast_scan.h"
+#include "extract/silence_scan.h"
+#include "extract/wave_reader.h"
+#include "platform/utf8.h"
+
+namespace hushmark {
+namespace {
+
+// The first frame of a point's silence.
+std::uint32_t silence_start(const ChapterPoint& point,
+                            std::int32_t cut_position) {
+  switch (cut_position) {
+  case 0:
+    return point.cut;
+  case 1:
+    return point.cut - point.length / 2;
+  default:
+    return point.cut - point.length;
+  }
+}
+
+std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i) {
+  return frame_time_ms(timeline.points[i].cut, timeline.nAvgBytesPerSec);
+}
+
+// Keeps the first `limit` of the breaks (in time order), longest first.
+void keep_longest(const Timeline& timeline, std::vector<std::uint32_t>& breaks,
+                  std::uint64_t limit) {
+  if (breaks.size() <= limit) return;
+  std::stable_sort(
+      breaks.begin(), breaks.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return timeline.points[a].length > timeline.points[b].length;
+      });
+  breaks.resize(static_cast<std::size_t>(limit));
+  std::sort(breaks.begin(), breaks.end());
+}
+
+// Longest first, each at least spacing from every break taken before it.
+std::vector<std::uint32_t> take_spaced(const Timeline& timeline,
+                                       std::vector<std::uint32_t> order,
+                                       std::uint64_t spacing,
+                                       std::uint64_t limit) {
+  std::stable_sort(
+      order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return timeline.points[a].length > timeline.points[b].length;
+      });
+  std::vector<std::uint32_t> breaks;
+  std::set<std::uint64_t> taken;
+  for (std::uint32_t i : order) {
+    if (breaks.size() >= limit) break;
+    std::uint64_t ms = point_ms(timeline, i);
+    auto next = taken.lower_bound(ms);
+    if (next != taken.end() && *next - ms < spacing) continue;
+    if (next != taken.begin() && ms - *std::prev(next) < spacing) continue;
+    taken.insert(ms);
+    breaks.push_back(i);
+  }
+  std::sort(breaks.begin(), breaks.end());
+  return breaks;
+}
+
+}  // namespace
+
+bool read_timeline(ByteReader& in, const Settings& settings, Timeline& timeline,
+                   platform::Console& console) {
+  auto handle = [&](ByteReader& data, std::uint32_t frame_count,
+                    bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
+    // Players play the first data chunk; later ones are read through, so
+    // that a file hushmark refuses is refused here too.
+    const bool first = timeline.data_chunks++ == 0;
+    const ScanParams params{
+        settings.threshold,
+        compute_min_frames(nAvgBytesPerSec, settings.min_silence_ms),
+        settings.cut_position};
+    ScanState state;
+    if (first) timeline.nAvgBytesPerSec = nAvgBytesPerSec;
+    auto scan = [&](std::span<const std::uint8_t> block) {
+      if (first) {
+        scan_frames_fast(block, params, state, timeline.points);
+        timeline.frames +=
+            static_cast<std::uint32_t>(block.size() / kFrameBytes);
+      }
+      return true;
+    };
+    if (read_chunk_frames(data, frame_count, ends_with_input, scan) ==
+        ChunkFrames::kShortRead) {
+      console.write(msg::kReadFailed);
+      return false;
+    }
+    return true;
+  };
+  return walk_wave(in, handle, console);
+}
+
+std::uint64_t timeline_end_ms(const Timeline& timeline) {
+  if (timeline.nAvgBytesPerSec == 0) return 0;
+  return frame_time_ms(timeline.frames, timeline.nAvgBytesPerSec);
+}
+
+std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
+                                         const BreakRules& rules) {
+  const std::uint64_t end = timeline_end_ms(timeline);
+  // No chapter may be empty, nor shorter than asked.
+  const std::uint64_t spacing = std::max<std::uint64_t>(
+      1, std::uint64_t{1000} *
+             static_cast<std::uint32_t>(std::max(0, rules.min_seconds)));
+  const std::uint64_t limit =
+      rules.max_chapters
+          ? static_cast<std::uint64_t>(std::max(1, *rules.max_chapters)) - 1
+          : std::numeric_limits<std::uint64_t>::max();
+  std::vector<std::uint32_t> breaks;
+  for (std::uint32_t i = 0; i < timeline.points.size(); ++i) {
+    std::uint64_t ms = point_ms(timeline, i);
+    if (silence_start(timeline.points[i], rules.cut_position) == 1 ||
+        ms < spacing || end - ms < spacing) {
+      continue;
+    }
+    if (spacing > 1) {
+      breaks.push_back(i);
+    } else if (!breaks.empty() && point_ms(timeline, breaks.back()) == ms) {
+      // Two points in one millisecond: the longer silence starts the chapter.
+      if (timeline.points[i].length > timeline.points[breaks.back()].length) {
+        breaks.back() = i;
+      }
+    } else {
+      breaks.push_back(i);
+    }
+  }
+  if (spacing > 1)
+    return take_spaced(timeline, std::move(breaks), spacing, limit);
+  // Points a millisecond apart or more never crowd each other: the longest
+  // are simply the ones taken.
+  keep_longest(timeline, breaks, limit);
+  return breaks;
+}
+
+std::vector<Chapter> list_chapters(const Timeline& timeline,
+                                   std::span<const std::uint32_t> breaks,
+                                   std::wstring_view title_template) {
+  // The template has been checked, so every title has a UTF-8 form.
+  auto title = [&](std::uint64_t number) {
+    return platform::utf8_of(chapter_title(title_template, number))
+        .value_or(std::string());
+  };
+  std::vector<Chapter> chapters;
+  chapters.reserve(breaks.size() + 1);
+  chapters.push_back({0, 0, 0, title(1)});
+  for (std::uint32_t i : breaks) {
+    std::uint64_t ms = point_ms(timeline, i);
+    chapters.back().end_ms = ms;
+    chapters.push_back(
+        {ms, 0, timeline.points[i].length, title(chapters.size() + 1)});
+  }
+  chapters.back().end_ms = timeline_end_ms(timeline);
+  return chapters;
+}
+
+}  // namespace hushmark

@@ -1,0 +1,70 @@
+#ifndef HUSHMARK_CHAPTERS_BREAKS_H_
+#define HUSHMARK_CHAPTERS_BREAKS_H_
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/settings.h"
+#include "extract/byte_reader.h"
+#include "extract/scan_state.h"
+#include "platform/console.h"
+
+namespace hushmark {
+
+// What the first data chunk gives: the points hushmark writes there, in
+// order, and how long the chunk is.
+struct Timeline {
+  std::uint32_t nAvgBytesPerSec = 0;  // 0 until a data chunk is read
+  std::uint32_t frames = 0;           // whole frames read
+  std::vector<ChapterPoint> points;
+  std::uint32_t data_chunks = 0;  // in the whole file
+};
+
+// Walks what `in` reads as hushmark does, with the same messages, scanning
+// the first data chunk into timeline and reading any later one through. True
+// when the walk reached the end of the input; false after any failure, once
+// its message is out.
+bool read_timeline(ByteReader& in, const Settings& settings, Timeline& timeline,
+                   platform::Console& console);
+
+// The length of the recording: where its last chapter ends.
+std::uint64_t timeline_end_ms(const Timeline& timeline);
+
+// How candidate points become chapter breaks.
+struct BreakRules {
+  std::int32_t cut_position = 0;
+  std::optional<std::int32_t> max_chapters;  // none: no limit
+  std::int32_t min_seconds = 0;              // no chapter shorter than this
+};
+
+// The points that start chapters, as indices into timeline.points in time
+// order. The longest silences are taken first (the earlier of two as long),
+// each only where its point lies at least min_seconds, and at least 1 ms,
+// from the start, from the end and from every break already taken, until
+// max_chapters - 1 are taken. A silence that starts at the first frame is
+// never a break.
+std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
+                                         const BreakRules& rules);
+
+// One chapter: where it starts and ends in whole milliseconds, the length of
+// the silence that starts it (0 for the first) and its title in UTF-8.
+struct Chapter {
+  std::uint64_t start_ms;
+  std::uint64_t end_ms;
+  std::uint32_t silence_frames;
+  std::string title;
+};
+
+// The chapters that the breaks make: the first starts at 0 and the last ends
+// at the end of the recording. Titles come from the template.
+std::vector<Chapter> list_chapters(const Timeline& timeline,
+                                   std::span<const std::uint32_t> breaks,
+                                   std::wstring_view title_template);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_CHAPTERS_BREAKS_H_

@@ -1,0 +1,70 @@
+#ifndef HUSHMARK_CHAPTERS_CHAPTER_OPTIONS_H_
+#define HUSHMARK_CHAPTERS_CHAPTER_OPTIONS_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cli/settings.h"
+#include "platform/console.h"
+
+namespace hushmark {
+
+// The kinds of chapter file hushmark-chapters writes.
+enum class ChapterFormat {
+  kTxt,
+  kFfmetadata,
+  kCue,
+  kAudacity,
+  kVtt,
+  kJson,
+  kOgm
+};
+
+// A format's name for -f and the suffix that replaces the input's extension.
+struct FormatName {
+  ChapterFormat format;
+  std::string_view name;
+  std::wstring_view suffix;
+};
+
+inline constexpr FormatName kFormatNames[] = {
+    {ChapterFormat::kTxt, "txt", L".chapters.txt"},
+    {ChapterFormat::kFfmetadata, "ffmetadata", L".ffmetadata"},
+    {ChapterFormat::kCue, "cue", L".cue"},
+    {ChapterFormat::kAudacity, "audacity", L".labels.txt"},
+    {ChapterFormat::kVtt, "vtt", L".vtt"},
+    {ChapterFormat::kJson, "json", L".chapters.json"},
+    {ChapterFormat::kOgm, "ogm", L".ogm.txt"},
+};
+
+inline constexpr std::wstring_view kDefaultTitle = L"Chapter %d";
+
+// The parameters of one hushmark-chapters run: hushmark's own, and how its
+// points become chapters.
+struct ChapterSettings {
+  Settings scan;  // -i -o -s -m -p, read as hushmark reads them
+  std::string format_name = "txt";             // -f as given
+  ChapterFormat format = ChapterFormat::kTxt;  // what format_name names
+  std::optional<std::int32_t> max_chapters;    // -n: at most this many
+  std::optional<std::int32_t> min_seconds;     // -l: none shorter than this
+  std::wstring title = std::wstring(kDefaultTitle);  // -t: the template
+};
+
+// Fills settings from the command line and checks it: hushmark's checks
+// first, then -f, -n, -l and -t. False, once the reason is out, when the run
+// must end with status 1 ("-h" included).
+bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
+                          platform::Console& console);
+
+// The suffix that names the output after the input for this format.
+std::wstring_view format_suffix(ChapterFormat format);
+
+// Shows the file names and every setting that differs from its default.
+void echo_chapter_settings(const ChapterSettings& settings,
+                           platform::Console& console);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_CHAPTERS_CHAPTER_OPTIONS_H_

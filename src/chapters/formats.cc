@@ -1,0 +1,213 @@
+#include "chapters/formats.h"
+
+#include <cstdint>
+
+#include "extract/silence_scan.h"
+
+namespace hushmark {
+namespace {
+
+std::string replaced(std::string_view text, std::string_view from, char to) {
+  std::string out(text);
+  for (char& c : out) {
+    if (from.find(c) != std::string_view::npos) c = to;
+  }
+  return out;
+}
+
+// Each character of `special` preceded by a backslash.
+std::string backslashed(std::string_view text, std::string_view special) {
+  std::string out;
+  for (char c : text) {
+    if (special.find(c) != std::string_view::npos) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+std::string two_digits(std::uint64_t n) {
+  std::string digits = std::to_string(n);
+  return digits.size() < 2 ? "0" + digits : digits;
+}
+
+// Seconds with exactly three decimals: 4.461, 0.000.
+std::string seconds_text(std::uint64_t ms) {
+  std::string rest = std::to_string(ms % 1000);
+  return std::to_string(ms / 1000) + "." + std::string(3 - rest.size(), '0') +
+         rest;
+}
+
+// Seconds as a JSON number, without trailing zeros: 4.461, 4.5, 4.
+std::string json_seconds(std::uint64_t ms) {
+  std::string text = seconds_text(ms);
+  while (text.back() == '0')
+    text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
+std::string json_string(std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out = "\"";
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20) {
+      out += "\\u00";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string vtt_text(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";  // so that no title holds the cue arrow
+      break;
+    default:
+      out += c;
+    }
+  }
+  return out;
+}
+
+// A CUE sheet counts in frames of 1/75 s; minutes may pass 99.
+std::string cue_time(std::uint64_t ms) {
+  std::uint64_t frames = ms * 75 / 1000;
+  return two_digits(frames / (75 * 60)) + ":" + two_digits(frames / 75 % 60) +
+         ":" + two_digits(frames % 75);
+}
+
+std::string write_txt(std::span<const Chapter> chapters) {
+  std::string out;
+  for (const Chapter& c : chapters) {
+    out += format_time(c.start_ms) + " " +
+           carried_title(ChapterFormat::kTxt, c.title) + "\n";
+  }
+  return out;
+}
+
+std::string write_ffmetadata(std::span<const Chapter> chapters) {
+  std::string out = ";FFMETADATA1\n";
+  for (const Chapter& c : chapters) {
+    out += "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" + std::to_string(c.start_ms) +
+           "\nEND=" + std::to_string(c.end_ms) +
+           "\ntitle=" + backslashed(c.title, "=;#\\\n\r") + "\n";
+  }
+  return out;
+}
+
+std::string write_cue(std::span<const Chapter> chapters,
+                      std::string_view input_name) {
+  std::string out =
+      "FILE \"" + carried_title(ChapterFormat::kCue, input_name) + "\" WAVE\n";
+  for (std::size_t k = 0; k < chapters.size(); ++k) {
+    out += "  TRACK " + two_digits(k + 1) + " AUDIO\n    TITLE \"" +
+           carried_title(ChapterFormat::kCue, chapters[k].title) +
+           "\"\n    INDEX 01 " + cue_time(chapters[k].start_ms) + "\n";
+  }
+  return out;
+}
+
+std::string write_audacity(std::span<const Chapter> chapters) {
+  std::string out;
+  for (const Chapter& c : chapters) {
+    std::string at = seconds_text(c.start_ms) + "000";
+    out += at + "\t" + at + "\t" +
+           carried_title(ChapterFormat::kAudacity, c.title) + "\n";
+  }
+  return out;
+}
+
+std::string write_vtt(std::span<const Chapter> chapters) {
+  std::string out = "WEBVTT\n";
+  for (const Chapter& c : chapters) {
+    out += "\n" + format_time(c.start_ms) + " --> " + format_time(c.end_ms) +
+           "\n" + vtt_text(carried_title(ChapterFormat::kVtt, c.title)) + "\n";
+  }
+  return out;
+}
+
+std::string write_json(std::span<const Chapter> chapters) {
+  std::string out = "{\"version\":\"1.2.0\",\"chapters\":[";
+  for (std::size_t k = 0; k < chapters.size(); ++k) {
+    if (k > 0) out += ",";
+    out += "{\"startTime\":" + json_seconds(chapters[k].start_ms) +
+           ",\"title\":" + json_string(chapters[k].title) + "}";
+  }
+  return out + "]}\n";
+}
+
+std::string write_ogm(std::span<const Chapter> chapters) {
+  std::string out;
+  for (std::size_t k = 0; k < chapters.size(); ++k) {
+    std::string key = "CHAPTER" + two_digits(k + 1);
+    out += key + "=" + format_time(chapters[k].start_ms) + "\n" + key +
+           "NAME=" + carried_title(ChapterFormat::kOgm, chapters[k].title) +
+           "\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string carried_title(ChapterFormat format, std::string_view title) {
+  switch (format) {
+  case ChapterFormat::kFfmetadata:
+  case ChapterFormat::kJson:
+    return std::string(title);
+  case ChapterFormat::kAudacity:
+    return replaced(title, "\t\r\n", ' ');
+  case ChapterFormat::kCue:
+    return replaced(replaced(title, "\r\n", ' '), "\"", '\'');
+  case ChapterFormat::kTxt:
+  case ChapterFormat::kVtt:
+  case ChapterFormat::kOgm:
+    return replaced(title, "\r\n", ' ');
+  }
+  return std::string(title);
+}
+
+std::string format_chapters(ChapterFormat format,
+                            std::span<const Chapter> chapters,
+                            std::string_view input_name) {
+  switch (format) {
+  case ChapterFormat::kTxt:
+    return write_txt(chapters);
+  case ChapterFormat::kFfmetadata:
+    return write_ffmetadata(chapters);
+  case ChapterFormat::kCue:
+    return write_cue(chapters, input_name);
+  case ChapterFormat::kAudacity:
+    return write_audacity(chapters);
+  case ChapterFormat::kVtt:
+    return write_vtt(chapters);
+  case ChapterFormat::kJson:
+    return write_json(chapters);
+  case ChapterFormat::kOgm:
+    return write_ogm(chapters);
+  }
+  return {};
+}
+
+}  // namespace hushmark

@@ -1,0 +1,149 @@
+#include <clocale>
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "chapters/breaks.h"
+#include "chapters/chapter_options.h"
+#include "chapters/formats.h"
+#include "chapters/titles.h"
+#include "cli/messages.h"
+#include "cli/options.h"
+#include "extract/byte_reader.h"
+#include "extract/point_format.h"
+#include "extract/silence_scan.h"
+#include "extract/wave_reader.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/utf8.h"
+
+namespace hushmark {
+namespace {
+
+std::wstring padded(std::wstring text, std::size_t width) {
+  if (text.size() < width) text.insert(0, width - text.size(), L' ');
+  return text;
+}
+
+std::wstring widened(std::string_view ascii) {
+  return std::wstring(ascii.begin(), ascii.end());
+}
+
+// "  2  00:00:04.461   1.500秒  Chapter 2": the number, the start, the
+// silence that starts the chapter (none for the first) and the title.
+std::wstring chapter_line(const Chapter& chapter, std::size_t number,
+                          std::uint32_t nAvgBytesPerSec,
+                          std::wstring_view title,
+                          std::wstring_view separator) {
+  std::wstring line = padded(std::to_wstring(number), 3) + L"  " +
+                      widened(format_time(chapter.start_ms)) + L"  ";
+  if (chapter.silence_frames == 0) {
+    line += padded(L"", 7) + L"  ";
+  } else {
+    char length[kMaxLengthChars];
+    char* end =
+        format_length_chars(chapter.silence_frames, nAvgBytesPerSec, length);
+    std::wstring seconds = widened({length, end});
+    seconds.replace(seconds.size() - 4, 1, separator);
+    line += padded(seconds, 7) + msg::kSeconds;
+  }
+  return line + L"  " + std::wstring(title) + L"\n";
+}
+
+void show_chapters(const ChapterSettings& settings, const Timeline& timeline,
+                   const std::vector<Chapter>& chapters,
+                   platform::Console& console) {
+  const std::wstring separator = locale_decimal_separator();
+  std::wstring text;
+  for (std::size_t k = 0; k < chapters.size(); ++k) {
+    text += chapter_line(chapters[k], k + 1, timeline.nAvgBytesPerSec,
+                         chapter_title(settings.title, k + 1), separator);
+  }
+  text += msg::kChaptersTotal + std::to_wstring(chapters.size()) +
+          msg::kChaptersTotalCandidates +
+          std::to_wstring(timeline.points.size()) + msg::kChaptersTotalEnd;
+  console.write(text);
+}
+
+// The recording's file name, the last part of its path, for a CUE sheet.
+std::string input_name(std::wstring_view infile) {
+  std::size_t at = infile.size();
+  while (at > 0 && !platform::is_path_separator(infile[at - 1]))
+    --at;
+  std::wstring_view name = infile.substr(at);
+  // A name that is not text in the locale is kept as the bytes it is.
+  if (std::optional<std::string> text = platform::utf8_of(name)) return *text;
+  return platform::narrow_path(name).value_or(std::string());
+}
+
+bool make_chapters(const ChapterSettings& settings,
+                   platform::Console& console) {
+  platform::InputFile input;
+  if (!open_input(settings.scan, input, console)) return false;
+  // Replacing the output would replace the input.
+  if (input.is_same_file(settings.scan.outfile)) {
+    console.write(msg::kChaptersSameAsInput);
+    return false;
+  }
+  // Ready before the scan, so that an output that cannot be written is known
+  // at once; nothing there changes before the end.
+  platform::WholeFile output;
+  if (!output.open(settings.scan.outfile)) {
+    console.write(msg::kCannotWriteChapters);
+    return false;
+  }
+  ByteReader in(input);
+  Timeline timeline;
+  if (!read_timeline(in, settings.scan, timeline, console)) return false;
+  if (timeline_end_ms(timeline) == 0) {
+    console.write(msg::kChaptersNoSound);
+    return false;
+  }
+  if (timeline.data_chunks > 1) {
+    console.write(msg::kChaptersLaterData +
+                  std::to_wstring(timeline.data_chunks) +
+                  msg::kChaptersLaterDataEnd);
+  }
+  const BreakRules rules{settings.scan.cut_position, settings.max_chapters,
+                         settings.min_seconds.value_or(0)};
+  std::vector<std::uint32_t> breaks = choose_breaks(timeline, rules);
+  std::vector<Chapter> chapters =
+      list_chapters(timeline, breaks, settings.title);
+  show_chapters(settings, timeline, chapters, console);
+  console.flush();
+  if (!output.commit(format_chapters(settings.format, chapters,
+                                     input_name(settings.scan.infile)))) {
+    console.write(msg::kCannotWriteChapters);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+}  // namespace hushmark
+
+int main(int argc, char** argv) {
+  using namespace hushmark;
+  // The locale decides how arguments are read and how text is shown.
+  std::setlocale(LC_ALL, "");
+  platform::Console console(stdout);
+  ChapterSettings settings;
+  platform::Arguments args(argc, argv);
+  if (!read_chapter_options(args.count(), args.values(), settings, console)) {
+    return 1;
+  }
+  if (settings.scan.outfile.empty() &&
+      !derive_outfile(settings.scan, console, format_suffix(settings.format))) {
+    return 1;
+  }
+  echo_chapter_settings(settings, console);
+  try {
+    return make_chapters(settings, console) ? 0 : 1;
+  } catch (const std::bad_alloc&) {
+    // Only a recording with hundreds of millions of silences gets here.
+    console.write(msg::kChaptersOutOfMemory);
+    return 1;
+  }
+}

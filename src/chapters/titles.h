@@ -1,0 +1,24 @@
+#ifndef HUSHMARK_CHAPTERS_TITLES_H_
+#define HUSHMARK_CHAPTERS_TITLES_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/console.h"
+
+namespace hushmark {
+
+// Checks a title template: false, once the reason is out, when it holds a %
+// sequence other than %d, %02d, %03d and %%, or a character that the locale
+// could not decode.
+bool check_title_template(std::wstring_view title, platform::Console& console);
+
+// The title of chapter `number`: %d is the number, %02d and %03d the number
+// zero-padded to that width, %% a percent sign. The template must have passed
+// check_title_template.
+std::wstring chapter_title(std::wstring_view title, std::uint64_t number);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_CHAPTERS_TITLES_H_
