@@ -7,6 +7,11 @@
 namespace hushmark {
 namespace {
 
+// Appends each piece to out.
+void add(std::string& out, const auto&... pieces) {
+  (out.append(pieces), ...);
+}
+
 std::string replaced(std::string_view text, std::string_view from, char to) {
   std::string out(text);
   for (char& c : out) {
@@ -27,14 +32,16 @@ std::string backslashed(std::string_view text, std::string_view special) {
 
 std::string two_digits(std::uint64_t n) {
   std::string digits = std::to_string(n);
-  return digits.size() < 2 ? "0" + digits : digits;
+  if (digits.size() < 2) digits.insert(0, 1, '0');
+  return digits;
 }
 
 // Seconds with exactly three decimals: 4.461, 0.000.
 std::string seconds_text(std::uint64_t ms) {
   std::string rest = std::to_string(ms % 1000);
-  return std::to_string(ms / 1000) + "." + std::string(3 - rest.size(), '0') +
-         rest;
+  std::string text = std::to_string(ms / 1000);
+  add(text, ".", std::string(3 - rest.size(), '0'), rest);
+  return text;
 }
 
 // Seconds as a JSON number, without trailing zeros: 4.461, 4.5, 4.
@@ -94,15 +101,17 @@ std::string vtt_text(std::string_view text) {
 // A CUE sheet counts in frames of 1/75 s; minutes may pass 99.
 std::string cue_time(std::uint64_t ms) {
   std::uint64_t frames = ms * 75 / 1000;
-  return two_digits(frames / (75 * 60)) + ":" + two_digits(frames / 75 % 60) +
-         ":" + two_digits(frames % 75);
+  std::string text;
+  add(text, two_digits(frames / (75 * 60)), ":", two_digits(frames / 75 % 60),
+      ":", two_digits(frames % 75));
+  return text;
 }
 
 std::string write_txt(std::span<const Chapter> chapters) {
   std::string out;
   for (const Chapter& c : chapters) {
-    out += format_time(c.start_ms) + " " +
-           carried_title(ChapterFormat::kTxt, c.title) + "\n";
+    add(out, format_time(c.start_ms), " ",
+        carried_title(ChapterFormat::kTxt, c.title), "\n");
   }
   return out;
 }
@@ -110,21 +119,22 @@ std::string write_txt(std::span<const Chapter> chapters) {
 std::string write_ffmetadata(std::span<const Chapter> chapters) {
   std::string out = ";FFMETADATA1\n";
   for (const Chapter& c : chapters) {
-    out += "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" + std::to_string(c.start_ms) +
-           "\nEND=" + std::to_string(c.end_ms) +
-           "\ntitle=" + backslashed(c.title, "=;#\\\n\r") + "\n";
+    add(out, "[CHAPTER]\nTIMEBASE=1/1000\nSTART=", std::to_string(c.start_ms),
+        "\nEND=", std::to_string(c.end_ms),
+        "\ntitle=", backslashed(c.title, "=;#\\\n\r"), "\n");
   }
   return out;
 }
 
 std::string write_cue(std::span<const Chapter> chapters,
                       std::string_view input_name) {
-  std::string out =
-      "FILE \"" + carried_title(ChapterFormat::kCue, input_name) + "\" WAVE\n";
+  std::string out;
+  add(out, "FILE \"", carried_title(ChapterFormat::kCue, input_name),
+      "\" WAVE\n");
   for (std::size_t k = 0; k < chapters.size(); ++k) {
-    out += "  TRACK " + two_digits(k + 1) + " AUDIO\n    TITLE \"" +
-           carried_title(ChapterFormat::kCue, chapters[k].title) +
-           "\"\n    INDEX 01 " + cue_time(chapters[k].start_ms) + "\n";
+    add(out, "  TRACK ", two_digits(k + 1), " AUDIO\n    TITLE \"",
+        carried_title(ChapterFormat::kCue, chapters[k].title),
+        "\"\n    INDEX 01 ", cue_time(chapters[k].start_ms), "\n");
   }
   return out;
 }
@@ -133,8 +143,8 @@ std::string write_audacity(std::span<const Chapter> chapters) {
   std::string out;
   for (const Chapter& c : chapters) {
     std::string at = seconds_text(c.start_ms) + "000";
-    out += at + "\t" + at + "\t" +
-           carried_title(ChapterFormat::kAudacity, c.title) + "\n";
+    add(out, at, "\t", at, "\t",
+        carried_title(ChapterFormat::kAudacity, c.title), "\n");
   }
   return out;
 }
@@ -142,8 +152,8 @@ std::string write_audacity(std::span<const Chapter> chapters) {
 std::string write_vtt(std::span<const Chapter> chapters) {
   std::string out = "WEBVTT\n";
   for (const Chapter& c : chapters) {
-    out += "\n" + format_time(c.start_ms) + " --> " + format_time(c.end_ms) +
-           "\n" + vtt_text(carried_title(ChapterFormat::kVtt, c.title)) + "\n";
+    add(out, "\n", format_time(c.start_ms), " --> ", format_time(c.end_ms),
+        "\n", vtt_text(carried_title(ChapterFormat::kVtt, c.title)), "\n");
   }
   return out;
 }
@@ -152,8 +162,8 @@ std::string write_json(std::span<const Chapter> chapters) {
   std::string out = "{\"version\":\"1.2.0\",\"chapters\":[";
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     if (k > 0) out += ",";
-    out += "{\"startTime\":" + json_seconds(chapters[k].start_ms) +
-           ",\"title\":" + json_string(chapters[k].title) + "}";
+    add(out, "{\"startTime\":", json_seconds(chapters[k].start_ms),
+        ",\"title\":", json_string(chapters[k].title), "}");
   }
   return out + "]}\n";
 }
@@ -162,9 +172,8 @@ std::string write_ogm(std::span<const Chapter> chapters) {
   std::string out;
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     std::string key = "CHAPTER" + two_digits(k + 1);
-    out += key + "=" + format_time(chapters[k].start_ms) + "\n" + key +
-           "NAME=" + carried_title(ChapterFormat::kOgm, chapters[k].title) +
-           "\n";
+    add(out, key, "=", format_time(chapters[k].start_ms), "\n", key,
+        "NAME=", carried_title(ChapterFormat::kOgm, chapters[k].title), "\n");
   }
   return out;
 }
