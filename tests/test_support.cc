@@ -181,6 +181,12 @@ ToolRun run_probe(const std::filesystem::path& folder,
   return run_program(HUSHMARK_PROBE_BINARY, folder, args, "C.UTF-8", {}, piped);
 }
 
+ToolRun run_chapters(const std::filesystem::path& folder,
+                     const std::vector<std::string>& args,
+                     const std::string& lang, const std::string* piped) {
+  return run_program(HUSHMARK_CHAPTERS_BINARY, folder, args, lang, {}, piped);
+}
+
 bool locale_installed(const std::string& name) {
   locale_t loc = newlocale(LC_ALL_MASK, name.c_str(), locale_t{});
   if (loc == locale_t{}) return false;

@@ -84,6 +84,12 @@ ToolRun run_probe(const std::filesystem::path& folder,
                   const std::vector<std::string>& args,
                   const std::string* piped = nullptr);
 
+// Runs the built hushmark-chapters in the same way.
+ToolRun run_chapters(const std::filesystem::path& folder,
+                     const std::vector<std::string>& args,
+                     const std::string& lang = "C.UTF-8",
+                     const std::string* piped = nullptr);
+
 // True when the C library has this locale installed.
 bool locale_installed(const std::string& name);
 
