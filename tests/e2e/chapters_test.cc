@@ -1,0 +1,263 @@
+// Runs the built hushmark-chapters beside hushmark: its chapters start at
+// exactly the points hushmark writes, it shares hushmark's messages and
+// statuses, and it never leaves an output file half written.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "chapters/chapter_parsers.h"
+#include "test_support.h"
+#include "wave_bytes.h"
+
+namespace hushmark {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::loud;
+using testing::quiet;
+using testing::read_file;
+using testing::run_chapters;
+using testing::run_tool;
+using testing::TempDir;
+using testing::WaveBytes;
+using testing::write_file;
+
+// The lines of a text, without their line ends.
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.ends_with('\r')) line.pop_back();
+    out.push_back(line);
+  }
+  return out;
+}
+
+std::set<std::string> listing(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+TEST(Chapters, StartAtExactlyThePointsHushmarkWrites) {
+  TempDir dir;
+  std::mt19937 rng(18);
+  const std::int32_t levels[] = {0, 3, 64, 1000};
+  const std::uint32_t rates[] = {8000, 11025, 44100, 48000};
+  for (int round = 0; round < 16; ++round) {
+    const std::uint32_t rate = rates[round % 4];
+    // A loud first frame: no silence starts at the recording's first frame.
+    std::string body =
+        testing::frames_of({loud(1)}) +
+        testing::ladder_frames(rng, 2000 + rng() % 30000, levels);
+    write_file(dir / "in.wav", WaveBytes().fmt(rate).data(body).bytes());
+    const std::vector<std::string> options = {
+        "-s", std::to_string(levels[rng() % 4]),
+        "-m", std::to_string(rng() % 3 == 0 ? 0 : rng() % 40),
+        "-p", std::to_string(rng() % 3)};
+    std::vector<std::string> args = {"-i", "in.wav", "-o", "out.txt"};
+    args.insert(args.end(), options.begin(), options.end());
+    ASSERT_EQ(run_tool(dir.path(), args).status, 0);
+    std::vector<std::string> points = lines(read_file(dir / "out.txt"));
+    testing::ToolRun run = run_chapters(dir.path(), args);
+    ASSERT_EQ(run.status, 0) << run.out;
+    // Every point starts a chapter, but a chapter is never empty: not at 0,
+    // not twice in one millisecond, not at the very end.
+    std::vector<std::string> want = {"00:00:00.000 Chapter 1"};
+    const std::uint64_t end_ms = body.size() / 4 * 1000 / rate;
+    for (std::size_t k = 0; k < points.size(); ++k) {
+      std::uint64_t ms = testing::parse_clock(points[k]);
+      if (ms == 0 || ms >= end_ms || (k > 0 && points[k] == points[k - 1])) {
+        continue;
+      }
+      want.push_back(points[k] + " Chapter " + std::to_string(want.size() + 1));
+    }
+    EXPECT_EQ(lines(read_file(dir / "out.txt")), want) << round;
+    EXPECT_NE(run.out.find("個 (候補の無音" + std::to_string(points.size()) +
+                           "か所から)\n"),
+              std::string::npos)
+        << run.out;
+  }
+}
+
+TEST(Chapters, UseTheFirstDataChunkAndSayWhenThereAreMore) {
+  TempDir dir;
+  std::string first = testing::frames_of(
+      {loud(10), quiet(1800), loud(10), quiet(2000), loud(5)});
+  write_file(dir / "one.wav", WaveBytes().fmt(8000).data(first).bytes());
+  write_file(dir / "two.wav", WaveBytes()
+                                  .fmt(8000)
+                                  .data(first)
+                                  .fmt(44100)
+                                  .data({loud(1), quiet(9000), loud(1)})
+                                  .bytes());
+  testing::ToolRun one = run_chapters(dir.path(), {"-i", "one.wav", "-o", "1"});
+  testing::ToolRun two = run_chapters(dir.path(), {"-i", "two.wav", "-o", "2"});
+  EXPECT_EQ(two.status, 0);
+  EXPECT_EQ(read_file(dir / "2"), read_file(dir / "1"));
+  EXPECT_EQ(read_file(dir / "1"),
+            "00:00:00.000 Chapter 1\n00:00:00.001 Chapter 2\n"
+            "00:00:00.227 Chapter 3\n");
+  const std::string note =
+      "※ "
+      "dataチャンクが2個あります。チャプターは最初のdataチャンクだけで作ります"
+      "。\n";
+  EXPECT_EQ(two.out, "infile = two.wav\noutfile = 2\n" + note +
+                         one.out.substr(one.out.find("  1  ")));
+}
+
+TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  testing::ToolRun run = run_chapters(
+      dir.path(), {"-i", "talk.wav", "-s", "0x10", "-m", "300", "-p", "1", "-f",
+                   "vtt", "-n", "3", "-l", "1", "-t", "第%02d章"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "infile = talk.wav\noutfile = talk.vtt\n無音範囲:16\n"
+            "無音時間が300ms以上で区切ります。\n区切り位置:1\n出力形式:vtt\n"
+            "チャプター数:最大3\nチャプターの長さ:1秒以上\nタイトル:第%02d章\n"
+            "  1  00:00:00.000             第01章\n"
+            "  2  00:00:05.211    1.500秒  第02章\n"
+            "  3  00:00:07.294    1.000秒  第03章\n"
+            "チャプター3個 (候補の無音4か所から)\n");
+  EXPECT_EQ(read_file(dir / "talk.vtt"),
+            "WEBVTT\n\n00:00:00.000 --> 00:00:05.211\n第01章\n\n"
+            "00:00:05.211 --> 00:00:07.294\n第02章\n\n"
+            "00:00:07.294 --> 00:00:08.566\n第03章\n");
+  testing::ToolRun usage = run_chapters(dir.path(), {"-n", "0", "-h"});
+  EXPECT_EQ(usage.status, 1);
+  EXPECT_TRUE(usage.out.starts_with(
+      "hushmark-chapters 無音でチャプター v" HUSHMARK_VERSION
+      " \n"
+      "usage : hushmark-chapters [options] -i input.wav -o output\n"))
+      << usage.out;
+}
+
+TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
+  TempDir dir;
+  const std::string good =
+      WaveBytes().fmt(8000).data({loud(10), quiet(2000), loud(10)}).bytes();
+  write_file(dir / "in.wav", good);
+  write_file(dir / "text.wav", "RIFF....TEXTfmt ");
+  write_file(dir / "mono.wav",
+             WaveBytes().fmt(8000, 1).data({loud(9)}).bytes());
+  write_file(dir / "short.wav", good.substr(0, good.size() - 8));
+  write_file(dir / "empty.wav", WaveBytes().fmt(8000).bytes());
+  fs::create_directory(dir / "folder");
+  const std::string earlier = "earlier chapters\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;  // the last line of the output
+  };
+  const Case cases[] = {
+      {{"-o", "out.txt"}, "WAVEファイルを指定してください。\n"},
+      {{"-i", "in.wav", "-p", "3"},
+       "区切り位置(-p)は0,1,2で指定してください。\n"},
+      {{"-i", "in.wav", "-f", "xml"},
+       "出力形式(-f)はtxt,ffmetadata,cue,audacity,vtt,json,ogmのどれかで"
+       "指定してください。\n"},
+      {{"-i", "in.wav", "-n", "abc"},
+       "チャプター数(-n)は1以上で指定してください。\n"},
+      {{"-i", "in.wav", "-l", "-1"},
+       "チャプターの長さ(-l)は0以上の秒数で指定してください。\n"},
+      {{"-i", "in.wav", "-t", "%d%"},
+       "タイトル(-t)に使える%は%d,%02d,%03d,%%だけです。\n"},
+      {{"-i", "in.wav", "-t", "\xff"},
+       "タイトル(-t)の文字を読み取れません。\n"},
+      {{"-i", "none.wav"}, "WAVEファイルを開けませんでした。\n"},
+      {{"-i", "text.wav"}, "WAVEファイルではありません。\n"},
+      {{"-i", "mono.wav"}, "未対応のWAVEです。(nChannels!=2)\n"},
+      {{"-i", "short.wav"}, "データ読み取りに失敗\n"},
+      {{"-i", "empty.wav"}, "チャプターにする音声データがありません。\n"},
+      {{"-i", "in.wav", "-o", "./in.wav"},
+       "入力ファイルと同じファイルにはCHAPTERファイルを書き出せません。\n"},
+      {{"-i", "in.wav", "-o", "no/out.txt"},
+       "CHAPTERファイルを書き出しできませんでした。\n"},
+      {{"-i", "in.wav", "-o", "folder"},
+       "CHAPTERファイルを書き出しできませんでした。\n"},
+  };
+  for (const Case& c : cases) {
+    write_file(dir / "out.txt", earlier);
+    std::set<std::string> before = listing(dir.path());
+    std::vector<std::string> args = c.args;
+    if (c.args[0] != "-o" && c.args.size() < 4) {
+      args.insert(args.end(), {"-o", "out.txt"});
+    }
+    testing::ToolRun run = run_chapters(dir.path(), args);
+    EXPECT_EQ(run.status, 1) << c.message;
+    EXPECT_TRUE(run.out.ends_with(c.message)) << run.out;
+    EXPECT_EQ(read_file(dir / "out.txt"), earlier) << c.message;
+    EXPECT_EQ(read_file(dir / "in.wav"), good);
+    EXPECT_EQ(listing(dir.path()), before) << c.message;
+  }
+}
+
+TEST(Chapters, ReplaceAFileWholeAndWriteThroughLinksPipesAndDevices) {
+  TempDir dir;
+  const std::string wave =
+      WaveBytes().fmt(8000).data({loud(10), quiet(2000), loud(10)}).bytes();
+  write_file(dir / "in.wav", wave);
+  const std::string want = "00:00:00.000 Chapter 1\n00:00:00.001 Chapter 2\n";
+  // An earlier file keeps its permissions; a link stays a link.
+  write_file(dir / "real.txt", "earlier\n");
+  fs::permissions(dir / "real.txt", fs::perms::owner_read |
+                                        fs::perms::owner_write |
+                                        fs::perms::group_read);
+  fs::create_symlink("real.txt", dir / "link.txt");
+  fs::create_symlink("sub/new.txt", dir / "dangling.txt");
+  fs::create_directory(dir / "sub");
+  for (const char* out : {"link.txt", "dangling.txt"}) {
+    EXPECT_EQ(run_chapters(dir.path(), {"-i", "in.wav", "-o", out}).status, 0);
+  }
+  EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+  EXPECT_EQ(read_file(dir / "real.txt"), want);
+  EXPECT_EQ(
+      fs::status(dir / "real.txt").permissions() & fs::perms::all,
+      fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(read_file(dir / "sub/new.txt"), want);
+  // A FIFO gets the bytes as they are; so does standard output, after the
+  // console's lines.
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  std::string from_fifo;
+  std::thread reader([&] { from_fifo = read_file(dir / "fifo"); });
+  // The reader must have the FIFO open before the run looks for one.
+  while (true) {
+    testing::ToolRun run =
+        run_chapters(dir.path(), {"-i", "in.wav", "-o", "fifo", "-f", "ogm"});
+    if (run.status == 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  reader.join();
+  EXPECT_EQ(from_fifo,
+            "CHAPTER01=00:00:00.000\nCHAPTER01NAME=Chapter 1\n"
+            "CHAPTER02=00:00:00.001\nCHAPTER02NAME=Chapter 2\n");
+  testing::ToolRun out = run_chapters(
+      dir.path(), {"-i", "/dev/stdin", "-o", "/dev/stdout"}, "C.UTF-8", &wave);
+  EXPECT_EQ(out.status, 0);
+  EXPECT_TRUE(out.out.ends_with("候補の無音1か所から)\n" + want)) << out.out;
+  // Each format names its file after the input; nothing else is left behind.
+  for (const char* format :
+       {"txt", "ffmetadata", "cue", "audacity", "vtt", "json", "ogm"}) {
+    EXPECT_EQ(run_chapters(dir.path(), {"-i", "in.wav", "-f", format}).status,
+              0);
+  }
+  EXPECT_EQ(listing(dir.path()),
+            (std::set<std::string>{"dangling.txt", "fifo", "in.chapters.json",
+                                   "in.chapters.txt", "in.cue", "in.ffmetadata",
+                                   "in.labels.txt", "in.ogm.txt", "in.vtt",
+                                   "in.wav", "link.txt", "real.txt", "sub"}));
+}
+
+}  // namespace
+}  // namespace hushmark
