@@ -67,19 +67,25 @@ inline std::vector<ParsedChapter> parse_ffmetadata(std::string_view text) {
   return out;
 }
 
+// A CUE sheet: a command starts each line, after its indent; a title lies
+// between the first and the last double quote.
 inline std::vector<ParsedChapter> parse_cue(std::string_view text) {
   std::vector<ParsedChapter> out;
   for (const std::string& line : lines_of(text)) {
+    std::string_view command(line);
+    command.remove_prefix(
+        std::min(command.find_first_not_of(' '), command.size()));
     std::size_t first = line.find('"'), last = line.rfind('"');
-    if (line.find("TRACK ") != std::string::npos) out.emplace_back();
-    if (line.find("TITLE ") != std::string::npos) {
+    if (command.starts_with("TRACK ")) out.emplace_back();
+    if (out.empty()) continue;
+    if (command.starts_with("TITLE ")) {
       out.back().title = line.substr(first + 1, last - first - 1);
     }
-    if (std::size_t index = line.find("INDEX 01 ");
-        index != std::string::npos) {
+    if (command.starts_with("INDEX 01 ")) {
       std::uint64_t mm = 0, ss = 0, ff = 0;
       char c;
-      std::istringstream(line.substr(index + 9)) >> mm >> c >> ss >> c >> ff;
+      std::istringstream(std::string(command.substr(9))) >> mm >> c >> ss >>
+          c >> ff;
       out.back().start_ms = (mm * 60 + ss) * 75 + ff;
     }
   }

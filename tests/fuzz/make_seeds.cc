@@ -1,6 +1,6 @@
-// Writes the starting corpus of the fuzz targets into two folders: small
+// Writes the starting corpus of the fuzz targets into three folders: small
 // WAVE files with every kind of chunk the reader meets, which serve both
-// extraction targets, and command lines.
+// extraction targets; command lines; and chapter titles.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -125,21 +125,41 @@ std::string command_line(char locale, std::vector<std::string> args) {
 }
 
 std::vector<std::string> options_seeds() {
-  return {command_line(0, {"-i", "talk.wav"}),
-          command_line(
-              0, {"-i", "rec.d/take1", "-s", "0x10", "-m", "010", "-p", "1"}),
-          command_line(1, {"-ia.wav", "-o", "-h", "-x", "-m"}),
-          command_line(0, {"-i", "caf\xc3\xa9\xff.wav", "-p", "2"}),
-          command_line(1, {"-i", "caf\xc3\xa9\xff.wav"}),
-          command_line(0, {"-i", std::string(1023, 'a')}),
-          command_line(0, {"-i", std::string(1015, 'x') + ".wav"}),
-          command_line(0, {"-o", std::string(1024, 'b'), "-i", "a"}),
-          command_line(0, {"stray", "-i", "a.wav", "--", "-p", "9"}),
-          command_line(0, {"-p", "-5000000000", "-s", "99999999999999999999",
-                           "-i", "x"}),
-          command_line(0, {"-h"}),
-          command_line(
-              2, {"-i", "\xb2\xbb\xc0\xbc.wav", "-o", "\x8f\xb0\xa1\x8e\xb1"})};
+  return {
+      command_line(0, {"-i", "talk.wav"}),
+      command_line(0,
+                   {"-i", "rec.d/take1", "-s", "0x10", "-m", "010", "-p", "1"}),
+      command_line(1, {"-ia.wav", "-o", "-h", "-x", "-m"}),
+      command_line(0, {"-i", "caf\xc3\xa9\xff.wav", "-p", "2"}),
+      command_line(1, {"-i", "caf\xc3\xa9\xff.wav"}),
+      command_line(0, {"-i", std::string(1023, 'a')}),
+      command_line(0, {"-i", std::string(1015, 'x') + ".wav"}),
+      command_line(0, {"-o", std::string(1024, 'b'), "-i", "a"}),
+      command_line(0, {"stray", "-i", "a.wav", "--", "-p", "9"}),
+      command_line(
+          0, {"-p", "-5000000000", "-s", "99999999999999999999", "-i", "x"}),
+      command_line(0, {"-h"}),
+      command_line(
+          2, {"-i", "\xb2\xbb\xc0\xbc.wav", "-o", "\x8f\xb0\xa1\x8e\xb1"}),
+      // hushmark-chapters: a first byte of 3 to 5.
+      command_line(3, {"-i", "talk.wav", "-f", "cue", "-n", "24", "-l", "300",
+                       "-t", "Part %02d %% %03d"}),
+      command_line(3, {"-f", "xml", "-n", "0", "-l", "-1", "-i", "a.wav"}),
+      command_line(4, {"-i", "a", "-t", "%s\xff", "-f"}),
+      command_line(5, {"-i", "\xb2\xbb.wav", "-t", "\xb2\xbb %d", "-f", "vtt",
+                       "-p", "2"}),
+      command_line(3, {"-i", std::string(1012, 'x') + ".wav", "-f", "json"})};
+}
+
+std::vector<std::string> chapter_title_seeds() {
+  return {"Chapter 1",
+          "A=B;C#D\\E\\",
+          "\"q\" 's' <b>&amp;</b> --> x",
+          "\xe8\xac\x9b\xe7\xbe\xa9 \xf0\x9f\x8e\x99",
+          std::string("tab\there\nline\rcr\0nul", 23),
+          " lead; #trail TRACK 01 INDEX 01 CHAPTER01NAME=x",
+          "\x01\x1f\x7f\xff\xfe",
+          ""};
 }
 
 void write_all(const std::filesystem::path& dir,
@@ -156,11 +176,13 @@ void write_all(const std::filesystem::path& dir,
 }  // namespace hushmark::fuzz
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s EXTRACT_DIR OPTIONS_DIR\n", argv[0]);
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s EXTRACT_DIR OPTIONS_DIR TITLES_DIR\n",
+                 argv[0]);
     return 2;
   }
   hushmark::fuzz::write_all(argv[1], hushmark::fuzz::extract_seeds());
   hushmark::fuzz::write_all(argv[2], hushmark::fuzz::options_seeds());
+  hushmark::fuzz::write_all(argv[3], hushmark::fuzz::chapter_title_seeds());
   return 0;
 }

@@ -1,6 +1,7 @@
 // Runs the command line as main does before the extraction. The first byte
-// picks the locale (C.UTF-8, C or, where installed, ja_JP.EUC-JP); the rest
-// are the arguments, split at zero bytes.
+// picks the locale (C.UTF-8, C or, where installed, ja_JP.EUC-JP) and the
+// program (hushmark or hushmark-chapters); the rest are the arguments, split
+// at zero bytes.
 #include <getopt.h>
 
 #include <clocale>
@@ -10,12 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "chapters/chapter_options.h"
+#include "chapters/titles.h"
 #include "cli/echo.h"
 #include "cli/options.h"
 #include "cli/settings.h"
 #include "fuzz/fuzz_check.h"
 #include "platform/console.h"
 #include "platform/paths.h"
+#include "platform/utf8.h"
 
 namespace hushmark::fuzz {
 namespace {
@@ -66,7 +70,59 @@ void check_round_trips(const std::vector<std::string>& args) {
   }
 }
 
-void run_command_line(std::vector<std::string> args) {
+// What every accepted command line must hold; derives the output's name as
+// the program does.
+bool check_settings(Settings& settings, platform::Console& console,
+                    std::wstring_view suffix) {
+  check(!settings.infile.empty(), "no input let through");
+  check(settings.infile.size() < kPathCapacity, "input path too long");
+  check(settings.outfile.size() < kPathCapacity, "chapter path too long");
+  check(settings.cut_position >= 0 && settings.cut_position <= 2,
+        "cut position let through");
+  if (settings.outfile.empty()) {
+    if (!derive_outfile(settings, console, suffix)) return false;
+    check(settings.outfile.size() < kPathCapacity, "derived path too long");
+    check(folder_of(settings.outfile) == folder_of(settings.infile),
+          "derived path left the input's folder");
+  }
+  return true;
+}
+
+void run_hushmark(int argc, char** argv, platform::Console& console) {
+  Settings settings;
+  if (!parse_options(argc, argv, settings, console) ||
+      !validate_settings(settings, console) ||
+      !check_settings(settings, console, kChapterSuffix)) {
+    return;
+  }
+  echo_settings(settings, console);
+}
+
+void run_chapters(int argc, char** argv, platform::Console& console) {
+  ChapterSettings settings;
+  if (!read_chapter_options(argc, argv, settings, console)) return;
+  check(!settings.max_chapters || *settings.max_chapters >= 1,
+        "a chapter count below 1 let through");
+  check(!settings.min_seconds || *settings.min_seconds >= 0,
+        "a negative chapter length let through");
+  bool named = false;
+  for (const FormatName& f : kFormatNames) {
+    named = named ||
+            (f.name == settings.format_name && f.format == settings.format);
+  }
+  check(named, "the format and its name disagree");
+  // Every title a template gives has a UTF-8 form for the files.
+  for (std::uint64_t number : {1ull, 100ull, 18446744073709551615ull}) {
+    check(platform::utf8_of(chapter_title(settings.title, number)).has_value(),
+          "a title without a UTF-8 form");
+  }
+  if (!check_settings(settings.scan, console, format_suffix(settings.format))) {
+    return;
+  }
+  echo_chapter_settings(settings, console);
+}
+
+void run_command_line(std::vector<std::string> args, bool chapters) {
   std::vector<char*> argv;
   for (std::string& a : args)
     argv.push_back(a.data());
@@ -74,22 +130,12 @@ void run_command_line(std::vector<std::string> args) {
   optind = 0;  // start glibc's getopt afresh
   opterr = 0;
   platform::Console console(null_output());
-  Settings settings;
-  if (!parse_options(static_cast<int>(args.size()), argv.data(), settings,
-                     console))
-    return;
-  check(settings.infile.size() < kPathCapacity, "input path too long");
-  check(settings.outfile.size() < kPathCapacity, "chapter path too long");
-  if (!validate_settings(settings, console)) return;
-  check(settings.cut_position >= 0 && settings.cut_position <= 2,
-        "cut position let through");
-  if (settings.outfile.empty()) {
-    if (!derive_outfile(settings, console)) return;
-    check(settings.outfile.size() < kPathCapacity, "derived path too long");
-    check(folder_of(settings.outfile) == folder_of(settings.infile),
-          "derived path left the input's folder");
+  int argc = static_cast<int>(args.size());
+  if (chapters) {
+    run_chapters(argc, argv.data(), console);
+  } else {
+    run_hushmark(argc, argv.data(), console);
   }
-  echo_settings(settings, console);
 }
 
 }  // namespace
@@ -102,6 +148,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   use_locale(data[0] % 3);
   std::vector<std::string> args = split_arguments(data + 1, size - 1);
   check_round_trips(args);
-  run_command_line(args);
+  run_command_line(args, data[0] / 3 % 2 == 1);
   return 0;
 }
