@@ -7,6 +7,7 @@
 # against dd bs=512K. Runs are interleaved so that a noisy machine slows every
 # contender alike.
 #   bench/run_bench.sh            RUNS=9 BUILD=build/bench by default
+# Last, hushmark-chapters against hushmark on the hour, side by side.
 #   BASELINE=old/hushmark bench/run_bench.sh
 #                                 also times another build on the point and
 #                                 batch runs and checks its output is the same
@@ -21,9 +22,11 @@ BATCH=1000
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
   -DHUSHMARK_BUILD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$BUILD" --target hushmark hushmark-probe make_wave >/dev/null
+cmake --build "$BUILD" --target hushmark hushmark-probe hushmark-chapters \
+  make_wave >/dev/null
 HUSHMARK=$BUILD/hushmark
 PROBE=$BUILD/hushmark-probe
+CHAPTERS=$BUILD/hushmark-chapters
 MAKE_WAVE=$BUILD/bench/make_wave
 
 TMP=$(mktemp -d)
@@ -159,3 +162,24 @@ tw=$(median 1 <"$TMP/talk") tc=$(median 2 <"$TMP/talk")
 awk -v dw="$dw" -v dc="$dc" -v tw="$tw" -v tc="$tc" 'BEGIN {
   printf "hushmark 1 h talk: %.3f s (%.3f s CPU), dd bs=512K %.3f s (%.3f s CPU): %.2fx (%.2fx)\n",
     tw, tc, dw, dc, tw / dw, tc / dc }'
+
+# hushmark-chapters against hushmark on the hours, interleaved: the same walk
+# and scan, then the choice of breaks and one file written whole.
+run_chapters() {
+  "$CHAPTERS" $2 -i "$1" -o "$TMP/chapters.ffmetadata" -f ffmetadata -n 24 -l 300
+}
+for ((r = 1; r <= RUNS; r++)); do
+  for i in 0 1; do
+    IFS='|' read -r name file opts noise <<<"${CASES[$i]}"
+    elapsed run_hushmark "$file" "$opts" >>"$TMP/hm2.$i"
+    elapsed run_chapters "$file" "$opts" >>"$TMP/ch.$i"
+  done
+done
+for i in 0 1; do
+  IFS='|' read -r name file opts noise <<<"${CASES[$i]}"
+  hw=$(median 1 <"$TMP/hm2.$i") hc=$(median 2 <"$TMP/hm2.$i")
+  chw=$(median 1 <"$TMP/ch.$i") chc=$(median 2 <"$TMP/ch.$i")
+  awk -v n="$name" -v hw="$hw" -v hc="$hc" -v cw="$chw" -v cc="$chc" 'BEGIN {
+    printf "hushmark-chapters -n 24 -l 300, 1 h %s: %.3f s (%.3f s CPU), hushmark %.3f s (%.3f s CPU): %.2fx (%.2fx)\n",
+      n, cw, cc, hw, hc, cw / hw, cc / hc }'
+done
