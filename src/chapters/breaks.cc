@@ -31,6 +31,42 @@ std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i) {
   return frame_time_ms(timeline.points[i].cut, timeline.nAvgBytesPerSec);
 }
 
+// The points, in time order, that may start a chapter: none whose silence
+// starts at the first frame, and none nearer than spacing to either end.
+std::vector<std::uint32_t> spaced_from_the_ends(const Timeline& timeline,
+                                                std::int32_t cut_position,
+                                                std::uint64_t spacing) {
+  const std::uint64_t end = timeline_end_ms(timeline);
+  std::vector<std::uint32_t> points;
+  for (std::uint32_t i = 0; i < timeline.points.size(); ++i) {
+    std::uint64_t ms = point_ms(timeline, i);
+    if (silence_start(timeline.points[i], cut_position) != 1 && ms >= spacing &&
+        end - ms >= spacing) {
+      points.push_back(i);
+    }
+  }
+  return points;
+}
+
+// Of points that fall in the same millisecond, keeps the longest silence (the
+// earliest of several as long).
+void one_per_millisecond(const Timeline& timeline,
+                         std::vector<std::uint32_t>& points) {
+  std::size_t kept = 0;
+  for (std::uint32_t i : points) {
+    if (kept > 0 &&
+        point_ms(timeline, points[kept - 1]) == point_ms(timeline, i)) {
+      if (timeline.points[i].length >
+          timeline.points[points[kept - 1]].length) {
+        points[kept - 1] = i;
+      }
+    } else {
+      points[kept++] = i;
+    }
+  }
+  points.resize(kept);
+}
+
 // Keeps the first `limit` of the breaks (in time order), longest first.
 void keep_longest(const Timeline& timeline, std::vector<std::uint32_t>& breaks,
                   std::uint64_t limit) {
@@ -107,7 +143,6 @@ std::uint64_t timeline_end_ms(const Timeline& timeline) {
 
 std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
                                          const BreakRules& rules) {
-  const std::uint64_t end = timeline_end_ms(timeline);
   // No chapter may be empty, nor shorter than asked.
   const std::uint64_t spacing = std::max<std::uint64_t>(
       1, std::uint64_t{1000} *
@@ -116,28 +151,14 @@ std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
       rules.max_chapters
           ? static_cast<std::uint64_t>(std::max(1, *rules.max_chapters)) - 1
           : std::numeric_limits<std::uint64_t>::max();
-  std::vector<std::uint32_t> breaks;
-  for (std::uint32_t i = 0; i < timeline.points.size(); ++i) {
-    std::uint64_t ms = point_ms(timeline, i);
-    if (silence_start(timeline.points[i], rules.cut_position) == 1 ||
-        ms < spacing || end - ms < spacing) {
-      continue;
-    }
-    if (spacing > 1) {
-      breaks.push_back(i);
-    } else if (!breaks.empty() && point_ms(timeline, breaks.back()) == ms) {
-      // Two points in one millisecond: the longer silence starts the chapter.
-      if (timeline.points[i].length > timeline.points[breaks.back()].length) {
-        breaks.back() = i;
-      }
-    } else {
-      breaks.push_back(i);
-    }
-  }
-  if (spacing > 1)
+  std::vector<std::uint32_t> breaks =
+      spaced_from_the_ends(timeline, rules.cut_position, spacing);
+  if (spacing > 1) {
     return take_spaced(timeline, std::move(breaks), spacing, limit);
-  // Points a millisecond apart or more never crowd each other: the longest
-  // are simply the ones taken.
+  }
+  // Points a millisecond apart or more never crowd each other: once those
+  // within one millisecond count once, the longest are simply the ones taken.
+  one_per_millisecond(timeline, breaks);
   keep_longest(timeline, breaks, limit);
   return breaks;
 }
