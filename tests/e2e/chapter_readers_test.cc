@@ -1,0 +1,256 @@
+// Hands the chapter files that hushmark-chapters writes for the bundled
+// recording to the programs that read them, and compares what those programs
+// read with the times and titles that were asked for.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "test_support.h"
+
+namespace hushmark {
+namespace {
+
+namespace fs = std::filesystem;
+
+using testing::read_file;
+using testing::TempDir;
+using testing::write_file;
+
+// Start and end in milliseconds, and title, of each chapter; the end is 0
+// where the format holds none.
+using Chapters =
+    std::vector<std::tuple<std::int64_t, std::int64_t, std::string>>;
+
+// Where the bundled recording's chapters start, and where it ends.
+constexpr std::int64_t kStarts[] = {0, 1257, 2624, 4461, 6794};
+constexpr std::int64_t kEnd = 8566;
+
+bool installed(const std::string& program) {
+  return std::system(("command -v " + program + " > /dev/null 2>&1").c_str()) ==
+         0;
+}
+
+// Skips the calling test where a program it runs is missing. A macro, since
+// GTEST_SKIP() returns only from the function that uses it.
+#define SKIP_WITHOUT(program) \
+  if (!installed(program)) GTEST_SKIP() << (program) << " is not installed"
+
+// Runs one program with its arguments and redirections in dir, stopped after
+// two minutes; true when it exits with status 0.
+bool run_in(const TempDir& dir, const std::string& command) {
+  return std::system(
+             ("cd '" + dir.path().string() + "' && timeout 120 " + command)
+                 .c_str()) == 0;
+}
+
+// Writes the bundled recording's chapters to dir/chapters.<format>, titled by
+// title, which holds %02d once; returns what a reader must give back.
+Chapters write_chapters(const TempDir& dir, const std::string& format,
+                        const std::string& title) {
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav",
+                fs::copy_options::overwrite_existing);
+  testing::ToolRun run =
+      testing::run_chapters(dir.path(), {"-i", "talk.wav", "-f", format, "-t",
+                                         title, "-o", "chapters." + format});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  Chapters chapters;
+  for (std::size_t k = 0; k < std::size(kStarts); ++k) {
+    std::string name = title;
+    name.replace(name.find("%02d"), 4, "0" + std::to_string(k + 1));
+    std::int64_t end = k + 1 < std::size(kStarts) ? kStarts[k + 1] : kEnd;
+    chapters.emplace_back(kStarts[k], end, name);
+  }
+  return chapters;
+}
+
+std::string percent_decoded(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    unsigned byte = 0;
+    const char* hex = text.data() + i + 1;
+    if (text[i] == '%' && i + 2 < text.size() &&
+        std::from_chars(hex, hex + 2, byte, 16).ptr == hex + 2) {
+      out += static_cast<char>(byte);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// The chapters in lines of "start end title", the title percent-encoded, as
+// the page and the scripts below write them.
+Chapters decoded_chapters(const std::string& lines) {
+  Chapters chapters;
+  std::istringstream in(lines);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::int64_t start = -1, end = -1;
+    std::string title;
+    fields >> start >> end >> title;
+    chapters.emplace_back(start, end, percent_decoded(title));
+  }
+  return chapters;
+}
+
+// ffprobe's chapters as lines for decoded_chapters, times kept exact.
+constexpr char kReduceFfprobe[] = R"(import json, sys, urllib.parse
+from fractions import Fraction
+for c in json.loads(sys.stdin.buffer.read())["chapters"]:
+    ms = Fraction(c["time_base"]) * 1000
+    print(c["start"] * ms, c["end"] * ms,
+          urllib.parse.quote(c["tags"]["title"], safe=""))
+)";
+
+// The version, then each chapter as a line for decoded_chapters with an end
+// of 0; a time that is not a whole millisecond shows as a fraction.
+constexpr char kReducePodcastJson[] = R"(import json, sys, urllib.parse
+from fractions import Fraction
+doc = json.loads(sys.stdin.buffer.read(), parse_float=Fraction)
+print(doc["version"])
+for c in doc["chapters"]:
+    print(c["startTime"] * 1000, 0, urllib.parse.quote(c["title"], safe=""))
+)";
+
+// mkvextract's simple form: CHAPTER01=00:00:01.253 and CHAPTER01NAME=Title.
+Chapters simple_chapters(const std::string& text) {
+  Chapters chapters;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    if (line.substr(0, eq).ends_with("NAME") && !chapters.empty()) {
+      std::get<2>(chapters.back()) = line.substr(eq + 1);
+      continue;
+    }
+    int h = 0, m = 0, s = 0, ms = 0;
+    if (std::sscanf(line.c_str() + eq + 1, "%d:%d:%d.%d", &h, &m, &s, &ms) != 4)
+      ms = -1;
+    chapters.emplace_back(((h * 60 + m) * 60 + s) * 1000 + ms, 0, "");
+  }
+  return chapters;
+}
+
+TEST(ChapterReaders, FfmpegReadsTheFfmetadataChaptersAndTitles) {
+  SKIP_WITHOUT("ffmpeg");
+  SKIP_WITHOUT("python3");
+  TempDir dir;
+  const Chapters expected =
+      write_chapters(dir, "ffmetadata", "A=B;C#D\\E \"q\" 's' 講義\n\r %02d");
+  write_file(dir / "reduce.py", kReduceFfprobe);
+  // An m4a holds AAC; an mka, ffmpeg's default codec for it.
+  for (const std::string out : {"out.m4a", "out.mka"}) {
+    ASSERT_TRUE(run_in(dir,
+                       "ffmpeg -nostdin -v error -i talk.wav -i "
+                       "chapters.ffmetadata -map 0:a -map_metadata 1 "
+                       "-map_chapters 1 " +
+                           out));
+    ASSERT_TRUE(run_in(dir, "ffprobe -v error -show_chapters -of json " + out +
+                                " > probe.json"));
+    ASSERT_TRUE(run_in(dir, "python3 reduce.py < probe.json > chapters.txt"));
+    EXPECT_EQ(decoded_chapters(read_file(dir / "chapters.txt")), expected)
+        << out << ":\n"
+        << read_file(dir / "probe.json");
+  }
+}
+
+TEST(ChapterReaders, MkvmergeReadsTheCueAndOgmChaptersAndTitles) {
+  SKIP_WITHOUT("mkvmerge");
+  SKIP_WITHOUT("mkvextract");
+  TempDir dir;
+  const std::string title = "A=B;C#D\\E \"q\" 's' 講義 %02d";
+  // A CUE sheet counts in 1/75 s, rounded down, and holds no double quote.
+  Chapters cue = write_chapters(dir, "cue", title);
+  for (auto& [start, end, name] : cue) {
+    start = start * 75 / 1000 * 1000 / 75;
+    end = 0;
+    std::replace(name.begin(), name.end(), '"', '\'');
+  }
+  Chapters ogm = write_chapters(dir, "ogm", title);
+  for (auto& chapter : ogm)
+    std::get<1>(chapter) = 0;
+  // mkvmerge reads a chapter file, and mkvextract writes one, in the locale's
+  // character set: under C both drop what is not ASCII.
+  for (const auto& [file, expected] :
+       {std::pair{"chapters.cue", cue}, std::pair{"chapters.ogm", ogm}}) {
+    ASSERT_TRUE(run_in(dir,
+                       "env LC_ALL=C.UTF-8 mkvmerge -q -o out.mka "
+                       "--cue-chapter-name-format %t --chapters " +
+                           std::string(file) + " talk.wav"));
+    ASSERT_TRUE(
+        run_in(dir,
+               "env LC_ALL=C.UTF-8 mkvextract out.mka chapters --simple "
+               "- > out.txt"));
+    EXPECT_EQ(simple_chapters(read_file(dir / "out.txt")), expected) << file;
+  }
+}
+
+// Shows the chapter cues of chapters.vtt, as a player's script reads them,
+// in lines for decoded_chapters.
+constexpr char kChaptersPage[] = R"(<!DOCTYPE html>
+<meta charset="utf-8">
+<video><track id="t" kind="chapters" src="chapters.vtt"></video>
+<pre id="out"></pre>
+<script>
+const t = document.getElementById("t");
+t.track.mode = "hidden";
+t.addEventListener("load", () => {
+  const lines = [];
+  for (const c of t.track.cues) {
+    lines.push([Math.round(c.startTime * 1000), Math.round(c.endTime * 1000),
+                encodeURIComponent(c.getCueAsHTML().textContent)].join(" "));
+  }
+  document.getElementById("out").textContent = lines.join("\n");
+});
+</script>
+)";
+
+TEST(ChapterReaders, ChromiumReadsTheVttChapterCues) {
+  SKIP_WITHOUT("chromium");
+  TempDir dir;
+  const Chapters expected = write_chapters(
+      dir, "vtt", "<b>x</b> & y --> z \"q\" 's' 講義 &amp; %02d");
+  write_file(dir / "page.html", kChaptersPage);
+  ASSERT_TRUE(run_in(
+      dir,
+      "chromium --headless --no-sandbox --disable-gpu --disable-dev-shm-usage "
+      "--disable-quic --no-first-run --disable-background-networking "
+      "--disable-component-update --disable-sync --user-data-dir=profile "
+      "--allow-file-access-from-files --virtual-time-budget=5000 --dump-dom "
+      "'file://" +
+          (dir / "page.html").string() + "' > dom.html 2> chromium.log"))
+      << read_file(dir / "chromium.log");
+  const std::string dom = read_file(dir / "dom.html");
+  const std::size_t from = dom.find("<pre id=\"out\">") + 14;
+  EXPECT_EQ(decoded_chapters(dom.substr(from, dom.find("</pre>") - from)),
+            expected)
+      << dom;
+}
+
+TEST(ChapterReaders, PythonReadsThePodcastJsonChapters) {
+  SKIP_WITHOUT("python3");
+  TempDir dir;
+  Chapters expected = write_chapters(
+      dir, "json", "\"q\" \\ 's' 講義 \n\r\t\x01\x1f\x7f / %02d");
+  for (auto& chapter : expected)
+    std::get<1>(chapter) = 0;
+  write_file(dir / "reduce.py", kReducePodcastJson);
+  ASSERT_TRUE(run_in(dir, "python3 reduce.py < chapters.json > out.txt"));
+  const std::string out = read_file(dir / "out.txt");
+  EXPECT_TRUE(out.starts_with("1.2.0\n")) << out;
+  EXPECT_EQ(decoded_chapters(out.substr(out.find('\n') + 1)), expected) << out;
+}
+
+}  // namespace
+}  // namespace hushmark
