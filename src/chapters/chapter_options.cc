@@ -90,7 +90,7 @@ void echo_chapter_settings(const ChapterSettings& settings,
                   msg::kEchoMinChapterSuffix);
   }
   if (settings.title != kDefaultTitle) {
-    console.write(msg::kEchoTitle + settings.title + L"\n");
+    console.write(msg::kEchoTitle + shown_title(settings.title) + L"\n");
   }
 }
 

@@ -59,7 +59,8 @@ void show_chapters(const ChapterSettings& settings, const Timeline& timeline,
   std::wstring text;
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     text += chapter_line(chapters[k], k + 1, timeline.nAvgBytesPerSec,
-                         chapter_title(settings.title, k + 1), separator);
+                         shown_title(chapter_title(settings.title, k + 1)),
+                         separator);
   }
   text += msg::kChaptersTotal + std::to_wstring(chapters.size()) +
           msg::kChaptersTotalCandidates +

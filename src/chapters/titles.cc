@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "cli/messages.h"
+#include "platform/paths.h"
 #include "platform/utf8.h"
 
 namespace hushmark {
@@ -63,6 +64,16 @@ std::wstring chapter_title(std::wstring_view title, std::uint64_t number) {
     at += s->text.size();
   }
   return text;
+}
+
+std::wstring shown_title(std::wstring_view title) {
+  std::wstring shown(title);
+  for (wchar_t& c : shown) {
+    if (c < 0x20 || c == 0x7F) {
+      c = static_cast<wchar_t>(platform::kEscapedByteBase + c);
+    }
+  }
+  return shown;
 }
 
 }  // namespace hushmark

@@ -19,6 +19,10 @@ bool check_title_template(std::wstring_view title, platform::Console& console);
 // check_title_template.
 std::wstring chapter_title(std::wstring_view title, std::uint64_t number);
 
+// The title as the console shows it: a control character as \xNN, so that a
+// line feed or a carriage return cannot break or overwrite a line.
+std::wstring shown_title(std::wstring_view title);
+
 }  // namespace hushmark
 
 #endif  // HUSHMARK_CHAPTERS_TITLES_H_

@@ -135,6 +135,13 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
             "WEBVTT\n\n00:00:00.000 --> 00:00:05.211\n第01章\n\n"
             "00:00:05.211 --> 00:00:07.294\n第02章\n\n"
             "00:00:07.294 --> 00:00:08.566\n第03章\n");
+  // A line break in a title cannot break the console's lines.
+  testing::ToolRun breaks = run_chapters(
+      dir.path(), {"-i", "talk.wav", "-n", "1", "-t", "a\r\nb %d"});
+  EXPECT_EQ(breaks.out.substr(breaks.out.find("タイトル")),
+            "タイトル:a\\x0d\\x0ab %d\n"
+            "  1  00:00:00.000             a\\x0d\\x0ab 1\n"
+            "チャプター1個 (候補の無音4か所から)\n");
   testing::ToolRun usage = run_chapters(dir.path(), {"-n", "0", "-h"});
   EXPECT_EQ(usage.status, 1);
   EXPECT_TRUE(usage.out.starts_with(
