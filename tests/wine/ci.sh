@@ -37,7 +37,8 @@ done
 builds+=(build/win64)
 # Whether 32-bit programs run here is found by running the loader: on a kernel
 # without 32-bit support it is installed but fails with "Exec format error".
-if loader_says=$(/usr/lib/wine/wine --version 2>&1); then
+# WINE32 names another loader, as for run_wine_e2e.py.
+if loader_says=$("${WINE32:-/usr/lib/wine/wine}" --version 2>&1); then
   builds+=(build/win32)
 else
   echo "build/win32/hushmark.exe and hushmark-chapters.exe left out:" \
