@@ -264,7 +264,13 @@ def chapters_cases():
         chapters("earlier output replaced", ["-i", "talk.wav", "-f", "audacity"],
                  dict(TALK_FILES, **{"talk.labels.txt": EARLIER}), ["talk.labels.txt"]),
         chapters("output in a missing folder", ["-i", "talk.wav", "-o", "no/c.txt"]),
-        # "\\c.txt" is in the root of the current drive, where the temporary file must go.
+        # Past MAX_PATH, the temporary file and the rename take the \\?\ form.
+        chapters("earlier output replaced past MAX_PATH, Japanese name",
+                 ["-i", LONG_DIR + "/講義.wav", "-f", "vtt"],
+                 {LONG_DIR: None, LONG_DIR + "/講義.wav": TALK,
+                  LONG_DIR + "/講義.vtt": EARLIER},
+                 [LONG_DIR + "/講義.vtt"]),
+        # \c.txt is in the root of the current drive, where the temporary file must go.
         chapters("output at the root of the drive", ["-i", "talk.wav", "-o", "\\c.txt"],
                  outputs=["c.txt"], linux_args=["-i", "talk.wav", "-o", "c.txt"],
                  shown_as={"outfile = c.txt": "outfile = \\c.txt"}, drive_root=True),
