@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Lints the manual pages, builds the three packages and checks them: the
-# Debian package is unpacked into a scratch root and its hushmark and
-# hushmark-probe are run on the bundled recording. Needs mandoc, dpkg-dev, file and mingw-w64.
+# Debian package is unpacked into a scratch root and its hushmark,
+# hushmark-probe and hushmark-chapters are run on the bundled recording.
+# Needs mandoc, dpkg-dev, file and mingw-w64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,6 +31,7 @@ trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
 for f in usr/bin/hushmark usr/share/man/man1/hushmark.1.gz \
          usr/bin/hushmark-probe usr/share/man/man1/hushmark-probe.1.gz \
+         usr/bin/hushmark-chapters usr/share/man/man1/hushmark-chapters.1.gz \
          usr/share/doc/hushmark/{README.md,LICENSE,CHANGELOG.md,copyright}; do
   [ -f "$root/$f" ] || { echo "$deb lacks $f" >&2; exit 1; }
 done
@@ -38,12 +40,16 @@ printf '00:00:01.257\r\n00:00:02.624\r\n00:00:04.461\r\n00:00:06.794\r\n' |
   cmp - "$root/talk_chapter.txt"
 LANG=C.UTF-8 "$root/usr/bin/hushmark-probe" -i examples/talk.wav |
   grep -qx 'おすすめ: -s 0 (区切り4か所)'
+"$root/usr/bin/hushmark-chapters" -i examples/talk.wav -o "$root/talk.chapters.txt" -n 3
+printf '00:00:00.000 Chapter 1\n00:00:04.461 Chapter 2\n00:00:06.794 Chapter 3\n' |
+  cmp - "$root/talk.chapters.txt"
 
 for arch in win64 win32; do
   zips=(build/packages/hushmark-*-"$arch".zip)
   [ ${#zips[@]} -eq 1 ] || { echo "expected one $arch zip" >&2; exit 1; }
   listing=$(cmake -E tar tf "${zips[0]}")
-  for f in hushmark.exe hushmark-probe.exe README.md LICENSE CHANGELOG.md; do
+  for f in hushmark.exe hushmark-probe.exe hushmark-chapters.exe README.md LICENSE \
+           CHANGELOG.md; do
     grep -q "/$f\$" <<<"$listing" || { echo "${zips[0]} lacks $f" >&2; exit 1; }
   done
 done

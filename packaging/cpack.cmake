@@ -27,7 +27,11 @@ else()
     "hushmark reads a 16-bit stereo PCM WAVE file, finds every run of silence\n\
 long enough to matter, and writes one HH:MM:SS.mmm chapter point per run to\n\
 a plain text file, showing each point with the length of its silence.\n\
-hushmark-probe shows in one pass how many points each threshold would give.")
+hushmark-probe shows in one pass how many points each threshold would give.\n\
+hushmark-chapters makes chapters of the silences (every one, the longest\n\
+ones, or none shorter than a given length) and writes them for players,\n\
+muxers and editors: FFMETADATA for ffmpeg and m4b audiobooks, a CUE sheet,\n\
+WebVTT, Podcasting 2.0 JSON, Audacity labels, OGM chapters or plain text.")
   set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/deb-staging.cmake)
 endif()
 

@@ -20,18 +20,26 @@ bool usable(std::wstring_view path) {
   return !path.empty() && path.find(L'\0') == std::wstring_view::npos;
 }
 
+// The absolute form of path, with its folder spelt out; false when Windows
+// cannot make one.
+bool full_path(const std::wstring& path, std::wstring& full) {
+  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return false;
+  std::wstring text(size, L'\0');
+  size = GetFullPathNameW(path.c_str(), size, text.data(), nullptr);
+  if (size == 0 || size >= text.size()) return false;
+  text.resize(size);
+  full = std::move(text);
+  return true;
+}
+
 // The path as Windows takes it: unchanged when short, otherwise made absolute
 // and marked \\?\ so that the MAX_PATH limit does not apply.
 std::wstring native_path(std::wstring_view path) {
   std::wstring name(path);
   if (name.starts_with(L"\\\\?\\") || name.starts_with(L"\\\\.\\")) return name;
-  DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return name;
-  std::wstring full(size, L'\0');
-  size = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
-  if (size == 0 || size >= full.size()) return name;
-  full.resize(size);
-  if (full.size() < kShortPathLimit) return name;
+  std::wstring full;
+  if (!full_path(name, full) || full.size() < kShortPathLimit) return name;
   if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
@@ -187,15 +195,15 @@ std::wstring final_path(HANDLE h, const std::wstring& fallback) {
   return path;
 }
 
-// A new, empty file in folder with a name of the program's own; its path goes
-// to temp.
+// A new, empty file in folder (which ends in a separator) with a name of the
+// program's own; its path goes to temp.
 HANDLE create_temporary(const std::wstring& folder, std::wstring& temp) {
   static const wchar_t kDigits[] = L"0123456789abcdef";
   unsigned long long seed =
       (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
       GetTickCount64();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring name = folder + L"\\.hushmark-chapters-";
+    std::wstring name = folder + L".hushmark-chapters-";
     unsigned long long value = seed + static_cast<unsigned long long>(attempt);
     for (int i = 0; i < 16; ++i, value >>= 4) {
       name += kDigits[value & 15];
@@ -241,13 +249,17 @@ bool WholeFile::open(std::wstring_view path) {
     CloseHandle(h);
   } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
     return false;  // there, but not to be written: a folder, no permission
+  } else if (!target.starts_with(L"\\\\")) {
+    // "\x.txt" and "C:x.txt" do not say which folder holds them, and the
+    // temporary file must go in that folder.
+    full_path(target, target);
   }
   if (target.empty() || is_separator(target.back())) return false;
   std::size_t cut = target.size();
   while (cut > 0 && !is_separator(target[cut - 1]))
     --cut;
-  std::wstring folder = cut == 0 ? L"." : target.substr(0, cut - 1);
-  if (folder.empty() || folder.back() == L':') folder += L'\\';
+  // With its separator: C:\ for a file at the root of a drive.
+  std::wstring folder = cut == 0 ? L".\\" : target.substr(0, cut);
   h = create_temporary(folder, temp_);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = h;

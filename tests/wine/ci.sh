@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Cross-builds hushmark.exe for 64-bit and 32-bit Windows and runs the
-# end-to-end comparison with the Linux build under Wine. Meant for a Debian 12
-# machine, as root; installs what it needs. Both exes are always built; the
-# 32-bit one is tested only where Wine's 32-bit loader actually runs, which
-# needs a kernel that runs 32-bit programs.
+# Cross-builds hushmark.exe and hushmark-chapters.exe for 64-bit and 32-bit
+# Windows and runs the end-to-end comparison with the Linux builds under Wine.
+# Meant for a Debian 12 machine, as root; installs what it needs. Both builds
+# are always made; the 32-bit one is tested only where Wine's 32-bit loader
+# actually runs, which needs a kernel that runs 32-bit programs.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -25,22 +25,24 @@ for pair in ja_JP:ja_JP.UTF-8 de_DE:de_DE.UTF-8; do
     localedef -i "${pair%%:*}" -f UTF-8 "${pair#*:}"
 done
 
-# The Linux build the exe is compared with, without the unit tests.
+# The Linux builds the exes are compared with, without the unit tests.
 nice cmake -S . -B build/wine-reference -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
-nice cmake --build build/wine-reference -j2 --target hushmark
+nice cmake --build build/wine-reference -j2 --target hushmark hushmark-chapters
 
-exes=()
+builds=()
 for preset in win64 win32; do
   nice cmake --preset "$preset"
   nice cmake --build --preset "$preset" -j2
 done
-exes+=(build/win64/hushmark.exe)
+builds+=(build/win64)
 # Whether 32-bit programs run here is found by running the loader: on a kernel
 # without 32-bit support it is installed but fails with "Exec format error".
-if loader_says=$(/usr/lib/wine/wine --version 2>&1); then
-  exes+=(build/win32/hushmark.exe)
+# WINE32 names another loader, as for run_wine_e2e.py.
+if loader_says=$("${WINE32:-/usr/lib/wine/wine}" --version 2>&1); then
+  builds+=(build/win32)
 else
-  echo "build/win32/hushmark.exe left out: Wine's 32-bit loader does not run here (${loader_says##*: })"
+  echo "build/win32/hushmark.exe and hushmark-chapters.exe left out:" \
+    "Wine's 32-bit loader does not run here (${loader_says##*: })"
 fi
 
-nice python3 tests/wine/run_wine_e2e.py build/wine-reference/hushmark "${exes[@]}"
+nice python3 tests/wine/run_wine_e2e.py build/wine-reference "${builds[@]}"

@@ -1,17 +1,19 @@
 #!/usr/bin/env python3
-"""Runs hushmark.exe under Wine beside the Linux build and compares them.
+"""Runs the Windows programs under Wine beside their Linux builds and compares.
 
-Every case runs both programs with the same arguments on the same files, in
-fresh folders, and requires the same exit status, the same chapter files byte
-for byte, and the same console text. The console bytes must be exactly that
-text with CR LF line ends in the encoding Windows uses for it: the locale's
-ANSI code page when that can spell the Japanese messages (932 under
-ja_JP.UTF-8), UTF-8 otherwise. Cases marked console_window run the exe on a
-pseudo-terminal, which Wine turns into a console window; the program must then
-write UTF-16 with WriteConsoleW, which Wine shows in UTF-8 whatever the code
-page, so the text must arrive intact even where the code page lacks it.
+Every case names one program (hushmark or hushmark-chapters) and runs its exe
+and its Linux build with the same arguments on the same files, in fresh
+folders, and requires the same exit status, the same output files byte for
+byte, the same files left in the folder, and the same console text. The
+console bytes must be exactly that text with CR LF line ends in the encoding
+Windows uses for it: the locale's ANSI code page when that can spell the
+Japanese messages (932 under ja_JP.UTF-8), UTF-8 otherwise. Cases marked
+console_window run the exe on a pseudo-terminal, which Wine turns into a
+console window; the program must then write UTF-16 with WriteConsoleW, which
+Wine shows in UTF-8 whatever the code page, so the text must arrive intact
+even where the code page lacks it.
 
-usage: run_wine_e2e.py LINUX_BINARY EXE [EXE...]
+usage: run_wine_e2e.py LINUX_BUILD_DIR WINDOWS_BUILD_DIR [WINDOWS_BUILD_DIR...]
 """
 
 import codecs
@@ -97,6 +99,8 @@ class Case:
     linux_args: list = None  # Linux's spelling of the same request, if it differs
     shown_as: dict = field(default_factory=dict)  # how Windows echoes Linux's spelling
     console_window: bool = False
+    program: str = "hushmark"
+    drive_root: bool = False  # the exe's folder is the root of a drive of its own
 
 
 def wave_cases():
@@ -235,10 +239,52 @@ def pattern_cases():
     ]
 
 
+def chapters_cases():
+    """hushmark-chapters: its formats, a title beyond ASCII, and an output written whole."""
+    def chapters(name, args, files=TALK_FILES, outputs=(), **more):
+        return Case("chapters: " + name, args, files, list(outputs),
+                    program="hushmark-chapters", **more)
+    return [
+        chapters("talk, derived name", ["-i", "talk.wav"], outputs=["talk.chapters.txt"],
+                 langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
+        chapters("ffmetadata, -n and -l", ["-i", "talk.wav", "-f", "ffmetadata", "-n", "3",
+                                           "-l", "1"], outputs=["talk.ffmetadata"]),
+        # The FILE line holds the input's last path component.
+        chapters("cue, input in a folder", ["-i", "sub\\talk.wav", "-f", "cue"],
+                 {"sub": None, "sub/talk.wav": TALK}, ["sub/talk.cue"],
+                 linux_args=["-i", "sub/talk.wav", "-f", "cue"], shown_as={"sub/": "sub\\"}),
+        # Titles reach the file as UTF-8 whatever the console's code page; the
+        # microphone is a surrogate pair in Windows' UTF-16.
+        chapters("Japanese title", ["-i", "talk.wav", "-f", "ogm", "-t", "第%02d章 講義 🎙"],
+                 outputs=["talk.ogm.txt"]),
+        chapters("earlier output kept, not a WAVE file", ["-i", "in.wav", "-o", "c.txt"],
+                 {"in.wav": b"hello, world\n" * 3, "c.txt": EARLIER}, ["c.txt"]),
+        chapters("earlier output kept, bad -f", ["-i", "talk.wav", "-f", "mp4", "-o", "c.txt"],
+                 dict(TALK_FILES, **{"c.txt": EARLIER}), ["c.txt"]),
+        chapters("earlier output replaced", ["-i", "talk.wav", "-f", "audacity"],
+                 dict(TALK_FILES, **{"talk.labels.txt": EARLIER}), ["talk.labels.txt"]),
+        chapters("output in a missing folder", ["-i", "talk.wav", "-o", "no/c.txt"]),
+        # Past MAX_PATH, the temporary file and the rename take the \\?\ form.
+        chapters("earlier output replaced past MAX_PATH, Japanese name",
+                 ["-i", LONG_DIR + "/講義.wav", "-f", "vtt"],
+                 {LONG_DIR: None, LONG_DIR + "/講義.wav": TALK,
+                  LONG_DIR + "/講義.vtt": EARLIER},
+                 [LONG_DIR + "/講義.vtt"]),
+        # \c.txt is in the root of the current drive, where the temporary file must go.
+        chapters("output at the root of the drive", ["-i", "talk.wav", "-o", "\\c.txt"],
+                 outputs=["c.txt"], linux_args=["-i", "talk.wav", "-o", "c.txt"],
+                 shown_as={"outfile = c.txt": "outfile = \\c.txt"}, drive_root=True),
+        chapters("output naming the input in other case",
+                 ["-i", "talk.wav", "-o", "TALK.WAV"], outputs=["talk.wav"],
+                 linux_args=["-i", "talk.wav", "-o", "talk.wav"],
+                 shown_as={"outfile = talk.wav": "outfile = TALK.WAV"}),
+    ]
+
+
 def cases():
     """Every case, grouped by what it exercises."""
     return (wave_cases() + file_cases() + option_cases() + name_cases() + windows_cases()
-            + pattern_cases())
+            + pattern_cases() + chapters_cases())
 
 
 # --- Running ----------------------------------------------------------------
@@ -293,6 +339,11 @@ def run_in_console_window(command, folder, env):
     return status, shown
 
 
+def listing(folder):
+    """Every path under folder: a file left behind shows here."""
+    return sorted(str(p.relative_to(folder)) for p in folder.rglob("*"))
+
+
 def results(folder, case):
     out = {}
     for name in case.outputs:
@@ -304,20 +355,29 @@ def results(folder, case):
     return out
 
 
-def compare(case, lang, exe, linux, work):
+def compare(case, lang, linux_build, windows_build, work):
     """Runs one case both ways; returns a list of differences."""
     env = clean_env(lang, case.env)
     lin_dir, win_dir = work / "linux", work / "wine"
+    linux = str(linux_build / case.program)
+    exe = str(windows_build / (case.program + ".exe"))
     loader = LOADERS[pe_bits(exe)]
     for d in (lin_dir, win_dir):
         shutil.rmtree(d, ignore_errors=True)
         d.mkdir()
         lay_out(d, case.files)
     lin_status, lin_out = run([linux] + (case.linux_args or case.args), lin_dir, env)
-    if case.console_window:
-        win_status, win_out = run_in_console_window([loader, exe] + case.args, win_dir, env)
-    else:
-        win_status, win_out = run([loader, exe] + case.args, win_dir, env)
+    drive = Path(os.environ["WINEPREFIX"]) / "dosdevices" / "y:"
+    if case.drive_root:
+        drive.symlink_to(win_dir)  # Wine takes the drive that holds the folder most closely
+    try:
+        if case.console_window:
+            win_status, win_out = run_in_console_window([loader, exe] + case.args, win_dir, env)
+        else:
+            win_status, win_out = run([loader, exe] + case.args, win_dir, env)
+    finally:
+        if case.drive_root:
+            drive.unlink()
     problems = []
     if lin_status != win_status:
         problems.append(f"exit status {win_status}, Linux {lin_status}")
@@ -335,6 +395,8 @@ def compare(case, lang, exe, linux, work):
         if lin_files.get(name) != win_files.get(name):
             problems.append(f"{name}: {win_files.get(name)!r:.80}, "
                             f"Linux {lin_files.get(name)!r:.80}")
+    if listing(lin_dir) != listing(win_dir):
+        problems.append(f"files {listing(win_dir)}, Linux {listing(lin_dir)}")
     return problems
 
 
@@ -358,22 +420,22 @@ def main(argv):
     if len(argv) < 3:
         print(__doc__, file=sys.stderr)
         return 2
-    linux = str(Path(argv[1]).resolve())
-    exes = [str(Path(e).resolve()) for e in argv[2:]]
+    linux_build = Path(argv[1]).resolve()
+    windows_builds = [Path(d).resolve() for d in argv[2:]]
     passed = failed = skipped = 0
     with tempfile.TemporaryDirectory(prefix="hushmark-wine-") as tmp:
         tmp = Path(tmp)
         start_wine(tmp / "prefix")
         try:
-            for exe in exes:
+            for windows_build in windows_builds:
                 for case in cases():
                     for lang in case.langs:
-                        label = f"{Path(exe).parent.name}/{Path(exe).name} [{lang}] {case.name}"
+                        label = f"{windows_build.name}/{case.program}.exe [{lang}] {case.name}"
                         if not linux_has(lang):
                             print(f"SKIP {label}: no {lang} locale on Linux")
                             skipped += 1
                             continue
-                        problems = compare(case, lang, exe, linux, tmp)
+                        problems = compare(case, lang, linux_build, windows_build, tmp)
                         if problems:
                             # On a loaded machine Wine now and then loses a
                             # run's output; a fault of the program's fails
@@ -381,7 +443,7 @@ def main(argv):
                             print(f"RETRY {label}")
                             for p in problems:
                                 print(f"      {p}")
-                            problems = compare(case, lang, exe, linux, tmp)
+                            problems = compare(case, lang, linux_build, windows_build, tmp)
                         if problems:
                             failed += 1
                             print(f"FAIL {label}")
