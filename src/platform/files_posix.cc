@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <optional>
 
@@ -24,6 +25,42 @@ int open_path(std::wstring_view path, int flags) {
   if (fd < 0) return -1;
   int fl = ::fcntl(fd, F_GETFL);
   if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  return fd;
+}
+
+// The descriptor that a name such as /dev/stdout, /dev/fd/3 or
+// /proc/self/fd/3 stands for, as a copy of its own; -1 for any other name.
+// Writing there, rather than opening the name anew, keeps what the shell set
+// up: "> file" and ">> log" alike, at the place the console's lines reach.
+int named_descriptor(std::wstring_view path) {
+  std::optional<std::string> name = narrow_path(path);
+  if (!name) return -1;
+  std::string_view digits;
+  if (*name == "/dev/stdout") {
+    digits = "1";
+  } else if (*name == "/dev/stderr") {
+    digits = "2";
+  } else {
+    for (std::string_view prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+      if (name->starts_with(prefix)) {
+        digits = std::string_view(*name).substr(prefix.size());
+      }
+    }
+  }
+  int n = -1;
+  auto [end, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), n);
+  if (digits.empty() || error != std::errc() ||
+      end != digits.data() + digits.size()) {
+    return -1;
+  }
+  int fd = ::fcntl(n, F_DUPFD_CLOEXEC, 0);
+  // One open only for reading cannot take the output.
+  int flags = fd >= 0 ? ::fcntl(fd, F_GETFL) : -1;
+  if (flags >= 0 && (flags & O_ACCMODE) == O_RDONLY) {
+    ::close(fd);
+    return -1;
+  }
   return fd;
 }
 
@@ -77,6 +114,9 @@ bool OutputFile::open(std::wstring_view path) {
   failed_ = begun_ = created_ = regular_ = false;
   buffer_.clear();
   path_ = path;
+  // Never emptied: it is the shell's to set up.
+  fd_ = named_descriptor(path);
+  if (fd_ >= 0) return true;
   fd_ = open_path(path, O_WRONLY);
   if (fd_ < 0 && errno == ENOENT) {
     fd_ = open_path(path, O_WRONLY | O_CREAT | O_EXCL);
@@ -156,10 +196,10 @@ std::optional<std::string> link_target(std::string path) {
   return std::nullopt;
 }
 
-// Names such as /dev/stdout and /proc/self/fd/1 stand for a descriptor that
+// Names under /proc, such as /proc/1234/fd/1, stand for a descriptor that
 // is already open: what they reach is written where it is.
 bool names_open_descriptor(std::string_view path) {
-  return path.starts_with("/dev/") || path.starts_with("/proc/");
+  return path.starts_with("/proc/");
 }
 
 // The permissions a new file gets from open() with 0666.
@@ -185,6 +225,8 @@ void WholeFile::discard() {
 
 bool WholeFile::open(std::wstring_view path) {
   discard();
+  fd_ = named_descriptor(path);
+  if (fd_ >= 0) return true;
   std::optional<std::string> name = narrow_path(path);
   if (!name || name->empty()) return false;
   int fd = open_path(path, O_WRONLY);

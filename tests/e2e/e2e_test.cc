@@ -170,6 +170,38 @@ TEST(Cli, EndsAPipedDataChunkOfPlaceholderSizeWhereTheStreamEnds) {
   }
 }
 
+// /dev/stdout and /dev/fd/N name a descriptor the shell set up; writing
+// there must neither empty a log it appends to nor overwrite the console.
+TEST(Cli, WritesToTheDescriptorThatDevStdoutNames) {
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  const std::string console =
+      "infile = talk.wav\noutfile = /dev/stdout\n"
+      "00:00:01.257  0.600秒\n00:00:02.624  0.300秒\n"
+      "00:00:04.461  1.500秒\n00:00:06.794  1.000秒\n";
+  const std::string tools[] = {HUSHMARK_BINARY, HUSHMARK_CHAPTERS_BINARY};
+  for (const std::string& tool : tools) {
+    write_file(dir / "log.txt", "earlier\n");
+    std::string command = "cd '" + dir.path().string() + "' && LANG=C.UTF-8 '" +
+                          tool + "' -i talk.wav -o /dev/stdout >>log.txt && '" +
+                          tool +
+                          "' -i talk.wav -o /dev/fd/3 3>fd.txt >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << tool;
+    std::string log = read_file(dir / "log.txt");
+    if (tool == HUSHMARK_BINARY) {
+      // The chapter lines go out as they are found, the console's at the end.
+      EXPECT_EQ(log, "earlier\n" + std::string(kTalkChapters) + console);
+      EXPECT_EQ(read_file(dir / "fd.txt"), kTalkChapters);
+    } else {
+      // The file goes out whole, after the console's lines.
+      EXPECT_TRUE(log.starts_with("earlier\ninfile = talk.wav\n")) << log;
+      EXPECT_TRUE(log.ends_with("00:00:06.794 Chapter 5\n")) << log;
+      EXPECT_TRUE(
+          read_file(dir / "fd.txt").starts_with("00:00:00.000 Chapter 1\n"));
+    }
+  }
+}
+
 TEST(Cli, EndsWithStatusOneWhenItCannotRun) {
   TempDir dir;
   testing::ToolRun none = run_tool(dir.path(), {});
