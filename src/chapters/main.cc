@@ -113,6 +113,10 @@ bool make_chapters(const ChapterSettings& settings,
   std::vector<Chapter> chapters =
       list_chapters(timeline, breaks, settings.title);
   show_chapters(settings, timeline, chapters, console);
+  // A CUE sheet numbers its tracks in two digits.
+  if (settings.format == ChapterFormat::kCue && chapters.size() > 99) {
+    console.write(msg::kChaptersManyTracks);
+  }
   console.flush();
   if (!output.commit(format_chapters(settings.format, chapters,
                                      input_name(settings.scan.infile)))) {

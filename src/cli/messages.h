@@ -53,15 +53,18 @@ inline constexpr wchar_t kChaptersOutOfMemory[] = L"メモリが足りません�
 inline constexpr wchar_t kChaptersLaterData[] = L"※ dataチャンクが";  // count
 inline constexpr wchar_t kChaptersLaterDataEnd[] =
     L"個あります。チャプターは最初のdataチャンクだけで作ります。\n";
+inline constexpr wchar_t kChaptersManyTracks[] =
+    L"※ CUEシートのトラックは99までしか読めないプレーヤーが多くあります。"
+    L"(-n 99で99個までにできます)\n";
 inline constexpr wchar_t kChaptersTotal[] = L"チャプター";  // chapters
 inline constexpr wchar_t kChaptersTotalCandidates[] =
     L"個 (候補の無音";  // candidates
 inline constexpr wchar_t kChaptersTotalEnd[] = L"か所から)\n";
 
-inline constexpr wchar_t kEchoCutPosition[] = L"区切り位置:";      // 0, 1, 2
-inline constexpr wchar_t kEchoFormat[] = L"出力形式:";              // name
+inline constexpr wchar_t kEchoCutPosition[] = L"区切り位置:";        // 0, 1, 2
+inline constexpr wchar_t kEchoFormat[] = L"出力形式:";               // name
 inline constexpr wchar_t kEchoMaxChapters[] = L"チャプター数:最大";  // count
-inline constexpr wchar_t kEchoMinChapter[] = L"チャプターの長さ:";  // seconds
+inline constexpr wchar_t kEchoMinChapter[] = L"チャプターの長さ:";   // seconds
 inline constexpr wchar_t kEchoMinChapterSuffix[] = L"秒以上\n";
 inline constexpr wchar_t kEchoTitle[] = L"タイトル:";  // template
 
@@ -77,7 +80,8 @@ inline constexpr wchar_t kChaptersUsage[] =
     L"  -p 0        区切り位置 0=無音開始 1=中間 2=無音終了\n"
     L"  -n 24       チャプター数の上限 長い無音から選ぶ\n"
     L"  -l 300      チャプターの最短の長さ(秒)\n"
-    L"  -t 題名     タイトル 既定はChapter %d (%d=番号 %02d %03d=桁をそろえた番号)\n"
+    L"  -t 題名     タイトル 既定はChapter %d (%d=番号 %02d "
+    L"%03d=桁をそろえた番号)\n"
     L"  -h          ヘルプ\n";
 
 inline constexpr wchar_t kUsage[] =

@@ -13,9 +13,10 @@ namespace hushmark::platform {
 // list against messages.h.
 inline constexpr std::wstring_view kMessageCharacters =
     L"※、。あいえおかがきぎくけごさしじすせそただちてでとどなにのはばぶべ"
-    L"まみめらりるれろをんァイクタチデトフプヘメモャリルンー一上中了以位作"
-    L"使個候入出分切初力区取号合同名囲増壊声大失好始字定対式形応所指敗数整"
-    L"文既時書最未桁無番着短示秒範終続置落補覧計読調足選長開間限雑音題？";
+    L"まみめらりるれろをんァイクシタチッデトフプヘメモャヤラリルレンー一上"
+    L"中了以位作使個候入出分切初力区取号合同名囲増壊声多大失好始字定対式形"
+    L"応所指敗数整文既時書最未桁無番着短示秒範終続置落補覧計読調足選長開間"
+    L"限雑音題？";
 
 // The one writer for everything the program prints. Wide text goes out in the
 // locale's encoding when that can carry the program's Japanese messages, and as

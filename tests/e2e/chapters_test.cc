@@ -142,6 +142,20 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
             "タイトル:a\\x0d\\x0ab %d\n"
             "  1  00:00:00.000             a\\x0d\\x0ab 1\n"
             "チャプター1個 (候補の無音4か所から)\n");
+  // A CUE sheet past 99 tracks is written, with a word of warning.
+  std::string flips;
+  for (int i = 0; i < 900; ++i)
+    flips += testing::frames_of({loud(1), quiet(1)});
+  write_file(dir / "flips.wav", WaveBytes().fmt(8000).data(flips).bytes());
+  testing::ToolRun cue =
+      run_chapters(dir.path(), {"-i", "flips.wav", "-f", "cue", "-m", "0"});
+  EXPECT_TRUE(cue.out.ends_with(
+      "チャプター225個 (候補の無音899か所から)\n"
+      "※ CUEシートのトラックは99までしか読めないプレーヤーが多くあります。"
+      "(-n 99で99個までにできます)\n"))
+      << cue.out;
+  EXPECT_NE(read_file(dir / "flips.cue").find("  TRACK 225 AUDIO\n"),
+            std::string::npos);
   testing::ToolRun usage = run_chapters(dir.path(), {"-n", "0", "-h"});
   EXPECT_EQ(usage.status, 1);
   EXPECT_TRUE(usage.out.starts_with(
