@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
                   bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
     data_ended_early =
         !scan_ladder_chunk(in, frame_count, ends_with_input, nAvgBytesPerSec,
-                           settings.min_silence_ms, totals);
+                           settings.min_silence_ms, std::nullopt, totals);
     return !data_ended_early;
   };
   // Other failures stop with their message alone, as hushmark does.
