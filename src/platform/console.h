@@ -12,10 +12,10 @@ namespace hushmark::platform {
 // encoding that can carry these can carry the messages. A test checks the
 // list against messages.h.
 inline constexpr std::wstring_view kMessageCharacters =
-    L"※、。あいえおかがきぎくけごさしじすせただちてでとなにのはばべまみめ"
-    L"らりるれをんァイタチデフプヘャルー一上中了以位入出分切力区取合同名囲"
-    L"増壊失好始定対応所指敗数整時書未無着示秒範終続置落覧計読調長開間雑音"
-    L"？";
+    L"※、。あいうえおかがきぎくけごさしじすせただちつてでとなにのはばぶべ"
+    L"ほまみめよらりるれをんァイタチデフプヘャルー一上中了以位使入出分切力"
+    L"区取合同名囲増壊失好始定対応所指敗数整時書未決無略目省着示秒立章範終"
+    L"続置落覧計読調選長開間雑音？";
 
 // The one writer for everything the program prints. Wide text goes out in the
 // locale's encoding when that can carry the program's Japanese messages, and as
