@@ -271,40 +271,87 @@ TEST(Probe, PrintsOneRowPerThresholdAndPerMinimumWithSuggestions) {
   EXPECT_EQ(line_count(run.out), 2 + (1 + kRungs + 1) + (2 + kMinRows + 2));
 }
 
-// Known pauses in speech, clean, dithered and under faint and loud hiss.
-TEST(Probe, SuggestsAThresholdThatFindsExactlyTheKnownPauses) {
+// Makes the recordings of make_pause_recordings.sh in folder; false when
+// espeak-ng or sox is missing.
+bool make_recordings(const fs::path& folder, const std::string& mode) {
   if (std::system("command -v espeak-ng >/dev/null && "
                   "command -v sox >/dev/null") != 0) {
+    return false;
+  }
+  std::string make = std::string("bash '") + HUSHMARK_PAUSE_RECORDINGS + "' '" +
+                     folder.string() + "' " + mode;
+  EXPECT_EQ(std::system(make.c_str()), 0);
+  return true;
+}
+
+// The start, in ms, of each pause in one of the script's lists.
+std::vector<std::int64_t> pause_starts(const fs::path& list) {
+  std::vector<std::int64_t> ms;
+  std::ifstream pauses(list);
+  for (std::int64_t frame, length; pauses >> frame >> length;) {
+    ms.push_back(frame * 1000 / 44100);
+  }
+  return ms;
+}
+
+// Runs hushmark in folder and checks its points against the pauses' starts.
+void expect_points_at(const fs::path& folder, std::vector<std::string> args,
+                      const std::vector<std::int64_t>& pause_ms,
+                      const std::string& what) {
+  args.insert(args.end(), {"-o", "out.txt"});
+  run_tool(folder, args);
+  std::istringstream lines(read_file(folder / "out.txt"));
+  std::vector<std::int64_t> found;
+  for (int h, m, s, ms; lines >> h;) {
+    char c;
+    lines >> c >> m >> c >> s >> c >> ms;
+    found.push_back(((h * 60 + m) * 60 + s) * 1000 + ms);
+  }
+  ASSERT_EQ(found.size(), pause_ms.size()) << what;
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    // Under hiss, the speech's last faint frames may already count as quiet.
+    EXPECT_NEAR(found[i], pause_ms[i], 20) << "pause " << i << "\n" << what;
+  }
+}
+
+// Known pauses in speech, clean, dithered and under faint and loud hiss.
+TEST(Probe, SuggestsAThresholdThatFindsExactlyTheKnownPauses) {
+  TempDir dir;
+  if (!make_recordings(dir.path(), "")) {
     GTEST_SKIP() << "espeak-ng and sox make the recordings";
   }
-  TempDir dir;
-  std::string make = std::string("bash '") + HUSHMARK_PAUSE_RECORDINGS + "' '" +
-                     dir.path().string() + "'";
-  ASSERT_EQ(std::system(make.c_str()), 0);
-  std::vector<std::int64_t> pause_ms;
-  std::ifstream pauses(dir / "pauses.txt");
-  for (std::int64_t frame, length; pauses >> frame >> length;) {
-    pause_ms.push_back(frame * 1000 / 44100);
-  }
+  std::vector<std::int64_t> pause_ms = pause_starts(dir / "pauses.txt");
   ASSERT_EQ(pause_ms.size(), 10u);
   for (const char* name : {"clean", "dithered", "faint", "loud"}) {
     std::string wav = std::string(name) + ".wav";
     testing::ToolRun probe = run_probe(dir.path(), {"-i", wav});
     std::string threshold = suggested_threshold(probe.out);
     ASSERT_NE(threshold, "") << probe.out;
-    run_tool(dir.path(), {"-i", wav, "-o", "out.txt", "-s", threshold});
-    std::istringstream lines(read_file(dir / "out.txt"));
-    std::vector<std::int64_t> found;
-    for (int h, m, s, ms; lines >> h;) {
-      char c;
-      lines >> c >> m >> c >> s >> c >> ms;
-      found.push_back(((h * 60 + m) * 60 + s) * 1000 + ms);
-    }
-    ASSERT_EQ(found.size(), pause_ms.size()) << name << "\n" << probe.out;
-    for (std::size_t i = 0; i < found.size(); ++i) {
-      // Under hiss, the speech's last faint frames may already count as quiet.
-      EXPECT_NEAR(found[i], pause_ms[i], 20) << name << " pause " << i;
-    }
+    expect_points_at(dir.path(), {"-i", wav, "-s", threshold}, pause_ms,
+                     name + ("\n" + probe.out));
+  }
+}
+
+// A book whose chapter pauses are longer than any pause between sentences:
+// the proposed -m, with the proposed -s, finds the chapter pauses alone.
+TEST(Probe, SuggestsAMinimumThatFindsExactlyTheChapterPauses) {
+  TempDir dir;
+  if (!make_recordings(dir.path(), "book")) {
+    GTEST_SKIP() << "espeak-ng and sox make the recordings";
+  }
+  std::vector<std::int64_t> chapter_ms = pause_starts(dir / "chapters.txt");
+  ASSERT_EQ(chapter_ms.size(), 4u);
+  ASSERT_EQ(pause_starts(dir / "pauses.txt").size(), 26u);
+  for (const char* name : {"clean", "dithered", "hissy"}) {
+    std::string wav = std::string(name) + ".wav";
+    testing::ToolRun probe = run_probe(dir.path(), {"-i", wav});
+    const std::string mark = "章の区切りのおすすめ: -m ";
+    std::string min_ms = word_after(probe.out, mark);
+    ASSERT_NE(min_ms, "") << probe.out;
+    std::string threshold = word_after(probe.out, mark + min_ms + " (-s ");
+    EXPECT_EQ(threshold, suggested_threshold(probe.out));
+    expect_points_at(dir.path(), {"-i", wav, "-s", threshold, "-m", min_ms},
+                     chapter_ms, name + ("\n" + probe.out));
   }
 }
 
