@@ -11,6 +11,14 @@
 #   BASELINE=old/hushmark bench/run_bench.sh
 #                                 also times another build on the point and
 #                                 batch runs and checks its output is the same
+#   PROBE_BASELINE=old/hushmark-probe bench/run_bench.sh
+#                                 also times another probe build on the hour
+#                                 files, in the same rounds, and checks that
+#                                 this probe's output begins with all of its
+#                                 output; for the probe of another commit:
+#                                   git archive REV | tar -x -C DIR
+#                                   cmake -S DIR -B DIR/build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+#                                   cmake --build DIR/build --target hushmark-probe
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,6 +26,7 @@ BUILD=${BUILD:-$ROOT/build/bench}
 RUNS=${RUNS:-9}
 FFMPEG_RUNS=${FFMPEG_RUNS:-3}
 BASELINE=${BASELINE:-}
+PROBE_BASELINE=${PROBE_BASELINE:-}
 BATCH=1000
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
@@ -59,7 +68,7 @@ median() { awk -v c="$1" '{ print $c }' | sort -g | awk '{ v[NR] = $1 } END { pr
 
 read_floor() { cat "$1" >/dev/null; }
 run_hushmark() { "$HUSHMARK" $2 -i "$1" -o "$TMP/out.txt"; }
-run_probe() { "$PROBE" -i "$1"; }
+run_probe() { "${2:-$PROBE}" -i "$1"; }
 run_ffmpeg() {
   ffmpeg -nostdin -hide_banner -i "$1" -af "silencedetect=noise=$2:d=0.2" -f null -
 }
@@ -71,7 +80,16 @@ for ((r = 1; r <= RUNS; r++)); do
     IFS='|' read -r name file opts noise <<<"${CASES[$i]}"
     elapsed read_floor "$file" >>"$TMP/cat.$i"
     elapsed run_hushmark "$file" "$opts" >>"$TMP/hm.$i"
-    elapsed run_probe "$file" >>"$TMP/pr.$i"
+    if [[ -n $PROBE_BASELINE ]] && ((r % 2 == 0)); then
+      # Each goes first in every other round.
+      elapsed run_probe "$file" "$PROBE_BASELINE" >>"$TMP/pb.$i"
+      elapsed run_probe "$file" >>"$TMP/pr.$i"
+    elif [[ -n $PROBE_BASELINE ]]; then
+      elapsed run_probe "$file" >>"$TMP/pr.$i"
+      elapsed run_probe "$file" "$PROBE_BASELINE" >>"$TMP/pb.$i"
+    else
+      elapsed run_probe "$file" >>"$TMP/pr.$i"
+    fi
     if ((HAVE_FFMPEG && r <= FFMPEG_RUNS)); then
       elapsed run_ffmpeg "$file" "$noise" >>"$TMP/ff.$i"
     fi
@@ -102,6 +120,25 @@ for i in "${!CASES[@]}"; do
       sprintf("%.3f (%.3f)", hw, hc), ff, sprintf("%.2fx (%.2fx)", hw / cw, hc / cc), fr, p, k,
       sprintf("%.3f (%.3f)", pw, pc), sprintf("%.2fx (%.2fx)", pw / cw, pc / cc), pp }'
 done
+
+if [[ -n $PROBE_BASELINE ]]; then
+  echo
+  echo "probe against PROBE_BASELINE, medians of the same $RUNS rounds; seconds wall-clock, CPU in brackets"
+  printf '%-14s %15s %15s %15s  %s\n' case probe baseline probe/baseline output
+  for i in "${!CASES[@]}"; do
+    IFS='|' read -r name file opts noise <<<"${CASES[$i]}"
+    "$PROBE" -i "$file" >"$TMP/probe.new"
+    "$PROBE_BASELINE" -i "$file" >"$TMP/probe.old"
+    same="differs from the baseline's"
+    cmp -s -n "$(stat -c %s "$TMP/probe.old")" "$TMP/probe.old" "$TMP/probe.new" &&
+      same="begins with the baseline's"
+    pw=$(median 1 <"$TMP/pr.$i") pc=$(median 2 <"$TMP/pr.$i")
+    bw=$(median 1 <"$TMP/pb.$i") bc=$(median 2 <"$TMP/pb.$i")
+    awk -v n="$name" -v pw="$pw" -v pc="$pc" -v bw="$bw" -v bc="$bc" -v s="$same" 'BEGIN {
+      printf "%-14s %15s %15s %15s  %s\n", n, sprintf("%.3f (%.3f)", pw, pc), sprintf("%.3f (%.3f)", bw, bc),
+        sprintf("%.2fx (%.2fx)", pw / bw, pc / bc), s }'
+  done
+fi
 
 # Chapter points, short runs and the read floor of dd, interleaved likewise.
 run_points() { "$1" -m 0 -i "$TMP/flip.wav" -o "$TMP/points.txt"; }

@@ -8,6 +8,11 @@ namespace hushmark {
 
 namespace {
 
+void echo_threshold(const Settings& settings, platform::Console& console) {
+  console.write(msg::kEchoThreshold + std::to_wstring(settings.threshold) +
+                L"\n");
+}
+
 void echo_min_silence(const Settings& settings, platform::Console& console) {
   if (settings.min_silence_ms != kDefaultMinSilenceMs) {
     console.write(msg::kEchoMinSilence +
@@ -21,15 +26,14 @@ void echo_min_silence(const Settings& settings, platform::Console& console) {
 void echo_settings(const Settings& settings, platform::Console& console) {
   console.write(msg::kEchoInfile + settings.infile + L"\n");
   console.write(msg::kEchoOutfile + settings.outfile + L"\n");
-  if (settings.threshold != 0) {
-    console.write(msg::kEchoThreshold + std::to_wstring(settings.threshold) +
-                  L"\n");
-  }
+  if (settings.threshold != 0) echo_threshold(settings, console);
   echo_min_silence(settings, console);
 }
 
-void echo_probe_settings(const Settings& settings, platform::Console& console) {
+void echo_probe_settings(const Settings& settings, bool threshold_given,
+                         platform::Console& console) {
   console.write(msg::kEchoInfile + settings.infile + L"\n");
+  if (threshold_given) echo_threshold(settings, console);
   echo_min_silence(settings, console);
 }
 

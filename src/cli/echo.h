@@ -10,9 +10,10 @@ namespace hushmark {
 // differ from their defaults.
 void echo_settings(const Settings& settings, platform::Console& console);
 
-// Shows what the probe was given: the input file, and the minimum silence
-// when it differs from its default.
-void echo_probe_settings(const Settings& settings, platform::Console& console);
+// Shows what the probe was given: the input file, the threshold when -s gave
+// one, and the minimum silence when it differs from its default.
+void echo_probe_settings(const Settings& settings, bool threshold_given,
+                         platform::Console& console);
 
 }  // namespace hushmark
 

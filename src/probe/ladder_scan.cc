@@ -8,11 +8,34 @@ namespace {
 constexpr std::size_t kTileBytes = kTileFrames * kFrameBytes;
 constexpr std::size_t kBatchTiles = 128;
 
+// Adds a quiet run of `length` frames to the bin of the longest minimum it
+// reaches; a run shorter than edges[0] is left out.
+void add_run(std::uint32_t length, const MinEdges& edges, RunBins& bins) {
+  auto above = std::upper_bound(edges.begin(), edges.end(), length);
+  if (above == edges.begin()) return;
+  auto row = static_cast<std::size_t>(above - edges.begin()) - 1;
+  ++bins.runs[row];
+  bins.frames[row] += length;
+}
+
 struct TileScan {
-  const ScanParams* params;
+  const LadderParams* ladder;
+  ScanParams walk;  // its min_frames is the shortest run either count needs
   TileClassifier classify;
   std::vector<ChapterPoint> points;
 };
+
+// Counts the runs that one rung's tile has just ended. Few tiles end one, so
+// this stays out of the tile loop.
+void count_runs(const TileScan& scan, std::size_t rung, LadderCounts& counts) {
+  for (const ChapterPoint& run : scan.points) {
+    if (run.length >= scan.ladder->min_frames) {
+      ++counts.points[rung];
+      counts.frames[rung] += run.length;
+    }
+    add_run(run.length, scan.ladder->edges, counts.bins[rung]);
+  }
+}
 
 // Runs the silence scan of one rung over one tile.
 void walk_rung(const std::uint8_t* p, std::size_t frames, std::size_t rung,
@@ -25,12 +48,9 @@ void walk_rung(const std::uint8_t* p, std::size_t frames, std::size_t rung,
   }
   ScanState rung_state{state.index, state.silence_start[rung]};
   scan.points.clear();
-  walk_tile(quiet, frames, *scan.params, rung_state, scan.points);
+  walk_tile(quiet, frames, scan.walk, rung_state, scan.points);
   state.silence_start[rung] = rung_state.silence_start;
-  for (const ChapterPoint& point : scan.points) {
-    ++counts.points[rung];
-    counts.frames[rung] += point.length;
-  }
+  if (!scan.points.empty()) count_runs(scan, rung, counts);
 }
 
 // Advances every rung over one tile of `frames` (1 to 64) frames whose
@@ -42,9 +62,8 @@ void ladder_tile(const std::uint8_t* p, std::size_t frames, std::uint32_t peak,
       rung_of(peak_magnitude(p + (frames - 1) * kFrameBytes, 1));
   // With runs shorter than a tile too short to count, a rung closed on entry
   // and loud on the last frame ends the tile as it began.
-  std::size_t from = scan.params->min_frames >= kTileFrames
-                         ? std::min(state.open_from, last)
-                         : 0;
+  std::size_t from =
+      scan.walk.min_frames >= kTileFrames ? std::min(state.open_from, last) : 0;
   for (std::size_t rung = from; rung < all_quiet_from; ++rung) {
     walk_rung(p, frames, rung, scan, state, counts);
   }
@@ -56,6 +75,35 @@ void ladder_tile(const std::uint8_t* p, std::size_t frames, std::uint32_t peak,
   state.open_from = last;
 }
 
+// The rung whose threshold this is, or -1 for a threshold off the ladder.
+int ladder_rung(std::int32_t threshold) {
+  auto at = std::lower_bound(kLadder.begin(), kLadder.end(), threshold);
+  if (at == kLadder.end() || *at != threshold) return -1;
+  return static_cast<int>(at - kLadder.begin());
+}
+
+// Adds one chunk's runs to what hushmark would write with each minimum: a
+// run counts for its own bin's minimum and every shorter one.
+void add_min_totals(const RunBins& bins, std::uint32_t nAvgBytesPerSec,
+                    MinSilenceTotals& totals) {
+  std::uint64_t runs = 0, frames = 0;
+  for (std::size_t row = kMinRows; row-- > 0;) {
+    runs += bins.runs[row];
+    frames += bins.frames[row];
+    totals.points[row] += runs;
+    totals.seconds[row] += static_cast<double>(frames) * 4.0 / nAvgBytesPerSec;
+  }
+}
+
+// The min_frames of each minimum of kMinLadder at this byte rate.
+MinEdges min_edges(std::uint32_t nAvgBytesPerSec) {
+  MinEdges edges;
+  for (std::size_t row = 0; row < kMinRows; ++row) {
+    edges[row] = compute_min_frames(nAvgBytesPerSec, kMinLadder[row]);
+  }
+  return edges;
+}
+
 }  // namespace
 
 std::size_t rung_of(std::uint32_t magnitude) {
@@ -65,10 +113,12 @@ std::size_t rung_of(std::uint32_t magnitude) {
 }
 
 void scan_ladder_frames(std::span<const std::uint8_t> bytes,
-                        std::uint32_t min_frames, LadderState& state,
+                        const LadderParams& params, LadderState& state,
                         LadderCounts& counts, TileKernel kernel) {
-  const ScanParams params{0, min_frames, 0};
-  TileScan scan{&params, tile_classifier(kernel), {}};
+  TileScan scan{&params,
+                {0, std::min(params.min_frames, params.edges[0]), 0},
+                tile_classifier(kernel),
+                {}};
   const std::uint8_t* p = bytes.data();
   std::size_t frames = bytes.size() / kFrameBytes;
   std::uint32_t peaks[kBatchTiles];
@@ -89,15 +139,31 @@ void scan_ladder_frames(std::span<const std::uint8_t> bytes,
 
 bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
                        bool ends_with_input, std::uint32_t nAvgBytesPerSec,
-                       std::int32_t min_silence_ms, LadderTotals& totals) {
-  const std::uint32_t min_frames =
-      compute_min_frames(nAvgBytesPerSec, min_silence_ms);
+                       std::int32_t min_silence_ms,
+                       std::optional<std::int32_t> given_threshold,
+                       LadderTotals& totals) {
+  const LadderParams params{compute_min_frames(nAvgBytesPerSec, min_silence_ms),
+                            min_edges(nAvgBytesPerSec)};
   LadderState state;
   LadderCounts counts;
+  const int given_rung = given_threshold ? ladder_rung(*given_threshold) : -1;
+  // A threshold between the rungs gets a scan of its own, of its runs alone.
+  const bool own_scan = given_threshold && given_rung < 0;
+  const ScanParams own{given_threshold.value_or(0), params.edges[0], 0};
+  ScanState own_state;
+  RunBins own_bins;
+  std::vector<ChapterPoint> runs;
   ChunkFrames end =
       read_chunk_frames(in, frame_count, ends_with_input,
                         [&](std::span<const std::uint8_t> block) {
-                          scan_ladder_frames(block, min_frames, state, counts);
+                          scan_ladder_frames(block, params, state, counts);
+                          if (own_scan) {
+                            runs.clear();
+                            scan_frames_fast(block, own, own_state, runs);
+                            for (const ChapterPoint& run : runs) {
+                              add_run(run.length, params.edges, own_bins);
+                            }
+                          }
                           return true;
                         });
   // Each chunk has its own rate, so lengths become seconds chunk by chunk.
@@ -105,6 +171,12 @@ bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
     totals.points[rung] += counts.points[rung];
     totals.seconds[rung] +=
         static_cast<double>(counts.frames[rung]) * 4.0 / nAvgBytesPerSec;
+    add_min_totals(counts.bins[rung], nAvgBytesPerSec, totals.by_min[rung]);
+  }
+  if (given_threshold) {
+    const RunBins& bins =
+        own_scan ? own_bins : counts.bins[static_cast<std::size_t>(given_rung)];
+    add_min_totals(bins, nAvgBytesPerSec, totals.given);
   }
   return end == ChunkFrames::kRead;
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -20,11 +21,35 @@ inline constexpr std::array<std::int32_t, 31> kLadder = {
     2048, 2896, 4096, 5793, 8192, 11585, 16384, 23170, 32767};
 inline constexpr std::size_t kRungs = kLadder.size();
 
-// Per rung of the ladder: the chapter points found and the frames of their
-// silences.
+// The minimum silences, in milliseconds, that the probe tries at one
+// threshold, from the pauses between sentences to those between chapters.
+inline constexpr std::array<std::int32_t, 13> kMinLadder = {
+    100, 200, 300, 500, 700, 1000, 1500, 2000, 3000, 4000, 5000, 7000, 10000};
+inline constexpr std::size_t kMinRows = kMinLadder.size();
+
+// The min_frames of each minimum of kMinLadder at one byte rate, in order.
+using MinEdges = std::array<std::uint32_t, kMinRows>;
+
+// Quiet runs that a loud frame ended, by length: bin j holds those at least
+// edges[j] frames long and shorter than edges[j + 1].
+struct RunBins {
+  std::array<std::uint64_t, kMinRows> runs{};
+  std::array<std::uint64_t, kMinRows> frames{};
+};
+
+// What the ladder scan counts in one data chunk: the points of at least
+// min_frames at every rung, and every run at every rung binned at edges.
+struct LadderParams {
+  std::uint32_t min_frames = 0;
+  MinEdges edges{};
+};
+
+// Per rung of the ladder: the chapter points found, the frames of their
+// silences, and the runs by length.
 struct LadderCounts {
   std::array<std::uint64_t, kRungs> points{};
   std::array<std::uint64_t, kRungs> frames{};
+  std::array<RunBins, kRungs> bins{};
 };
 
 // Where the scan stands inside one data chunk, for every rung at once. A
@@ -36,10 +61,19 @@ struct LadderState {
   std::array<std::uint32_t, kRungs> silence_start{};  // 0: no run open
 };
 
+// What hushmark would write at one threshold with each minimum of kMinLadder,
+// summed over the data chunks.
+struct MinSilenceTotals {
+  std::array<std::uint64_t, kMinRows> points{};
+  std::array<double, kMinRows> seconds{};  // total length of those silences
+};
+
 // What hushmark would write at each rung, summed over the data chunks.
 struct LadderTotals {
   std::array<std::uint64_t, kRungs> points{};
   std::array<double, kRungs> seconds{};  // total length of those silences
+  std::array<MinSilenceTotals, kRungs> by_min;  // at each rung, for every -m
+  MinSilenceTotals given;  // at the threshold -s gave, when it was given
 };
 
 // The lowest rung at which a sample of this magnitude is quiet; kRungs when
@@ -47,19 +81,22 @@ struct LadderTotals {
 std::size_t rung_of(std::uint32_t magnitude);
 
 // Scans whole frames of one data chunk at every rung, counting the points
-// that scan_frames would find with min_frames.
+// that scan_frames would find with params.min_frames and binning every run
+// it would end at params.edges.
 void scan_ladder_frames(std::span<const std::uint8_t> bytes,
-                        std::uint32_t min_frames, LadderState& state,
+                        const LadderParams& params, LadderState& state,
                         LadderCounts& counts,
                         TileKernel kernel = best_tile_kernel());
 
 // Reads frame_count frames of one data chunk and adds what they give at each
-// rung to totals. False, with nothing printed, when the data ends early (unless
-// ends_with_input is set and the input simply ended); what was read is
-// counted.
+// rung, and at given_threshold when there is one, to totals. False, with
+// nothing printed, when the data ends early (unless ends_with_input is set
+// and the input simply ended); what was read is counted.
 bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
                        bool ends_with_input, std::uint32_t nAvgBytesPerSec,
-                       std::int32_t min_silence_ms, LadderTotals& totals);
+                       std::int32_t min_silence_ms,
+                       std::optional<std::int32_t> given_threshold,
+                       LadderTotals& totals);
 
 }  // namespace hushmark
 

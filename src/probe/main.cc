@@ -1,5 +1,6 @@
 #include <clocale>
 #include <cstdio>
+#include <optional>
 
 #include "cli/echo.h"
 #include "cli/messages.h"
@@ -18,12 +19,21 @@ int main(int argc, char** argv) {
   platform::Console console(stdout);
   Settings settings;
   platform::Arguments args(argc, argv);
-  const CommandLine line{"i:m:h", msg::kProbeUsage};
-  if (!parse_options(args.count(), args.values(), settings, console, line)) {
+  const CommandLine line{"i:m:s:h", msg::kProbeUsage};
+  // The threshold's default, 0, is a threshold too; only -s picks one.
+  bool threshold_given = false;
+  auto note_threshold = [&](int option, const char*) {
+    if (option == 's') threshold_given = true;
+    return true;
+  };
+  if (!parse_options(args.count(), args.values(), settings, console, line,
+                     note_threshold)) {
     return 1;
   }
   if (!validate_settings(settings, console)) return 1;
-  echo_probe_settings(settings, console);
+  echo_probe_settings(settings, threshold_given, console);
+  std::optional<std::int32_t> given_threshold;
+  if (threshold_given) given_threshold = settings.threshold;
   platform::InputFile input;
   if (!open_input(settings, input, console)) return 1;
   LadderTotals totals;
@@ -32,16 +42,18 @@ int main(int argc, char** argv) {
                   bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
     data_ended_early =
         !scan_ladder_chunk(in, frame_count, ends_with_input, nAvgBytesPerSec,
-                           settings.min_silence_ms, totals);
+                           settings.min_silence_ms, given_threshold, totals);
     return !data_ended_early;
   };
   // Other failures stop with their message alone, as hushmark does.
   ByteReader in(input);
   if (!walk_wave(in, scan, console) && !data_ended_early) return 1;
+  const Suggestion suggestion = suggest_threshold(totals.points);
   console.write(format_table(totals));
-  console.write(format_suggestion(totals, suggest_threshold(totals.points)));
+  console.write(format_suggestion(totals, suggestion));
+  console.write(format_min_report(totals, suggestion, given_threshold));
   if (data_ended_early) {
-    // The table shows what was read, as hushmark writes the points it found.
+    // The tables show what was read, as hushmark writes the points it found.
     console.write(msg::kReadFailed);
     return 1;
   }

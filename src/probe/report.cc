@@ -23,6 +23,54 @@ std::wstring format_dbfs(std::int32_t threshold) {
   return printf_text(L"%8.1f", 20 * std::log10(threshold / 32768.0));
 }
 
+// The end of a row: the points, the total length of their silences and a bar
+// whose longest length stands for `most` points.
+std::wstring format_counts(std::uint64_t count, double seconds,
+                           std::uint64_t most) {
+  std::wstring points = std::to_wstring(count);
+  std::wstring text(10 - std::min<std::size_t>(points.size(), 10), L' ');
+  text += points;
+  text += printf_text(L"%12.3f", seconds);
+  text += msg::kSeconds;
+  if (count > 0) {
+    // Any point at all shows at least one mark.
+    std::uint64_t width = (count * kBarWidth + most - 1) / most;
+    text += L"  ";
+    text.append(static_cast<std::size_t>(width), L'#');
+  }
+  text += L'\n';
+  return text;
+}
+
+std::wstring format_min_table(std::int32_t threshold,
+                              const MinSilenceTotals& totals) {
+  std::uint64_t most =
+      *std::max_element(totals.points.begin(), totals.points.end());
+  std::wstring text = msg::kProbeMinTitle;
+  text += std::to_wstring(threshold);
+  text += L")\n";
+  text += msg::kProbeMinTableHeader;
+  for (std::size_t row = 0; row < kMinRows; ++row) {
+    text += printf_text(L"%6d", kMinLadder[row]);
+    text += format_counts(totals.points[row], totals.seconds[row], most);
+  }
+  return text;
+}
+
+std::wstring format_min_suggestion(std::int32_t threshold,
+                                   const MinSilenceTotals& totals) {
+  int row = suggest_min_silence(totals.points);
+  if (row < 0) return msg::kProbeMinNoSuggestion;
+  std::wstring text = msg::kProbeMinSuggestion;
+  text += std::to_wstring(kMinLadder[static_cast<std::size_t>(row)]);
+  text += msg::kProbeMinSuggestionPoints;
+  text += std::to_wstring(threshold);
+  text += msg::kProbeMinSuggestionCount;
+  text += std::to_wstring(totals.points[static_cast<std::size_t>(row)]);
+  text += msg::kProbeSuggestionEnd;
+  return text;
+}
+
 }  // namespace
 
 Suggestion suggest_threshold(const std::array<std::uint64_t, kRungs>& points) {
@@ -50,26 +98,35 @@ Suggestion suggest_threshold(const std::array<std::uint64_t, kRungs>& points) {
   return out;
 }
 
+int suggest_min_silence(const std::array<std::uint64_t, kMinRows>& points) {
+  std::size_t best_low = 0, best_high = 0;
+  for (std::size_t low = 1; low < kMinRows; ++low) {
+    // Shorter pauses end just below the row where the count has fallen.
+    if (points[low] == 0 || points[low] == points[low - 1]) continue;
+    std::size_t high = low;
+    while (high + 1 < kMinRows && points[high + 1] == points[low])
+      ++high;
+    std::int64_t first = kMinLadder[low], last = kMinLadder[high];
+    bool doubles = last >= 2 * first;
+    bool wider = best_low == 0 ||
+                 last * kMinLadder[best_low] > kMinLadder[best_high] * first;
+    if (doubles && wider) {
+      best_low = low;
+      best_high = high;
+    }
+  }
+  if (best_low == 0) return -1;
+  return static_cast<int>((best_low + best_high + 1) / 2);
+}
+
 std::wstring format_table(const LadderTotals& totals) {
   std::uint64_t most =
       *std::max_element(totals.points.begin(), totals.points.end());
   std::wstring text = msg::kProbeTableHeader;
   for (std::size_t k = 0; k < kRungs; ++k) {
-    std::uint64_t count = totals.points[k];
     text += printf_text(L"%6d", kLadder[k]);
     text += format_dbfs(kLadder[k]);
-    std::wstring points = std::to_wstring(count);
-    text.append(10 - std::min<std::size_t>(points.size(), 10), L' ');
-    text += points;
-    text += printf_text(L"%12.3f", totals.seconds[k]);
-    text += msg::kSeconds;
-    if (count > 0) {
-      // Any point at all shows at least one mark.
-      std::uint64_t width = (count * kBarWidth + most - 1) / most;
-      text += L"  ";
-      text.append(static_cast<std::size_t>(width), L'#');
-    }
-    text += L'\n';
+    text += format_counts(totals.points[k], totals.seconds[k], most);
   }
   return text;
 }
@@ -92,6 +149,25 @@ std::wstring format_suggestion(const LadderTotals& totals,
     text += msg::kProbeSplittingEnd;
   }
   return text;
+}
+
+std::wstring format_min_report(const LadderTotals& totals,
+                               const Suggestion& suggestion,
+                               std::optional<std::int32_t> given_threshold) {
+  std::int32_t threshold;
+  const MinSilenceTotals* chosen;
+  if (given_threshold) {
+    threshold = *given_threshold;
+    chosen = &totals.given;
+  } else if (suggestion.rung >= 0) {
+    auto rung = static_cast<std::size_t>(suggestion.rung);
+    threshold = kLadder[rung];
+    chosen = &totals.by_min[rung];
+  } else {
+    return msg::kProbeNoMinTable;
+  }
+  return format_min_table(threshold, *chosen) +
+         format_min_suggestion(threshold, *chosen) + msg::kProbeExactCount;
 }
 
 }  // namespace hushmark

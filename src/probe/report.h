@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/console.h"
@@ -31,6 +32,22 @@ std::wstring format_table(const LadderTotals& totals);
 // The line proposing a threshold, and a note on noise splitting pauses.
 std::wstring format_suggestion(const LadderTotals& totals,
                                const Suggestion& suggestion);
+
+// The -m the probe proposes for chapter breaks, as a row of kMinLadder; -1
+// for none. It is the middle row (the upper one of two) of the widest run of
+// rows with the same count, which must start just above a row with more
+// points, hold at least one point, and span -m values that at least double.
+// Wider means a larger ratio of its last -m to its first; the lower of two
+// equally wide ones wins.
+int suggest_min_silence(const std::array<std::uint64_t, kMinRows>& points);
+
+// At the threshold -s gave, or else the proposed one: one row per minimum
+// of kMinLadder with its points, the total length of their silences and a
+// bar, then the -m proposed for chapter breaks. One line instead when there
+// is neither.
+std::wstring format_min_report(const LadderTotals& totals,
+                               const Suggestion& suggestion,
+                               std::optional<std::int32_t> given_threshold);
 
 }  // namespace hushmark
 

@@ -28,6 +28,11 @@ using testing::WaveBytes;
 using testing::write_file;
 
 constexpr char kTableHeader[] = "    -s    dBFS  区切り数    無音の合計\n";
+constexpr char kMinTableHeader[] = "    -m  区切り数    無音の合計\n";
+
+std::size_t line_count(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
 
 // The counts column of the probe's table, one per rung.
 std::vector<std::uint64_t> table_counts(const std::string& out) {
@@ -45,56 +50,103 @@ std::vector<std::uint64_t> table_counts(const std::string& out) {
   return counts;
 }
 
-std::size_t line_count(const std::string& text) {
-  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+// The threshold table and its proposal.
+std::string threshold_part(const std::string& out) {
+  std::size_t from = out.find(kTableHeader);
+  return out.substr(from, out.find("無音時間(-m)") - from);
+}
+
+// The word after mark in the probe's output, or "" without mark.
+std::string word_after(const std::string& out, const std::string& mark) {
+  std::size_t at = out.find(mark);
+  if (at == std::string::npos) return "";
+  at += mark.size();
+  return out.substr(at, out.find_first_of(" )\n", at) - at);
 }
 
 // The threshold in the probe's suggestion line.
 std::string suggested_threshold(const std::string& out) {
-  const std::string mark = "おすすめ: -s ";
-  std::size_t at = out.find(mark);
-  if (at == std::string::npos) return "";
-  at += mark.size();
-  return out.substr(at, out.find(' ', at) - at);
+  return word_after(out, "おすすめ: -s ");
 }
 
-TEST(Probe, CountsWhatHushmarkWritesAtEveryThreshold) {
+// The threshold of the table by minimum silence, and its counts column.
+std::string min_table_threshold(const std::string& out) {
+  return word_after(out, "無音時間(-m)ごとの区切り数 (-s ");
+}
+std::vector<std::uint64_t> min_table_counts(const std::string& out) {
+  std::vector<std::uint64_t> counts;
+  std::istringstream lines(out.substr(out.find(kMinTableHeader)));
+  std::string line;
+  std::getline(lines, line);
+  while (counts.size() < kMinRows && std::getline(lines, line)) {
+    std::istringstream row(line);
+    std::string min_ms;
+    std::uint64_t count;
+    row >> min_ms >> count;
+    counts.push_back(count);
+  }
+  return counts;
+}
+
+// The chapter lines hushmark writes in folder with these options.
+std::size_t hushmark_points(const fs::path& folder,
+                            std::vector<std::string> args, int status,
+                            const std::string* piped = nullptr) {
+  // A run that fails before its first point keeps an earlier file.
+  fs::remove(folder / "out.txt");
+  args.insert(args.end(), {"-o", "out.txt"});
+  testing::ToolRun run = run_tool(folder, args, "C.UTF-8", {}, piped);
+  EXPECT_EQ(run.status, status);
+  return fs::exists(folder / "out.txt")
+             ? line_count(read_file(folder / "out.txt"))
+             : 0;
+}
+
+TEST(Probe, CountsWhatHushmarkWritesAtEveryThresholdAndMinimum) {
   TempDir dir;
   std::mt19937 rng(14);
+  // Quiet stretches among the levels reach the longer minima.
   auto frames = [&rng](std::size_t n) {
-    return testing::ladder_frames(rng, n, kLadder);
+    std::string out;
+    while (out.size() < n * kFrameBytes) {
+      out += testing::ladder_frames(rng, 300, kLadder);
+      out += testing::frames_of({quiet(rng() % 6000)});
+    }
+    return out;
   };
   struct Case {
     std::string bytes;
     std::string min_ms;
+    std::string threshold;  // for the table by minimum silence
     int status;
     bool piped = false;
   };
   // Several data chunks at different rates, the last one ending early.
   std::string cut = WaveBytes()
                         .fmt(8000)
-                        .data(frames(3000))
+                        .data(frames(20000))
                         .fmt(11025)
-                        .data(frames(2000))
+                        .data(frames(10000))
                         .bytes();
   cut.resize(cut.size() - 4001);
   // Piped with a placeholder size, the data ends where the stream does.
-  std::string placeholder = WaveBytes().fmt(8000).data(frames(3000)).bytes();
+  std::string placeholder = WaveBytes().fmt(8000).data(frames(20000)).bytes();
   placeholder.replace(40, 4, "\xff\xff\xff\xff");
+  // At 1,000 Hz the ladder's minima are short enough for these runs.
   const Case cases[] = {
-      {WaveBytes().fmt(8000).data(frames(3000)).data(frames(500)).bytes(), "0",
-       0},
+      {WaveBytes().fmt(1000).data(frames(20000)).data(frames(5000)).bytes(),
+       "0", "11", 0},
       {WaveBytes()
-           .fmt(8000)
-           .data(frames(4000))
+           .fmt(1000)
+           .data(frames(20000))
            .chunk("LIST", 3)
            .fmt(44100)
            .data(frames(3000), 3)
            .bytes(),
-       "10", 0},
-      {cut, "5", 1},
-      {placeholder, "1", 0, true},
-      {cut, "1", 1, true},
+       "10", "40", 0},
+      {cut, "5", "5", 1},
+      {placeholder, "1", "64", 0, true},
+      {cut, "1", "0", 1, true},
   };
   for (const Case& c : cases) {
     write_file(dir / "in.wav", c.bytes);
@@ -105,20 +157,27 @@ TEST(Probe, CountsWhatHushmarkWritesAtEveryThreshold) {
     EXPECT_EQ(probe.status, c.status);
     std::vector<std::uint64_t> want;
     for (std::int32_t threshold : kLadder) {
-      // A run that fails before its first point keeps an earlier file.
-      fs::remove(dir / "out.txt");
-      testing::ToolRun run =
-          run_tool(dir.path(),
-                   {"-i", in, "-o", "out.txt", "-m", c.min_ms, "-s",
-                    std::to_string(threshold)},
-                   "C.UTF-8", {}, piped);
-      EXPECT_EQ(run.status, c.status);
-      want.push_back(fs::exists(dir / "out.txt")
-                         ? line_count(read_file(dir / "out.txt"))
-                         : 0);
+      want.push_back(hushmark_points(
+          dir.path(),
+          {"-i", in, "-m", c.min_ms, "-s", std::to_string(threshold)}, c.status,
+          piped));
     }
     EXPECT_EQ(table_counts(probe.out), want)
         << "-m " << c.min_ms << (c.piped ? " piped" : "");
+    // -s picks the threshold of the second table and leaves the first alone.
+    testing::ToolRun given = run_probe(
+        dir.path(), {"-m", c.min_ms, "-s", c.threshold, "-i", in}, piped);
+    EXPECT_EQ(threshold_part(given.out), threshold_part(probe.out));
+    EXPECT_EQ(min_table_threshold(given.out), c.threshold);
+    std::vector<std::uint64_t> want_min;
+    for (std::int32_t min_ms : kMinLadder) {
+      want_min.push_back(hushmark_points(
+          dir.path(),
+          {"-i", in, "-m", std::to_string(min_ms), "-s", c.threshold}, c.status,
+          piped));
+    }
+    EXPECT_EQ(min_table_counts(given.out), want_min)
+        << "-s " << c.threshold << (c.piped ? " piped" : "");
   }
 }
 
@@ -140,8 +199,8 @@ TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
       {{"-m", "5"}, "WAVEファイルを指定してください。\n"},
       {{"-i", "none.wav"},
        "infile = none.wav\nWAVEファイルを開けませんでした。\n"},
-      {{"-itext.wav", "-m", "300"},
-       "infile = text.wav\n無音時間が300ms以上で区切ります。\n"
+      {{"-itext.wav", "-m", "300", "-s", "0"},
+       "infile = text.wav\n無音範囲:0\n無音時間が300ms以上で区切ります。\n"
        "WAVEファイルではありません。\n"},
       {{"-i", "mono.wav"},
        "infile = mono.wav\n未対応のWAVEです。(nChannels!=2)\n"},
@@ -149,9 +208,12 @@ TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
        "hushmark-probe 無音範囲しらべ v" HUSHMARK_VERSION " \n"
        "usage : hushmark-probe [options] -i input.wav\n"
        "  -i in.wav   入力WAVEファイル名\n\n"
+       "  -s 0        無音範囲 -mごとの一覧に使う(省略時はおすすめの-s)\n"
        "  -m 200      無音時間 200ms以上無音が続けば区切る\n"
        "  -h          ヘルプ\n"
-       "無音範囲(-s)ごとの区切り数を一覧にして、おすすめの-sを示します。\n"},
+       "無音範囲(-s)ごとの区切り数を一覧にして、おすすめの-sを示します。\n"
+       "続いて無音時間(-m)ごとの区切り数を一覧にして、章の区切りに"
+       "おすすめの-mを示します。\n"},
   };
   for (const Case& c : cases) {
     testing::ToolRun run = run_probe(dir.path(), c.args);
@@ -159,9 +221,9 @@ TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
     EXPECT_EQ(run.out, c.out);
   }
   // hushmark's other options are not the probe's.
-  testing::ToolRun other = run_probe(dir.path(), {"-s", "5", "-i", "mono.wav"});
-  EXPECT_NE(other.err.find("invalid option -- 's'"), std::string::npos);
-  // Data that ends early: the table of what was read, then the message.
+  testing::ToolRun other = run_probe(dir.path(), {"-p", "1", "-i", "mono.wav"});
+  EXPECT_NE(other.err.find("invalid option -- 'p'"), std::string::npos);
+  // Data that ends early: the tables of what was read, then the message.
   testing::ToolRun cut = run_probe(dir.path(), {"-i", "short.wav", "-m", "50"});
   EXPECT_EQ(cut.status, 1);
   EXPECT_TRUE(cut.out.starts_with(
@@ -169,63 +231,127 @@ TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
       std::string(kTableHeader)));
   EXPECT_TRUE(
       cut.out.ends_with("おすすめ: なし (区切り数が落ち着く-sがありません)\n"
+                        "無音時間(-m)ごとの区切り数: おすすめの-sがないため"
+                        "省きます。-sを指定してください。\n"
                         "データ読み取りに失敗\n"));
 }
 
-TEST(Probe, PrintsOneRowPerThresholdAndASuggestion) {
+TEST(Probe, PrintsOneRowPerThresholdAndPerMinimumWithSuggestions) {
   TempDir dir;
-  write_file(
-      dir / "in.wav",
-      WaveBytes().fmt(8000).data({loud(10), quiet(480), loud(10)}).bytes());
+  write_file(dir / "in.wav",
+             WaveBytes()
+                 .fmt(8000)
+                 .data({loud(10), quiet(480), loud(10), quiet(1600), loud(10),
+                        quiet(24000), loud(10)})
+                 .bytes());
   testing::ToolRun run = run_probe(dir.path(), {"-i", "in.wav", "-m", "50"});
   EXPECT_EQ(run.status, 0);
-  const std::string bar(40, '#');
+  const std::string bar(40, '#'), half(20, '#');
   for (const std::string& row :
-       {std::string(kTableHeader) + "     0    -inf         1       0.060秒  " +
-            bar + "\n     1   -90.3         1       0.060秒  " + bar + "\n",
-        "   724   -33.1         1       0.060秒  " + bar +
+       {std::string(kTableHeader) + "     0    -inf         3       3.260秒  " +
+            bar + "\n     1   -90.3         3       3.260秒  " + bar + "\n",
+        "   724   -33.1         3       3.260秒  " + bar +
             "\n  1024   -30.1         0       0.000秒\n",
-        std::string("32767    -0.0         0       0.000秒\n"
-                    "おすすめ: -s 0 (区切り1か所)\n")}) {
+        "32767    -0.0         0       0.000秒\n"
+        "おすすめ: -s 0 (区切り3か所)\n"
+        "無音時間(-m)ごとの区切り数 (-s 0)\n" +
+            std::string(kMinTableHeader) + "   100         2       3.200秒  " +
+            bar + "\n   200         2       3.200秒  " + bar +
+            "\n   300         1       3.000秒  " + half +
+            "\n   500         1       3.000秒  " + half + "\n",
+        "  3000         1       3.000秒  " + half +
+            "\n  4000         0       0.000秒\n",
+        std::string(" 10000         0       0.000秒\n") +
+            "章の区切りのおすすめ: -m 1000 (-s 0 で区切り1か所)\n"
+            "※ 区切りの数を決めて選ぶには hushmark-chapters -n "
+            "を使います。\n"}) {
     EXPECT_NE(run.out.find(row), std::string::npos) << row;
   }
-  EXPECT_EQ(line_count(run.out), 2 + 1 + kRungs + 1);  // echo, header, rows
+  // The echo, then each table with its head and its proposal.
+  EXPECT_EQ(line_count(run.out), 2 + (1 + kRungs + 1) + (2 + kMinRows + 2));
+}
+
+// Makes the recordings of make_pause_recordings.sh in folder; false when
+// espeak-ng or sox is missing.
+bool make_recordings(const fs::path& folder, const std::string& mode) {
+  if (std::system("command -v espeak-ng >/dev/null && "
+                  "command -v sox >/dev/null") != 0) {
+    return false;
+  }
+  std::string make = std::string("bash '") + HUSHMARK_PAUSE_RECORDINGS + "' '" +
+                     folder.string() + "' " + mode;
+  EXPECT_EQ(std::system(make.c_str()), 0);
+  return true;
+}
+
+// The start, in ms, of each pause in one of the script's lists.
+std::vector<std::int64_t> pause_starts(const fs::path& list) {
+  std::vector<std::int64_t> ms;
+  std::ifstream pauses(list);
+  for (std::int64_t frame, length; pauses >> frame >> length;) {
+    ms.push_back(frame * 1000 / 44100);
+  }
+  return ms;
+}
+
+// Runs hushmark in folder and checks its points against the pauses' starts.
+void expect_points_at(const fs::path& folder, std::vector<std::string> args,
+                      const std::vector<std::int64_t>& pause_ms,
+                      const std::string& what) {
+  args.insert(args.end(), {"-o", "out.txt"});
+  run_tool(folder, args);
+  std::istringstream lines(read_file(folder / "out.txt"));
+  std::vector<std::int64_t> found;
+  for (int h, m, s, ms; lines >> h;) {
+    char c;
+    lines >> c >> m >> c >> s >> c >> ms;
+    found.push_back(((h * 60 + m) * 60 + s) * 1000 + ms);
+  }
+  ASSERT_EQ(found.size(), pause_ms.size()) << what;
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    // Under hiss, the speech's last faint frames may already count as quiet.
+    EXPECT_NEAR(found[i], pause_ms[i], 20) << "pause " << i << "\n" << what;
+  }
 }
 
 // Known pauses in speech, clean, dithered and under faint and loud hiss.
 TEST(Probe, SuggestsAThresholdThatFindsExactlyTheKnownPauses) {
-  if (std::system("command -v espeak-ng >/dev/null && "
-                  "command -v sox >/dev/null") != 0) {
+  TempDir dir;
+  if (!make_recordings(dir.path(), "")) {
     GTEST_SKIP() << "espeak-ng and sox make the recordings";
   }
-  TempDir dir;
-  std::string make = std::string("bash '") + HUSHMARK_PAUSE_RECORDINGS + "' '" +
-                     dir.path().string() + "'";
-  ASSERT_EQ(std::system(make.c_str()), 0);
-  std::vector<std::int64_t> pause_ms;
-  std::ifstream pauses(dir / "pauses.txt");
-  for (std::int64_t frame, length; pauses >> frame >> length;) {
-    pause_ms.push_back(frame * 1000 / 44100);
-  }
+  std::vector<std::int64_t> pause_ms = pause_starts(dir / "pauses.txt");
   ASSERT_EQ(pause_ms.size(), 10u);
   for (const char* name : {"clean", "dithered", "faint", "loud"}) {
     std::string wav = std::string(name) + ".wav";
     testing::ToolRun probe = run_probe(dir.path(), {"-i", wav});
     std::string threshold = suggested_threshold(probe.out);
     ASSERT_NE(threshold, "") << probe.out;
-    run_tool(dir.path(), {"-i", wav, "-o", "out.txt", "-s", threshold});
-    std::istringstream lines(read_file(dir / "out.txt"));
-    std::vector<std::int64_t> found;
-    for (int h, m, s, ms; lines >> h;) {
-      char c;
-      lines >> c >> m >> c >> s >> c >> ms;
-      found.push_back(((h * 60 + m) * 60 + s) * 1000 + ms);
-    }
-    ASSERT_EQ(found.size(), pause_ms.size()) << name << "\n" << probe.out;
-    for (std::size_t i = 0; i < found.size(); ++i) {
-      // Under hiss, the speech's last faint frames may already count as quiet.
-      EXPECT_NEAR(found[i], pause_ms[i], 20) << name << " pause " << i;
-    }
+    expect_points_at(dir.path(), {"-i", wav, "-s", threshold}, pause_ms,
+                     name + ("\n" + probe.out));
+  }
+}
+
+// A book whose chapter pauses are longer than any pause between sentences:
+// the proposed -m, with the proposed -s, finds the chapter pauses alone.
+TEST(Probe, SuggestsAMinimumThatFindsExactlyTheChapterPauses) {
+  TempDir dir;
+  if (!make_recordings(dir.path(), "book")) {
+    GTEST_SKIP() << "espeak-ng and sox make the recordings";
+  }
+  std::vector<std::int64_t> chapter_ms = pause_starts(dir / "chapters.txt");
+  ASSERT_EQ(chapter_ms.size(), 4u);
+  ASSERT_EQ(pause_starts(dir / "pauses.txt").size(), 26u);
+  for (const char* name : {"clean", "dithered", "hissy"}) {
+    std::string wav = std::string(name) + ".wav";
+    testing::ToolRun probe = run_probe(dir.path(), {"-i", wav});
+    const std::string mark = "章の区切りのおすすめ: -m ";
+    std::string min_ms = word_after(probe.out, mark);
+    ASSERT_NE(min_ms, "") << probe.out;
+    std::string threshold = word_after(probe.out, mark + min_ms + " (-s ");
+    EXPECT_EQ(threshold, suggested_threshold(probe.out));
+    expect_points_at(dir.path(), {"-i", wav, "-s", threshold, "-m", min_ms},
+                     chapter_ms, name + ("\n" + probe.out));
   }
 }
 

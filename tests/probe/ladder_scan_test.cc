@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "extract/wave_reader.h"
+#include "platform/files.h"
 #include "probe/report.h"
+#include "test_support.h"
 #include "wave_bytes.h"
 
 namespace hushmark {
@@ -17,22 +21,39 @@ std::span<const std::uint8_t> span_of(const std::string& s, std::size_t from,
   return {reinterpret_cast<const std::uint8_t*>(s.data()) + from, to - from};
 }
 
-TEST(LadderScan, CountsWhatTheScanFindsAtEveryRung) {
+TEST(LadderScan, CountsAndBinsWhatTheScanFindsAtEveryRung) {
   std::mt19937 rng(20261208);
   const std::uint32_t mins[] = {0, 1, 2, 63, 64, 65, 500, 0xFFFFFFFFu};
+  const std::uint32_t edges[] = {0,   1,   2,   63,  64,  65,   100,
+                                 128, 129, 200, 300, 500, 1000, 2000};
   for (int round = 0; round < 150; ++round) {
     std::string bytes =
         testing::ladder_frames(rng, 500 + rng() % 4000, kLadder);
-    std::uint32_t min_frames = mins[rng() % std::size(mins)];
+    LadderParams params{mins[rng() % std::size(mins)], {}};
+    // Any rising edges, ties included, as slow byte rates give.
+    for (std::uint32_t& edge : params.edges)
+      edge = edges[rng() % std::size(edges)];
+    std::sort(params.edges.begin(), params.edges.end());
     LadderCounts want;
     for (std::size_t rung = 0; rung < kRungs; ++rung) {
       ScanState state;
-      std::vector<ChapterPoint> points;
-      scan_frames(span_of(bytes, 0, bytes.size()),
-                  {kLadder[rung], min_frames, 0}, state, points);
-      want.points[rung] = points.size();
-      for (const ChapterPoint& p : points)
-        want.frames[rung] += p.length;
+      std::vector<ChapterPoint> runs;
+      scan_frames(span_of(bytes, 0, bytes.size()), {kLadder[rung], 0, 0}, state,
+                  runs);
+      for (const ChapterPoint& run : runs) {
+        if (run.length >= params.min_frames) {
+          ++want.points[rung];
+          want.frames[rung] += run.length;
+        }
+        for (std::size_t row = 0; row < kMinRows; ++row) {
+          bool below_next =
+              row + 1 == kMinRows || run.length < params.edges[row + 1];
+          if (run.length >= params.edges[row] && below_next) {
+            ++want.bins[rung].runs[row];
+            want.bins[rung].frames[row] += run.length;
+          }
+        }
+      }
     }
     // The reader hands over frames in pieces of any whole-frame size.
     std::size_t cut = (rng() % (bytes.size() / kFrameBytes)) * kFrameBytes;
@@ -40,13 +61,102 @@ TEST(LadderScan, CountsWhatTheScanFindsAtEveryRung) {
          {TileKernel::kPlain, TileKernel::kSse2, TileKernel::kAvx2}) {
       LadderState state;
       LadderCounts got;
-      scan_ladder_frames(span_of(bytes, 0, cut), min_frames, state, got,
+      scan_ladder_frames(span_of(bytes, 0, cut), params, state, got, kernel);
+      scan_ladder_frames(span_of(bytes, cut, bytes.size()), params, state, got,
                          kernel);
-      scan_ladder_frames(span_of(bytes, cut, bytes.size()), min_frames, state,
-                         got, kernel);
       EXPECT_EQ(got.points, want.points)
-          << "round " << round << " min " << min_frames;
+          << "round " << round << " min " << params.min_frames;
       EXPECT_EQ(got.frames, want.frames) << "round " << round;
+      for (std::size_t rung = 0; rung < kRungs; ++rung) {
+        EXPECT_EQ(got.bins[rung].runs, want.bins[rung].runs)
+            << "round " << round << " rung " << rung;
+        EXPECT_EQ(got.bins[rung].frames, want.bins[rung].frames)
+            << "round " << round << " rung " << rung;
+      }
+    }
+  }
+}
+
+// The chapter lines that hushmark's chunk walk and scan write for wave.
+std::size_t chapter_lines(const std::string& wave, std::int32_t threshold,
+                          std::int32_t min_silence_ms,
+                          platform::Console& console) {
+  Settings settings;
+  settings.threshold = threshold;
+  settings.min_silence_ms = min_silence_ms;
+  ByteReader in(span_of(wave, 0, wave.size()));
+  std::string chapters;
+  platform::OutputFile out;
+  out.open_in_memory(chapters);
+  extract_points(in, settings, out, console);
+  out.close();
+  return static_cast<std::size_t>(
+      std::count(chapters.begin(), chapters.end(), '\n'));
+}
+
+TEST(ScanLadderChunk, CountsWhatHushmarkWritesWithEveryMinimumAtEveryRung) {
+  using testing::WaveBytes;
+  std::mt19937 rng(19);
+  // Long quiet stretches among the levels reach the longer minima.
+  auto frames = [&rng](int pieces) {
+    std::string out;
+    for (int i = 0; i < pieces; ++i) {
+      out += testing::ladder_frames(rng, 200 + rng() % 800, kLadder);
+      out += testing::frames_of({testing::quiet(rng() % 9000)});
+    }
+    return out;
+  };
+  // Byte rates from 4, where the shorter minima are 0 frames, to 44,100 Hz;
+  // the last chunk ends early.
+  std::string cut = WaveBytes()
+                        .fmt(1)
+                        .data(frames(2))
+                        .fmt(600)
+                        .data(frames(3))
+                        .fmt(44100)
+                        .data(frames(4))
+                        .bytes();
+  cut.resize(cut.size() - 3001);
+  struct Case {
+    std::string wave;
+    std::int32_t min_ms;
+    std::int32_t given;  // the threshold -s gives
+  };
+  const Case cases[] = {
+      {WaveBytes().fmt(600).data(frames(4)).fmt(8000).data(frames(4)).bytes(),
+       0, 40},
+      {WaveBytes().fmt(10).data(frames(3)).fmt(11025).data(frames(4)).bytes(),
+       200, 64},
+      {cut, 10, -1},
+  };
+  testing::CapturedConsole console;
+  for (const Case& c : cases) {
+    LadderTotals totals;
+    ByteReader in(span_of(c.wave, 0, c.wave.size()));
+    auto scan = [&](ByteReader& data, std::uint32_t frame_count,
+                    bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
+      return scan_ladder_chunk(data, frame_count, ends_with_input,
+                               nAvgBytesPerSec, c.min_ms, c.given, totals);
+    };
+    walk_wave(in, scan, console.console());
+    for (std::size_t row = 0; row < kMinRows; ++row) {
+      for (std::size_t rung = 0; rung < kRungs; ++rung) {
+        EXPECT_EQ(totals.by_min[rung].points[row],
+                  chapter_lines(c.wave, kLadder[rung], kMinLadder[row],
+                                console.console()))
+            << "-s " << kLadder[rung] << " -m " << kMinLadder[row];
+      }
+      EXPECT_EQ(
+          totals.given.points[row],
+          chapter_lines(c.wave, c.given, kMinLadder[row], console.console()))
+          << "-s " << c.given << " -m " << kMinLadder[row];
+    }
+    if (c.min_ms == kMinLadder[1]) {
+      // Both tables add up the same silences, to the last bit.
+      for (std::size_t rung = 0; rung < kRungs; ++rung) {
+        EXPECT_EQ(totals.by_min[rung].points[1], totals.points[rung]);
+        EXPECT_EQ(totals.by_min[rung].seconds[1], totals.seconds[rung]);
+      }
     }
   }
 }
@@ -79,6 +189,28 @@ TEST(SuggestThreshold, TakesTheLowestSettledCountAndNamesNoiseSplitting) {
     Suggestion s = suggest_threshold(profile(c.counts));
     EXPECT_EQ(s.rung, c.rung) << ::testing::PrintToString(c.counts);
     EXPECT_EQ(s.splitting, c.splitting) << ::testing::PrintToString(c.counts);
+  }
+}
+
+TEST(SuggestMinSilence, TakesTheMiddleOfTheWidestPlateauAboveShorterPauses) {
+  using Counts = std::array<std::uint64_t, kMinRows>;
+  struct Case {
+    Counts counts;  // for -m 100, 200, 300, 500, 700, 1000, ... 10000
+    int row;
+  };
+  const Case cases[] = {
+      {{30, 26, 25, 19, 14, 8, 4, 4, 4, 2, 0, 0, 0}, 7},  // 1500 to 3000
+      {{20, 12, 12, 12, 9, 5, 5, 5, 5, 5, 1, 1, 0}, 7},   // the wider one
+      {{12, 10, 9, 8, 7, 4, 4, 4, 3, 2, 1, 1, 1}, 6},     // the lower of two
+      {{5, 3, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, 8},       // up to the top
+      {{5, 4, 4, 3, 2, 2, 1, 0, 0, 0, 0, 0, 0}, -1},      // never doubles
+      {{10, 8, 4, 4, 2, 0, 0, 0, 0, 0, 0, 0, 0}, -1},     // 300 to 500 only
+      {{4, 4, 4, 4, 4, 4, 4, 4, 4, 0, 0, 0, 0}, -1},      // every pause alike
+      {{}, -1},                                           // no pause at all
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(suggest_min_silence(c.counts), c.row)
+        << ::testing::PrintToString(c.counts);
   }
 }
 
