@@ -12,18 +12,11 @@ namespace hushmark::platform {
 // encoding that can carry these can carry the messages. A test checks the
 // list against messages.h.
 inline constexpr std::wstring_view kMessageCharacters =
-<<<<<<< HEAD
-    L"※、。あいえおかがきぎくけごさしじすせそただちてでとどなにのはばぶべ"
-    L"まみめらりるれろをんァイクシタチッデトフプヘメモャヤラリルレンー一上"
-    L"中了以位作使個候入出分切初力区取号合同名囲増壊声多大失好始字定対式形"
-    L"応所指敗数整文既時書最未桁無番着短示秒範終続置落補覧計読調足選長開間"
-    L"限雑音題？";
-=======
-    L"※、。あいうえおかがきぎくけごさしじすせただちつてでとなにのはばぶべ"
-    L"ほまみめよらりるれをんァイタチデフプヘャルー一上中了以位使入出分切力"
-    L"区取合同名囲増壊失好始定対応所指敗数整時書未決無略目省着示秒立章範終"
-    L"続置落覧計読調選長開間雑音？";
->>>>>>> probe-m
+    L"※、。あいうえおかがきぎくけごさしじすせそただちつてでとどなにのはば"
+    L"ぶべほまみめよらりるれろをんァイクシタチッデトフプヘメモャヤラリルレ"
+    L"ンー一上中了以位作使個候入出分切初力区取号合同名囲増壊声多大失好始字"
+    L"定対式形応所指敗数整文既時書最未桁決無略番目省着短示秒立章範終続置落"
+    L"補覧計読調足選長開間限雑音題？";
 
 // The one writer for everything the program prints. Wide text goes out in the
 // locale's encoding when that can carry the program's Japanese messages, and as
