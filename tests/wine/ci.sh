@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds hushmark.exe and hushmark-chapters.exe for 64-bit and 32-bit
+# Cross-builds hushmark.exe, hushmark-chapters.exe and hushmark-probe.exe for 64-bit and 32-bit
 # Windows and runs the end-to-end comparison with the Linux builds under Wine.
 # Meant for a Debian 12 machine, as root; installs what it needs. Both builds
 # are always made; the 32-bit one is tested only where Wine's 32-bit loader
@@ -27,7 +27,8 @@ done
 
 # The Linux builds the exes are compared with, without the unit tests.
 nice cmake -S . -B build/wine-reference -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
-nice cmake --build build/wine-reference -j2 --target hushmark hushmark-chapters
+nice cmake --build build/wine-reference -j2 --target hushmark hushmark-chapters \
+  hushmark-probe
 
 builds=()
 for preset in win64 win32; do
@@ -41,7 +42,7 @@ builds+=(build/win64)
 if loader_says=$("${WINE32:-/usr/lib/wine/wine}" --version 2>&1); then
   builds+=(build/win32)
 else
-  echo "build/win32/hushmark.exe and hushmark-chapters.exe left out:" \
+  echo "build/win32's hushmark.exe, hushmark-chapters.exe and hushmark-probe.exe left out:" \
     "Wine's 32-bit loader does not run here (${loader_says##*: })"
 fi
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the Windows programs under Wine beside their Linux builds and compares.
 
-Every case names one program (hushmark or hushmark-chapters) and runs its exe
+Every case names one program (hushmark, hushmark-chapters or hushmark-probe) and runs its exe
 and its Linux build with the same arguments on the same files, in fresh
 folders, and requires the same exit status, the same output files byte for
 byte, the same files left in the folder, and the same console text. The
@@ -281,10 +281,21 @@ def chapters_cases():
     ]
 
 
+def probe_cases():
+    """hushmark-probe: both tables, the locale's decimal separator, -s and -m."""
+    def probe(name, args, files=TALK_FILES, **more):
+        return Case("probe: " + name, args, files, program="hushmark-probe", **more)
+    return [
+        probe("talk", ["-i", "talk.wav"], langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
+        probe("-s and -m, Japanese name", ["-i", "講義.wav", "-s", "0", "-m", "100"],
+              {"講義.wav": TALK}),
+    ]
+
+
 def cases():
     """Every case, grouped by what it exercises."""
     return (wave_cases() + file_cases() + option_cases() + name_cases() + windows_cases()
-            + pattern_cases() + chapters_cases())
+            + pattern_cases() + chapters_cases() + probe_cases())
 
 
 # --- Running ----------------------------------------------------------------
