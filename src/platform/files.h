@@ -22,6 +22,16 @@ class InputFile {
   // directory.
   bool open(std::wstring_view path);
 
+  // Reads the program's standard input, in binary; false when there is none.
+  bool open_standard_input();
+
+  // Takes over descriptor fd (the C runtime's), such as the end of a pipe
+  // that another program writes; it is read as a stream.
+  void adopt(int fd);
+
+  // Closes the file now, as when a pipe's writer must see that nobody reads.
+  void close();
+
   // Reads up to out.size() bytes with one system call; 0 at the end of the file
   // or after a read error (see failed()).
   std::size_t read(std::span<std::uint8_t> out);

@@ -83,6 +83,30 @@ bool InputFile::open(std::wstring_view path) {
   return true;
 }
 
+bool InputFile::open_standard_input() {
+  int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  stream_ = !S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode);
+  return true;
+}
+
+void InputFile::adopt(int fd) {
+  close();
+  fd_ = fd;
+  stream_ = true;
+}
+
+void InputFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
 std::size_t InputFile::read(std::span<std::uint8_t> out) {
   if (fd_ < 0 || failed_) return 0;
   for (;;) {

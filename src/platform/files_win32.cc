@@ -88,6 +88,26 @@ bool InputFile::open(std::wstring_view path) {
   return true;
 }
 
+bool InputFile::open_standard_input() {
+  int fd = _dup(0);
+  if (fd < 0) return false;
+  _setmode(fd, _O_BINARY);
+  fd_ = fd;
+  stream_ = GetFileType(handle_of(fd)) != FILE_TYPE_DISK;
+  return true;
+}
+
+void InputFile::adopt(int fd) {
+  close();
+  fd_ = fd;
+  stream_ = true;
+}
+
+void InputFile::close() {
+  if (fd_ >= 0) _close(fd_);
+  fd_ = -1;
+}
+
 std::size_t InputFile::read(std::span<std::uint8_t> out) {
   if (fd_ < 0 || failed_) return 0;
   unsigned want =
