@@ -135,6 +135,14 @@ class WholeFile {
   // then a regular file keeps its earlier bytes.
   bool commit(std::string_view bytes);
 
+  // Lets another program write the temporary file by name, and gives that
+  // name; empty when path is not written through one (a FIFO, a device).
+  std::wstring hand_over();
+
+  // Puts in place what another program wrote to the temporary file; false
+  // if that failed, and then path keeps its earlier bytes.
+  bool commit_written();
+
  private:
   // Writes every byte to the descriptor; false on a failure.
   bool write_all(std::string_view bytes);
@@ -151,6 +159,27 @@ class WholeFile {
   std::string target_;     // the file to replace; empty when written as is
   std::string temp_;       // the temporary file beside it
 #endif
+};
+
+// A file of the program's own beside another, holding bytes that another
+// program reads by name; removed when the object goes. Neither copied nor
+// moved.
+class ScratchFile {
+ public:
+  ScratchFile() = default;
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  ~ScratchFile();
+
+  // Writes bytes to a new file in the folder that holds beside; false when
+  // that cannot be done, and then there is no file.
+  bool create(std::wstring_view beside, std::string_view bytes);
+
+  // Its name, as another program is given it.
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
 };
 
 }  // namespace hushmark::platform

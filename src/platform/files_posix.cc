@@ -319,4 +319,48 @@ bool WholeFile::commit(std::string_view bytes) {
   return ok;
 }
 
+std::wstring WholeFile::hand_over() {
+  // The descriptor stays open on the same file, to put its bytes on the disk
+  // at commit_written().
+  return temp_.empty() ? std::wstring() : widen_argument(temp_);
+}
+
+bool WholeFile::commit_written() {
+  if (temp_.empty()) {
+    discard();
+    return false;
+  }
+  return commit({});
+}
+
+ScratchFile::~ScratchFile() {
+  std::optional<std::string> name = narrow_path(path_);
+  if (name && !name->empty()) ::unlink(name->c_str());
+}
+
+bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
+  std::optional<std::string> name = narrow_path(beside);
+  if (!name || name->empty()) return false;
+  std::size_t slash = name->rfind('/');
+  std::string temp =
+      (slash == std::string::npos ? std::string(".") : name->substr(0, slash)) +
+      "/.hushmark-chapters-XXXXXX";
+  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = true;
+  while (ok && !bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  if (::close(fd) != 0) ok = false;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  path_ = widen_argument(temp);
+  return true;
+}
+
 }  // namespace hushmark::platform

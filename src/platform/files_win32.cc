@@ -316,4 +316,60 @@ bool WholeFile::commit(std::string_view bytes) {
   return ok;
 }
 
+std::wstring WholeFile::hand_over() {
+  if (temp_.empty()) return std::wstring();
+  // Opened without sharing, the file is closed for the other program to open.
+  if (handle_ != nullptr) CloseHandle(handle_);
+  handle_ = nullptr;
+  return temp_;
+}
+
+bool WholeFile::commit_written() {
+  if (temp_.empty()) {
+    discard();
+    return false;
+  }
+  if (handle_ == nullptr) {
+    // Opened again to put its bytes on the disk before it is renamed.
+    HANDLE h = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      discard();
+      return false;
+    }
+    handle_ = h;
+  }
+  return commit({});
+}
+
+ScratchFile::~ScratchFile() {
+  if (!path_.empty()) DeleteFileW(path_.c_str());
+}
+
+bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
+  if (!usable(beside)) return false;
+  std::wstring name(beside);
+  std::size_t cut = name.size();
+  while (cut > 0 && !is_separator(name[cut - 1]))
+    --cut;
+  std::wstring temp;
+  HANDLE h = create_temporary(cut == 0 ? L".\\" : name.substr(0, cut), temp);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  while (ok && !bytes.empty()) {
+    DWORD want =
+        static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 30));
+    DWORD done = 0;
+    ok = WriteFile(h, bytes.data(), want, &done, nullptr) && done > 0;
+    if (ok) bytes.remove_prefix(done);
+  }
+  if (!CloseHandle(h)) ok = false;
+  if (!ok) {
+    DeleteFileW(temp.c_str());
+    return false;
+  }
+  path_ = std::move(temp);
+  return true;
+}
+
 }  // namespace hushmark::platform
