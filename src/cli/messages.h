@@ -61,6 +61,35 @@ inline constexpr wchar_t kChaptersTotalCandidates[] =
     L"個 (候補の無音";  // candidates
 inline constexpr wchar_t kChaptersTotalEnd[] = L"か所から)\n";
 
+// Chapters written into a copy of the recording, through ffmpeg.
+inline constexpr wchar_t kEmbedNotMedia[] =
+    L"チャプターを書き込める出力形式ではありません。"
+    L"(m4b,m4a,mp4,mov,mka,mkv,webm,mp3)\n";
+inline constexpr wchar_t kEmbedChaptersLost[] =
+    L"この形式(ogg,oga,opus,flac)にはffmpegがチャプターを正しく書き込めません。"
+    L"m4b,m4a,mka,mp3などで指定してください。\n";
+inline constexpr wchar_t kEmbedSameAsInput[] =
+    L"入力ファイルと同じファイルには書き出せません。\n";
+inline constexpr wchar_t kEmbedCannotOpenInput[] =
+    L"入力ファイルを開けませんでした: ";  // name, "\n"
+inline constexpr wchar_t kEmbedLineBreakInName[] =
+    L"改行を含むファイル名はつなげられません: ";  // name, "\n"
+inline constexpr wchar_t kEmbedDifferentCodecs[] =
+    L"入力ファイルのコーデックがそろっていないため、そのままではつなげられませ"
+    L"ん。"
+    L"1つのファイルに再エンコードしてから入力にしてください。"
+    L"(例: ffmpeg -i 1.mp3 -i 2.m4a -filter_complex concat=n=2:v=0:a=1 "
+    L"-c:a aac -b:a 128k book.m4b)\n";
+inline constexpr wchar_t kEmbedNoFfmpeg[] =
+    L"ffmpegが見つかりません。ffmpegをインストールするか、"
+    L"環境変数HUSHMARK_FFMPEGにffmpegの場所を指定してください。\n";
+inline constexpr wchar_t kEmbedCannotStart[] =
+    L"ffmpegを起動できませんでした。\n";
+inline constexpr wchar_t kEmbedFailed[] =
+    L"ffmpegが失敗しました: ";  // its last line of errors, "\n"
+inline constexpr wchar_t kEmbedCannotWrite[] =
+    L"出力ファイルを書き出しできませんでした。\n";
+
 inline constexpr wchar_t kEchoCutPosition[] = L"区切り位置:";        // 0, 1, 2
 inline constexpr wchar_t kEchoFormat[] = L"出力形式:";               // name
 inline constexpr wchar_t kEchoMaxChapters[] = L"チャプター数:最大";  // count

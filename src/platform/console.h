@@ -12,11 +12,11 @@ namespace hushmark::platform {
 // encoding that can carry these can carry the messages. A test checks the
 // list against messages.h.
 inline constexpr std::wstring_view kMessageCharacters =
-    L"※、。あいうえおかがきぎくけごさしじすせそただちつてでとどなにのはば"
-    L"ぶべほまみめよらりるれろをんァイクシタチッデトフプヘメモャヤラリルレ"
-    L"ンー一上中了以位作使個候入出分切初力区取号合同名囲増壊声多大失好始字"
-    L"定対式形応所指敗数整文既時書最未桁決無略番目省着短示秒立章範終続置落"
-    L"補覧計読調足選長開間限雑音題？";
+    L"※、。あいうえおかがきぎくけげこごさしじすせそただちっつてでとどなにの"
+    L"はばぶべほまみむめよらりるれろをんァイエクコシスタチッデトドフプヘメモ"
+    L"ャヤラリルレンー一上中了以位作使例個候入再出分切初力動区取号合同名含囲"
+    L"場境増壊声変多大失好始字定対式形応所指改敗数整文既時書最未桁正決無環略"
+    L"番目省着短示秒立章範終続置落行補見覧計読調起足込選長開間限雑音題？";
 
 // The one writer for everything the program prints. Wide text goes out in the
 // locale's encoding when that can carry the program's Japanese messages, and as

@@ -1,0 +1,289 @@
+#include "chapters/embed.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "chapters/chapter_options.h"
+#include "chapters/formats.h"
+#include "cli/messages.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+
+namespace hushmark {
+namespace {
+
+// An output ending and the ffmpeg muxer that writes it; none where ffmpeg
+// 5.1 cannot keep chapters there: its Ogg writer rounds their times to whole
+// seconds (3.5 s became 4.5 s in an Opus file), and neither a Vorbis Ogg file
+// nor a FLAC file comes back with any.
+struct MediaEnding {
+  std::wstring_view ending;
+  std::wstring_view muxer;
+};
+
+constexpr MediaEnding kMediaEndings[] = {
+    {L".m4b", L"ipod"},  {L".m4a", L"ipod"},     {L".mp4", L"mp4"},
+    {L".mov", L"mov"},   {L".mka", L"matroska"}, {L".mkv", L"matroska"},
+    {L".webm", L"webm"}, {L".mp3", L"mp3"},      {L".ogg", L""},
+    {L".oga", L""},      {L".opus", L""},        {L".flac", L""},
+};
+
+wchar_t ascii_lower(wchar_t c) {
+  return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+const MediaEnding* media_ending(std::wstring_view outfile) {
+  for (const MediaEnding& m : kMediaEndings) {
+    if (outfile.size() < m.ending.size()) continue;
+    std::wstring_view tail = outfile.substr(outfile.size() - m.ending.size());
+    bool same = true;
+    for (std::size_t i = 0; i < tail.size(); ++i)
+      same = same && ascii_lower(tail[i]) == m.ending[i];
+    if (same) return &m;
+  }
+  return nullptr;
+}
+
+// Without a prefix, ffmpeg reads "concat:a.m4b" or "http:x" as a protocol
+// and "-x.m4b" as an option; "file:" makes each the file of that name.
+std::wstring file_url(std::wstring_view path) {
+  return L"file:" + std::wstring(path);
+}
+
+std::wstring ffmpeg_program() {
+  std::optional<std::wstring> named =
+      platform::environment_value(L"HUSHMARK_FFMPEG");
+  return named && !named->empty() ? *named : L"ffmpeg";
+}
+
+// The last line that says something; ffmpeg's own errors end in a blank one.
+std::string last_line(std::string_view text) {
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.remove_suffix(1);
+  }
+  std::size_t start = text.find_last_of("\r\n");
+  return std::string(start == std::string_view::npos ? text
+                                                     : text.substr(start + 1));
+}
+
+// Runs ffmpeg with args, input_text as its standard input, and keeps its
+// standard output in *stdout_text when that is given. False once the reason is
+// out.
+bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
+                std::string* stdout_text, platform::Console& console) {
+  platform::InputFile output;
+  platform::ChildProcess ffmpeg;
+  switch (ffmpeg.start(ffmpeg_program(), args, output,
+                       input_text.empty() ? platform::ChildInput::kNothing
+                                          : platform::ChildInput::kPipe,
+                       stdout_text ? platform::ChildOutput::kPipe
+                                   : platform::ChildOutput::kDiscard)) {
+  case platform::StartResult::kStarted:
+    break;
+  case platform::StartResult::kNotFound:
+    console.write(msg::kEmbedNoFfmpeg);
+    return false;
+  case platform::StartResult::kFailed:
+    console.write(msg::kEmbedCannotStart);
+    return false;
+  }
+  // An ffmpeg that stops reading has failed, and its status says so.
+  ffmpeg.write_input({reinterpret_cast<const std::uint8_t*>(input_text.data()),
+                      input_text.size()});
+  ffmpeg.close_input();
+  std::uint8_t block[4096];
+  while (stdout_text) {
+    std::size_t n = output.read(block);
+    if (n == 0) break;
+    stdout_text->append(reinterpret_cast<const char*>(block), n);
+  }
+  if (!ffmpeg.wait()) {
+    console.write(msg::kEmbedFailed +
+                  platform::widen_argument(last_line(ffmpeg.error_text())) +
+                  L"\n");
+    return false;
+  }
+  return true;
+}
+
+// What ffmpeg says of an input's audio streams: their number, codecs, rates,
+// layouts and codec set-up, the header of a checksum listing.
+bool describe_audio(const std::wstring& input, std::string& description,
+                    platform::Console& console) {
+  const std::wstring args[] = {
+      L"-hide_banner", L"-nostdin", L"-loglevel", L"error",    L"-i",
+      file_url(input), L"-map",     L"0:a",       L"-c",       L"copy",
+      L"-t",           L"0",        L"-f",        L"framemd5", L"-"};
+  std::string listing;
+  if (!run_ffmpeg(args, {}, &listing, console)) return false;
+  std::size_t at = 0;
+  while (at < listing.size()) {
+    std::size_t end = listing.find('\n', at);
+    if (end == std::string::npos) end = listing.size();
+    std::string_view line(listing.data() + at, end - at);
+    if (line.starts_with('#') && !line.starts_with("#software") &&
+        !line.starts_with("#stream#")) {
+      description.append(line).push_back('\n');
+    }
+    at = end + 1;
+  }
+  return true;
+}
+
+// The concat demuxer's list of inputs. Quoted, a name holds anything but a
+// quote, which closes the quotes for an escaped one; the list is read a line
+// at a time, so a name cannot hold a line break.
+bool concat_list(std::span<const std::wstring> inputs, std::string& list,
+                 platform::Console& console) {
+  for (const std::wstring& input : inputs) {
+    std::optional<std::string> name = platform::narrow_path(input);
+    if (!name) {
+      console.write(msg::kEmbedCannotOpenInput + input + L"\n");
+      return false;
+    }
+    if (name->find_first_of("\r\n") != std::string::npos) {
+      console.write(msg::kEmbedLineBreakInName + input + L"\n");
+      return false;
+    }
+    list += "file 'file:";
+    for (char c : *name) {
+      if (c == '\'') {
+        list += "'\\''";
+      } else {
+        list += c;
+      }
+    }
+    list += "'\n";
+  }
+  return true;
+}
+
+// Checks that every input's audio is set up as the first's, so that the
+// packets join without re-encoding.
+bool same_audio(std::span<const std::wstring> inputs,
+                platform::Console& console) {
+  std::string first;
+  if (!describe_audio(inputs[0], first, console)) return false;
+  for (std::size_t k = 1; k < inputs.size(); ++k) {
+    std::string other;
+    if (!describe_audio(inputs[k], other, console)) return false;
+    if (other != first) {
+      console.write(msg::kEmbedDifferentCodecs);
+      return false;
+    }
+  }
+  return true;
+}
+
+// ffmpeg's arguments up to the output: one input copied with every stream
+// but data streams, whose codecs the mp4 writer refuses (an m4b's earlier
+// chapter track is one); or the joined audio of the list, with the first
+// input's cover art and tags.
+std::vector<std::wstring> copy_args(std::span<const std::wstring> inputs,
+                                    const std::wstring& list) {
+  std::vector<std::wstring> args = {L"-hide_banner", L"-nostdin", L"-loglevel",
+                                    L"error", L"-y"};
+  if (list.empty()) {
+    args.insert(args.end(), {L"-i", file_url(inputs[0]), L"-f", L"ffmetadata",
+                             L"-i", L"pipe:0", L"-map", L"0", L"-map", L"-0:d?",
+                             L"-map_metadata", L"0"});
+  } else {
+    // Cover art does not pass through the concat demuxer; "V" is video that
+    // is not a picture.
+    args.insert(args.end(), {L"-f",
+                             L"concat",
+                             L"-safe",
+                             L"0",
+                             L"-i",
+                             file_url(list),
+                             L"-f",
+                             L"ffmetadata",
+                             L"-i",
+                             L"pipe:0",
+                             L"-i",
+                             file_url(inputs[0]),
+                             L"-map",
+                             L"0:a",
+                             L"-map",
+                             L"2:v?",
+                             L"-map",
+                             L"-2:V?",
+                             L"-map_metadata",
+                             L"2"});
+  }
+  args.insert(args.end(), {L"-map_chapters", L"1", L"-c", L"copy"});
+  return args;
+}
+
+}  // namespace
+
+MediaOutput media_output(std::wstring_view outfile) {
+  const MediaEnding* m = media_ending(outfile);
+  if (m == nullptr) return MediaOutput::kNone;
+  return m->muxer.empty() ? MediaOutput::kChaptersLost : MediaOutput::kEmbedded;
+}
+
+bool check_embedding(std::span<const std::wstring> inputs,
+                     std::wstring_view outfile, platform::Console& console) {
+  switch (media_output(outfile)) {
+  case MediaOutput::kNone:
+    console.write(msg::kEmbedNotMedia);
+    return false;
+  case MediaOutput::kChaptersLost:
+    console.write(msg::kEmbedChaptersLost);
+    return false;
+  case MediaOutput::kEmbedded:
+    break;
+  }
+  for (const std::wstring& input : inputs) {
+    platform::InputFile file;
+    if (!file.open(input)) {
+      console.write(msg::kEmbedCannotOpenInput + input + L"\n");
+      return false;
+    }
+    if (file.is_same_file(outfile)) {
+      console.write(msg::kEmbedSameAsInput);
+      return false;
+    }
+  }
+  return !inputs.empty();
+}
+
+bool embed_chapters(std::span<const std::wstring> inputs,
+                    std::span<const Chapter> chapters,
+                    std::wstring_view outfile, platform::Console& console) {
+  if (!check_embedding(inputs, outfile, console)) return false;
+  std::string list;
+  if (inputs.size() > 1 &&
+      (!concat_list(inputs, list, console) || !same_audio(inputs, console))) {
+    return false;
+  }
+  platform::WholeFile output;
+  std::wstring temp;
+  if (output.open(outfile)) temp = output.hand_over();
+  // A FIFO or a device is refused too: the mp4 writer goes back to the start.
+  platform::ScratchFile list_file;
+  if (temp.empty() || (!list.empty() && !list_file.create(temp, list))) {
+    console.write(msg::kEmbedCannotWrite);
+    return false;
+  }
+  std::vector<std::wstring> args = copy_args(inputs, list_file.path());
+  args.insert(args.end(), {L"-f", std::wstring(media_ending(outfile)->muxer),
+                           file_url(temp)});
+  if (!run_ffmpeg(args,
+                  format_chapters(ChapterFormat::kFfmetadata, chapters, ""),
+                  nullptr, console)) {
+    return false;
+  }
+  if (!output.commit_written()) {
+    console.write(msg::kEmbedCannotWrite);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace hushmark
