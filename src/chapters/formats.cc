@@ -120,8 +120,10 @@ std::string write_ffmetadata(std::span<const Chapter> chapters) {
   std::string out = ";FFMETADATA1\n";
   for (const Chapter& c : chapters) {
     add(out, "[CHAPTER]\nTIMEBASE=1/1000\nSTART=", std::to_string(c.start_ms),
-        "\nEND=", std::to_string(c.end_ms),
-        "\ntitle=", backslashed(c.title, "=;#\\\n\r"), "\n");
+        "\nEND=", std::to_string(c.end_ms), "\ntitle=",
+        backslashed(carried_title(ChapterFormat::kFfmetadata, c.title),
+                    "=;#\\\n\r"),
+        "\n");
   }
   return out;
 }
@@ -183,6 +185,11 @@ std::string write_ogm(std::span<const Chapter> chapters) {
 std::string carried_title(ChapterFormat format, std::string_view title) {
   switch (format) {
   case ChapterFormat::kFfmetadata:
+    // ffmpeg reads the line feed after a final backslash, escaped or not, as
+    // part of the title and joins the next chapter to it; a space keeps the
+    // backslash off the line's end.
+    return title.ends_with('\\') ? std::string(title) + ' '
+                                 : std::string(title);
   case ChapterFormat::kJson:
     return std::string(title);
   case ChapterFormat::kAudacity:

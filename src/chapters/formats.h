@@ -13,8 +13,9 @@ namespace hushmark {
 // The title as this format carries it, before its own escaping: the
 // characters it has no way to hold are replaced (a line break by a space in
 // the line-based formats, a tab by a space in Audacity's labels, a double
-// quote by an apostrophe in a CUE sheet). Every other title comes back from
-// the file exactly.
+// quote by an apostrophe in a CUE sheet), and a final backslash in
+// FFMETADATA gets a space after it. Every other title comes back from the
+// file exactly.
 std::string carried_title(ChapterFormat format, std::string_view title);
 
 // The whole chapter file, in UTF-8 with LF line ends. The chapters cover the

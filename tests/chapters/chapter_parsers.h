@@ -43,13 +43,16 @@ inline std::vector<std::string> lines_of(std::string_view text) {
 
 // FFMETADATA: a backslash takes the next character as it is, a line feed
 // included; key and value part at the first '=' that no backslash escapes.
+// As ffmpeg 5.1 reads it, a line feed after any backslash, even an escaped
+// one, continues the line.
 inline std::vector<ParsedChapter> parse_ffmetadata(std::string_view text) {
   std::vector<ParsedChapter> out;
   std::size_t at = text.find('\n') + 1;  // past ";FFMETADATA1"
   while (at < text.size()) {
     std::string key, value;
     bool in_value = false;
-    for (; at < text.size() && text[at] != '\n'; ++at) {
+    for (; at < text.size() && (text[at] != '\n' || text[at - 1] == '\\');
+         ++at) {
       char c = text[at];
       if (c == '\\' && at + 1 < text.size()) {
         c = text[++at];
