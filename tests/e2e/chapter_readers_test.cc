@@ -2,6 +2,7 @@
 // recording to the programs that read them, and compares what those programs
 // read with the times and titles that were asked for.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <charconv>
@@ -9,18 +10,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
+#include <span>
 #include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "chapters/embed.h"
+#include "chapters/formats.h"
 #include "test_support.h"
+#include "wave_bytes.h"
 
 namespace hushmark {
 namespace {
 
 namespace fs = std::filesystem;
 
+using testing::CapturedConsole;
 using testing::read_file;
 using testing::TempDir;
 using testing::write_file;
@@ -250,6 +257,102 @@ TEST(ChapterReaders, PythonReadsThePodcastJsonChapters) {
   const std::string out = read_file(dir / "out.txt");
   EXPECT_TRUE(out.starts_with("1.2.0\n")) << out;
   EXPECT_EQ(decoded_chapters(out.substr(out.find('\n') + 1)), expected) << out;
+}
+
+// Chapters with titles that every format must escape, for embed_chapters.
+const std::vector<Chapter> kEmbedded = {
+    {0, 700, 0, "A=B;C#D\\E \"q\" 's' 講義"},
+    {700, 1500, 0, "#x ;y= \\"},
+    {1500, 2500, 0, "終"}};
+
+Chapters expected_chapters(const std::vector<Chapter>& chapters) {
+  Chapters out;
+  for (const Chapter& c : chapters) {
+    out.emplace_back(c.start_ms, c.end_ms,
+                     carried_title(ChapterFormat::kFfmetadata, c.title));
+  }
+  return out;
+}
+
+// What a command run in dir writes on its standard output.
+std::string output_of(const TempDir& dir, const std::string& command) {
+  EXPECT_TRUE(run_in(dir, command + " > captured.out")) << command;
+  return read_file(dir / "captured.out");
+}
+
+// A 2.5 s recording in dir/name, encoded by ffmpeg with codec_args.
+void make_recording(const TempDir& dir, const std::string& name,
+                    const std::string& codec_args) {
+  std::mt19937 rng(7);
+  const std::int32_t levels[] = {0, 3000, 12000};
+  write_file(dir / "source.wav",
+             testing::WaveBytes()
+                 .fmt(44100)
+                 .data(testing::ladder_frames(rng, 110250, levels))
+                 .bytes());
+  ASSERT_TRUE(run_in(dir, "ffmpeg -nostdin -v error -y -i source.wav " +
+                              codec_args + " 'file:" + name + "'"));
+}
+
+// The hash of each packet of a file's audio, in order.
+std::vector<std::string> audio_packets(const TempDir& dir,
+                                       const std::string& name) {
+  std::istringstream in(
+      output_of(dir, "ffmpeg -nostdin -v error -i 'file:" + name +
+                         "' -map 0:a -c copy -f framemd5 -"));
+  std::vector<std::string> hashes;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.starts_with('#')) hashes.push_back(line.substr(line.rfind(' ')));
+  }
+  return hashes;
+}
+
+Chapters probed_chapters(const TempDir& dir, const std::string& name) {
+  write_file(dir / "reduce.py", kReduceFfprobe);
+  return decoded_chapters(
+      output_of(dir, "ffprobe -v error -show_chapters -of json 'file:" + name +
+                         "' | python3 reduce.py"));
+}
+
+TEST(EmbedChapters, EveryContainerGetsTheChaptersAndKeepsThePackets) {
+  SKIP_WITHOUT("ffmpeg");
+  SKIP_WITHOUT("python3");
+  TempDir dir;
+  // m4b and mp3 carry cover art, which must survive too.
+  write_file(dir / "cover.ppm", "P6 2 2 255\n" + std::string(12, '\x7f'));
+  const std::string cover =
+      "-i cover.ppm -map 0 -map 1 -c:v mjpeg -disposition:v attached_pic ";
+  const std::pair<std::string, std::string> kinds[] = {
+      {"in.m4b", cover + "-c:a aac"}, {"in.m4a", "-c:a aac"},
+      {"in.mp4", "-c:a aac"},         {"in.mov", "-c:a aac"},
+      {"in.mka", "-c:a aac"},         {"in.mkv", "-c:a libmp3lame"},
+      {"in.webm", "-c:a libopus"},    {"in.mp3", cover + "-c:a libmp3lame"}};
+  for (const auto& [in, codec_args] : kinds) {
+    make_recording(dir, in, codec_args);
+    const std::string before = read_file(dir / in), out = "out" + in.substr(2);
+    CapturedConsole console;
+    const std::wstring inputs[] = {testing::wide(dir / in)};
+    ASSERT_TRUE(embed_chapters(inputs, kEmbedded, testing::wide(dir / out),
+                               console.console()))
+        << in << ": " << console.text();
+    EXPECT_EQ(probed_chapters(dir, out), expected_chapters(kEmbedded)) << in;
+    EXPECT_EQ(audio_packets(dir, out), audio_packets(dir, in)) << in;
+    EXPECT_EQ(output_of(dir, "ffmpeg -v error -i " + out +
+                                 " -map 0:v? -c copy -f md5 -"),
+              output_of(dir, "ffmpeg -v error -i " + in +
+                                 " -map 0:v? -c copy -f md5 -"))
+        << in;
+    EXPECT_EQ(read_file(dir / in), before) << in;
+    // Chapters replaced in a file that has some: an m4b's chapter track is a
+    // data stream that ffmpeg cannot copy into an m4b.
+    const std::vector<Chapter> two(kEmbedded.begin(), kEmbedded.begin() + 2);
+    ASSERT_TRUE(embed_chapters(std::vector{testing::wide(dir / out)}, two,
+                               testing::wide(dir / ("again" + out.substr(3))),
+                               console.console()))
+        << in << ": " << console.text();
+    EXPECT_EQ(probed_chapters(dir, "again" + out.substr(3)),
+              expected_chapters(two));
+  }
 }
 
 }  // namespace
