@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <span>
 #include <sstream>
 #include <string>
@@ -259,6 +260,14 @@ TEST(ChapterReaders, PythonReadsThePodcastJsonChapters) {
   EXPECT_EQ(decoded_chapters(out.substr(out.find('\n') + 1)), expected) << out;
 }
 
+std::set<std::string> listing(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
 // Chapters with titles that every format must escape, for embed_chapters.
 const std::vector<Chapter> kEmbedded = {
     {0, 700, 0, "A=B;C#D\\E \"q\" 's' 講義"},
@@ -294,7 +303,7 @@ void make_recording(const TempDir& dir, const std::string& name,
                               codec_args + " 'file:" + name + "'"));
 }
 
-// The hash of each packet of a file's audio, in order.
+// The hash of each packet of a file's audio, in order, side data aside.
 std::vector<std::string> audio_packets(const TempDir& dir,
                                        const std::string& name) {
   std::istringstream in(
@@ -302,7 +311,12 @@ std::vector<std::string> audio_packets(const TempDir& dir,
                          "' -map 0:a -c copy -f framemd5 -"));
   std::vector<std::string> hashes;
   for (std::string line; std::getline(in, line);) {
-    if (!line.starts_with('#')) hashes.push_back(line.substr(line.rfind(' ')));
+    // "0, dts, pts, duration, size, hash", then any side data.
+    std::istringstream fields(line);
+    std::string field;
+    for (int k = 0; k < 6; ++k)
+      std::getline(fields, field, ',');
+    if (!line.starts_with('#')) hashes.push_back(field);
   }
   return hashes;
 }
@@ -353,6 +367,96 @@ TEST(EmbedChapters, EveryContainerGetsTheChaptersAndKeepsThePackets) {
     EXPECT_EQ(probed_chapters(dir, "again" + out.substr(3)),
               expected_chapters(two));
   }
+}
+
+TEST(EmbedChapters, RefusesOrFailsLeavingInputAndEarlierOutputAsTheyWere) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  make_recording(dir, "in.m4b", "-c:a aac");
+  fs::create_symlink("in.m4b", dir / "link.m4b");
+  write_file(dir / "out.m4b", "earlier");
+  const std::string before = read_file(dir / "in.m4b");
+  const auto names = listing(dir.path());
+  const std::wstring m4b[] = {testing::wide(dir / "in.m4b")};
+  const std::wstring wave[] = {testing::wide(dir / "source.wav")};
+  // The PCM of a WAVE file has no place in an m4b: ffmpeg fails.
+  const struct {
+    std::span<const std::wstring> inputs;
+    const char* out;
+    std::string message;
+  } cases[] = {
+      {m4b, "link.m4b", "入力ファイルと同じファイルには書き出せません。\n"},
+      {m4b, "in.OPUS",
+       "この形式(ogg,oga,opus,flac)にはffmpegがチャプターを正しく書き込めませ"
+       "ん。m4b,m4a,mka,mp3などで指定してください。\n"},
+      {wave, "out.m4b",
+       "ffmpegが失敗しました: Error initializing output stream 0:0 --\n"},
+      {wave, "out.txt",
+       "チャプターを書き込める出力形式ではありません。"
+       "(m4b,m4a,mp4,mov,mka,mkv,webm,mp3)\n"}};
+  for (const auto& c : cases) {
+    CapturedConsole console;
+    EXPECT_FALSE(embed_chapters(c.inputs, kEmbedded, testing::wide(dir / c.out),
+                                console.console()));
+    EXPECT_EQ(console.text(), c.message);
+  }
+  setenv("HUSHMARK_FFMPEG", (dir / "missing").c_str(), 1);
+  CapturedConsole console;
+  EXPECT_FALSE(embed_chapters(m4b, kEmbedded, testing::wide(dir / "out.m4b"),
+                              console.console()));
+  unsetenv("HUSHMARK_FFMPEG");
+  EXPECT_EQ(console.text(),
+            "ffmpegが見つかりません。ffmpegをインストールするか、環境変数"
+            "HUSHMARK_FFMPEGにffmpegの場所を指定してください。\n");
+  EXPECT_EQ(read_file(dir / "in.m4b"), before);
+  EXPECT_EQ(read_file(dir / "out.m4b"), "earlier");
+  EXPECT_EQ(listing(dir.path()), names);
+}
+
+TEST(EmbedChapters, OpensAwkwardNamesAsFilesAndJoinsLikeInputs) {
+  SKIP_WITHOUT("ffmpeg");
+  SKIP_WITHOUT("python3");
+  TempDir dir;
+  make_recording(dir, "-x.m4b", "-c:a aac");
+  make_recording(dir, "http:x.mp3", "-c:a libmp3lame");
+  fs::copy_file(dir / "-x.m4b", dir / "it's.m4b");
+  // A replaced output keeps its mode, and a link to it stays a link.
+  fs::create_directory(dir / "real");
+  write_file(dir / "real/concat:a.m4b", "earlier");
+  fs::permissions(dir / "real/concat:a.m4b", fs::perms(0640));
+  fs::create_symlink("real/concat:a.m4b", dir / "concat:b.m4b");
+  const fs::path cwd = fs::current_path();
+  fs::current_path(dir.path());
+  const std::pair<std::vector<std::wstring>, std::wstring> runs[] = {
+      {{L"http:x.mp3"}, L"-y.mp3"},
+      {{L"-x.m4b", L"it's.m4b"}, L"concat:b.m4b"}};
+  for (const auto& [inputs, out] : runs) {
+    CapturedConsole console;
+    EXPECT_TRUE(embed_chapters(inputs, kEmbedded, out, console.console()))
+        << console.text();
+  }
+  CapturedConsole console;
+  EXPECT_FALSE(
+      embed_chapters(std::vector<std::wstring>{L"-x.m4b", L"http:x.mp3"},
+                     kEmbedded, L"mixed.m4b", console.console()));
+  fs::current_path(cwd);
+  EXPECT_EQ(
+      console.text(),
+      "入力ファイルのコーデックがそろっていないため、そのままではつなげられ"
+      "ません。1つのファイルに再エンコードしてから入力にしてください。(例: "
+      "ffmpeg -i 1.mp3 -i 2.m4a -filter_complex concat=n=2:v=0:a=1 -c:a "
+      "aac -b:a 128k book.m4b)\n");
+  EXPECT_EQ(probed_chapters(dir, "-y.mp3"), expected_chapters(kEmbedded));
+  EXPECT_EQ(audio_packets(dir, "-y.mp3"), audio_packets(dir, "http:x.mp3"));
+  EXPECT_TRUE(fs::is_symlink(dir / "concat:b.m4b"));
+  EXPECT_EQ(fs::status(dir / "real/concat:a.m4b").permissions(),
+            fs::perms(0640));
+  EXPECT_EQ(probed_chapters(dir, "concat:b.m4b"), expected_chapters(kEmbedded));
+  const std::vector<std::string> one = audio_packets(dir, "-x.m4b");
+  std::vector<std::string> joined = one;
+  joined.insert(joined.end(), one.begin(), one.end());
+  EXPECT_EQ(audio_packets(dir, "concat:b.m4b"), joined);
+  EXPECT_FALSE(fs::exists(dir / "mixed.m4b"));
 }
 
 }  // namespace
