@@ -229,6 +229,10 @@ MediaOutput media_output(std::wstring_view outfile) {
 
 bool check_embedding(std::span<const std::wstring> inputs,
                      std::wstring_view outfile, platform::Console& console) {
+  if (inputs.empty()) {
+    console.write(msg::kNoInput);
+    return false;
+  }
   switch (media_output(outfile)) {
   case MediaOutput::kNone:
     console.write(msg::kEmbedNotMedia);
@@ -249,8 +253,13 @@ bool check_embedding(std::span<const std::wstring> inputs,
       console.write(msg::kEmbedSameAsInput);
       return false;
     }
+    // The scan has read a pipe through; ffmpeg would find it empty.
+    if (file.is_stream()) {
+      console.write(msg::kEmbedStreamInput);
+      return false;
+    }
   }
-  return !inputs.empty();
+  return true;
 }
 
 bool embed_chapters(std::span<const std::wstring> inputs,

@@ -72,6 +72,8 @@ inline constexpr wchar_t kEmbedSameAsInput[] =
     L"入力ファイルと同じファイルには書き出せません。\n";
 inline constexpr wchar_t kEmbedCannotOpenInput[] =
     L"入力ファイルを開けませんでした: ";  // name, "\n"
+inline constexpr wchar_t kEmbedStreamInput[] =
+    L"入力がファイルではないので、チャプターを書き込めません。\n";
 inline constexpr wchar_t kEmbedLineBreakInName[] =
     L"改行を含むファイル名はつなげられません: ";  // name, "\n"
 inline constexpr wchar_t kEmbedDifferentCodecs[] =

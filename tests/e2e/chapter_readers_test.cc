@@ -3,6 +3,7 @@
 // read with the times and titles that were asked for.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
@@ -374,11 +375,13 @@ TEST(EmbedChapters, RefusesOrFailsLeavingInputAndEarlierOutputAsTheyWere) {
   TempDir dir;
   make_recording(dir, "in.m4b", "-c:a aac");
   fs::create_symlink("in.m4b", dir / "link.m4b");
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
   write_file(dir / "out.m4b", "earlier");
   const std::string before = read_file(dir / "in.m4b");
   const auto names = listing(dir.path());
   const std::wstring m4b[] = {testing::wide(dir / "in.m4b")};
   const std::wstring wave[] = {testing::wide(dir / "source.wav")};
+  const std::wstring fifo[] = {testing::wide(dir / "fifo")};
   // The PCM of a WAVE file has no place in an m4b: ffmpeg fails.
   const struct {
     std::span<const std::wstring> inputs;
@@ -391,6 +394,8 @@ TEST(EmbedChapters, RefusesOrFailsLeavingInputAndEarlierOutputAsTheyWere) {
        "ん。m4b,m4a,mka,mp3などで指定してください。\n"},
       {wave, "out.m4b",
        "ffmpegが失敗しました: Error initializing output stream 0:0 --\n"},
+      {fifo, "out.m4b",
+       "入力がファイルではないので、チャプターを書き込めません。\n"},
       {wave, "out.txt",
        "チャプターを書き込める出力形式ではありません。"
        "(m4b,m4a,mp4,mov,mka,mkv,webm,mp3)\n"}};
