@@ -1,0 +1,225 @@
+#include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "platform/paths.h"
+#include "platform/process.h"
+
+extern char** environ;
+
+namespace hushmark::platform {
+namespace {
+
+// How much of what a child writes on standard error is kept for a message.
+constexpr std::size_t kErrorTextBytes = 4096;
+// A decoder's output arrives in fewer, larger pieces through a larger pipe.
+constexpr int kOutputPipeBytes = 1 << 20;
+
+void close_fd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+struct ChildProcess::State {
+  pid_t pid = -1;
+  int input_fd = -1;  // our end of the child's standard input
+  int error_fd = -1;  // our end of the child's standard error
+  std::thread error_reader;
+  mutable std::mutex error_mutex;
+  std::string error_text;
+  bool exited_ok = false;
+
+  // Keeps the end of what the child writes on standard error, so that it
+  // never waits on a full pipe.
+  void read_errors() {
+    char block[4096];
+    for (;;) {
+      ssize_t n = ::read(error_fd, block, sizeof block);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      std::lock_guard<std::mutex> lock(error_mutex);
+      error_text.append(block, static_cast<std::size_t>(n));
+      if (error_text.size() > 2 * kErrorTextBytes) {
+        error_text.erase(0, error_text.size() - kErrorTextBytes);
+      }
+    }
+    close_fd(error_fd);
+  }
+};
+
+ChildProcess::ChildProcess() : state_(std::make_unique<State>()) {}
+
+ChildProcess::~ChildProcess() {
+  if (state_->pid > 0) {
+    terminate();
+    wait();
+  }
+}
+
+StartResult ChildProcess::start(std::wstring_view program,
+                                std::span<const std::wstring> args,
+                                InputFile& output, ChildInput input,
+                                ChildOutput output_to) {
+  std::optional<std::string> name = narrow_path(program);
+  if (!name || name->empty()) return StartResult::kNotFound;
+  std::vector<std::string> narrow{*name};
+  for (const std::wstring& arg : args) {
+    std::optional<std::string> bytes = narrow_path(arg);
+    if (!bytes) return StartResult::kFailed;
+    narrow.push_back(std::move(*bytes));
+  }
+  std::vector<char*> argv;
+  for (std::string& arg : narrow)
+    argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  // Our ends are closed in the child; its ends are closed here once it runs.
+  int out[2] = {-1, -1}, in[2] = {-1, -1}, err[2] = {-1, -1};
+  bool piped =
+      ::pipe2(err, O_CLOEXEC) == 0 &&
+      (output_to != ChildOutput::kPipe || ::pipe2(out, O_CLOEXEC) == 0) &&
+      (input != ChildInput::kPipe || ::pipe2(in, O_CLOEXEC) == 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (input == ChildInput::kPipe) {
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null",
+                                     O_RDONLY, 0);
+  }
+  if (output_to == ChildOutput::kPipe) {
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null",
+                                     O_WRONLY, 0);
+  }
+  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  // The child starts with no signal blocked and SIGPIPE as it usually is.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, pipe_signal;
+  sigemptyset(&none);
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &pipe_signal);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  int error = EPIPE;
+  if (piped) {
+    bool has_path = name->find('/') != std::string::npos;
+    error = has_path ? posix_spawn(&state_->pid, argv[0], &actions, &attributes,
+                                   argv.data(), environ)
+                     : posix_spawnp(&state_->pid, argv[0], &actions,
+                                    &attributes, argv.data(), environ);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  close_fd(out[1]);
+  close_fd(in[0]);
+  close_fd(err[1]);
+  if (!piped || error != 0) {
+    state_->pid = -1;
+    close_fd(out[0]);
+    close_fd(in[1]);
+    close_fd(err[0]);
+    return error == ENOENT || error == ENOTDIR ? StartResult::kNotFound
+                                               : StartResult::kFailed;
+  }
+  if (out[0] >= 0) {
+    ::fcntl(out[0], F_SETPIPE_SZ, kOutputPipeBytes);  // a hint; may be refused
+    output.adopt(out[0]);
+  }
+  state_->input_fd = in[1];
+  state_->error_fd = err[0];
+  state_->error_reader = std::thread([s = state_.get()] { s->read_errors(); });
+  return StartResult::kStarted;
+}
+
+bool ChildProcess::write_input(std::span<const std::uint8_t> bytes) {
+  if (state_->input_fd < 0) return false;
+  // A child that has stopped reading must not end this program with SIGPIPE:
+  // the signal is held back on this thread and taken away unseen.
+  sigset_t pipe_signal, old;
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_signal, &old);
+  bool ok = true;
+  while (!bytes.empty()) {
+    ssize_t n = ::write(state_->input_fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(n));
+  }
+  if (!ok && errno == EPIPE) {
+    const struct timespec now = {0, 0};
+    while (sigtimedwait(&pipe_signal, nullptr, &now) < 0 && errno == EINTR) {
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return ok;
+}
+
+void ChildProcess::close_input() {
+  close_fd(state_->input_fd);
+}
+
+bool ChildProcess::wait() {
+  close_input();
+  if (state_->pid > 0) {
+    int status = 0;
+    pid_t r;
+    do {
+      r = ::waitpid(state_->pid, &status, 0);
+    } while (r < 0 && errno == EINTR);
+    state_->exited_ok =
+        r == state_->pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    state_->pid = -1;
+  }
+  if (state_->error_reader.joinable()) state_->error_reader.join();
+  return state_->exited_ok;
+}
+
+void ChildProcess::terminate() {
+  if (state_->pid > 0) ::kill(state_->pid, SIGKILL);
+}
+
+std::string ChildProcess::error_text() const {
+  std::lock_guard<std::mutex> lock(state_->error_mutex);
+  std::string_view text = state_->error_text;
+  if (text.size() > kErrorTextBytes)
+    text.remove_prefix(text.size() - kErrorTextBytes);
+  return std::string(text);
+}
+
+std::optional<std::wstring> environment_value(std::wstring_view name) {
+  std::optional<std::string> bytes = narrow_path(name);
+  const char* value = bytes ? std::getenv(bytes->c_str()) : nullptr;
+  if (value == nullptr) return std::nullopt;
+  return widen_argument(value);
+}
+
+unsigned processor_count() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+    return static_cast<unsigned>(CPU_COUNT(&set));
+  }
+  long n = ::sysconf(_SC_NPROCESSORS_ONLN);
+  return n > 0 ? static_cast<unsigned>(n) : 1;
+}
+
+}  // namespace hushmark::platform
