@@ -46,15 +46,11 @@ DWORD WINAPI drain_errors(void* context) {
   return 0;
 }
 
-// The last kErrorTailBytes of text, starting at a line when it was cut.
-std::string last_lines(const std::string& text) {
-  if (text.size() <= kErrorTailBytes) return text;
-  std::string tail = text.substr(text.size() - kErrorTailBytes);
-  std::size_t newline = tail.find('\n');
-  if (newline != tail.npos && newline + 1 < tail.size()) {
-    tail.erase(0, newline + 1);
-  }
-  return tail;
+// The last kErrorTailBytes of text.
+std::string tail_of(const std::string& text) {
+  std::size_t cut =
+      text.size() > kErrorTailBytes ? text.size() - kErrorTailBytes : 0;
+  return text.substr(cut);
 }
 
 // The child's three standard handles, closed once it holds its own copies.
@@ -280,7 +276,7 @@ void ChildProcess::terminate() {
 }
 
 std::string ChildProcess::error_text() const {
-  return state_->waited ? last_lines(state_->errors.tail) : std::string();
+  return state_->waited ? tail_of(state_->errors.tail) : std::string();
 }
 
 std::optional<std::wstring> environment_value(std::wstring_view name) {
