@@ -39,7 +39,7 @@ bool check_chapter_settings(ChapterSettings& settings,
 
 bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
                           platform::Console& console) {
-  auto own = [&settings](int option, const char* argument) {
+  auto own = [&settings, &console](int option, const char* argument) {
     switch (option) {
     case 'f':
       settings.format_name = argument;
@@ -53,12 +53,20 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
     case 't':
       settings.title = platform::widen_argument(argument);
       break;
+    case 'F':
+      settings.file_chapters = true;
+      break;
+    case kOperand:
+      return read_operand(argument, settings.inputs, console);
     }
     return true;
   };
-  const CommandLine line{"i:o:f:s:m:p:n:l:t:h", msg::kChaptersUsage};
-  return parse_options(argc, argv, settings.scan, console, line, own) &&
-         validate_settings(settings.scan, console) &&
+  const CommandLine line{"i:o:f:s:m:p:n:l:t:Fh", msg::kChaptersUsage};
+  if (!parse_options(argc, argv, settings.scan, console, line, own)) {
+    return false;
+  }
+  take_inputs(settings.scan, settings.inputs);
+  return validate_settings(settings.scan, console) &&
          check_chapter_settings(settings, console);
 }
 
@@ -72,6 +80,7 @@ std::wstring_view format_suffix(ChapterFormat format) {
 void echo_chapter_settings(const ChapterSettings& settings,
                            platform::Console& console) {
   echo_settings(settings.scan, console);
+  echo_more_inputs(settings.inputs, console);
   if (settings.scan.cut_position != 0) {
     console.write(msg::kEchoCutPosition +
                   std::to_wstring(settings.scan.cut_position) + L"\n");
@@ -89,6 +98,7 @@ void echo_chapter_settings(const ChapterSettings& settings,
                   std::to_wstring(*settings.min_seconds) +
                   msg::kEchoMinChapterSuffix);
   }
+  if (settings.file_chapters) console.write(msg::kEchoFileChapters);
   if (settings.title != kDefaultTitle) {
     console.write(msg::kEchoTitle + shown_title(settings.title) + L"\n");
   }

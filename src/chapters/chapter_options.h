@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/settings.h"
 #include "platform/console.h"
@@ -50,6 +51,9 @@ struct ChapterSettings {
   std::optional<std::int32_t> max_chapters;    // -n: at most this many
   std::optional<std::int32_t> min_seconds;     // -l: none shorter than this
   std::wstring title = std::wstring(kDefaultTitle);  // -t: the template
+  bool file_chapters = false;                        // -F: each file starts one
+  // Every input in order: -i, then the arguments that are not options.
+  std::vector<std::wstring> inputs;
 };
 
 // Fills settings from the command line and checks it: hushmark's checks

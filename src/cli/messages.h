@@ -31,6 +31,8 @@ inline constexpr wchar_t kReadFailed[] = L"データ読み取りに失敗\n";
 inline constexpr wchar_t kSeconds[] = L"秒";
 
 inline constexpr wchar_t kEchoInfile[] = L"infile = ";
+inline constexpr wchar_t kEchoFileChapters[] =
+    L"ファイルごとにチャプターを始めます。\n";
 inline constexpr wchar_t kEchoOutfile[] = L"outfile = ";
 inline constexpr wchar_t kEchoThreshold[] = L"無音範囲:";    // threshold
 inline constexpr wchar_t kEchoMinSilence[] = L"無音時間が";  // ms, suffix
@@ -44,7 +46,7 @@ inline constexpr wchar_t kChaptersBadCount[] =
 inline constexpr wchar_t kChaptersBadLength[] =
     L"チャプターの長さ(-l)は0以上の秒数で指定してください。\n";
 inline constexpr wchar_t kChaptersBadTitle[] =
-    L"タイトル(-t)に使える%は%d,%02d,%03d,%%だけです。\n";
+    L"タイトル(-t)に使える%は%d,%02d,%03d,%f,%%だけです。\n";
 inline constexpr wchar_t kChaptersUnreadableTitle[] =
     L"タイトル(-t)の文字を読み取れません。\n";
 inline constexpr wchar_t kChaptersNoSound[] =
@@ -70,8 +72,8 @@ inline constexpr wchar_t kEchoTitle[] = L"タイトル:";  // template
 
 inline constexpr wchar_t kChaptersUsage[] =
     L"hushmark-chapters 無音でチャプター v0.02 \n"
-    L"usage : hushmark-chapters [options] -i input.wav -o output\n"
-    L"  -i in.wav   入力WAVEファイル名\n"
+    L"usage : hushmark-chapters [options] -i input -o output [input2 ...]\n"
+    L"  -i in.wav   入力ファイル名 (WAVE以外はffmpegで読む、-は標準入力)\n"
     L"  -o out      出力ファイル名\n"
     L"  -f txt      出力形式 txt ffmetadata cue audacity vtt json ogm\n"
     L"\n"
@@ -81,8 +83,11 @@ inline constexpr wchar_t kChaptersUsage[] =
     L"  -n 24       チャプター数の上限 長い無音から選ぶ\n"
     L"  -l 300      チャプターの最短の長さ(秒)\n"
     L"  -t 題名     タイトル 既定はChapter %d (%d=番号 %02d "
-    L"%03d=桁をそろえた番号)\n"
-    L"  -h          ヘルプ\n";
+    L"%03d=桁をそろえた番号 %f=ファイルのタイトル)\n"
+    L"  -F          ファイルごとにチャプターを始める\n"
+    L"  -h          ヘルプ\n"
+    L"入力ファイルを続けて並べると、その順につないで1つの録音として扱います。"
+    L"\n";
 
 inline constexpr wchar_t kUsage[] =
     L"hushmark 無音区切り v0.02 \n"
@@ -97,8 +102,8 @@ inline constexpr wchar_t kUsage[] =
 
 inline constexpr wchar_t kProbeUsage[] =
     L"hushmark-probe 無音範囲しらべ v0.02 \n"
-    L"usage : hushmark-probe [options] -i input.wav\n"
-    L"  -i in.wav   入力WAVEファイル名\n"
+    L"usage : hushmark-probe [options] -i input [input2 ...]\n"
+    L"  -i in.wav   入力ファイル名 (WAVE以外はffmpegで読む、-は標準入力)\n"
     L"\n"
     L"  -s 0        無音範囲 -mごとの一覧に使う(省略時はおすすめの-s)\n"
     L"  -m 200      無音時間 200ms以上無音が続けば区切る\n"
@@ -132,6 +137,20 @@ inline constexpr wchar_t kProbeExactCount[] =
 inline constexpr wchar_t kProbeNoMinTable[] =
     L"無音時間(-m)ごとの区切り数: おすすめの-sがないため省きます。"
     L"-sを指定してください。\n";
+
+// Reading a recording through ffmpeg.
+inline constexpr wchar_t kDecoderMissing[] =
+    L"ffmpegが見つかりません。WAVE以外のファイルを読むにはffmpegを"
+    L"インストールしてください。(環境変数HUSHMARK_FFMPEGで指定することも"
+    L"できます)\n";
+inline constexpr wchar_t kDecoderNotStarted[] =
+    L"ffmpegを起動できませんでした。\n";
+inline constexpr wchar_t kCannotDecode[] =
+    L"ffmpegで読み取れませんでした: ";                        // path
+inline constexpr wchar_t kNoAudio[] = L"音声がありません: ";  // path
+inline constexpr wchar_t kRatesDiffer[] =
+    L"サンプリング周波数の違うファイルはつなげません: ";  // path
+inline constexpr wchar_t kDecoderSaid[] = L"ffmpeg: ";    // its last line
 
 }  // namespace hushmark::msg
 

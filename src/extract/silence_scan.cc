@@ -100,8 +100,8 @@ std::uint32_t compute_min_frames(std::uint32_t nAvgBytesPerSec,
   return static_cast<std::uint32_t>(quotient);
 }
 
-std::uint64_t frame_time_ms(std::uint32_t n, std::uint32_t nAvgBytesPerSec) {
-  return std::uint64_t{n} * 4000 / nAvgBytesPerSec;
+std::uint64_t frame_time_ms(std::uint64_t n, std::uint32_t nAvgBytesPerSec) {
+  return n * 4000 / nAvgBytesPerSec;
 }
 
 std::string format_time(std::uint64_t ms) {

@@ -22,7 +22,7 @@ std::uint32_t compute_min_frames(std::uint32_t nAvgBytesPerSec,
                                  std::int32_t min_silence_ms);
 
 // The time of frame index n in whole milliseconds (byte rate must not be 0).
-std::uint64_t frame_time_ms(std::uint32_t n, std::uint32_t nAvgBytesPerSec);
+std::uint64_t frame_time_ms(std::uint64_t n, std::uint32_t nAvgBytesPerSec);
 
 // HH:MM:SS.mmm; hours keep counting past 24 and take more digits past 99.
 std::string format_time(std::uint64_t ms);

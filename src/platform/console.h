@@ -12,11 +12,12 @@ namespace hushmark::platform {
 // encoding that can carry these can carry the messages. A test checks the
 // list against messages.h.
 inline constexpr std::wstring_view kMessageCharacters =
-    L"※、。あいうえおかがきぎくけごさしじすせそただちつてでとどなにのはば"
-    L"ぶべほまみめよらりるれろをんァイクシタチッデトフプヘメモャヤラリルレ"
-    L"ンー一上中了以位作使個候入出分切初力区取号合同名囲増壊声多大失好始字"
-    L"定対式形応所指敗数整文既時書最未桁決無略番目省着短示秒立章範終続置落"
-    L"補覧計読調足選長開間限雑音題？";
+    L"※、。あいうえおかがきぎくけげこごさしじすせそただちつてでとどなにの"
+    L"はばぶべほまみむめもよらりるれろをんァイクグサシスタチッデトフプヘメ"
+    L"モャヤラリルレンー一上並中了以位作使個候入出分切初力動区取号合同名周"
+    L"囲境増壊声変外多大失好始字定対式形応所扱指敗数整文既時書最未桁標決波"
+    L"準無環略番目省着短示秒立章範終続置落補見覧計読調起足違選録長開間限雑"
+    L"音順題？";
 
 // The one writer for everything the program prints. Wide text goes out in the
 // locale's encoding when that can carry the program's Japanese messages, and as
@@ -25,6 +26,8 @@ inline constexpr std::wstring_view kMessageCharacters =
 class Console {
  public:
   explicit Console(std::FILE* out);
+  // Keeps what is written, for replay_to() to show later in its place.
+  Console();
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
 
@@ -42,8 +45,12 @@ class Console {
   // to the same place by another route (-o /dev/stdout).
   void flush();
 
+  // Writes to other what this console has kept.
+  void replay_to(Console& other) const { other.write(kept_); }
+
  private:
   std::FILE* out_;
+  std::wstring kept_;  // what was written while out_ is nullptr
 #ifdef _WIN32
   unsigned code_page_ = 0;   // the locale's ANSI code page; 0 means UTF-8
   bool to_console_ = false;  // out_ is a console window, which takes UTF-16

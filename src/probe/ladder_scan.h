@@ -88,6 +88,34 @@ void scan_ladder_frames(std::span<const std::uint8_t> bytes,
                         LadderCounts& counts,
                         TileKernel kernel = best_tile_kernel());
 
+// What the probe gathers over one stretch of frames that one scan runs
+// through: a data chunk, or files joined into one recording.
+struct LadderRun {
+  std::uint32_t nAvgBytesPerSec = 0;
+  LadderParams params;
+  LadderState state;
+  LadderCounts counts;
+  int given_rung = -1;    // the rung of -s, or -1
+  bool own_scan = false;  // -s lies between the rungs and is scanned alone
+  ScanParams own;
+  ScanState own_state;
+  RunBins own_bins;
+  std::vector<ChapterPoint> runs;  // scratch
+};
+
+// Starts a run at this byte rate.
+void begin_ladder_run(LadderRun& run, std::uint32_t nAvgBytesPerSec,
+                      std::int32_t min_silence_ms,
+                      std::optional<std::int32_t> given_threshold);
+
+// Scans whole frames; the run may go on for any number of frames.
+void scan_ladder_block(LadderRun& run, std::span<const std::uint8_t> bytes);
+
+// Adds what the run found to totals, at its own byte rate.
+void add_ladder_run(const LadderRun& run,
+                    std::optional<std::int32_t> given_threshold,
+                    LadderTotals& totals);
+
 // Reads frame_count frames of one data chunk and adds what they give at each
 // rung, and at given_threshold when there is one, to totals. False, with
 // nothing printed, when the data ends early (unless ends_with_input is set

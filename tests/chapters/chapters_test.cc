@@ -18,7 +18,7 @@ using Indices = std::vector<std::uint32_t>;
 
 TEST(ChapterBreaks, TakeTheLongestSilencesKeptApart) {
   // 1,000 frames a second: a point's frame is its millisecond.
-  Timeline t{4000, 100'000, {}, 1};
+  Timeline t{4000, 100'000, {}, {}, 1};
   t.points = {{1, 500},        // 0: starts at the first frame
               {10'000, 300},   // 1
               {20'000, 800},   // 2
@@ -48,14 +48,14 @@ TEST(ChapterBreaks, TakeTheLongestSilencesKeptApart) {
 
 TEST(ChapterBreaks, NeverLeaveAnEmptyChapter) {
   // At 44.1 kHz, frames 44,101 to 44,144 all fall in millisecond 1,000.
-  Timeline t{176'400, 441'000, {{44'101, 5}, {44'120, 9}, {44'140, 9}}, 1};
+  Timeline t{176'400, 441'000, {{44'101, 5}, {44'120, 9}, {44'140, 9}}, {}, 1};
   EXPECT_EQ(choose_breaks(t, {0, {}, 0}), (Indices{1}));
   // A silence from the first frame, whatever the cut position says.
-  Timeline first{4000, 10'000, {{251, 500}, {2000, 10}}, 1};
+  Timeline first{4000, 10'000, {{251, 500}, {2000, 10}}, {}, 1};
   EXPECT_EQ(choose_breaks(first, {1, {}, 0}), (Indices{1}));
   EXPECT_EQ(choose_breaks(first, {0, {}, 0}), (Indices{0, 1}));
   // A point on the last frame would end the recording with an empty chapter.
-  Timeline last{4000, 10'000, {{5000, 10}, {10'000, 20}}, 1};
+  Timeline last{4000, 10'000, {{5000, 10}, {10'000, 20}}, {}, 1};
   EXPECT_EQ(choose_breaks(last, {2, {}, 0}), (Indices{0}));
   std::vector<Chapter> chapters = list_chapters(last, Indices{0}, L"%%%02d");
   ASSERT_EQ(chapters.size(), 2u);

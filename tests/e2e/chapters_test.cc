@@ -161,11 +161,15 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
   EXPECT_TRUE(usage.out.starts_with(
       "hushmark-chapters 無音でチャプター v" HUSHMARK_VERSION
       " \n"
-      "usage : hushmark-chapters [options] -i input.wav -o output\n"))
+      "usage : hushmark-chapters [options] -i input -o output [input2 ...]\n"))
       << usage.out;
 }
 
 TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
+  const std::string kDecoderMissing =
+      "ffmpegが見つかりません。WAVE以外のファイルを読むにはffmpegを"
+      "インストールしてください。(環境変数HUSHMARK_FFMPEGで指定することも"
+      "できます)\n";
   TempDir dir;
   const std::string good =
       WaveBytes().fmt(8000).data({loud(10), quiet(2000), loud(10)}).bytes();
@@ -193,12 +197,13 @@ TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
       {{"-i", "in.wav", "-l", "-1"},
        "チャプターの長さ(-l)は0以上の秒数で指定してください。\n"},
       {{"-i", "in.wav", "-t", "%d%"},
-       "タイトル(-t)に使える%は%d,%02d,%03d,%%だけです。\n"},
+       "タイトル(-t)に使える%は%d,%02d,%03d,%f,%%だけです。\n"},
       {{"-i", "in.wav", "-t", "\xff"},
        "タイトル(-t)の文字を読み取れません。\n"},
       {{"-i", "none.wav"}, "WAVEファイルを開けませんでした。\n"},
-      {{"-i", "text.wav"}, "WAVEファイルではありません。\n"},
-      {{"-i", "mono.wav"}, "未対応のWAVEです。(nChannels!=2)\n"},
+      {{"-i", "text.wav"}, kDecoderMissing},
+      {{"-i", "mono.wav"}, kDecoderMissing},
+      {{"-i", "in.wav", "mono.wav"}, kDecoderMissing},
       {{"-i", "short.wav"}, "データ読み取りに失敗\n"},
       {{"-i", "empty.wav"}, "チャプターにする音声データがありません。\n"},
       {{"-i", "in.wav", "-o", "./in.wav"},
@@ -215,7 +220,10 @@ TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
     if (c.args[0] != "-o" && c.args.size() < 4) {
       args.insert(args.end(), {"-o", "out.txt"});
     }
-    testing::ToolRun run = run_chapters(dir.path(), args);
+    // Without ffmpeg, what only ffmpeg reads fails; a WAVE file never needs
+    // it.
+    testing::ToolRun run =
+        run_chapters(dir.path(), args, "C.UTF-8", nullptr, testing::kNoDecoder);
     EXPECT_EQ(run.status, 1) << c.message;
     EXPECT_TRUE(run.out.ends_with(c.message)) << run.out;
     EXPECT_EQ(read_file(dir / "out.txt"), earlier) << c.message;
