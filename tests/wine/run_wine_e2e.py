@@ -108,6 +108,10 @@ class Case:
     drive_root: bool = False  # the exe's folder is the root of a drive of its own
     stdin: bytes = None  # what the program reads on standard input
     decoder: bool = False  # HUSHMARK_FFMPEG names the stand-in decoder
+    # What both runs must show besides agreeing, where agreeing in a refusal
+    # would not prove the case: the exit status, and text the console holds.
+    status: int = None
+    shows: str = None
 
 
 def wave_cases():
@@ -264,8 +268,10 @@ def chapters_cases():
         # microphone is a surrogate pair in Windows' UTF-16.
         chapters("Japanese title", ["-i", "talk.wav", "-f", "ogm", "-t", "第%02d章 講義 🎙"],
                  outputs=["talk.ogm.txt"]),
+        # What is not a WAVE file goes to the decoder, which refuses it.
         chapters("earlier output kept, not a WAVE file", ["-i", "in.wav", "-o", "c.txt"],
-                 {"in.wav": b"hello, world\n" * 3, "c.txt": EARLIER}, ["c.txt"]),
+                 {"in.wav": b"hello, world\n" * 3, "c.txt": EARLIER}, ["c.txt"],
+                 decoder=True),
         chapters("earlier output kept, bad -f", ["-i", "talk.wav", "-f", "mp4", "-o", "c.txt"],
                  dict(TALK_FILES, **{"c.txt": EARLIER}), ["c.txt"]),
         chapters("earlier output replaced", ["-i", "talk.wav", "-f", "audacity"],
@@ -299,10 +305,49 @@ def probe_cases():
     ]
 
 
+def decoder_cases():
+    """Recordings the tools hand to the decoder, and standard input."""
+    # ONE_POINT's left channel alone.
+    samples = b"".join(struct.pack("<h", l) * n for n, l, _ in (loud(44100), quiet(8820),
+                                                               loud(1)))
+    mono = riff(fmt(channels=1), chunk(b"data", samples))
+    folder = {"録音": None, "録音/mono.wav": mono}
+    return [
+        Case("chapters: mono through the decoder, Japanese folder", ["-i", "録音/mono.wav"],
+             folder, ["録音/mono.chapters.txt"], program="hushmark-chapters", decoder=True,
+             status=0),
+        Case("probe: mono through the decoder, Japanese folder", ["-i", "録音/mono.wav"],
+             folder, program="hushmark-probe", decoder=True, status=0),
+        # Each file has a decoder of its own, started side by side.
+        Case("chapters: two mono files through decoders at once",
+             ["-i", "録音/mono.wav", "録音/mono.wav", "-o", "c.txt"], folder, ["c.txt"],
+             program="hushmark-chapters", decoder=True, status=0),
+        Case("chapters: stereo from standard input", ["-i", "-", "-o", "c.txt"],
+             outputs=["c.txt"], stdin=POINT_FILES["in.wav"], program="hushmark-chapters",
+             status=0),
+        Case("chapters: mono from standard input through the decoder",
+             ["-i", "-", "-o", "c.txt"], outputs=["c.txt"], stdin=mono,
+             program="hushmark-chapters", decoder=True, status=0),
+        Case("probe: mono from standard input through the decoder", ["-i", "-"],
+             stdin=mono, program="hushmark-probe", decoder=True, status=0),
+        Case("chapters: the decoder missing", ["-i", "録音/mono.wav"], folder,
+             ["録音/mono.chapters.txt"], program="hushmark-chapters",
+             env={"HUSHMARK_FFMPEG": "hushmark-no-such-decoder"},
+             shows="ffmpegが見つかりません"),
+        # Its last line of standard error reaches the message, and on Windows
+        # that line ends in CR LF.
+        Case("chapters: the decoder refuses a file", ["-i", "録音/24.wav"],
+             {"録音": None, "録音/24.wav": riff(fmt(channels=1, bits=24),
+                                               chunk(b"data", b"\0" * 300))},
+             ["録音/24.chapters.txt"], program="hushmark-chapters", decoder=True,
+             shows="Invalid data found when processing input"),
+    ]
+
+
 def cases():
     """Every case, grouped by what it exercises."""
     return (wave_cases() + file_cases() + option_cases() + name_cases() + windows_cases()
-            + pattern_cases() + chapters_cases() + probe_cases())
+            + pattern_cases() + chapters_cases() + probe_cases() + decoder_cases())
 
 
 # --- Running ----------------------------------------------------------------
@@ -419,6 +464,10 @@ def compare(case, lang, linux_build, windows_build, work, decoders):
         if case.drive_root:
             drive.unlink()
     problems = []
+    if case.status is not None and lin_status != case.status:
+        problems.append(f"Linux's exit status {lin_status}, wanted {case.status}")
+    if case.shows is not None and case.shows.encode() not in lin_out:
+        problems.append(f"Linux's console lacks {case.shows!r}")
     if lin_status != win_status:
         problems.append(f"exit status {win_status}, Linux {lin_status}")
     text = lin_out.decode("utf-8", "surrogateescape")
