@@ -8,6 +8,7 @@
 #include "cli/messages.h"
 #include "extract/fast_scan.h"
 #include "extract/silence_scan.h"
+#include "extract/time_base.h"
 #include "extract/wave_reader.h"
 #include "platform/utf8.h"
 
@@ -15,16 +16,16 @@ namespace hushmark {
 namespace {
 
 // The first frame of a point's silence.
-std::uint32_t silence_start(const ChapterPoint& point,
-                            std::int32_t cut_position) {
-  switch (cut_position) {
-  case 0:
+std::uint32_t silence_start(const ChapterPoint& point, CutPosition cut) {
+  switch (cut) {
+  case CutPosition::kStart:
     return point.cut;
-  case 1:
+  case CutPosition::kMiddle:
     return point.cut - point.length / 2;
-  default:
-    return point.cut - point.length;
+  case CutPosition::kEnd:
+    break;
   }
+  return point.cut - point.length;
 }
 
 std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i) {
@@ -34,13 +35,13 @@ std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i) {
 // The points, in time order, that may start a chapter: none whose silence
 // starts at the first frame, and none nearer than spacing to either end.
 std::vector<std::uint32_t> spaced_from_the_ends(const Timeline& timeline,
-                                                std::int32_t cut_position,
+                                                CutPosition cut,
                                                 std::uint64_t spacing) {
   const std::uint64_t end = timeline_end_ms(timeline);
   std::vector<std::uint32_t> points;
   for (std::uint32_t i = 0; i < timeline.points.size(); ++i) {
     std::uint64_t ms = point_ms(timeline, i);
-    if (silence_start(timeline.points[i], cut_position) != 1 && ms >= spacing &&
+    if (silence_start(timeline.points[i], cut) != 1 && ms >= spacing &&
         end - ms >= spacing) {
       points.push_back(i);
     }
@@ -115,7 +116,7 @@ bool read_timeline(ByteReader& in, const Settings& settings, Timeline& timeline,
     const ScanParams params{
         settings.threshold,
         compute_min_frames(nAvgBytesPerSec, settings.min_silence_ms),
-        settings.cut_position};
+        cut_position_of(settings.cut_position)};
     ScanState state;
     if (first) timeline.nAvgBytesPerSec = nAvgBytesPerSec;
     auto scan = [&](std::span<const std::uint8_t> block) {
@@ -152,7 +153,7 @@ std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
           ? static_cast<std::uint64_t>(std::max(1, *rules.max_chapters)) - 1
           : std::numeric_limits<std::uint64_t>::max();
   std::vector<std::uint32_t> breaks =
-      spaced_from_the_ends(timeline, rules.cut_position, spacing);
+      spaced_from_the_ends(timeline, rules.cut, spacing);
   if (spacing > 1) {
     return take_spaced(timeline, std::move(breaks), spacing, limit);
   }

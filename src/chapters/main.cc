@@ -107,7 +107,8 @@ bool make_chapters(const ChapterSettings& settings,
                   std::to_wstring(timeline.data_chunks) +
                   msg::kChaptersLaterDataEnd);
   }
-  const BreakRules rules{settings.scan.cut_position, settings.max_chapters,
+  const BreakRules rules{cut_position_of(settings.scan.cut_position),
+                         settings.max_chapters,
                          settings.min_seconds.value_or(0)};
   std::vector<std::uint32_t> breaks = choose_breaks(timeline, rules);
   std::vector<Chapter> chapters =

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "extract/time_base.h"
+
 namespace hushmark {
 namespace {
 
@@ -91,7 +93,7 @@ void add_min_totals(const RunBins& bins, std::uint32_t nAvgBytesPerSec,
     runs += bins.runs[row];
     frames += bins.frames[row];
     totals.points[row] += runs;
-    totals.seconds[row] += static_cast<double>(frames) * 4.0 / nAvgBytesPerSec;
+    totals.seconds[row] += frames_seconds(frames, nAvgBytesPerSec);
   }
 }
 
@@ -115,10 +117,11 @@ std::size_t rung_of(std::uint32_t magnitude) {
 void scan_ladder_frames(std::span<const std::uint8_t> bytes,
                         const LadderParams& params, LadderState& state,
                         LadderCounts& counts, TileKernel kernel) {
-  TileScan scan{&params,
-                {0, std::min(params.min_frames, params.edges[0]), 0},
-                tile_classifier(kernel),
-                {}};
+  TileScan scan{
+      &params,
+      {0, std::min(params.min_frames, params.edges[0]), CutPosition::kStart},
+      tile_classifier(kernel),
+      {}};
   const std::uint8_t* p = bytes.data();
   std::size_t frames = bytes.size() / kFrameBytes;
   std::uint32_t peaks[kBatchTiles];
@@ -149,7 +152,8 @@ bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
   const int given_rung = given_threshold ? ladder_rung(*given_threshold) : -1;
   // A threshold between the rungs gets a scan of its own, of its runs alone.
   const bool own_scan = given_threshold && given_rung < 0;
-  const ScanParams own{given_threshold.value_or(0), params.edges[0], 0};
+  const ScanParams own{given_threshold.value_or(0), params.edges[0],
+                       CutPosition::kStart};
   ScanState own_state;
   RunBins own_bins;
   std::vector<ChapterPoint> runs;
@@ -170,7 +174,7 @@ bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
   for (std::size_t rung = 0; rung < kRungs; ++rung) {
     totals.points[rung] += counts.points[rung];
     totals.seconds[rung] +=
-        static_cast<double>(counts.frames[rung]) * 4.0 / nAvgBytesPerSec;
+        frames_seconds(counts.frames[rung], nAvgBytesPerSec);
     add_min_totals(counts.bins[rung], nAvgBytesPerSec, totals.by_min[rung]);
   }
   if (given_threshold) {
