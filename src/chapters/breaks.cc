@@ -5,8 +5,8 @@
 #include <set>
 
 #include "chapters/titles.h"
-#include "cli/messages.h"
 #include "extract/fast_scan.h"
+#include "extract/messages.h"
 #include "extract/silence_scan.h"
 #include "extract/time_base.h"
 #include "extract/wave_reader.h"

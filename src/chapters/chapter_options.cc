@@ -1,8 +1,8 @@
 #include "chapters/chapter_options.h"
 
+#include "chapters/messages.h"
 #include "chapters/titles.h"
 #include "cli/echo.h"
-#include "cli/messages.h"
 #include "cli/options.h"
 #include "platform/paths.h"
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
-#include "cli/messages.h"
 #include "extract/fast_scan.h"
+#include "extract/messages.h"
 #include "extract/point_format.h"
 #include "extract/time_base.h"
 

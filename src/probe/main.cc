@@ -3,13 +3,14 @@
 #include <optional>
 
 #include "cli/echo.h"
-#include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/settings.h"
+#include "extract/messages.h"
 #include "extract/wave_reader.h"
 #include "platform/console.h"
 #include "platform/paths.h"
 #include "probe/ladder_scan.h"
+#include "probe/messages.h"
 #include "probe/report.h"
 
 int main(int argc, char** argv) {
