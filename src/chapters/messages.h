@@ -7,8 +7,9 @@
 namespace hushmark::msg {
 
 inline constexpr wchar_t kChaptersBadFormat[] =
-    L"出力形式(-f)はtxt,ffmetadata,cue,audacity,vtt,json,ogmのどれかで"
-    L"指定してください。\n";
+    L"出力形式(-f)は";  // the names, separated by commas
+inline constexpr wchar_t kChaptersBadFormatEnd[] =
+    L"のどれかで指定してください。\n";
 inline constexpr wchar_t kChaptersBadCount[] =
     L"チャプター数(-n)は1以上で指定してください。\n";
 inline constexpr wchar_t kChaptersBadLength[] =
@@ -43,7 +44,9 @@ inline constexpr wchar_t kChaptersUsage[] =
     L"usage : hushmark-chapters [options] -i input.wav -o output\n"
     L"  -i in.wav   入力WAVEファイル名\n"
     L"  -o out      出力ファイル名\n"
-    L"  -f txt      出力形式 txt ffmetadata cue audacity vtt json ogm\n"
+    L"  -f txt      出力形式";  // each name after a space
+inline constexpr wchar_t kChaptersUsageEnd[] =
+    L"\n"
     L"\n"
     L"  -s 0        無音範囲 お好みで調整(0～32767)\n"
     L"  -m 200      無音時間 200ms以上無音が続けば区切る\n"

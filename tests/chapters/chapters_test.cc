@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chapters/breaks.h"
@@ -103,6 +104,26 @@ TEST(ChapterFormats, WriteTheLineFormatsByteForByte) {
             "    INDEX 01 100:00:00\n");
 }
 
+TEST(ChapterFormats, FollowTheOutputsNameEnding) {
+  const std::pair<const wchar_t*, std::string_view> cases[] = {
+      {L"a.ffmetadata", "ffmetadata"},
+      {L"dir.d/A.CUE", "cue"},
+      {L"a.Labels.TXT", "audacity"},
+      {L"a.vtt", "vtt"},
+      {L"a.chapters.json", "json"},
+      {L"a.ogm.txt", "ogm"},
+      {L"a.txt", ""},
+      {L"a.cue.txt", ""},
+      {L"a.cue/", ""},
+      {L"a_cue", ""},
+      {L"", ""},
+  };
+  for (const auto& [name, format] : cases) {
+    const FormatRow* row = format_for_output(name);
+    EXPECT_EQ(row ? row->name : "", format) << name;
+  }
+}
+
 TEST(ChapterFormats, CarryEveryTitleTheirReadersCanHold) {
   const std::string titles[] = {"Chapter 1",
                                 "A=B;C#D\\E\\",
@@ -116,7 +137,7 @@ TEST(ChapterFormats, CarryEveryTitleTheirReadersCanHold) {
                                 "\x01\x1f\x7f",
                                 "=",
                                 "\\n"};
-  for (const FormatName& f : kFormatNames) {
+  for (const FormatRow& f : chapter_formats()) {
     for (const std::string& title : titles) {
       std::string text =
           format_chapters(f.format, two_chapters(title), "a.wav");
