@@ -1,5 +1,3 @@
-#include <clocale>
-#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
@@ -10,6 +8,7 @@
 #include "chapters/messages.h"
 #include "chapters/titles.h"
 #include "cli/options.h"
+#include "cli/startup.h"
 #include "extract/byte_reader.h"
 #include "extract/messages.h"
 #include "extract/point_format.h"
@@ -133,12 +132,11 @@ bool make_chapters(const ChapterSettings& settings,
 
 int main(int argc, char** argv) {
   using namespace hushmark;
-  // The locale decides how arguments are read and how text is shown.
-  std::setlocale(LC_ALL, "");
-  platform::Console console(stdout);
+  Program program = start_program(argc, argv);
+  platform::Console& console = program.console;
   ChapterSettings settings;
-  platform::Arguments args(argc, argv);
-  if (!read_chapter_options(args.count(), args.values(), settings, console)) {
+  if (!read_chapter_options(program.args.count(), program.args.values(),
+                            settings, console)) {
     return 1;
   }
   if (settings.scan.outfile.empty() &&

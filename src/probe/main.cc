@@ -1,40 +1,27 @@
-#include <clocale>
-#include <cstdio>
 #include <optional>
 
 #include "cli/echo.h"
-#include "cli/options.h"
 #include "cli/settings.h"
+#include "cli/startup.h"
 #include "extract/messages.h"
 #include "extract/wave_reader.h"
 #include "platform/console.h"
-#include "platform/paths.h"
 #include "probe/ladder_scan.h"
 #include "probe/messages.h"
+#include "probe/probe_options.h"
 #include "probe/report.h"
 
 int main(int argc, char** argv) {
   using namespace hushmark;
-  // The locale decides how path arguments are read and how text is shown.
-  std::setlocale(LC_ALL, "");
-  platform::Console console(stdout);
+  Program program = start_program(argc, argv);
+  platform::Console& console = program.console;
   Settings settings;
-  platform::Arguments args(argc, argv);
-  const CommandLine line{"i:m:s:h", msg::kProbeUsage};
-  // The threshold's default, 0, is a threshold too; only -s picks one.
-  bool threshold_given = false;
-  auto note_threshold = [&](int option, const char*) {
-    if (option == 's') threshold_given = true;
-    return true;
-  };
-  if (!parse_options(args.count(), args.values(), settings, console, line,
-                     note_threshold)) {
+  std::optional<std::int32_t> given_threshold;
+  if (!read_probe_options(program.args.count(), program.args.values(), settings,
+                          given_threshold, console)) {
     return 1;
   }
-  if (!validate_settings(settings, console)) return 1;
-  echo_probe_settings(settings, threshold_given, console);
-  std::optional<std::int32_t> given_threshold;
-  if (threshold_given) given_threshold = settings.threshold;
+  echo_probe_settings(settings, given_threshold.has_value(), console);
   platform::InputFile input;
   if (!open_input(settings, input, console)) return 1;
   LadderTotals totals;

@@ -1,0 +1,25 @@
+#include "probe/probe_options.h"
+
+#include "cli/options.h"
+#include "probe/messages.h"
+
+namespace hushmark {
+
+bool read_probe_options(int argc, char** argv, Settings& settings,
+                        std::optional<std::int32_t>& given_threshold,
+                        platform::Console& console) {
+  bool threshold_given = false;
+  auto note_threshold = [&](int option, const char*) {
+    if (option == 's') threshold_given = true;
+    return true;
+  };
+  const CommandLine line{"i:m:s:h", msg::kProbeUsage};
+  if (!parse_options(argc, argv, settings, console, line, note_threshold) ||
+      !validate_settings(settings, console)) {
+    return false;
+  }
+  if (threshold_given) given_threshold = settings.threshold;
+  return true;
+}
+
+}  // namespace hushmark
