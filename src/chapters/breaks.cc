@@ -5,9 +5,10 @@
 #include <set>
 
 #include "chapters/titles.h"
-#include "cli/messages.h"
 #include "extract/fast_scan.h"
+#include "extract/messages.h"
 #include "extract/silence_scan.h"
+#include "extract/time_base.h"
 #include "platform/utf8.h"
 
 namespace hushmark {
@@ -20,14 +21,14 @@ std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i) {
 // The points, in time order, that may start a chapter: none whose silence
 // starts at the first frame, and none nearer than spacing to either end.
 std::vector<std::uint32_t> spaced_from_the_ends(const Timeline& timeline,
-                                                std::int32_t cut_position,
+                                                CutPosition cut,
                                                 std::uint64_t spacing) {
   const std::uint64_t end = timeline_end_ms(timeline);
   std::vector<std::uint32_t> points;
   for (std::uint32_t i = 0; i < timeline.points.size(); ++i) {
     std::uint64_t ms = point_ms(timeline, i);
-    if (silence_first_frame(timeline.points[i], cut_position) != 1 &&
-        ms >= spacing && end - ms >= spacing) {
+    if (silence_first_frame(timeline.points[i], cut) != 1 && ms >= spacing &&
+        end - ms >= spacing) {
       points.push_back(i);
     }
   }
@@ -102,7 +103,7 @@ std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
           ? static_cast<std::uint64_t>(std::max(1, *rules.max_chapters)) - 1
           : std::numeric_limits<std::uint64_t>::max();
   std::vector<std::uint32_t> breaks =
-      spaced_from_the_ends(timeline, rules.cut_position, spacing);
+      spaced_from_the_ends(timeline, rules.cut, spacing);
   if (spacing > 1) {
     return take_spaced(timeline, std::move(breaks), spacing, limit);
   }

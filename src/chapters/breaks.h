@@ -18,7 +18,7 @@ namespace hushmark {
 
 // How candidate points become chapter breaks.
 struct BreakRules {
-  std::int32_t cut_position = 0;
+  CutPosition cut = CutPosition::kStart;
   std::optional<std::int32_t> max_chapters;  // none: no limit
   std::int32_t min_seconds = 0;              // no chapter shorter than this
 };

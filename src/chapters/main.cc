@@ -1,5 +1,3 @@
-#include <clocale>
-#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
@@ -7,10 +5,12 @@
 #include "chapters/breaks.h"
 #include "chapters/chapter_options.h"
 #include "chapters/formats.h"
+#include "chapters/messages.h"
 #include "chapters/titles.h"
-#include "cli/messages.h"
 #include "cli/options.h"
+#include "cli/startup.h"
 #include "extract/byte_reader.h"
+#include "extract/messages.h"
 #include "extract/point_format.h"
 #include "extract/recording.h"
 #include "extract/silence_scan.h"
@@ -118,7 +118,8 @@ bool make_chapters(const ChapterSettings& settings,
                   std::to_wstring(timeline.data_chunks) +
                   msg::kChaptersLaterDataEnd);
   }
-  const BreakRules rules{settings.scan.cut_position, settings.max_chapters,
+  const BreakRules rules{cut_position_of(settings.scan.cut_position),
+                         settings.max_chapters,
                          settings.min_seconds.value_or(0)};
   std::vector<std::uint32_t> breaks = choose_breaks(timeline, rules);
   std::vector<Chapter> chapters =
@@ -142,12 +143,11 @@ bool make_chapters(const ChapterSettings& settings,
 
 int main(int argc, char** argv) {
   using namespace hushmark;
-  // The locale decides how arguments are read and how text is shown.
-  std::setlocale(LC_ALL, "");
-  platform::Console console(stdout);
+  Program program = start_program(argc, argv);
+  platform::Console& console = program.console;
   ChapterSettings settings;
-  platform::Arguments args(argc, argv);
-  if (!read_chapter_options(args.count(), args.values(), settings, console)) {
+  if (!read_chapter_options(program.args.count(), program.args.values(),
+                            settings, console)) {
     return 1;
   }
   if (settings.scan.outfile.empty() &&

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "cli/messages.h"
+#include "chapters/messages.h"
 #include "platform/paths.h"
 #include "platform/utf8.h"
 

@@ -133,4 +133,11 @@ bool derive_outfile(Settings& settings, platform::Console& console,
   return true;
 }
 
+bool read_options(int argc, char** argv, Settings& settings,
+                  platform::Console& console) {
+  return parse_options(argc, argv, settings, console) &&
+         validate_settings(settings, console) &&
+         (!settings.outfile.empty() || derive_outfile(settings, console));
+}
+
 }  // namespace hushmark

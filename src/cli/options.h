@@ -57,6 +57,12 @@ void take_inputs(Settings& settings, std::vector<std::wstring>& inputs);
 // or 2, printing why.
 bool validate_settings(const Settings& settings, platform::Console& console);
 
+// hushmark's options in full: read, checked, and the chapter file named
+// after the input when -o gave none. False when the run must end with status
+// 1, once the reason is out.
+bool read_options(int argc, char** argv, Settings& settings,
+                  platform::Console& console);
+
 // hushmark's chapter file is the input's name with this in place of its
 // extension.
 inline constexpr std::wstring_view kChapterSuffix = L"_chapter.txt";

@@ -1,6 +1,6 @@
 #include "extract/recording.h"
 
-#include "cli/messages.h"
+#include "extract/messages.h"
 #include "extract/silence_scan.h"
 #include "extract/wave_reader.h"
 #include "platform/paths.h"

@@ -6,10 +6,11 @@
 #include <memory>
 #include <thread>
 
-#include "cli/messages.h"
 #include "extract/fast_scan.h"
+#include "extract/messages.h"
 #include "extract/recording.h"
 #include "extract/silence_scan.h"
+#include "extract/time_base.h"
 #include "platform/process.h"
 
 namespace hushmark {
@@ -60,7 +61,7 @@ struct FileScan {
     nAvgBytesPerSec = byte_rate;
     params = {settings->threshold,
               compute_min_frames(byte_rate, settings->min_silence_ms),
-              settings->cut_position};
+              cut_position_of(settings->cut_position)};
   }
 
   void scan(std::span<const std::uint8_t> block) {
@@ -106,20 +107,21 @@ std::string file_title(const Source& source) {
 TimelinePoint point_of(std::uint64_t start, std::uint64_t loud,
                        const ScanParams& params) {
   const std::uint64_t length = loud - start;
-  switch (params.cut_position) {
-  case 0:
-    return {start, static_cast<std::uint32_t>(length)};
-  case 1:
-    return {start + length / 2, static_cast<std::uint32_t>(length)};
-  default:
-    return {loud, static_cast<std::uint32_t>(length)};
+  const auto frames = static_cast<std::uint32_t>(length);
+  switch (params.cut) {
+  case CutPosition::kStart:
+    return {start, frames};
+  case CutPosition::kMiddle:
+    return {start + length / 2, frames};
+  case CutPosition::kEnd:
+    break;
   }
+  return {loud, frames};
 }
 
 // Joins the files' scans into one timeline, as one scan across them all
 // would have found it.
-void join_files(std::span<const FileScan> scans, const Settings& settings,
-                Timeline& timeline) {
+void join_files(std::span<const FileScan> scans, Timeline& timeline) {
   ScanParams params = scans[0].params;
   for (const FileScan& scan : scans) {
     if (scan.nAvgBytesPerSec != 0) {
@@ -141,7 +143,7 @@ void join_files(std::span<const FileScan> scans, const Settings& settings,
       drop_lead = scan.lead > 0;
     }
     for (const TimelinePoint& point : scan.points) {
-      if (drop_lead && silence_first_frame(point, settings.cut_position) == 1) {
+      if (drop_lead && silence_first_frame(point, params.cut) == 1) {
         continue;
       }
       timeline.points.push_back({base + point.cut, point.length});
@@ -196,16 +198,16 @@ bool read_files(std::span<const std::wstring> paths,
 
 }  // namespace
 
-std::uint64_t silence_first_frame(const TimelinePoint& point,
-                                  std::int32_t cut_position) {
-  switch (cut_position) {
-  case 0:
+std::uint64_t silence_first_frame(const TimelinePoint& point, CutPosition cut) {
+  switch (cut) {
+  case CutPosition::kStart:
     return point.cut;
-  case 1:
+  case CutPosition::kMiddle:
     return point.cut - point.length / 2;
-  default:
-    return point.cut - point.length;
+  case CutPosition::kEnd:
+    break;
   }
+  return point.cut - point.length;
 }
 
 bool read_timeline(std::span<const std::wstring> paths,
@@ -239,7 +241,7 @@ bool read_timeline(std::span<const std::wstring> paths,
     timeline.frames += scans[k].frames;
     timeline.data_chunks = std::max(timeline.data_chunks, scans[k].data_chunks);
   }
-  join_files(scans, settings, timeline);
+  join_files(scans, timeline);
   return true;
 }
 

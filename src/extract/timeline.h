@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/settings.h"
+#include "extract/scan_state.h"
 #include "platform/console.h"
 
 namespace hushmark {
@@ -49,8 +50,7 @@ bool read_timeline(std::span<const std::wstring> paths,
 std::uint64_t timeline_end_ms(const Timeline& timeline);
 
 // The first frame of a point's silence.
-std::uint64_t silence_first_frame(const TimelinePoint& point,
-                                  std::int32_t cut_position);
+std::uint64_t silence_first_frame(const TimelinePoint& point, CutPosition cut);
 
 }  // namespace hushmark
 

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "cli/messages.h"
 #include "extract/byte_reader.h"
+#include "extract/messages.h"
 #include "extract/silence_scan.h"
 #include "platform/files.h"
 #include "platform/hex_escape.h"

@@ -10,7 +10,7 @@ namespace hushmark::platform {
 // Every non-ASCII character of the program's own messages but the usage's
 // fullwidth tilde, which has a stand-in where an encoding lacks it: an
 // encoding that can carry these can carry the messages. A test checks the
-// list against messages.h.
+// list against every messages.h under src/.
 inline constexpr std::wstring_view kMessageCharacters =
     L"※、。あいうえおかがきぎくけげこごさしじすせそただちつてでとどなにの"
     L"はばぶべほまみむめもよらりるれろをんァイクグサシスタチッデトフプヘメ"

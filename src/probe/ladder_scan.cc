@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "extract/recording.h"
+#include "extract/time_base.h"
+
 namespace hushmark {
 namespace {
 
@@ -91,7 +94,7 @@ void add_min_totals(const RunBins& bins, std::uint32_t nAvgBytesPerSec,
     runs += bins.runs[row];
     frames += bins.frames[row];
     totals.points[row] += runs;
-    totals.seconds[row] += static_cast<double>(frames) * 4.0 / nAvgBytesPerSec;
+    totals.seconds[row] += frames_seconds(frames, nAvgBytesPerSec);
   }
 }
 
@@ -139,10 +142,11 @@ std::size_t rung_of(std::uint32_t magnitude) {
 void scan_ladder_frames(std::span<const std::uint8_t> bytes,
                         const LadderParams& params, LadderState& state,
                         LadderCounts& counts, TileKernel kernel) {
-  TileScan scan{&params,
-                {0, std::min(params.min_frames, params.edges[0]), 0},
-                tile_classifier(kernel),
-                {}};
+  TileScan scan{
+      &params,
+      {0, std::min(params.min_frames, params.edges[0]), CutPosition::kStart},
+      tile_classifier(kernel),
+      {}};
   const std::uint8_t* p = bytes.data();
   std::size_t frames = bytes.size() / kFrameBytes;
   std::uint32_t peaks[kBatchTiles];
@@ -171,7 +175,8 @@ void begin_ladder_run(LadderRun& run, std::uint32_t nAvgBytesPerSec,
   run.given_rung = given_threshold ? ladder_rung(*given_threshold) : -1;
   // A threshold between the rungs gets a scan of its own, of its runs alone.
   run.own_scan = given_threshold && run.given_rung < 0;
-  run.own = {given_threshold.value_or(0), run.params.edges[0], 0};
+  run.own = {given_threshold.value_or(0), run.params.edges[0],
+             CutPosition::kStart};
 }
 
 void scan_ladder_block(LadderRun& run, std::span<const std::uint8_t> bytes) {
@@ -222,6 +227,42 @@ bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
                                       });
   add_ladder_run(run, given_threshold, totals);
   return end == ChunkFrames::kRead;
+}
+
+bool probe_recording(std::span<const std::wstring> inputs,
+                     const Settings& settings,
+                     std::optional<std::int32_t> given_threshold,
+                     LadderTotals& totals, bool& data_ended_early,
+                     platform::Console& console) {
+  LadderRun run;
+  std::uint32_t rate = 0;
+  bool ok = true;
+  for (const std::wstring& path : inputs) {
+    Source source;
+    if (!open_source(path, rate, source, console)) return false;
+    if (rate == 0) rate = source.nAvgBytesPerSec / kFrameBytes;
+    bool first_chunk = true;
+    FrameSink sink{[&](std::uint32_t byte_rate) {
+                     // A WAVE file's later data chunks are scanned apart, as
+                     // hushmark scans them; the next file goes on with the
+                     // recording.
+                     if (!first_chunk || run.nAvgBytesPerSec != byte_rate) {
+                       add_ladder_run(run, given_threshold, totals);
+                       begin_ladder_run(run, byte_rate, settings.min_silence_ms,
+                                        given_threshold);
+                     }
+                     first_chunk = false;
+                   },
+                   [&](std::span<const std::uint8_t> block) {
+                     scan_ladder_block(run, block);
+                   },
+                   [&] { data_ended_early = true; }};
+    ok = read_source(source, sink, console);
+    if (!ok) break;
+  }
+  // The tables show what was read, as hushmark writes the points it found.
+  add_ladder_run(run, given_threshold, totals);
+  return ok;
 }
 
 }  // namespace hushmark

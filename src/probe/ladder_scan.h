@@ -5,11 +5,14 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
+#include "cli/settings.h"
 #include "extract/byte_reader.h"
 #include "extract/fast_scan.h"
 #include "extract/silence_scan.h"
+#include "platform/console.h"
 
 namespace hushmark {
 
@@ -125,6 +128,16 @@ bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
                        std::int32_t min_silence_ms,
                        std::optional<std::int32_t> given_threshold,
                        LadderTotals& totals);
+
+// Scans every input in order as one recording into totals, each read as
+// hushmark-chapters reads it. False after a failure; data_ended_early tells
+// when that was a WAVE file's data ending early, whose message waits until
+// the tables are out.
+bool probe_recording(std::span<const std::wstring> inputs,
+                     const Settings& settings,
+                     std::optional<std::int32_t> given_threshold,
+                     LadderTotals& totals, bool& data_ended_early,
+                     platform::Console& console);
 
 }  // namespace hushmark
 

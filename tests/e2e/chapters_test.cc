@@ -135,6 +135,21 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
             "WEBVTT\n\n00:00:00.000 --> 00:00:05.211\n第01章\n\n"
             "00:00:05.211 --> 00:00:07.294\n第02章\n\n"
             "00:00:07.294 --> 00:00:08.566\n第03章\n");
+  // Without -f the output's name chooses the format, and -f still wins.
+  testing::ToolRun named =
+      run_chapters(dir.path(), {"-i", "talk.wav", "-n", "2", "-o", "a.CUE"});
+  EXPECT_TRUE(named.out.starts_with(
+      "infile = talk.wav\noutfile = a.CUE\n出力形式:cue\nチャプター数"))
+      << named.out;
+  EXPECT_EQ(
+      read_file(dir / "a.CUE"),
+      "FILE \"talk.wav\" WAVE\n"
+      "  TRACK 01 AUDIO\n    TITLE \"Chapter 1\"\n    INDEX 01 00:00:00\n"
+      "  TRACK 02 AUDIO\n    TITLE \"Chapter 2\"\n    INDEX 01 00:04:34\n");
+  run_chapters(dir.path(), {"-i", "talk.wav", "-n", "2", "-f", "txt", "-o",
+                            "txt.labels.txt"});
+  EXPECT_EQ(read_file(dir / "txt.labels.txt"),
+            "00:00:00.000 Chapter 1\n00:00:04.461 Chapter 2\n");
   // A line break in a title cannot break the console's lines.
   testing::ToolRun breaks = run_chapters(
       dir.path(), {"-i", "talk.wav", "-n", "1", "-t", "a\r\nb %d"});
