@@ -48,7 +48,8 @@ const std::vector<std::uint8_t>& frames(bool flip) {
 template <typename Scan>
 void run(benchmark::State& bench, bool flip, Scan scan) {
   const std::vector<std::uint8_t>& bytes = frames(flip);
-  const ScanParams params{0, 8820, 0};  // -s 0 -m 200 at 44.1 kHz
+  const ScanParams params{0, 8820,
+                          CutPosition::kStart};  // -s 0 -m 200 at 44.1 kHz
   std::vector<ChapterPoint> points;
   for (auto _ : bench) {
     ScanState state;

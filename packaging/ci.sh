@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Lints the manual pages, builds the three packages and checks them: the
 # Debian package is unpacked into a scratch root and its hushmark,
-# hushmark-probe and hushmark-chapters are run on the bundled recording.
+# hushmark-probe and hushmark-chapters are run on the bundled recording; both
+# packages must carry the documents, the guides in docs/ among them.
 # Needs mandoc, dpkg-dev, file and mingw-w64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,6 +26,11 @@ debs=(build/packages/hushmark_*_amd64.deb)
 deb=${debs[0]}
 [ "$(dpkg-deb -f "$deb" Section)" = sound ]
 dpkg-deb -f "$deb" Depends | grep -q 'libc6 (>='
+[ "$(dpkg-deb -f "$deb" Recommends)" = ffmpeg ]
+
+# The guides go wherever README.md goes, in a folder of their own.
+guides=(docs/*.md)
+[ ${#guides[@]} -gt 0 ] || { echo "no guides in docs/" >&2; exit 1; }
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
@@ -32,7 +38,8 @@ dpkg -x "$deb" "$root"
 for f in usr/bin/hushmark usr/share/man/man1/hushmark.1.gz \
          usr/bin/hushmark-probe usr/share/man/man1/hushmark-probe.1.gz \
          usr/bin/hushmark-chapters usr/share/man/man1/hushmark-chapters.1.gz \
-         usr/share/doc/hushmark/{README.md,LICENSE,CHANGELOG.md,copyright}; do
+         usr/share/doc/hushmark/{README.md,LICENSE,CHANGELOG.md,copyright} \
+         "${guides[@]/#/usr/share/doc/hushmark/}"; do
   [ -f "$root/$f" ] || { echo "$deb lacks $f" >&2; exit 1; }
 done
 "$root/usr/bin/hushmark" -i examples/talk.wav -o "$root/talk_chapter.txt"
@@ -49,8 +56,15 @@ for arch in win64 win32; do
   [ ${#zips[@]} -eq 1 ] || { echo "expected one $arch zip" >&2; exit 1; }
   listing=$(cmake -E tar tf "${zips[0]}")
   for f in hushmark.exe hushmark-probe.exe hushmark-chapters.exe README.md LICENSE \
-           CHANGELOG.md; do
+           CHANGELOG.md README-Windows.txt "${guides[@]}"; do
     grep -q "/$f\$" <<<"$listing" || { echo "${zips[0]} lacks $f" >&2; exit 1; }
   done
+  # The note for Windows users: its version filled in, every line ending in CR LF.
+  zip=$PWD/${zips[0]}
+  (cd "$root" && cmake -E tar xf "$zip")
+  note=$(find "$root" -path "*-$arch/README-Windows.txt")
+  head -n 1 "$note" | grep -q "^hushmark $(dpkg-deb -f "$deb" Version) for Windows"$'\r$'
+  [ "$(grep -c $'\r$' "$note")" = "$(wc -l <"$note")" ] ||
+    { echo "$note: a line does not end in CR LF" >&2; exit 1; }
 done
 echo "packages checked"

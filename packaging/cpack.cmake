@@ -23,6 +23,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION sound)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # hushmark-probe and hushmark-chapters start ffmpeg to decode other formats.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ffmpeg)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "hushmark reads a 16-bit stereo PCM WAVE file, finds every run of silence\n\
 long enough to matter, and writes one HH:MM:SS.mmm chapter point per run to\n\

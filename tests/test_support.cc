@@ -177,14 +177,18 @@ ToolRun run_tool(const std::filesystem::path& folder,
 
 ToolRun run_probe(const std::filesystem::path& folder,
                   const std::vector<std::string>& args,
-                  const std::string* piped) {
-  return run_program(HUSHMARK_PROBE_BINARY, folder, args, "C.UTF-8", {}, piped);
+                  const std::string* piped,
+                  const std::vector<std::string>& extra_env) {
+  return run_program(HUSHMARK_PROBE_BINARY, folder, args, "C.UTF-8", extra_env,
+                     piped);
 }
 
 ToolRun run_chapters(const std::filesystem::path& folder,
                      const std::vector<std::string>& args,
-                     const std::string& lang, const std::string* piped) {
-  return run_program(HUSHMARK_CHAPTERS_BINARY, folder, args, lang, {}, piped);
+                     const std::string& lang, const std::string* piped,
+                     const std::vector<std::string>& extra_env) {
+  return run_program(HUSHMARK_CHAPTERS_BINARY, folder, args, lang, extra_env,
+                     piped);
 }
 
 bool locale_installed(const std::string& name) {

@@ -82,13 +82,19 @@ ToolRun run_tool(const std::filesystem::path& folder,
 // Runs the built hushmark-probe in the same way, under C.UTF-8.
 ToolRun run_probe(const std::filesystem::path& folder,
                   const std::vector<std::string>& args,
-                  const std::string* piped = nullptr);
+                  const std::string* piped = nullptr,
+                  const std::vector<std::string>& extra_env = {});
 
 // Runs the built hushmark-chapters in the same way.
 ToolRun run_chapters(const std::filesystem::path& folder,
                      const std::vector<std::string>& args,
                      const std::string& lang = "C.UTF-8",
-                     const std::string* piped = nullptr);
+                     const std::string* piped = nullptr,
+                     const std::vector<std::string>& extra_env = {});
+
+// The environment entry that names a decoder that does not exist.
+inline const std::vector<std::string> kNoDecoder = {
+    "HUSHMARK_FFMPEG=hushmark-no-such-decoder"};
 
 // True when the C library has this locale installed.
 bool locale_installed(const std::string& name);

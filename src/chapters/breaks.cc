@@ -5,27 +5,14 @@
 #include <set>
 
 #include "chapters/titles.h"
-#include "cli/messages.h"
 #include "extract/fast_scan.h"
+#include "extract/messages.h"
 #include "extract/silence_scan.h"
-#include "extract/wave_reader.h"
+#include "extract/time_base.h"
 #include "platform/utf8.h"
 
 namespace hushmark {
 namespace {
-
-// The first frame of a point's silence.
-std::uint32_t silence_start(const ChapterPoint& point,
-                            std::int32_t cut_position) {
-  switch (cut_position) {
-  case 0:
-    return point.cut;
-  case 1:
-    return point.cut - point.length / 2;
-  default:
-    return point.cut - point.length;
-  }
-}
 
 std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i) {
   return frame_time_ms(timeline.points[i].cut, timeline.nAvgBytesPerSec);
@@ -34,13 +21,13 @@ std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i) {
 // The points, in time order, that may start a chapter: none whose silence
 // starts at the first frame, and none nearer than spacing to either end.
 std::vector<std::uint32_t> spaced_from_the_ends(const Timeline& timeline,
-                                                std::int32_t cut_position,
+                                                CutPosition cut,
                                                 std::uint64_t spacing) {
   const std::uint64_t end = timeline_end_ms(timeline);
   std::vector<std::uint32_t> points;
   for (std::uint32_t i = 0; i < timeline.points.size(); ++i) {
     std::uint64_t ms = point_ms(timeline, i);
-    if (silence_start(timeline.points[i], cut_position) != 1 && ms >= spacing &&
+    if (silence_first_frame(timeline.points[i], cut) != 1 && ms >= spacing &&
         end - ms >= spacing) {
       points.push_back(i);
     }
@@ -105,42 +92,6 @@ std::vector<std::uint32_t> take_spaced(const Timeline& timeline,
 
 }  // namespace
 
-bool read_timeline(ByteReader& in, const Settings& settings, Timeline& timeline,
-                   platform::Console& console) {
-  auto handle = [&](ByteReader& data, std::uint32_t frame_count,
-                    bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
-    // Players play the first data chunk; later ones are read through, so
-    // that a file hushmark refuses is refused here too.
-    const bool first = timeline.data_chunks++ == 0;
-    const ScanParams params{
-        settings.threshold,
-        compute_min_frames(nAvgBytesPerSec, settings.min_silence_ms),
-        settings.cut_position};
-    ScanState state;
-    if (first) timeline.nAvgBytesPerSec = nAvgBytesPerSec;
-    auto scan = [&](std::span<const std::uint8_t> block) {
-      if (first) {
-        scan_frames_fast(block, params, state, timeline.points);
-        timeline.frames +=
-            static_cast<std::uint32_t>(block.size() / kFrameBytes);
-      }
-      return true;
-    };
-    if (read_chunk_frames(data, frame_count, ends_with_input, scan) ==
-        ChunkFrames::kShortRead) {
-      console.write(msg::kReadFailed);
-      return false;
-    }
-    return true;
-  };
-  return walk_wave(in, handle, console);
-}
-
-std::uint64_t timeline_end_ms(const Timeline& timeline) {
-  if (timeline.nAvgBytesPerSec == 0) return 0;
-  return frame_time_ms(timeline.frames, timeline.nAvgBytesPerSec);
-}
-
 std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
                                          const BreakRules& rules) {
   // No chapter may be empty, nor shorter than asked.
@@ -152,7 +103,7 @@ std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
           ? static_cast<std::uint64_t>(std::max(1, *rules.max_chapters)) - 1
           : std::numeric_limits<std::uint64_t>::max();
   std::vector<std::uint32_t> breaks =
-      spaced_from_the_ends(timeline, rules.cut_position, spacing);
+      spaced_from_the_ends(timeline, rules.cut, spacing);
   if (spacing > 1) {
     return take_spaced(timeline, std::move(breaks), spacing, limit);
   }
@@ -165,22 +116,62 @@ std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
 
 std::vector<Chapter> list_chapters(const Timeline& timeline,
                                    std::span<const std::uint32_t> breaks,
-                                   std::wstring_view title_template) {
-  // The template has been checked, so every title has a UTF-8 form.
-  auto title = [&](std::uint64_t number) {
-    return platform::utf8_of(chapter_title(title_template, number))
+                                   std::wstring_view title_template,
+                                   bool file_starts) {
+  // The chapter starts in time order: (ms, silence frames, file or -1).
+  struct Start {
+    std::uint64_t ms;
+    std::uint32_t silence_frames;
+    std::ptrdiff_t file;
+  };
+  std::vector<Start> starts;
+  for (std::uint32_t i : breaks) {
+    starts.push_back({point_ms(timeline, i), timeline.points[i].length, -1});
+  }
+  const std::uint64_t end = timeline_end_ms(timeline);
+  if (file_starts) {
+    for (std::size_t k = 1; k < timeline.files.size(); ++k) {
+      const std::uint64_t ms =
+          frame_time_ms(timeline.files[k].start, timeline.nAvgBytesPerSec);
+      if (ms > 0 && ms < end) {
+        starts.push_back({ms, 0, static_cast<std::ptrdiff_t>(k)});
+      }
+    }
+    // A file's start comes before a break in the same millisecond, which
+    // then goes.
+    std::stable_sort(starts.begin(), starts.end(), [](auto& a, auto& b) {
+      return a.ms < b.ms || (a.ms == b.ms && a.file > b.file);
+    });
+    starts.erase(std::unique(starts.begin(), starts.end(),
+                             [](auto& a, auto& b) { return a.ms == b.ms; }),
+                 starts.end());
+  }
+  // The file each chapter starts in, for %f.
+  std::size_t file = 0;
+  auto title_at = [&](std::uint64_t ms, std::uint64_t number, bool own) {
+    while (file + 1 < timeline.files.size() &&
+           frame_time_ms(timeline.files[file + 1].start,
+                         timeline.nAvgBytesPerSec) <= ms) {
+      ++file;
+    }
+    const std::string& file_title =
+        timeline.files.empty() ? std::string() : timeline.files[file].title;
+    if (own) return file_title;
+    // The template has been checked, so every title has a UTF-8 form.
+    return platform::utf8_of(chapter_title(title_template, number,
+                                           platform::widen_utf8(file_title)))
         .value_or(std::string());
   };
   std::vector<Chapter> chapters;
-  chapters.reserve(breaks.size() + 1);
-  chapters.push_back({0, 0, 0, title(1)});
-  for (std::uint32_t i : breaks) {
-    std::uint64_t ms = point_ms(timeline, i);
-    chapters.back().end_ms = ms;
+  chapters.reserve(starts.size() + 1);
+  chapters.push_back({0, 0, 0, title_at(0, 1, file_starts)});
+  for (const Start& start : starts) {
+    chapters.back().end_ms = start.ms;
     chapters.push_back(
-        {ms, 0, timeline.points[i].length, title(chapters.size() + 1)});
+        {start.ms, 0, start.silence_frames,
+         title_at(start.ms, chapters.size() + 1, start.file >= 0)});
   }
-  chapters.back().end_ms = timeline_end_ms(timeline);
+  chapters.back().end_ms = end;
   return chapters;
 }
 

@@ -11,32 +11,14 @@
 #include "cli/settings.h"
 #include "extract/byte_reader.h"
 #include "extract/scan_state.h"
+#include "extract/timeline.h"
 #include "platform/console.h"
 
 namespace hushmark {
 
-// What the first data chunk gives: the points hushmark writes there, in
-// order, and how long the chunk is.
-struct Timeline {
-  std::uint32_t nAvgBytesPerSec = 0;  // 0 until a data chunk is read
-  std::uint32_t frames = 0;           // whole frames read
-  std::vector<ChapterPoint> points;
-  std::uint32_t data_chunks = 0;  // in the whole file
-};
-
-// Walks what `in` reads as hushmark does, with the same messages, scanning
-// the first data chunk into timeline and reading any later one through. True
-// when the walk reached the end of the input; false after any failure, once
-// its message is out.
-bool read_timeline(ByteReader& in, const Settings& settings, Timeline& timeline,
-                   platform::Console& console);
-
-// The length of the recording: where its last chapter ends.
-std::uint64_t timeline_end_ms(const Timeline& timeline);
-
 // How candidate points become chapter breaks.
 struct BreakRules {
-  std::int32_t cut_position = 0;
+  CutPosition cut = CutPosition::kStart;
   std::optional<std::int32_t> max_chapters;  // none: no limit
   std::int32_t min_seconds = 0;              // no chapter shorter than this
 };
@@ -60,10 +42,14 @@ struct Chapter {
 };
 
 // The chapters that the breaks make: the first starts at 0 and the last ends
-// at the end of the recording. Titles come from the template.
+// at the end of the recording. Titles come from the template, where %f is the
+// title of the file the chapter starts in. With file_starts set, every file
+// starts a chapter too, titled as the file is (a break in the same
+// millisecond gives way to it).
 std::vector<Chapter> list_chapters(const Timeline& timeline,
                                    std::span<const std::uint32_t> breaks,
-                                   std::wstring_view title_template);
+                                   std::wstring_view title_template,
+                                   bool file_starts = false);
 
 }  // namespace hushmark
 

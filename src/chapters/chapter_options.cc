@@ -1,29 +1,43 @@
 #include "chapters/chapter_options.h"
 
+#include "chapters/messages.h"
 #include "chapters/titles.h"
 #include "cli/echo.h"
-#include "cli/messages.h"
 #include "cli/options.h"
 #include "platform/paths.h"
 
 namespace hushmark {
 namespace {
 
-const FormatName* find_format(std::string_view name) {
-  for (const FormatName& f : kFormatNames) {
-    if (f.name == name) return &f;
+// The names of the formats, in the table's order, each after `separator`.
+std::wstring format_names(wchar_t separator) {
+  std::wstring names;
+  for (const FormatRow& row : chapter_formats()) {
+    names += separator;
+    names.append(row.name.begin(), row.name.end());
   }
-  return nullptr;
+  return names;
+}
+
+bool choose_format(ChapterSettings& settings, platform::Console& console) {
+  if (!settings.format_name) {
+    const FormatRow* row = format_for_output(settings.scan.outfile);
+    settings.format = row ? row->format : ChapterFormat::kTxt;
+    return true;
+  }
+  const FormatRow* row = format_named(*settings.format_name);
+  if (row == nullptr) {
+    console.write(msg::kChaptersBadFormat + format_names(L',').substr(1) +
+                  msg::kChaptersBadFormatEnd);
+    return false;
+  }
+  settings.format = row->format;
+  return true;
 }
 
 bool check_chapter_settings(ChapterSettings& settings,
                             platform::Console& console) {
-  const FormatName* format = find_format(settings.format_name);
-  if (format == nullptr) {
-    console.write(msg::kChaptersBadFormat);
-    return false;
-  }
-  settings.format = format->format;
+  if (!choose_format(settings, console)) return false;
   if (settings.max_chapters && *settings.max_chapters < 1) {
     console.write(msg::kChaptersBadCount);
     return false;
@@ -39,7 +53,7 @@ bool check_chapter_settings(ChapterSettings& settings,
 
 bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
                           platform::Console& console) {
-  auto own = [&settings](int option, const char* argument) {
+  auto own = [&settings, &console](int option, const char* argument) {
     switch (option) {
     case 'f':
       settings.format_name = argument;
@@ -53,32 +67,41 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
     case 't':
       settings.title = platform::widen_argument(argument);
       break;
+    case 'F':
+      settings.file_chapters = true;
+      break;
+    case kOperand:
+      return read_operand(argument, settings.inputs, console);
     }
     return true;
   };
-  const CommandLine line{"i:o:f:s:m:p:n:l:t:h", msg::kChaptersUsage};
-  return parse_options(argc, argv, settings.scan, console, line, own) &&
-         validate_settings(settings.scan, console) &&
+  const std::wstring usage =
+      msg::kChaptersUsage + format_names(L' ') + msg::kChaptersUsageEnd;
+  const CommandLine line{"i:o:f:s:m:p:n:l:t:Fh", usage.c_str()};
+  if (!parse_options(argc, argv, settings.scan, console, line, own)) {
+    return false;
+  }
+  take_inputs(settings.scan, settings.inputs);
+  return validate_settings(settings.scan, console) &&
          check_chapter_settings(settings, console);
 }
 
 std::wstring_view format_suffix(ChapterFormat format) {
-  for (const FormatName& f : kFormatNames) {
-    if (f.format == format) return f.suffix;
-  }
-  return kFormatNames[0].suffix;
+  return format_row(format).suffix;
 }
 
 void echo_chapter_settings(const ChapterSettings& settings,
                            platform::Console& console) {
   echo_settings(settings.scan, console);
+  echo_more_inputs(settings.inputs, console);
   if (settings.scan.cut_position != 0) {
     console.write(msg::kEchoCutPosition +
                   std::to_wstring(settings.scan.cut_position) + L"\n");
   }
   if (settings.format != ChapterFormat::kTxt) {
-    console.write(msg::kEchoFormat +
-                  platform::widen_argument(settings.format_name) + L"\n");
+    const std::string_view name = format_row(settings.format).name;
+    console.write(msg::kEchoFormat + std::wstring(name.begin(), name.end()) +
+                  L"\n");
   }
   if (settings.max_chapters) {
     console.write(msg::kEchoMaxChapters +
@@ -89,6 +112,7 @@ void echo_chapter_settings(const ChapterSettings& settings,
                   std::to_wstring(*settings.min_seconds) +
                   msg::kEchoMinChapterSuffix);
   }
+  if (settings.file_chapters) console.write(msg::kEchoFileChapters);
   if (settings.title != kDefaultTitle) {
     console.write(msg::kEchoTitle + shown_title(settings.title) + L"\n");
   }

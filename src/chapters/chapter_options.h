@@ -5,39 +5,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "chapters/formats.h"
 #include "cli/settings.h"
 #include "platform/console.h"
 
 namespace hushmark {
-
-// The kinds of chapter file hushmark-chapters writes.
-enum class ChapterFormat {
-  kTxt,
-  kFfmetadata,
-  kCue,
-  kAudacity,
-  kVtt,
-  kJson,
-  kOgm
-};
-
-// A format's name for -f and the suffix that replaces the input's extension.
-struct FormatName {
-  ChapterFormat format;
-  std::string_view name;
-  std::wstring_view suffix;
-};
-
-inline constexpr FormatName kFormatNames[] = {
-    {ChapterFormat::kTxt, "txt", L".chapters.txt"},
-    {ChapterFormat::kFfmetadata, "ffmetadata", L".ffmetadata"},
-    {ChapterFormat::kCue, "cue", L".cue"},
-    {ChapterFormat::kAudacity, "audacity", L".labels.txt"},
-    {ChapterFormat::kVtt, "vtt", L".vtt"},
-    {ChapterFormat::kJson, "json", L".chapters.json"},
-    {ChapterFormat::kOgm, "ogm", L".ogm.txt"},
-};
 
 inline constexpr std::wstring_view kDefaultTitle = L"Chapter %d";
 
@@ -45,16 +19,21 @@ inline constexpr std::wstring_view kDefaultTitle = L"Chapter %d";
 // points become chapters.
 struct ChapterSettings {
   Settings scan;  // -i -o -s -m -p, read as hushmark reads them
-  std::string format_name = "txt";             // -f as given
-  ChapterFormat format = ChapterFormat::kTxt;  // what format_name names
-  std::optional<std::int32_t> max_chapters;    // -n: at most this many
-  std::optional<std::int32_t> min_seconds;     // -l: none shorter than this
+  std::optional<std::string> format_name;      // -f as given
+  ChapterFormat format = ChapterFormat::kTxt;  // -f's, or the output name's
+
+  std::optional<std::int32_t> max_chapters;  // -n: at most this many
+  std::optional<std::int32_t> min_seconds;   // -l: none shorter than this
   std::wstring title = std::wstring(kDefaultTitle);  // -t: the template
+  bool file_chapters = false;                        // -F: each file starts one
+  // Every input in order: -i, then the arguments that are not options.
+  std::vector<std::wstring> inputs;
 };
 
 // Fills settings from the command line and checks it: hushmark's checks
-// first, then -f, -n, -l and -t. False, once the reason is out, when the run
-// must end with status 1 ("-h" included).
+// first, then -f, -n, -l and -t. Without -f, the output's name chooses the
+// format (txt when it has no format's ending). False, once the reason is out,
+// when the run must end with status 1 ("-h" included).
 bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
                           platform::Console& console);
 

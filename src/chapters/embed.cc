@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "chapters/chapter_options.h"
 #include "chapters/formats.h"
+#include "chapters/messages.h"
 #include "cli/messages.h"
+#include "extract/decoded_wave.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/utf8.h"
 
 namespace hushmark {
 namespace {
@@ -53,12 +55,6 @@ std::wstring file_url(std::wstring_view path) {
   return L"file:" + std::wstring(path);
 }
 
-std::wstring ffmpeg_program() {
-  std::optional<std::wstring> named =
-      platform::environment_value(L"HUSHMARK_FFMPEG");
-  return named && !named->empty() ? *named : L"ffmpeg";
-}
-
 // The last line that says something; ffmpeg's own errors end in a blank one.
 std::string last_line(std::string_view text) {
   while (!text.empty() &&
@@ -77,7 +73,7 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
                 std::string* stdout_text, platform::Console& console) {
   platform::InputFile output;
   platform::ChildProcess ffmpeg;
-  switch (ffmpeg.start(ffmpeg_program(), args, output,
+  switch (ffmpeg.start(decoder_program(), args, output,
                        input_text.empty() ? platform::ChildInput::kNothing
                                           : platform::ChildInput::kPipe,
                        stdout_text ? platform::ChildOutput::kPipe
@@ -103,8 +99,7 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
   }
   if (!ffmpeg.wait()) {
     console.write(msg::kEmbedFailed +
-                  platform::widen_argument(last_line(ffmpeg.error_text())) +
-                  L"\n");
+                  platform::widen_utf8(last_line(ffmpeg.error_text())) + L"\n");
     return false;
   }
   return true;

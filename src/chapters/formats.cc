@@ -107,23 +107,48 @@ std::string cue_time(std::uint64_t ms) {
   return text;
 }
 
-std::string write_txt(std::span<const Chapter> chapters) {
+// Formats that escape what they cannot hold as it is keep every title.
+std::string kept(std::string_view title) {
+  return std::string(title);
+}
+
+// ffmpeg reads the line feed after a final backslash, escaped or not, as part
+// of the title and joins the next chapter to it; a space keeps the backslash
+// off the line's end.
+std::string ffmetadata_text(std::string_view title) {
+  return title.ends_with('\\') ? std::string(title) + ' ' : std::string(title);
+}
+
+// A line-based format ends a title at its line break.
+std::string one_line(std::string_view title) {
+  return replaced(title, "\r\n", ' ');
+}
+
+// Audacity also ends a label's title at a tab.
+std::string label_text(std::string_view title) {
+  return replaced(title, "\t\r\n", ' ');
+}
+
+// A CUE sheet quotes a title in double quotes and cannot escape them.
+std::string cue_text(std::string_view title) {
+  return replaced(one_line(title), "\"", '\'');
+}
+
+std::string write_txt(std::span<const Chapter> chapters, std::string_view) {
   std::string out;
   for (const Chapter& c : chapters) {
-    add(out, format_time(c.start_ms), " ",
-        carried_title(ChapterFormat::kTxt, c.title), "\n");
+    add(out, format_time(c.start_ms), " ", one_line(c.title), "\n");
   }
   return out;
 }
 
-std::string write_ffmetadata(std::span<const Chapter> chapters) {
+std::string write_ffmetadata(std::span<const Chapter> chapters,
+                             std::string_view) {
   std::string out = ";FFMETADATA1\n";
   for (const Chapter& c : chapters) {
     add(out, "[CHAPTER]\nTIMEBASE=1/1000\nSTART=", std::to_string(c.start_ms),
-        "\nEND=", std::to_string(c.end_ms), "\ntitle=",
-        backslashed(carried_title(ChapterFormat::kFfmetadata, c.title),
-                    "=;#\\\n\r"),
-        "\n");
+        "\nEND=", std::to_string(c.end_ms),
+        "\ntitle=", backslashed(ffmetadata_text(c.title), "=;#\\\n\r"), "\n");
   }
   return out;
 }
@@ -131,36 +156,35 @@ std::string write_ffmetadata(std::span<const Chapter> chapters) {
 std::string write_cue(std::span<const Chapter> chapters,
                       std::string_view input_name) {
   std::string out;
-  add(out, "FILE \"", carried_title(ChapterFormat::kCue, input_name),
-      "\" WAVE\n");
+  add(out, "FILE \"", cue_text(input_name), "\" WAVE\n");
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     add(out, "  TRACK ", two_digits(k + 1), " AUDIO\n    TITLE \"",
-        carried_title(ChapterFormat::kCue, chapters[k].title),
-        "\"\n    INDEX 01 ", cue_time(chapters[k].start_ms), "\n");
+        cue_text(chapters[k].title), "\"\n    INDEX 01 ",
+        cue_time(chapters[k].start_ms), "\n");
   }
   return out;
 }
 
-std::string write_audacity(std::span<const Chapter> chapters) {
+std::string write_audacity(std::span<const Chapter> chapters,
+                           std::string_view) {
   std::string out;
   for (const Chapter& c : chapters) {
     std::string at = seconds_text(c.start_ms) + "000";
-    add(out, at, "\t", at, "\t",
-        carried_title(ChapterFormat::kAudacity, c.title), "\n");
+    add(out, at, "\t", at, "\t", label_text(c.title), "\n");
   }
   return out;
 }
 
-std::string write_vtt(std::span<const Chapter> chapters) {
+std::string write_vtt(std::span<const Chapter> chapters, std::string_view) {
   std::string out = "WEBVTT\n";
   for (const Chapter& c : chapters) {
     add(out, "\n", format_time(c.start_ms), " --> ", format_time(c.end_ms),
-        "\n", vtt_text(carried_title(ChapterFormat::kVtt, c.title)), "\n");
+        "\n", vtt_text(one_line(c.title)), "\n");
   }
   return out;
 }
 
-std::string write_json(std::span<const Chapter> chapters) {
+std::string write_json(std::span<const Chapter> chapters, std::string_view) {
   std::string out = "{\"version\":\"1.2.0\",\"chapters\":[";
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     if (k > 0) out += ",";
@@ -170,60 +194,81 @@ std::string write_json(std::span<const Chapter> chapters) {
   return out + "]}\n";
 }
 
-std::string write_ogm(std::span<const Chapter> chapters) {
+std::string write_ogm(std::span<const Chapter> chapters, std::string_view) {
   std::string out;
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     std::string key = "CHAPTER" + two_digits(k + 1);
     add(out, key, "=", format_time(chapters[k].start_ms), "\n", key,
-        "NAME=", carried_title(ChapterFormat::kOgm, chapters[k].title), "\n");
+        "NAME=", one_line(chapters[k].title), "\n");
   }
   return out;
 }
 
+constexpr FormatRow kFormats[] = {
+    {ChapterFormat::kTxt, "txt", L".chapters.txt", L"", write_txt, one_line},
+    {ChapterFormat::kFfmetadata, "ffmetadata", L".ffmetadata", L".ffmetadata",
+     write_ffmetadata, ffmetadata_text},
+    {ChapterFormat::kCue, "cue", L".cue", L".cue", write_cue, cue_text},
+    {ChapterFormat::kAudacity, "audacity", L".labels.txt", L".labels.txt",
+     write_audacity, label_text},
+    {ChapterFormat::kVtt, "vtt", L".vtt", L".vtt", write_vtt, one_line},
+    {ChapterFormat::kJson, "json", L".chapters.json", L".json", write_json,
+     kept},
+    {ChapterFormat::kOgm, "ogm", L".ogm.txt", L".ogm.txt", write_ogm, one_line},
+};
+
+wchar_t ascii_lower(wchar_t c) {
+  return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+bool ends_with_ignoring_case(std::wstring_view name, std::wstring_view end) {
+  if (end.empty() || name.size() < end.size()) return false;
+  name.remove_prefix(name.size() - end.size());
+  for (std::size_t i = 0; i < end.size(); ++i) {
+    if (ascii_lower(name[i]) != ascii_lower(end[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-std::string carried_title(ChapterFormat format, std::string_view title) {
-  switch (format) {
-  case ChapterFormat::kFfmetadata:
-    // ffmpeg reads the line feed after a final backslash, escaped or not, as
-    // part of the title and joins the next chapter to it; a space keeps the
-    // backslash off the line's end.
-    return title.ends_with('\\') ? std::string(title) + ' '
-                                 : std::string(title);
-  case ChapterFormat::kJson:
-    return std::string(title);
-  case ChapterFormat::kAudacity:
-    return replaced(title, "\t\r\n", ' ');
-  case ChapterFormat::kCue:
-    return replaced(replaced(title, "\r\n", ' '), "\"", '\'');
-  case ChapterFormat::kTxt:
-  case ChapterFormat::kVtt:
-  case ChapterFormat::kOgm:
-    return replaced(title, "\r\n", ' ');
+std::span<const FormatRow> chapter_formats() {
+  return kFormats;
+}
+
+const FormatRow& format_row(ChapterFormat format) {
+  for (const FormatRow& row : kFormats) {
+    if (row.format == format) return row;
   }
-  return std::string(title);
+  return kFormats[0];
+}
+
+const FormatRow* format_named(std::string_view name) {
+  for (const FormatRow& row : kFormats) {
+    if (row.name == name) return &row;
+  }
+  return nullptr;
+}
+
+const FormatRow* format_for_output(std::wstring_view outfile) {
+  const FormatRow* found = nullptr;
+  for (const FormatRow& row : kFormats) {
+    if (ends_with_ignoring_case(outfile, row.ending) &&
+        (found == nullptr || row.ending.size() > found->ending.size())) {
+      found = &row;
+    }
+  }
+  return found;
+}
+
+std::string carried_title(ChapterFormat format, std::string_view title) {
+  return format_row(format).carry(title);
 }
 
 std::string format_chapters(ChapterFormat format,
                             std::span<const Chapter> chapters,
                             std::string_view input_name) {
-  switch (format) {
-  case ChapterFormat::kTxt:
-    return write_txt(chapters);
-  case ChapterFormat::kFfmetadata:
-    return write_ffmetadata(chapters);
-  case ChapterFormat::kCue:
-    return write_cue(chapters, input_name);
-  case ChapterFormat::kAudacity:
-    return write_audacity(chapters);
-  case ChapterFormat::kVtt:
-    return write_vtt(chapters);
-  case ChapterFormat::kJson:
-    return write_json(chapters);
-  case ChapterFormat::kOgm:
-    return write_ogm(chapters);
-  }
-  return {};
+  return format_row(format).write(chapters, input_name);
 }
 
 }  // namespace hushmark

@@ -1,5 +1,3 @@
-#include <clocale>
-#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
@@ -7,13 +5,16 @@
 #include "chapters/breaks.h"
 #include "chapters/chapter_options.h"
 #include "chapters/formats.h"
+#include "chapters/messages.h"
 #include "chapters/titles.h"
-#include "cli/messages.h"
 #include "cli/options.h"
+#include "cli/startup.h"
 #include "extract/byte_reader.h"
+#include "extract/messages.h"
 #include "extract/point_format.h"
+#include "extract/recording.h"
 #include "extract/silence_scan.h"
-#include "extract/wave_reader.h"
+#include "extract/timeline.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -52,14 +53,14 @@ std::wstring chapter_line(const Chapter& chapter, std::size_t number,
   return line + L"  " + std::wstring(title) + L"\n";
 }
 
-void show_chapters(const ChapterSettings& settings, const Timeline& timeline,
+void show_chapters(const Timeline& timeline,
                    const std::vector<Chapter>& chapters,
                    platform::Console& console) {
   const std::wstring separator = locale_decimal_separator();
   std::wstring text;
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     text += chapter_line(chapters[k], k + 1, timeline.nAvgBytesPerSec,
-                         shown_title(chapter_title(settings.title, k + 1)),
+                         shown_title(platform::widen_utf8(chapters[k].title)),
                          separator);
   }
   text += msg::kChaptersTotal + std::to_wstring(chapters.size()) +
@@ -79,15 +80,24 @@ std::string input_name(std::wstring_view infile) {
   return platform::narrow_path(name).value_or(std::string());
 }
 
+// False, once the reason is out, when writing the output would replace one
+// of the inputs.
+bool output_is_not_an_input(const ChapterSettings& settings,
+                            platform::Console& console) {
+  for (const std::wstring& path : settings.inputs) {
+    platform::InputFile input;
+    if (path != kStandardInputName && input.open(path) &&
+        input.is_same_file(settings.scan.outfile)) {
+      console.write(msg::kChaptersSameAsInput);
+      return false;
+    }
+  }
+  return true;
+}
+
 bool make_chapters(const ChapterSettings& settings,
                    platform::Console& console) {
-  platform::InputFile input;
-  if (!open_input(settings.scan, input, console)) return false;
-  // Replacing the output would replace the input.
-  if (input.is_same_file(settings.scan.outfile)) {
-    console.write(msg::kChaptersSameAsInput);
-    return false;
-  }
+  if (!output_is_not_an_input(settings, console)) return false;
   // Ready before the scan, so that an output that cannot be written is known
   // at once; nothing there changes before the end.
   platform::WholeFile output;
@@ -95,9 +105,10 @@ bool make_chapters(const ChapterSettings& settings,
     console.write(msg::kCannotWriteChapters);
     return false;
   }
-  ByteReader in(input);
   Timeline timeline;
-  if (!read_timeline(in, settings.scan, timeline, console)) return false;
+  if (!read_timeline(settings.inputs, settings.scan, timeline, console)) {
+    return false;
+  }
   if (timeline_end_ms(timeline) == 0) {
     console.write(msg::kChaptersNoSound);
     return false;
@@ -107,12 +118,13 @@ bool make_chapters(const ChapterSettings& settings,
                   std::to_wstring(timeline.data_chunks) +
                   msg::kChaptersLaterDataEnd);
   }
-  const BreakRules rules{settings.scan.cut_position, settings.max_chapters,
+  const BreakRules rules{cut_position_of(settings.scan.cut_position),
+                         settings.max_chapters,
                          settings.min_seconds.value_or(0)};
   std::vector<std::uint32_t> breaks = choose_breaks(timeline, rules);
   std::vector<Chapter> chapters =
-      list_chapters(timeline, breaks, settings.title);
-  show_chapters(settings, timeline, chapters, console);
+      list_chapters(timeline, breaks, settings.title, settings.file_chapters);
+  show_chapters(timeline, chapters, console);
   // A CUE sheet numbers its tracks in two digits.
   if (settings.format == ChapterFormat::kCue && chapters.size() > 99) {
     console.write(msg::kChaptersManyTracks);
@@ -131,12 +143,11 @@ bool make_chapters(const ChapterSettings& settings,
 
 int main(int argc, char** argv) {
   using namespace hushmark;
-  // The locale decides how arguments are read and how text is shown.
-  std::setlocale(LC_ALL, "");
-  platform::Console console(stdout);
+  Program program = start_program(argc, argv);
+  platform::Console& console = program.console;
   ChapterSettings settings;
-  platform::Arguments args(argc, argv);
-  if (!read_chapter_options(args.count(), args.values(), settings, console)) {
+  if (!read_chapter_options(program.args.count(), program.args.values(),
+                            settings, console)) {
     return 1;
   }
   if (settings.scan.outfile.empty() &&

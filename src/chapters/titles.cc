@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "cli/messages.h"
+#include "chapters/messages.h"
 #include "platform/paths.h"
 #include "platform/utf8.h"
 
@@ -10,13 +10,13 @@ namespace hushmark {
 namespace {
 
 // The sequences a template may hold after a percent sign, and the width each
-// pads the number to; 0 for the percent sign itself.
+// pads the number to; 0 for the percent sign itself, -1 for the file's title.
 struct Sequence {
   std::wstring_view text;
   int width;
 };
 constexpr Sequence kSequences[] = {
-    {L"d", 1}, {L"02d", 2}, {L"03d", 3}, {L"%", 0}};
+    {L"d", 1}, {L"02d", 2}, {L"03d", 3}, {L"f", -1}, {L"%", 0}};
 
 // The sequence after the percent sign at `at`, or nullptr.
 const Sequence* sequence_at(std::wstring_view title, std::size_t at) {
@@ -44,7 +44,8 @@ bool check_title_template(std::wstring_view title, platform::Console& console) {
   return true;
 }
 
-std::wstring chapter_title(std::wstring_view title, std::uint64_t number) {
+std::wstring chapter_title(std::wstring_view title, std::uint64_t number,
+                           std::wstring_view file_title) {
   std::wstring text;
   for (std::size_t at = 0; at < title.size(); ++at) {
     const Sequence* s = title[at] == L'%' ? sequence_at(title, at) : nullptr;
@@ -52,7 +53,9 @@ std::wstring chapter_title(std::wstring_view title, std::uint64_t number) {
       text += title[at];
       continue;
     }
-    if (s->width == 0) {
+    if (s->width < 0) {
+      text += file_title;
+    } else if (s->width == 0) {
       text += L'%';
     } else {
       std::wstring digits = std::to_wstring(number);

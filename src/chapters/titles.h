@@ -10,14 +10,15 @@
 namespace hushmark {
 
 // Checks a title template: false, once the reason is out, when it holds a %
-// sequence other than %d, %02d, %03d and %%, or a character that the locale
-// could not decode.
+// sequence other than %d, %02d, %03d, %f and %%, or a character that the
+// locale could not decode.
 bool check_title_template(std::wstring_view title, platform::Console& console);
 
 // The title of chapter `number`: %d is the number, %02d and %03d the number
-// zero-padded to that width, %% a percent sign. The template must have passed
-// check_title_template.
-std::wstring chapter_title(std::wstring_view title, std::uint64_t number);
+// zero-padded to that width, %f the title of the file it starts in, %% a
+// percent sign. The template must have passed check_title_template.
+std::wstring chapter_title(std::wstring_view title, std::uint64_t number,
+                           std::wstring_view file_title = {});
 
 // The title as the console shows it: a control character as \xNN, so that a
 // line feed or a carriage return cannot break or overwrite a line.

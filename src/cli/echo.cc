@@ -37,4 +37,11 @@ void echo_probe_settings(const Settings& settings, bool threshold_given,
   echo_min_silence(settings, console);
 }
 
+void echo_more_inputs(std::span<const std::wstring> inputs,
+                      platform::Console& console) {
+  for (std::size_t k = 1; k < inputs.size(); ++k) {
+    console.write(msg::kEchoInfile + inputs[k] + L"\n");
+  }
+}
+
 }  // namespace hushmark

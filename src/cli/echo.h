@@ -1,6 +1,9 @@
 #ifndef HUSHMARK_CLI_ECHO_H_
 #define HUSHMARK_CLI_ECHO_H_
 
+#include <span>
+#include <string>
+
 #include "cli/settings.h"
 #include "platform/console.h"
 
@@ -14,6 +17,10 @@ void echo_settings(const Settings& settings, platform::Console& console);
 // one, and the minimum silence when it differs from its default.
 void echo_probe_settings(const Settings& settings, bool threshold_given,
                          platform::Console& console);
+
+// Shows the inputs after the first, each on an infile line of its own.
+void echo_more_inputs(std::span<const std::wstring> inputs,
+                      platform::Console& console);
 
 }  // namespace hushmark
 

@@ -70,7 +70,26 @@ bool parse_options(int argc, char** argv, Settings& settings,
     }
     if (own && !own(opt, optarg)) return false;
   }
+  for (int k = options.operands(); own && k < argc; ++k) {
+    if (!own(kOperand, argv[k])) return false;
+  }
   return true;
+}
+
+bool read_operand(const char* argument, std::vector<std::wstring>& inputs,
+                  platform::Console& console) {
+  std::wstring path;
+  if (!read_path(argument, path, console)) return false;
+  inputs.push_back(std::move(path));
+  return true;
+}
+
+void take_inputs(Settings& settings, std::vector<std::wstring>& inputs) {
+  if (settings.infile.empty() && !inputs.empty()) {
+    settings.infile = inputs.front();
+  } else if (!settings.infile.empty()) {
+    inputs.insert(inputs.begin(), settings.infile);
+  }
 }
 
 bool validate_settings(const Settings& settings, platform::Console& console) {
@@ -112,6 +131,13 @@ bool derive_outfile(Settings& settings, platform::Console& console,
   settings.outfile = in.substr(0, cut);
   settings.outfile += suffix;
   return true;
+}
+
+bool read_options(int argc, char** argv, Settings& settings,
+                  platform::Console& console) {
+  return parse_options(argc, argv, settings, console) &&
+         validate_settings(settings, console) &&
+         (!settings.outfile.empty() || derive_outfile(settings, console));
 }
 
 }  // namespace hushmark

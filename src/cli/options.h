@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include "cli/messages.h"
 #include "cli/settings.h"
@@ -28,8 +29,9 @@ std::int32_t read_number(const char* text);
 
 // Hears of each option that parse_options has read, with its argument (or
 // nullptr), so that a program can read options of its own and note which
-// shared ones were given. False ends the run with status 1, once the handler
-// has said why.
+// shared ones were given; then of each argument that is not an option, as
+// kOperand. False ends the run with status 1, once the handler has said why.
+inline constexpr int kOperand = 1;
 using OptionHandler = std::function<bool(int option, const char* argument)>;
 
 // Fills settings from the command line in order: the options hushmark takes
@@ -42,9 +44,24 @@ bool parse_options(int argc, char** argv, Settings& settings,
                    const CommandLine& line = kHushmarkCommandLine,
                    const OptionHandler& own = {});
 
+// Adds an argument that is not an option to the inputs; false, once the
+// reason is out, when it is too long a path.
+bool read_operand(const char* argument, std::vector<std::wstring>& inputs,
+                  platform::Console& console);
+
+// Puts -i's file first among the inputs; without -i, the first input becomes
+// the input file that names the output.
+void take_inputs(Settings& settings, std::vector<std::wstring>& inputs);
+
 // Refuses a run without an input file or with a cut position other than 0, 1
 // or 2, printing why.
 bool validate_settings(const Settings& settings, platform::Console& console);
+
+// hushmark's options in full: read, checked, and the chapter file named
+// after the input when -o gave none. False when the run must end with status
+// 1, once the reason is out.
+bool read_options(int argc, char** argv, Settings& settings,
+                  platform::Console& console);
 
 // hushmark's chapter file is the input's name with this in place of its
 // extension.

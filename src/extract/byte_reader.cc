@@ -32,6 +32,25 @@ ByteReader::ByteReader(platform::InputFile& file) : file_(&file) {
   capacity_ = want - std::min(lead, want);
 }
 
+ByteReader::ByteReader(platform::InputFile& file,
+                       std::span<const std::uint8_t> head)
+    : ByteReader(file) {
+  if (capacity_ < kMaxCarry + kAlign + head.size()) {
+    // Only after the large buffer could not be had: the head must fit.
+    std::size_t want = kMaxCarry + 2 * kAlign + head.size();
+    storage_.reset(new std::uint8_t[want]);
+    auto addr = reinterpret_cast<std::uintptr_t>(storage_.get());
+    base_ = storage_.get() + (kAlign - addr % kAlign) % kAlign;
+    capacity_ = want - static_cast<std::size_t>(base_ - storage_.get());
+  }
+  // The head goes where fill() would have read it, so that later reads keep
+  // their alignment.
+  std::memcpy(base_ + kMaxCarry, head.data(), head.size());
+  pos_ = kMaxCarry;
+  end_ = kMaxCarry + head.size();
+  file_offset_ = head.size();
+}
+
 ByteReader::ByteReader(std::span<const std::uint8_t> bytes, bool as_stream)
     : memory_(bytes), memory_is_stream_(as_stream) {}
 

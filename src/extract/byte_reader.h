@@ -10,6 +10,17 @@
 
 namespace hushmark {
 
+// A little-endian 16-bit field of a file.
+inline std::uint16_t le16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+// A little-endian 32-bit field of a file.
+inline std::uint32_t le32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
+         std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
 // Reads an input file through one large buffer of the program's own, so that
 // headers cost no system call and sample data arrives in big blocks; or reads
 // bytes already in memory, which need no buffer.
@@ -18,6 +29,8 @@ class ByteReader {
   static constexpr std::size_t kBufferBytes = 512 * 1024;
 
   explicit ByteReader(platform::InputFile& file);
+  // Reads the file, whose first bytes, head, have already been read from it.
+  ByteReader(platform::InputFile& file, std::span<const std::uint8_t> head);
   // Reads these bytes, which must outlive the reader; with as_stream set it
   // answers is_stream() as a pipe would.
   explicit ByteReader(std::span<const std::uint8_t> bytes,

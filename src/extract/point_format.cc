@@ -6,6 +6,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "extract/time_base.h"
+
 namespace hushmark {
 namespace {
 
@@ -69,11 +71,11 @@ char* format_length_chars(std::uint32_t length, std::uint32_t nAvgBytesPerSec,
   // length is below 2^44. A quotient not exactly halfway between two
   // thousandths lies at least 1 / (2 * rate) from the halfway point, so the
   // two round alike. Exactly halfway, the double's side of it decides.
-  std::uint64_t scaled = std::uint64_t{length} * 4000;
+  std::uint64_t scaled = std::uint64_t{length} * kFrameByteMs;
   std::uint64_t thousandths = scaled / nAvgBytesPerSec;
   std::uint64_t twice_rest = scaled % nAvgBytesPerSec * 2;
   if (twice_rest == nAvgBytesPerSec) {
-    double seconds = static_cast<double>(length) * 4.0 / nAvgBytesPerSec;
+    double seconds = frames_seconds(length, nAvgBytesPerSec);
     int side = compare_with_halves(seconds, 2 * thousandths + 1);
     if (side > 0 || (side == 0 && thousandths % 2 == 1)) ++thousandths;
   } else if (twice_rest > nAvgBytesPerSec) {

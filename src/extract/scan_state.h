@@ -8,11 +8,22 @@ namespace hushmark {
 // One stereo sample pair: left then right, signed 16-bit little-endian.
 inline constexpr std::uint32_t kFrameBytes = 4;
 
+// Where in its silence a chapter point falls.
+enum class CutPosition { kStart, kMiddle, kEnd };
+
+// The cut position that a checked -p (0, 1 or 2) names; any other value is
+// taken as the end, as the scan has always done.
+constexpr CutPosition cut_position_of(std::int32_t p) {
+  return p == 0   ? CutPosition::kStart
+         : p == 1 ? CutPosition::kMiddle
+                  : CutPosition::kEnd;
+}
+
 // What a scan needs to know besides the samples.
 struct ScanParams {
   std::int32_t threshold = 0;
   std::uint32_t min_frames = 0;
-  std::int32_t cut_position = 0;
+  CutPosition cut = CutPosition::kStart;
 };
 
 // Where a scan stands inside one data chunk. Frames are numbered from 1;
@@ -32,14 +43,15 @@ struct ChapterPoint {
 // state.index has just ended.
 inline std::uint32_t cut_frame(const ScanParams& params, const ScanState& state,
                                std::uint32_t length) {
-  switch (params.cut_position) {
-  case 0:
+  switch (params.cut) {
+  case CutPosition::kStart:
     return state.silence_start;
-  case 1:
+  case CutPosition::kMiddle:
     return state.silence_start + length / 2;
-  default:
-    return state.index;
+  case CutPosition::kEnd:
+    break;
   }
+  return state.index;
 }
 
 }  // namespace hushmark

@@ -4,9 +4,10 @@
 #include <cstring>
 #include <memory>
 
-#include "cli/messages.h"
 #include "extract/fast_scan.h"
+#include "extract/messages.h"
 #include "extract/point_format.h"
+#include "extract/time_base.h"
 
 namespace hushmark {
 namespace {
@@ -94,16 +95,6 @@ void write_points(std::span<const ChapterPoint> points,
 
 }  // namespace
 
-std::uint32_t compute_min_frames(std::uint32_t nAvgBytesPerSec,
-                                 std::int32_t min_silence_ms) {
-  std::int64_t quotient = std::int64_t{nAvgBytesPerSec} * min_silence_ms / 4000;
-  return static_cast<std::uint32_t>(quotient);
-}
-
-std::uint64_t frame_time_ms(std::uint32_t n, std::uint32_t nAvgBytesPerSec) {
-  return std::uint64_t{n} * 4000 / nAvgBytesPerSec;
-}
-
 std::string format_time(std::uint64_t ms) {
   char text[kMaxTimeChars];
   return std::string(text, format_time_chars(ms, text));
@@ -136,7 +127,7 @@ bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
   const ScanParams params{
       settings.threshold,
       compute_min_frames(nAvgBytesPerSec, settings.min_silence_ms),
-      settings.cut_position};
+      cut_position_of(settings.cut_position)};
   ScanState state;
   std::vector<ChapterPoint> points;
   PointLines lines;

@@ -16,14 +16,6 @@
 
 namespace hushmark {
 
-// The shortest silence, in frames, for min_silence_ms at this byte rate: the
-// exact 64-bit quotient, truncated toward zero, kept to its low 32 bits.
-std::uint32_t compute_min_frames(std::uint32_t nAvgBytesPerSec,
-                                 std::int32_t min_silence_ms);
-
-// The time of frame index n in whole milliseconds (byte rate must not be 0).
-std::uint64_t frame_time_ms(std::uint32_t n, std::uint32_t nAvgBytesPerSec);
-
 // HH:MM:SS.mmm; hours keep counting past 24 and take more digits past 99.
 std::string format_time(std::uint64_t ms);
 

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "cli/messages.h"
 #include "extract/byte_reader.h"
+#include "extract/messages.h"
 #include "extract/silence_scan.h"
 #include "platform/files.h"
 #include "platform/hex_escape.h"
@@ -15,15 +15,6 @@ constexpr std::uint32_t kFmtBodyBytes = 16;
 // Programs that write WAVE to a pipe cannot know its length and declare a
 // data size no real chunk has: ffmpeg 0xFFFFFFFF, espeak-ng 0x7FFFF000.
 constexpr std::uint32_t kPlaceholderDataSize = 0x7FFFF000;
-
-std::uint16_t le16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
-std::uint32_t le32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
-         std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
 
 bool read_exact(ByteReader& in, std::span<std::uint8_t> out) {
   return in.read(out) == out.size();

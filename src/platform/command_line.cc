@@ -63,6 +63,29 @@ CommandLineArgument read_argument(std::wstring_view line, std::size_t& at) {
   return arg;
 }
 
+// Appends arg so that it reads back as it is: quoted when it is empty or holds
+// a blank, a quote or a pattern character, and with the backslashes doubled
+// that come before a quote, its own or the closing one.
+void append_argument(std::wstring& line, std::wstring_view arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\"*?") == arg.npos) {
+    line += arg;
+    return;
+  }
+  line += L'"';
+  std::size_t slashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++slashes;
+      continue;
+    }
+    line.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+    line += c;
+    slashes = 0;
+  }
+  line.append(slashes * 2, L'\\');
+  line += L'"';
+}
+
 }  // namespace
 
 std::vector<CommandLineArgument> split_command_line(std::wstring_view line) {
@@ -76,6 +99,18 @@ std::vector<CommandLineArgument> split_command_line(std::wstring_view line) {
     args.push_back(read_argument(line, at));
   }
   return args;
+}
+
+std::wstring join_command_line(std::span<const std::wstring> args) {
+  std::wstring line;
+  if (args.empty()) return line;
+  // The program name ends at its closing quote; backslashes in it are plain.
+  line = L'"' + args[0] + L'"';
+  for (const std::wstring& arg : args.subspan(1)) {
+    line += L' ';
+    append_argument(line, arg);
+  }
+  return line;
 }
 
 }  // namespace hushmark::platform

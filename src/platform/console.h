@@ -10,13 +10,14 @@ namespace hushmark::platform {
 // Every non-ASCII character of the program's own messages but the usage's
 // fullwidth tilde, which has a stand-in where an encoding lacks it: an
 // encoding that can carry these can carry the messages. A test checks the
-// list against messages.h.
+// list against every messages.h under src/.
 inline constexpr std::wstring_view kMessageCharacters =
     L"※、。あいうえおかがきぎくけげこごさしじすせそただちっつてでとどなにの"
-    L"はばぶべほまみむめよらりるれろをんァイエクコシスタチッデトドフプヘメモ"
-    L"ャヤラリルレンー一上中了以位作使例個候入再出分切初力動区取号合同名含囲"
-    L"場境増壊声変多大失好始字定対式形応所指改敗数整文既時書最未桁正決無環略"
-    L"番目省着短示秒立章範終続置落行補見覧計読調起足込選長開間限雑音題？";
+    L"はばぶべほまみむめもよらりるれろをんァイエクグコサシスタチッデトドフプ"
+    L"ヘメモャヤラリルレンー一上並中了以位作使例個候入再出分切初力動区取号合"
+    L"同名含周囲場境増壊声変外多大失好始字定対式形応所扱指改敗数整文既時書最"
+    L"未桁標正決波準無環略番目省着短示秒立章範終続置落行補見覧計読調起足込違"
+    L"選録長開間限雑音順題？";
 
 // The one writer for everything the program prints. Wide text goes out in the
 // locale's encoding when that can carry the program's Japanese messages, and as
@@ -25,6 +26,8 @@ inline constexpr std::wstring_view kMessageCharacters =
 class Console {
  public:
   explicit Console(std::FILE* out);
+  // Keeps what is written, for replay_to() to show later in its place.
+  Console();
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
 
@@ -42,8 +45,12 @@ class Console {
   // to the same place by another route (-o /dev/stdout).
   void flush();
 
+  // Writes to other what this console has kept.
+  void replay_to(Console& other) const { other.write(kept_); }
+
  private:
   std::FILE* out_;
+  std::wstring kept_;  // what was written while out_ is nullptr
 #ifdef _WIN32
   unsigned code_page_ = 0;   // the locale's ANSI code page; 0 means UTF-8
   bool to_console_ = false;  // out_ is a console window, which takes UTF-16

@@ -111,6 +111,8 @@ Console::Console(std::FILE* out)
       code_page_(message_code_page()),
       to_console_(is_console(out)) {}
 
+Console::Console() : out_(nullptr) {}
+
 std::string Console::encode(std::wstring_view text) const {
   std::wstring shown = with_escapes_shown(text);
   if (code_page_ != 0 && code_page_ != CP_UTF8) {
@@ -120,6 +122,10 @@ std::string Console::encode(std::wstring_view text) const {
 }
 
 void Console::write(std::wstring_view text) {
+  if (out_ == nullptr) {
+    kept_ += text;
+    return;
+  }
   if (!to_console_) {
     write_encoded(encode(text));
     return;
@@ -128,6 +134,7 @@ void Console::write(std::wstring_view text) {
 }
 
 void Console::write_encoded(std::string_view bytes) {
+  if (out_ == nullptr) return;
   if (!to_console_) {
     std::fwrite(bytes.data(), 1, bytes.size(), out_);
     return;
@@ -137,6 +144,7 @@ void Console::write_encoded(std::string_view bytes) {
 }
 
 void Console::flush() {
+  if (out_ == nullptr) return;
   std::fflush(out_);
 }
 

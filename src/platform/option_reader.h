@@ -58,6 +58,10 @@ class OptionReader {
   // The argument of the option last returned, or nullptr.
   const char* argument() const;
 
+  // Where the arguments that are not options start, once next() has
+  // returned -1.
+  int operands() const;
+
  private:
 #ifdef _WIN32
   GnuShortOptions own_;  // mingw-w64's getopt follows other rules

@@ -16,4 +16,8 @@ const char* OptionReader::argument() const {
   return optarg;
 }
 
+int OptionReader::operands() const {
+  return optind;
+}
+
 }  // namespace hushmark::platform

@@ -15,4 +15,8 @@ const char* OptionReader::argument() const {
   return own_.argument();
 }
 
+int OptionReader::operands() const {
+  return own_.index();
+}
+
 }  // namespace hushmark::platform

@@ -41,4 +41,40 @@ std::optional<std::string> utf8_of(std::wstring_view text) {
   return out;
 }
 
+std::wstring widen_utf8(std::string_view text) {
+  std::wstring out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80           ? 1
+                               : (lead >> 5) == 0x6  ? 2
+                               : (lead >> 4) == 0xE  ? 3
+                               : (lead >> 3) == 0x1E ? 4
+                                                     : 0;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    bool good = length != 0 && i + length <= text.size();
+    for (std::size_t k = 1; good && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      good = (next & 0xC0) == 0x80;
+      c = c << 6 | (next & 0x3F);
+    }
+    // Overlong forms and surrogates are no characters.
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    good = good && c >= kLeast[length] && c <= 0x10FFFF &&
+           (c < 0xD800 || c > 0xDFFF);
+    if (!good) {
+      out.push_back(static_cast<wchar_t>(0xDC00 + lead));
+      ++i;
+      continue;
+    }
+    if (sizeof(wchar_t) == 2 && c >= 0x10000) {
+      out.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+      out.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<wchar_t>(c));
+    }
+    i += length;
+  }
+  return out;
+}
+
 }  // namespace hushmark::platform

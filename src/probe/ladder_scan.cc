@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "extract/recording.h"
+#include "extract/time_base.h"
+
 namespace hushmark {
 namespace {
 
@@ -91,7 +94,7 @@ void add_min_totals(const RunBins& bins, std::uint32_t nAvgBytesPerSec,
     runs += bins.runs[row];
     frames += bins.frames[row];
     totals.points[row] += runs;
-    totals.seconds[row] += static_cast<double>(frames) * 4.0 / nAvgBytesPerSec;
+    totals.seconds[row] += frames_seconds(frames, nAvgBytesPerSec);
   }
 }
 
@@ -102,6 +105,30 @@ MinEdges min_edges(std::uint32_t nAvgBytesPerSec) {
     edges[row] = compute_min_frames(nAvgBytesPerSec, kMinLadder[row]);
   }
   return edges;
+}
+
+// Frame numbers are 32-bit: past this many frames the scan's frame 1 moves
+// forward, so that a recording of any length can be scanned.
+constexpr std::uint32_t kRebaseAt = 1u << 31;
+
+void rebase_ladder(LadderState& state) {
+  if (state.index < kRebaseAt) return;
+  std::uint32_t shift = state.index;
+  for (std::uint32_t start : state.silence_start) {
+    if (start != 0) shift = std::min(shift, start - 1);
+  }
+  state.index -= shift;
+  for (std::uint32_t& start : state.silence_start) {
+    if (start != 0) start -= shift;
+  }
+}
+
+void rebase_scan(ScanState& state) {
+  if (state.index < kRebaseAt) return;
+  const std::uint32_t shift =
+      state.silence_start != 0 ? state.silence_start - 1 : state.index;
+  state.index -= shift;
+  if (state.silence_start != 0) state.silence_start -= shift;
 }
 
 }  // namespace
@@ -115,10 +142,11 @@ std::size_t rung_of(std::uint32_t magnitude) {
 void scan_ladder_frames(std::span<const std::uint8_t> bytes,
                         const LadderParams& params, LadderState& state,
                         LadderCounts& counts, TileKernel kernel) {
-  TileScan scan{&params,
-                {0, std::min(params.min_frames, params.edges[0]), 0},
-                tile_classifier(kernel),
-                {}};
+  TileScan scan{
+      &params,
+      {0, std::min(params.min_frames, params.edges[0]), CutPosition::kStart},
+      tile_classifier(kernel),
+      {}};
   const std::uint8_t* p = bytes.data();
   std::size_t frames = bytes.size() / kFrameBytes;
   std::uint32_t peaks[kBatchTiles];
@@ -137,48 +165,104 @@ void scan_ladder_frames(std::span<const std::uint8_t> bytes,
   }
 }
 
+void begin_ladder_run(LadderRun& run, std::uint32_t nAvgBytesPerSec,
+                      std::int32_t min_silence_ms,
+                      std::optional<std::int32_t> given_threshold) {
+  run = LadderRun();
+  run.nAvgBytesPerSec = nAvgBytesPerSec;
+  run.params = {compute_min_frames(nAvgBytesPerSec, min_silence_ms),
+                min_edges(nAvgBytesPerSec)};
+  run.given_rung = given_threshold ? ladder_rung(*given_threshold) : -1;
+  // A threshold between the rungs gets a scan of its own, of its runs alone.
+  run.own_scan = given_threshold && run.given_rung < 0;
+  run.own = {given_threshold.value_or(0), run.params.edges[0],
+             CutPosition::kStart};
+}
+
+void scan_ladder_block(LadderRun& run, std::span<const std::uint8_t> bytes) {
+  scan_ladder_frames(bytes, run.params, run.state, run.counts);
+  if (run.own_scan) {
+    run.runs.clear();
+    scan_frames_fast(bytes, run.own, run.own_state, run.runs);
+    for (const ChapterPoint& found : run.runs) {
+      add_run(found.length, run.params.edges, run.own_bins);
+    }
+  }
+  rebase_ladder(run.state);
+  rebase_scan(run.own_state);
+}
+
+void add_ladder_run(const LadderRun& run,
+                    std::optional<std::int32_t> given_threshold,
+                    LadderTotals& totals) {
+  if (run.nAvgBytesPerSec == 0) return;
+  // Each run has its own rate, so lengths become seconds run by run.
+  for (std::size_t rung = 0; rung < kRungs; ++rung) {
+    totals.points[rung] += run.counts.points[rung];
+    totals.seconds[rung] += static_cast<double>(run.counts.frames[rung]) * 4.0 /
+                            run.nAvgBytesPerSec;
+    add_min_totals(run.counts.bins[rung], run.nAvgBytesPerSec,
+                   totals.by_min[rung]);
+  }
+  if (given_threshold) {
+    const RunBins& bins =
+        run.own_scan
+            ? run.own_bins
+            : run.counts.bins[static_cast<std::size_t>(run.given_rung)];
+    add_min_totals(bins, run.nAvgBytesPerSec, totals.given);
+  }
+}
+
 bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
                        bool ends_with_input, std::uint32_t nAvgBytesPerSec,
                        std::int32_t min_silence_ms,
                        std::optional<std::int32_t> given_threshold,
                        LadderTotals& totals) {
-  const LadderParams params{compute_min_frames(nAvgBytesPerSec, min_silence_ms),
-                            min_edges(nAvgBytesPerSec)};
-  LadderState state;
-  LadderCounts counts;
-  const int given_rung = given_threshold ? ladder_rung(*given_threshold) : -1;
-  // A threshold between the rungs gets a scan of its own, of its runs alone.
-  const bool own_scan = given_threshold && given_rung < 0;
-  const ScanParams own{given_threshold.value_or(0), params.edges[0], 0};
-  ScanState own_state;
-  RunBins own_bins;
-  std::vector<ChapterPoint> runs;
-  ChunkFrames end =
-      read_chunk_frames(in, frame_count, ends_with_input,
-                        [&](std::span<const std::uint8_t> block) {
-                          scan_ladder_frames(block, params, state, counts);
-                          if (own_scan) {
-                            runs.clear();
-                            scan_frames_fast(block, own, own_state, runs);
-                            for (const ChapterPoint& run : runs) {
-                              add_run(run.length, params.edges, own_bins);
-                            }
-                          }
-                          return true;
-                        });
-  // Each chunk has its own rate, so lengths become seconds chunk by chunk.
-  for (std::size_t rung = 0; rung < kRungs; ++rung) {
-    totals.points[rung] += counts.points[rung];
-    totals.seconds[rung] +=
-        static_cast<double>(counts.frames[rung]) * 4.0 / nAvgBytesPerSec;
-    add_min_totals(counts.bins[rung], nAvgBytesPerSec, totals.by_min[rung]);
-  }
-  if (given_threshold) {
-    const RunBins& bins =
-        own_scan ? own_bins : counts.bins[static_cast<std::size_t>(given_rung)];
-    add_min_totals(bins, nAvgBytesPerSec, totals.given);
-  }
+  LadderRun run;
+  begin_ladder_run(run, nAvgBytesPerSec, min_silence_ms, given_threshold);
+  ChunkFrames end = read_chunk_frames(in, frame_count, ends_with_input,
+                                      [&](std::span<const std::uint8_t> block) {
+                                        scan_ladder_block(run, block);
+                                        return true;
+                                      });
+  add_ladder_run(run, given_threshold, totals);
   return end == ChunkFrames::kRead;
+}
+
+bool probe_recording(std::span<const std::wstring> inputs,
+                     const Settings& settings,
+                     std::optional<std::int32_t> given_threshold,
+                     LadderTotals& totals, bool& data_ended_early,
+                     platform::Console& console) {
+  LadderRun run;
+  std::uint32_t rate = 0;
+  bool ok = true;
+  for (const std::wstring& path : inputs) {
+    Source source;
+    if (!open_source(path, rate, source, console)) return false;
+    if (rate == 0) rate = source.nAvgBytesPerSec / kFrameBytes;
+    bool first_chunk = true;
+    FrameSink sink{[&](std::uint32_t byte_rate) {
+                     // A WAVE file's later data chunks are scanned apart, as
+                     // hushmark scans them; the next file goes on with the
+                     // recording.
+                     if (!first_chunk || run.nAvgBytesPerSec != byte_rate) {
+                       add_ladder_run(run, given_threshold, totals);
+                       begin_ladder_run(run, byte_rate, settings.min_silence_ms,
+                                        given_threshold);
+                     }
+                     first_chunk = false;
+                   },
+                   [&](std::span<const std::uint8_t> block) {
+                     scan_ladder_block(run, block);
+                   },
+                   [&] { data_ended_early = true; }};
+    ok = read_source(source, sink, console);
+    if (!ok) break;
+  }
+  // The tables show what was read, as hushmark writes the points it found.
+  add_ladder_run(run, given_threshold, totals);
+  return ok;
 }
 
 }  // namespace hushmark

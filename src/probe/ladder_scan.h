@@ -5,11 +5,14 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
+#include "cli/settings.h"
 #include "extract/byte_reader.h"
 #include "extract/fast_scan.h"
 #include "extract/silence_scan.h"
+#include "platform/console.h"
 
 namespace hushmark {
 
@@ -88,6 +91,34 @@ void scan_ladder_frames(std::span<const std::uint8_t> bytes,
                         LadderCounts& counts,
                         TileKernel kernel = best_tile_kernel());
 
+// What the probe gathers over one stretch of frames that one scan runs
+// through: a data chunk, or files joined into one recording.
+struct LadderRun {
+  std::uint32_t nAvgBytesPerSec = 0;
+  LadderParams params;
+  LadderState state;
+  LadderCounts counts;
+  int given_rung = -1;    // the rung of -s, or -1
+  bool own_scan = false;  // -s lies between the rungs and is scanned alone
+  ScanParams own;
+  ScanState own_state;
+  RunBins own_bins;
+  std::vector<ChapterPoint> runs;  // scratch
+};
+
+// Starts a run at this byte rate.
+void begin_ladder_run(LadderRun& run, std::uint32_t nAvgBytesPerSec,
+                      std::int32_t min_silence_ms,
+                      std::optional<std::int32_t> given_threshold);
+
+// Scans whole frames; the run may go on for any number of frames.
+void scan_ladder_block(LadderRun& run, std::span<const std::uint8_t> bytes);
+
+// Adds what the run found to totals, at its own byte rate.
+void add_ladder_run(const LadderRun& run,
+                    std::optional<std::int32_t> given_threshold,
+                    LadderTotals& totals);
+
 // Reads frame_count frames of one data chunk and adds what they give at each
 // rung, and at given_threshold when there is one, to totals. False, with
 // nothing printed, when the data ends early (unless ends_with_input is set
@@ -97,6 +128,16 @@ bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
                        std::int32_t min_silence_ms,
                        std::optional<std::int32_t> given_threshold,
                        LadderTotals& totals);
+
+// Scans every input in order as one recording into totals, each read as
+// hushmark-chapters reads it. False after a failure; data_ended_early tells
+// when that was a WAVE file's data ending early, whose message waits until
+// the tables are out.
+bool probe_recording(std::span<const std::wstring> inputs,
+                     const Settings& settings,
+                     std::optional<std::int32_t> given_threshold,
+                     LadderTotals& totals, bool& data_ended_early,
+                     platform::Console& console);
 
 }  // namespace hushmark
 

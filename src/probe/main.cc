@@ -1,53 +1,38 @@
-#include <clocale>
-#include <cstdio>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "cli/echo.h"
-#include "cli/messages.h"
-#include "cli/options.h"
 #include "cli/settings.h"
-#include "extract/wave_reader.h"
+#include "cli/startup.h"
+#include "extract/messages.h"
 #include "platform/console.h"
-#include "platform/paths.h"
 #include "probe/ladder_scan.h"
+#include "probe/messages.h"
+#include "probe/probe_options.h"
 #include "probe/report.h"
 
 int main(int argc, char** argv) {
   using namespace hushmark;
-  // The locale decides how path arguments are read and how text is shown.
-  std::setlocale(LC_ALL, "");
-  platform::Console console(stdout);
+  Program program = start_program(argc, argv);
+  platform::Console& console = program.console;
   Settings settings;
-  platform::Arguments args(argc, argv);
-  const CommandLine line{"i:m:s:h", msg::kProbeUsage};
-  // The threshold's default, 0, is a threshold too; only -s picks one.
-  bool threshold_given = false;
-  auto note_threshold = [&](int option, const char*) {
-    if (option == 's') threshold_given = true;
-    return true;
-  };
-  if (!parse_options(args.count(), args.values(), settings, console, line,
-                     note_threshold)) {
+  std::optional<std::int32_t> given_threshold;
+  std::vector<std::wstring> inputs;
+  if (!read_probe_options(program.args.count(), program.args.values(), settings,
+                          given_threshold, inputs, console)) {
     return 1;
   }
-  if (!validate_settings(settings, console)) return 1;
-  echo_probe_settings(settings, threshold_given, console);
-  std::optional<std::int32_t> given_threshold;
-  if (threshold_given) given_threshold = settings.threshold;
-  platform::InputFile input;
-  if (!open_input(settings, input, console)) return 1;
+  echo_probe_settings(settings, given_threshold.has_value(), console);
+  echo_more_inputs(inputs, console);
   LadderTotals totals;
   bool data_ended_early = false;
-  auto scan = [&](ByteReader& in, std::uint32_t frame_count,
-                  bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
-    data_ended_early =
-        !scan_ladder_chunk(in, frame_count, ends_with_input, nAvgBytesPerSec,
-                           settings.min_silence_ms, given_threshold, totals);
-    return !data_ended_early;
-  };
   // Other failures stop with their message alone, as hushmark does.
-  ByteReader in(input);
-  if (!walk_wave(in, scan, console) && !data_ended_early) return 1;
+  if (!probe_recording(inputs, settings, given_threshold, totals,
+                       data_ended_early, console) &&
+      !data_ended_early) {
+    return 1;
+  }
   const Suggestion suggestion = suggest_threshold(totals.points);
   console.write(format_table(totals));
   console.write(format_suggestion(totals, suggestion));

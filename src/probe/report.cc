@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cwchar>
 
-#include "cli/messages.h"
+#include "extract/messages.h"
+#include "probe/messages.h"
 
 namespace hushmark {
 namespace {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chapters/breaks.h"
@@ -18,7 +19,7 @@ using Indices = std::vector<std::uint32_t>;
 
 TEST(ChapterBreaks, TakeTheLongestSilencesKeptApart) {
   // 1,000 frames a second: a point's frame is its millisecond.
-  Timeline t{4000, 100'000, {}, 1};
+  Timeline t{4000, 100'000, {}, {}, 1};
   t.points = {{1, 500},        // 0: starts at the first frame
               {10'000, 300},   // 1
               {20'000, 800},   // 2
@@ -41,22 +42,24 @@ TEST(ChapterBreaks, TakeTheLongestSilencesKeptApart) {
       {{}, 40, {4}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(choose_breaks(t, {0, c.count, c.seconds}), c.breaks)
+    EXPECT_EQ(choose_breaks(t, {CutPosition::kStart, c.count, c.seconds}),
+              c.breaks)
         << c.count.value_or(0) << " " << c.seconds;
   }
 }
 
 TEST(ChapterBreaks, NeverLeaveAnEmptyChapter) {
   // At 44.1 kHz, frames 44,101 to 44,144 all fall in millisecond 1,000.
-  Timeline t{176'400, 441'000, {{44'101, 5}, {44'120, 9}, {44'140, 9}}, 1};
-  EXPECT_EQ(choose_breaks(t, {0, {}, 0}), (Indices{1}));
+  Timeline t{176'400, 441'000, {{44'101, 5}, {44'120, 9}, {44'140, 9}}, {}, 1};
+  EXPECT_EQ(choose_breaks(t, {CutPosition::kStart, {}, 0}), (Indices{1}));
   // A silence from the first frame, whatever the cut position says.
-  Timeline first{4000, 10'000, {{251, 500}, {2000, 10}}, 1};
-  EXPECT_EQ(choose_breaks(first, {1, {}, 0}), (Indices{1}));
-  EXPECT_EQ(choose_breaks(first, {0, {}, 0}), (Indices{0, 1}));
+  Timeline first{4000, 10'000, {{251, 500}, {2000, 10}}, {}, 1};
+  EXPECT_EQ(choose_breaks(first, {CutPosition::kMiddle, {}, 0}), (Indices{1}));
+  EXPECT_EQ(choose_breaks(first, {CutPosition::kStart, {}, 0}),
+            (Indices{0, 1}));
   // A point on the last frame would end the recording with an empty chapter.
-  Timeline last{4000, 10'000, {{5000, 10}, {10'000, 20}}, 1};
-  EXPECT_EQ(choose_breaks(last, {2, {}, 0}), (Indices{0}));
+  Timeline last{4000, 10'000, {{5000, 10}, {10'000, 20}}, {}, 1};
+  EXPECT_EQ(choose_breaks(last, {CutPosition::kEnd, {}, 0}), (Indices{0}));
   std::vector<Chapter> chapters = list_chapters(last, Indices{0}, L"%%%02d");
   ASSERT_EQ(chapters.size(), 2u);
   EXPECT_EQ(chapters[0].end_ms, 5000u);
@@ -101,6 +104,26 @@ TEST(ChapterFormats, WriteTheLineFormatsByteForByte) {
             "    INDEX 01 100:00:00\n");
 }
 
+TEST(ChapterFormats, FollowTheOutputsNameEnding) {
+  const std::pair<const wchar_t*, std::string_view> cases[] = {
+      {L"a.ffmetadata", "ffmetadata"},
+      {L"dir.d/A.CUE", "cue"},
+      {L"a.Labels.TXT", "audacity"},
+      {L"a.vtt", "vtt"},
+      {L"a.chapters.json", "json"},
+      {L"a.ogm.txt", "ogm"},
+      {L"a.txt", ""},
+      {L"a.cue.txt", ""},
+      {L"a.cue/", ""},
+      {L"a_cue", ""},
+      {L"", ""},
+  };
+  for (const auto& [name, format] : cases) {
+    const FormatRow* row = format_for_output(name);
+    EXPECT_EQ(row ? row->name : "", format) << name;
+  }
+}
+
 TEST(ChapterFormats, CarryEveryTitleTheirReadersCanHold) {
   const std::string titles[] = {"Chapter 1",
                                 "A=B;C#D\\E\\",
@@ -114,7 +137,7 @@ TEST(ChapterFormats, CarryEveryTitleTheirReadersCanHold) {
                                 "\x01\x1f\x7f",
                                 "=",
                                 "\\n"};
-  for (const FormatName& f : kFormatNames) {
+  for (const FormatRow& f : chapter_formats()) {
     for (const std::string& title : titles) {
       std::string text =
           format_chapters(f.format, two_chapters(title), "a.wav");

@@ -466,3 +466,87 @@ TEST(EmbedChapters, OpensAwkwardNamesAsFilesAndJoinsLikeInputs) {
 
 }  // namespace
 }  // namespace hushmark
+
+namespace hushmark {
+namespace {
+
+using testing::run_chapters;
+using testing::run_probe;
+
+// The bundled recording cut into parts anywhere, one cut inside a pause, in
+// FLAC and WAVE; under awkward names; as mono 24-bit; through a pipe: each
+// gives the whole file's chapters to the millisecond.
+TEST(DecodedInputs, GiveTheWholeRecordingsChaptersHoweverItComes) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  auto cut = [&](const std::string& range, const std::string& out) {
+    ASSERT_TRUE(run_in(dir, "ffmpeg -nostdin -v error -i talk.wav -af atrim=" +
+                                range + " file:" + out));
+  };
+  cut("end_sample=44100", "-p1.flac");
+  cut("start_sample=44100:end_sample=211680", "p2.wav");  // 4.8 s: a pause
+  cut("start_sample=211680", "concat:p3.flac");
+  ASSERT_TRUE(run_in(dir,
+                     "ffmpeg -nostdin -v error -i talk.wav -ac 1 -c:a "
+                     "pcm_s24le mono24.wav"));
+  for (const char* p : {"0", "1", "2"}) {
+    ASSERT_EQ(
+        run_chapters(dir.path(), {"-i", "talk.wav", "-o", "whole.txt", "-p", p})
+            .status,
+        0);
+    const std::string whole = read_file(dir / "whole.txt");
+    testing::ToolRun parts =
+        run_chapters(dir.path(), {"-o", "parts.txt", "-p", p, "--", "-p1.flac",
+                                  "p2.wav", "concat:p3.flac"});
+    EXPECT_EQ(parts.status, 0) << parts.out;
+    EXPECT_EQ(read_file(dir / "parts.txt"), whole) << p;
+    ASSERT_EQ(run_chapters(dir.path(),
+                           {"-i", "mono24.wav", "-o", "mono.txt", "-p", p})
+                  .status,
+              0);
+    EXPECT_EQ(read_file(dir / "mono.txt"), whole) << p;
+  }
+  const std::string flac = read_file(dir / "concat:p3.flac");
+  testing::ToolRun piped = run_chapters(
+      dir.path(), {"-i", "-", "-o", "piped.txt"}, "C.UTF-8", &flac);
+  testing::ToolRun named =
+      run_chapters(dir.path(), {"-o", "named.txt", "concat:p3.flac"});
+  EXPECT_EQ(piped.status, 0) << piped.out;
+  EXPECT_EQ(read_file(dir / "piped.txt"), read_file(dir / "named.txt"));
+  // -F: every file starts a chapter, titled by its name.
+  testing::ToolRun files =
+      run_chapters(dir.path(), {"-F", "-t", "%f %d", "-o", "files.txt", "--",
+                                "-p1.flac", "p2.wav", "concat:p3.flac"});
+  EXPECT_EQ(files.status, 0) << files.out;
+  EXPECT_EQ(read_file(dir / "files.txt"),
+            "00:00:00.000 -p1\n00:00:01.000 p2\n00:00:01.257 p2 3\n"
+            "00:00:02.624 p2 4\n00:00:04.461 p2 5\n00:00:04.800 concat:p3\n"
+            "00:00:06.794 concat:p3 7\n");
+}
+
+TEST(DecodedInputs, SayWhatFfmpegCouldNotReadAndKeepTheEarlierOutput) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  write_file(dir / "text.mp3", "not a recording\n");
+  write_file(dir / "out.txt", "earlier\n");
+  ASSERT_TRUE(run_in(dir,
+                     "ffmpeg -nostdin -v error -f lavfi -i "
+                     "testsrc=d=1:s=32x32 -c:v ffv1 video.mkv"));
+  testing::ToolRun text =
+      run_chapters(dir.path(), {"-i", "text.mp3", "-o", "out.txt"});
+  EXPECT_EQ(text.status, 1);
+  // ffmpeg's own last line follows, without the "file:" it was given.
+  EXPECT_NE(text.out.find("ffmpegで読み取れませんでした: text.mp3\n"
+                          "ffmpeg: text.mp3: "),
+            std::string::npos)
+      << text.out;
+  testing::ToolRun video = run_probe(dir.path(), {"-i", "video.mkv"});
+  EXPECT_EQ(video.status, 1);
+  EXPECT_TRUE(video.out.ends_with("音声がありません: video.mkv\n"))
+      << video.out;
+  EXPECT_EQ(read_file(dir / "out.txt"), "earlier\n");
+}
+
+}  // namespace
+}  // namespace hushmark

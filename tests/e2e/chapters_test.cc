@@ -135,6 +135,21 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
             "WEBVTT\n\n00:00:00.000 --> 00:00:05.211\n第01章\n\n"
             "00:00:05.211 --> 00:00:07.294\n第02章\n\n"
             "00:00:07.294 --> 00:00:08.566\n第03章\n");
+  // Without -f the output's name chooses the format, and -f still wins.
+  testing::ToolRun named =
+      run_chapters(dir.path(), {"-i", "talk.wav", "-n", "2", "-o", "a.CUE"});
+  EXPECT_TRUE(named.out.starts_with(
+      "infile = talk.wav\noutfile = a.CUE\n出力形式:cue\nチャプター数"))
+      << named.out;
+  EXPECT_EQ(
+      read_file(dir / "a.CUE"),
+      "FILE \"talk.wav\" WAVE\n"
+      "  TRACK 01 AUDIO\n    TITLE \"Chapter 1\"\n    INDEX 01 00:00:00\n"
+      "  TRACK 02 AUDIO\n    TITLE \"Chapter 2\"\n    INDEX 01 00:04:34\n");
+  run_chapters(dir.path(), {"-i", "talk.wav", "-n", "2", "-f", "txt", "-o",
+                            "txt.labels.txt"});
+  EXPECT_EQ(read_file(dir / "txt.labels.txt"),
+            "00:00:00.000 Chapter 1\n00:00:04.461 Chapter 2\n");
   // A line break in a title cannot break the console's lines.
   testing::ToolRun breaks = run_chapters(
       dir.path(), {"-i", "talk.wav", "-n", "1", "-t", "a\r\nb %d"});
@@ -161,11 +176,15 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
   EXPECT_TRUE(usage.out.starts_with(
       "hushmark-chapters 無音でチャプター v" HUSHMARK_VERSION
       " \n"
-      "usage : hushmark-chapters [options] -i input.wav -o output\n"))
+      "usage : hushmark-chapters [options] -i input -o output [input2 ...]\n"))
       << usage.out;
 }
 
 TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
+  const std::string kDecoderMissing =
+      "ffmpegが見つかりません。WAVE以外のファイルを読むにはffmpegを"
+      "インストールしてください。(環境変数HUSHMARK_FFMPEGで指定することも"
+      "できます)\n";
   TempDir dir;
   const std::string good =
       WaveBytes().fmt(8000).data({loud(10), quiet(2000), loud(10)}).bytes();
@@ -193,12 +212,13 @@ TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
       {{"-i", "in.wav", "-l", "-1"},
        "チャプターの長さ(-l)は0以上の秒数で指定してください。\n"},
       {{"-i", "in.wav", "-t", "%d%"},
-       "タイトル(-t)に使える%は%d,%02d,%03d,%%だけです。\n"},
+       "タイトル(-t)に使える%は%d,%02d,%03d,%f,%%だけです。\n"},
       {{"-i", "in.wav", "-t", "\xff"},
        "タイトル(-t)の文字を読み取れません。\n"},
       {{"-i", "none.wav"}, "WAVEファイルを開けませんでした。\n"},
-      {{"-i", "text.wav"}, "WAVEファイルではありません。\n"},
-      {{"-i", "mono.wav"}, "未対応のWAVEです。(nChannels!=2)\n"},
+      {{"-i", "text.wav"}, kDecoderMissing},
+      {{"-i", "mono.wav"}, kDecoderMissing},
+      {{"-i", "in.wav", "mono.wav"}, kDecoderMissing},
       {{"-i", "short.wav"}, "データ読み取りに失敗\n"},
       {{"-i", "empty.wav"}, "チャプターにする音声データがありません。\n"},
       {{"-i", "in.wav", "-o", "./in.wav"},
@@ -215,7 +235,10 @@ TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
     if (c.args[0] != "-o" && c.args.size() < 4) {
       args.insert(args.end(), {"-o", "out.txt"});
     }
-    testing::ToolRun run = run_chapters(dir.path(), args);
+    // Without ffmpeg, what only ffmpeg reads fails; a WAVE file never needs
+    // it.
+    testing::ToolRun run =
+        run_chapters(dir.path(), args, "C.UTF-8", nullptr, testing::kNoDecoder);
     EXPECT_EQ(run.status, 1) << c.message;
     EXPECT_TRUE(run.out.ends_with(c.message)) << run.out;
     EXPECT_EQ(read_file(dir / "out.txt"), earlier) << c.message;

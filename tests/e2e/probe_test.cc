@@ -201,13 +201,17 @@ TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
        "infile = none.wav\nWAVEファイルを開けませんでした。\n"},
       {{"-itext.wav", "-m", "300", "-s", "0"},
        "infile = text.wav\n無音範囲:0\n無音時間が300ms以上で区切ります。\n"
-       "WAVEファイルではありません。\n"},
+       "ffmpegが見つかりません。WAVE以外のファイルを読むにはffmpegを"
+       "インストールしてください。(環境変数HUSHMARK_FFMPEGで指定することも"
+       "できます)\n"},
       {{"-i", "mono.wav"},
-       "infile = mono.wav\n未対応のWAVEです。(nChannels!=2)\n"},
+       "infile = mono.wav\nffmpegが見つかりません。WAVE以外のファイルを読むには"
+       "ffmpegをインストールしてください。(環境変数HUSHMARK_FFMPEGで指定する"
+       "こともできます)\n"},
       {{"-m", "9", "-h", "-i", "x.wav"},
        "hushmark-probe 無音範囲しらべ v" HUSHMARK_VERSION " \n"
-       "usage : hushmark-probe [options] -i input.wav\n"
-       "  -i in.wav   入力WAVEファイル名\n\n"
+       "usage : hushmark-probe [options] -i input [input2 ...]\n"
+       "  -i in.wav   入力ファイル名 (WAVE以外はffmpegで読む、-は標準入力)\n\n"
        "  -s 0        無音範囲 -mごとの一覧に使う(省略時はおすすめの-s)\n"
        "  -m 200      無音時間 200ms以上無音が続けば区切る\n"
        "  -h          ヘルプ\n"
@@ -216,7 +220,8 @@ TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
        "おすすめの-mを示します。\n"},
   };
   for (const Case& c : cases) {
-    testing::ToolRun run = run_probe(dir.path(), c.args);
+    testing::ToolRun run =
+        run_probe(dir.path(), c.args, nullptr, testing::kNoDecoder);
     EXPECT_EQ(run.status, 1) << c.args[1];
     EXPECT_EQ(run.out, c.out);
   }

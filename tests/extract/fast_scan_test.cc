@@ -9,6 +9,7 @@
 
 #include "extract/point_format.h"
 #include "extract/silence_scan.h"
+#include "extract/time_base.h"
 #include "extract/wave_reader.h"
 #include "test_support.h"
 #include "wave_bytes.h"
@@ -74,7 +75,7 @@ void expect_like_reference(const std::string& bytes, const ScanParams& params,
     EXPECT_TRUE(fast(bytes, params, kernel, cuts) == want)
         << "kernel " << static_cast<int>(kernel) << " threshold "
         << params.threshold << " min " << params.min_frames << " cut "
-        << params.cut_position;
+        << static_cast<int>(params.cut);
   }
 }
 
@@ -123,7 +124,7 @@ TEST(FastScan, MatchesTheReferenceOnRandomRuns) {
         std::numeric_limits<std::int32_t>::min()};
     ScanParams params{thresholds[rng() % 4 == 0 ? rng() % 6 : rng() % 2],
                       mins[rng() % std::size(mins)],
-                      static_cast<std::int32_t>(rng() % 3)};
+                      cut_position_of(static_cast<std::int32_t>(rng() % 3))};
     std::string bytes = random_frames(rng, level, 1 + rng() % 3000);
     // The state carries across calls split at arbitrary frames.
     std::vector<std::size_t> cuts;
@@ -144,7 +145,8 @@ TEST(FastScan, FollowsATransitionOnEveryFrame) {
         put_frame(bytes, q ? 0 : 5, q ? 0 : -5);
       }
       for (std::uint32_t min : {0u, 1u, 2u, 63u, 64u, 8820u}) {
-        for (std::int32_t cut : {0, 1, 2}) {
+        for (CutPosition cut :
+             {CutPosition::kStart, CutPosition::kMiddle, CutPosition::kEnd}) {
           expect_like_reference(bytes, {0, min, cut});
           expect_like_reference(bytes, {4, min, cut});
         }
@@ -161,10 +163,11 @@ TEST(FastScan, EndsRunsOnTileAndCallEdges) {
           frames_of({loud(lead), quiet(length), loud(2), quiet(length)});
       std::size_t frames = bytes.size() / kFrameBytes;
       for (std::uint32_t min : {length - 1, length, length + 1, 64u}) {
-        expect_like_reference(bytes, {0, min, 1});
+        expect_like_reference(bytes, {0, min, CutPosition::kMiddle});
         // One cut at every frame, so every run crosses a call edge somewhere.
         for (std::size_t at = 0; at <= frames; at += 7) {
-          expect_like_reference(bytes, {0, min, 2}, {at * kFrameBytes});
+          expect_like_reference(bytes, {0, min, CutPosition::kEnd},
+                                {at * kFrameBytes});
         }
       }
     }
@@ -177,7 +180,7 @@ TEST(FastScan, TakesEveryThresholdOverWholeTiles) {
   auto quiet_all = [](std::int16_t left, std::int16_t right,
                       std::int32_t threshold) {
     std::string bytes = frames_of({{130, left, right}});
-    ScanParams params{threshold, 1, 0};
+    ScanParams params{threshold, 1, CutPosition::kStart};
     expect_like_reference(bytes, params);
     return reference(bytes, params).silence_start == 1;
   };
@@ -199,7 +202,8 @@ void expect_lines(const std::string& frames, std::uint32_t rate,
   ScanState state;
   std::vector<ChapterPoint> points;
   scan_frames(span_of(frames, 0, frames.size()),
-              {0, compute_min_frames(rate, 200), 0}, state, points);
+              {0, compute_min_frames(rate, 200), CutPosition::kStart}, state,
+              points);
   for (const ChapterPoint& p : points) {
     std::string time = format_time(frame_time_ms(p.cut, rate));
     char seconds[kMaxLengthChars];

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "extract/point_format.h"
+#include "extract/time_base.h"
 #include "wave_bytes.h"
 
 namespace hushmark {
@@ -111,22 +112,22 @@ TEST(FormatLength, MatchesPrintfAtEveryRate) {
 
 TEST(ScanFrames, PlacesThePointAtStartMiddleOrEnd) {
   std::string bytes = frames_of({loud(44100), quiet(8820), loud(1)});
-  ScanParams params{0, 8820, 0};
+  ScanParams params{0, 8820, CutPosition::kStart};
   std::vector<ChapterPoint> start = scan(bytes, params);
   ASSERT_EQ(start.size(), 1u);
   EXPECT_EQ(start[0].cut, 44101u);
   EXPECT_EQ(start[0].length, 8820u);
-  params.cut_position = 1;
+  params.cut = CutPosition::kMiddle;
   EXPECT_EQ(scan(bytes, params)[0].cut, 48511u);
-  params.cut_position = 2;
+  params.cut = CutPosition::kEnd;
   EXPECT_EQ(scan(bytes, params)[0].cut, 52921u);
   // An odd length rounds the half down.
-  params = {0, 1, 1};
+  params = {0, 1, CutPosition::kMiddle};
   EXPECT_EQ(scan(frames_of({loud(1), quiet(5), loud(1)}), params)[0].cut, 4u);
 }
 
 TEST(ScanFrames, IgnoresShortSilencesAndSilenceAtTheEnd) {
-  ScanParams params{0, 8820, 0};
+  ScanParams params{0, 8820, CutPosition::kStart};
   EXPECT_TRUE(
       scan(frames_of({loud(10), quiet(8819), loud(1)}), params).empty());
   EXPECT_TRUE(scan(frames_of({loud(10), quiet(20000)}), params).empty());
@@ -142,7 +143,8 @@ TEST(ScanFrames, IgnoresShortSilencesAndSilenceAtTheEnd) {
 TEST(ScanFrames, ComparesMagnitudesWithTheThreshold) {
   auto count = [](std::initializer_list<WaveRun> runs, std::int32_t threshold,
                   std::uint32_t min_frames = 1) {
-    return scan(frames_of(runs), {threshold, min_frames, 0}).size();
+    return scan(frames_of(runs), {threshold, min_frames, CutPosition::kStart})
+        .size();
   };
   // Threshold 0: only exact zeros in both channels are quiet.
   EXPECT_EQ(count({{3, 0, 1}, loud(1)}, 0), 0u);
@@ -164,7 +166,7 @@ TEST(ScanFrames, CarriesARunAcrossCalls) {
   std::string second = frames_of({quiet(4), loud(1)});
   ScanState state;
   std::vector<ChapterPoint> points;
-  ScanParams params{0, 7, 2};
+  ScanParams params{0, 7, CutPosition::kEnd};
   auto span_of = [](const std::string& s) {
     return std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
   };

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   std::string title(reinterpret_cast<const char*>(data), size);
   const std::vector<Chapter> chapters = {{0, 1500, 0, title},
                                          {1500, 3'600'000, 12, title}};
-  for (const FormatName& f : kFormatNames) {
+  for (const FormatRow& f : chapter_formats()) {
     std::string text = format_chapters(f.format, chapters, title);
     std::vector<testing::ParsedChapter> back =
         testing::parse_chapters(f.format, text);

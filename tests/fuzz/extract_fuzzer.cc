@@ -17,7 +17,6 @@
 #include <string_view>
 
 #include "cli/echo.h"
-#include "cli/messages.h"
 #include "cli/settings.h"
 #include "extract/wave_reader.h"
 #include "fuzz/extract_checks.h"

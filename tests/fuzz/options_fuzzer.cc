@@ -105,12 +105,9 @@ void run_chapters(int argc, char** argv, platform::Console& console) {
         "a chapter count below 1 let through");
   check(!settings.min_seconds || *settings.min_seconds >= 0,
         "a negative chapter length let through");
-  bool named = false;
-  for (const FormatName& f : kFormatNames) {
-    named = named ||
-            (f.name == settings.format_name && f.format == settings.format);
-  }
-  check(named, "the format and its name disagree");
+  check(!settings.format_name ||
+            format_row(settings.format).name == *settings.format_name,
+        "the format and its name disagree");
   // Every title a template gives has a UTF-8 form for the files.
   for (std::uint64_t number : {1ull, 100ull, 18446744073709551615ull}) {
     check(platform::utf8_of(chapter_title(settings.title, number)).has_value(),

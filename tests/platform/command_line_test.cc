@@ -49,5 +49,28 @@ TEST(CommandLine, MarksWildcardsOutsideQuotesOnly) {
                   L"glob:\"*", L"glob:*\"*"}));
 }
 
+// What another program is started with splits back into the same arguments,
+// none of them a file pattern for its C runtime to expand.
+TEST(CommandLine, JoinedArgumentsSplitBackAsTheyWere) {
+  const Args awkward = {L"C:\\Program Files\\d\\ffmpeg.exe",
+                        L"",
+                        L"plain",
+                        L"a b\tc",
+                        L"\"",
+                        L"say \"hi\"",
+                        L"\\\\server\\share\\",
+                        L"C:\\my dir\\",
+                        L"a\\\\\"b\\",
+                        L"\"\"\"",
+                        L"*.wav",
+                        L"file:録音 🎙\\講義?.wav",
+                        L"-i"};
+  std::wstring line = join_command_line(awkward);
+  EXPECT_EQ(split(line), awkward) << line;
+  // The program name ends at its quote, so a trailing backslash is safe.
+  const Args folder = {L"C:\\bin\\", L"x"};
+  EXPECT_EQ(split(join_command_line(folder)), folder);
+}
+
 }  // namespace
 }  // namespace hushmark::platform

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -28,9 +29,17 @@ std::set<char32_t> non_ascii(const std::string& utf8) {
 TEST(Console, KnowsEveryCharacterOfTheMessages) {
   // Whether the locale can show the messages is judged by these characters,
   // so one left out could send a message in an encoding that lacks it. The
-  // usage's fullwidth tilde is the one exception: it has a stand-in.
-  std::set<char32_t> used = non_ascii(
-      testing::read_file(std::string(HUSHMARK_SOURCES) + "/cli/messages.h"));
+  // usage's fullwidth tilde is the one exception: it has a stand-in. Each
+  // program's texts, and the core's, are in a messages.h of their own.
+  std::set<char32_t> used;
+  int files = 0;
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(HUSHMARK_SOURCES)) {
+    if (entry.path().filename() != "messages.h") continue;
+    ++files;
+    used.merge(non_ascii(testing::read_file(entry.path())));
+  }
+  EXPECT_GE(files, 4);
   used.erase(U'\uFF5E');
   std::set<char32_t> known;
   for (wchar_t c : platform::kMessageCharacters)

@@ -38,8 +38,8 @@ TEST(LadderScan, CountsAndBinsWhatTheScanFindsAtEveryRung) {
     for (std::size_t rung = 0; rung < kRungs; ++rung) {
       ScanState state;
       std::vector<ChapterPoint> runs;
-      scan_frames(span_of(bytes, 0, bytes.size()), {kLadder[rung], 0, 0}, state,
-                  runs);
+      scan_frames(span_of(bytes, 0, bytes.size()),
+                  {kLadder[rung], 0, CutPosition::kStart}, state, runs);
       for (const ChapterPoint& run : runs) {
         if (run.length >= params.min_frames) {
           ++want.points[rung];

@@ -35,6 +35,14 @@ for preset in win64 win32; do
   nice cmake --preset "$preset"
   nice cmake --build --preset "$preset" -j2
 done
+# The stand-in decoder for the decoded route: one for the Linux builds and one
+# beside each Windows build's exes.
+nice g++ -std=c++20 -O2 -o build/wine-reference/stand_in_decoder tests/wine/stand_in_decoder.cc
+for pair in win64:x86_64 win32:i686; do
+  nice "${pair#*:}-w64-mingw32-g++" -std=c++20 -O2 -municode -static \
+    -o "build/${pair%%:*}/stand_in_decoder.exe" tests/wine/stand_in_decoder.cc
+done
+
 builds+=(build/win64)
 # Whether 32-bit programs run here is found by running the loader: on a kernel
 # without 32-bit support it is installed but fails with "Exec format error".

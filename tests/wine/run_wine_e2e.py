@@ -13,6 +13,11 @@ console window; the program must then write UTF-16 with WriteConsoleW, which
 Wine shows in UTF-8 whatever the code page, so the text must arrive intact
 even where the code page lacks it.
 
+Cases marked decoder have HUSHMARK_FFMPEG name the stand-in decoder built
+from stand_in_decoder.cc: stand_in_decoder in the Linux build's folder and
+stand_in_decoder.exe in each Windows build's, copied to a folder whose name has
+a blank and Japanese in it. Without them those cases are skipped.
+
 usage: run_wine_e2e.py LINUX_BUILD_DIR WINDOWS_BUILD_DIR [WINDOWS_BUILD_DIR...]
 """
 
@@ -101,6 +106,12 @@ class Case:
     console_window: bool = False
     program: str = "hushmark"
     drive_root: bool = False  # the exe's folder is the root of a drive of its own
+    stdin: bytes = None  # what the program reads on standard input
+    decoder: bool = False  # HUSHMARK_FFMPEG names the stand-in decoder
+    # What both runs must show besides agreeing, where agreeing in a refusal
+    # would not prove the case: the exit status, and text the console holds.
+    status: int = None
+    shows: str = None
 
 
 def wave_cases():
@@ -257,8 +268,10 @@ def chapters_cases():
         # microphone is a surrogate pair in Windows' UTF-16.
         chapters("Japanese title", ["-i", "talk.wav", "-f", "ogm", "-t", "第%02d章 講義 🎙"],
                  outputs=["talk.ogm.txt"]),
+        # What is not a WAVE file goes to the decoder, which refuses it.
         chapters("earlier output kept, not a WAVE file", ["-i", "in.wav", "-o", "c.txt"],
-                 {"in.wav": b"hello, world\n" * 3, "c.txt": EARLIER}, ["c.txt"]),
+                 {"in.wav": b"hello, world\n" * 3, "c.txt": EARLIER}, ["c.txt"],
+                 decoder=True),
         chapters("earlier output kept, bad -f", ["-i", "talk.wav", "-f", "mp4", "-o", "c.txt"],
                  dict(TALK_FILES, **{"c.txt": EARLIER}), ["c.txt"]),
         chapters("earlier output replaced", ["-i", "talk.wav", "-f", "audacity"],
@@ -292,10 +305,49 @@ def probe_cases():
     ]
 
 
+def decoder_cases():
+    """Recordings the tools hand to the decoder, and standard input."""
+    # ONE_POINT's left channel alone.
+    samples = b"".join(struct.pack("<h", l) * n for n, l, _ in (loud(44100), quiet(8820),
+                                                               loud(1)))
+    mono = riff(fmt(channels=1), chunk(b"data", samples))
+    folder = {"録音": None, "録音/mono.wav": mono}
+    return [
+        Case("chapters: mono through the decoder, Japanese folder", ["-i", "録音/mono.wav"],
+             folder, ["録音/mono.chapters.txt"], program="hushmark-chapters", decoder=True,
+             status=0),
+        Case("probe: mono through the decoder, Japanese folder", ["-i", "録音/mono.wav"],
+             folder, program="hushmark-probe", decoder=True, status=0),
+        # Each file has a decoder of its own, started side by side.
+        Case("chapters: two mono files through decoders at once",
+             ["-i", "録音/mono.wav", "録音/mono.wav", "-o", "c.txt"], folder, ["c.txt"],
+             program="hushmark-chapters", decoder=True, status=0),
+        Case("chapters: stereo from standard input", ["-i", "-", "-o", "c.txt"],
+             outputs=["c.txt"], stdin=POINT_FILES["in.wav"], program="hushmark-chapters",
+             status=0),
+        Case("chapters: mono from standard input through the decoder",
+             ["-i", "-", "-o", "c.txt"], outputs=["c.txt"], stdin=mono,
+             program="hushmark-chapters", decoder=True, status=0),
+        Case("probe: mono from standard input through the decoder", ["-i", "-"],
+             stdin=mono, program="hushmark-probe", decoder=True, status=0),
+        Case("chapters: the decoder missing", ["-i", "録音/mono.wav"], folder,
+             ["録音/mono.chapters.txt"], program="hushmark-chapters",
+             env={"HUSHMARK_FFMPEG": "hushmark-no-such-decoder"},
+             shows="ffmpegが見つかりません"),
+        # Its last line of standard error reaches the message, and on Windows
+        # that line ends in CR LF.
+        Case("chapters: the decoder refuses a file", ["-i", "録音/24.wav"],
+             {"録音": None, "録音/24.wav": riff(fmt(channels=1, bits=24),
+                                               chunk(b"data", b"\0" * 300))},
+             ["録音/24.chapters.txt"], program="hushmark-chapters", decoder=True,
+             shows="Invalid data found when processing input"),
+    ]
+
+
 def cases():
     """Every case, grouped by what it exercises."""
     return (wave_cases() + file_cases() + option_cases() + name_cases() + windows_cases()
-            + pattern_cases() + chapters_cases() + probe_cases())
+            + pattern_cases() + chapters_cases() + probe_cases() + decoder_cases())
 
 
 # --- Running ----------------------------------------------------------------
@@ -329,14 +381,16 @@ def lay_out(folder, files):
 
 def clean_env(lang, extra):
     env = {k: v for k, v in os.environ.items()
-           if not k.startswith("LC_") and k not in ("LANG", "LANGUAGE", "POSIXLY_CORRECT")}
+           if not k.startswith("LC_")
+           and k not in ("LANG", "LANGUAGE", "POSIXLY_CORRECT", "HUSHMARK_FFMPEG")}
     env["LANG"] = lang
     env.update(extra)
     return env
 
 
-def run(command, folder, env):
-    done = subprocess.run(command, cwd=folder, env=env, stdin=subprocess.DEVNULL,
+def run(command, folder, env, stdin=None):
+    given = {"stdin": subprocess.DEVNULL} if stdin is None else {"input": stdin}
+    done = subprocess.run(command, cwd=folder, env=env, **given,
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=120)
     return done.returncode, done.stdout
 
@@ -366,9 +420,27 @@ def results(folder, case):
     return out
 
 
-def compare(case, lang, linux_build, windows_build, work):
+def stand_ins(linux_build, windows_build, work):
+    """The stand-in decoder's path for Linux and for Windows, each copied to a
+    folder with a blank and Japanese in its name; None when one is not built."""
+    built = (linux_build / "stand_in_decoder", windows_build / "stand_in_decoder.exe")
+    if not all(p.is_file() for p in built):
+        return None
+    folder = work / "デコーダ 1"
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir()
+    linux, exe = (Path(shutil.copy2(p, folder)) for p in built)
+    # Wine's drive Z: is the root of the Linux file system.
+    return str(linux), "Z:" + str(exe).replace("/", "\\")
+
+
+def compare(case, lang, linux_build, windows_build, work, decoders):
     """Runs one case both ways; returns a list of differences."""
     env = clean_env(lang, case.env)
+    win_env = env
+    if case.decoder:
+        env = dict(env, HUSHMARK_FFMPEG=decoders[0])
+        win_env = dict(env, HUSHMARK_FFMPEG=decoders[1])
     lin_dir, win_dir = work / "linux", work / "wine"
     linux = str(linux_build / case.program)
     exe = str(windows_build / (case.program + ".exe"))
@@ -377,19 +449,25 @@ def compare(case, lang, linux_build, windows_build, work):
         shutil.rmtree(d, ignore_errors=True)
         d.mkdir()
         lay_out(d, case.files)
-    lin_status, lin_out = run([linux] + (case.linux_args or case.args), lin_dir, env)
+    lin_status, lin_out = run([linux] + (case.linux_args or case.args), lin_dir, env,
+                              case.stdin)
     drive = Path(os.environ["WINEPREFIX"]) / "dosdevices" / "y:"
     if case.drive_root:
         drive.symlink_to(win_dir)  # Wine takes the drive that holds the folder most closely
     try:
         if case.console_window:
-            win_status, win_out = run_in_console_window([loader, exe] + case.args, win_dir, env)
+            win_status, win_out = run_in_console_window([loader, exe] + case.args, win_dir,
+                                                        win_env)
         else:
-            win_status, win_out = run([loader, exe] + case.args, win_dir, env)
+            win_status, win_out = run([loader, exe] + case.args, win_dir, win_env, case.stdin)
     finally:
         if case.drive_root:
             drive.unlink()
     problems = []
+    if case.status is not None and lin_status != case.status:
+        problems.append(f"Linux's exit status {lin_status}, wanted {case.status}")
+    if case.shows is not None and case.shows.encode() not in lin_out:
+        problems.append(f"Linux's console lacks {case.shows!r}")
     if lin_status != win_status:
         problems.append(f"exit status {win_status}, Linux {lin_status}")
     text = lin_out.decode("utf-8", "surrogateescape")
@@ -439,6 +517,7 @@ def main(argv):
         start_wine(tmp / "prefix")
         try:
             for windows_build in windows_builds:
+                decoders = stand_ins(linux_build, windows_build, tmp)
                 for case in cases():
                     for lang in case.langs:
                         label = f"{windows_build.name}/{case.program}.exe [{lang}] {case.name}"
@@ -446,7 +525,12 @@ def main(argv):
                             print(f"SKIP {label}: no {lang} locale on Linux")
                             skipped += 1
                             continue
-                        problems = compare(case, lang, linux_build, windows_build, tmp)
+                        if case.decoder and not decoders:
+                            print(f"SKIP {label}: the stand-in decoder is not built")
+                            skipped += 1
+                            continue
+                        args = (case, lang, linux_build, windows_build, tmp, decoders)
+                        problems = compare(*args)
                         if problems:
                             # On a loaded machine Wine now and then loses a
                             # run's output; a fault of the program's fails
@@ -454,7 +538,7 @@ def main(argv):
                             print(f"RETRY {label}")
                             for p in problems:
                                 print(f"      {p}")
-                            problems = compare(case, lang, linux_build, windows_build, tmp)
+                            problems = compare(*args)
                         if problems:
                             failed += 1
                             print(f"FAIL {label}")

@@ -1,0 +1,97 @@
+#ifndef HUSHMARK_CHAPTERS_MESSAGES_H_
+#define HUSHMARK_CHAPTERS_MESSAGES_H_
+
+// Every text hushmark-chapters prints of its own; the core's are in
+// extract/messages.h, hushmark's shared option refusals in cli/messages.h.
+
+namespace hushmark::msg {
+
+inline constexpr wchar_t kChaptersBadFormat[] =
+    L"出力形式(-f)は";  // the names, separated by commas
+inline constexpr wchar_t kChaptersBadFormatEnd[] =
+    L"のどれかで指定してください。\n";
+inline constexpr wchar_t kChaptersBadCount[] =
+    L"チャプター数(-n)は1以上で指定してください。\n";
+inline constexpr wchar_t kChaptersBadLength[] =
+    L"チャプターの長さ(-l)は0以上の秒数で指定してください。\n";
+inline constexpr wchar_t kChaptersBadTitle[] =
+    L"タイトル(-t)に使える%は%d,%02d,%03d,%f,%%だけです。\n";
+inline constexpr wchar_t kChaptersUnreadableTitle[] =
+    L"タイトル(-t)の文字を読み取れません。\n";
+inline constexpr wchar_t kChaptersNoSound[] =
+    L"チャプターにする音声データがありません。\n";
+inline constexpr wchar_t kChaptersOutOfMemory[] = L"メモリが足りません。\n";
+inline constexpr wchar_t kChaptersLaterData[] = L"※ dataチャンクが";  // count
+inline constexpr wchar_t kChaptersLaterDataEnd[] =
+    L"個あります。チャプターは最初のdataチャンクだけで作ります。\n";
+inline constexpr wchar_t kChaptersManyTracks[] =
+    L"※ CUEシートのトラックは99までしか読めないプレーヤーが多くあります。"
+    L"(-n 99で99個までにできます)\n";
+inline constexpr wchar_t kChaptersTotal[] = L"チャプター";  // chapters
+inline constexpr wchar_t kChaptersTotalCandidates[] =
+    L"個 (候補の無音";  // candidates
+inline constexpr wchar_t kChaptersTotalEnd[] = L"か所から)\n";
+
+// Chapters written into a copy of the recording, through ffmpeg.
+inline constexpr wchar_t kEmbedNotMedia[] =
+    L"チャプターを書き込める出力形式ではありません。"
+    L"(m4b,m4a,mp4,mov,mka,mkv,webm,mp3)\n";
+inline constexpr wchar_t kEmbedChaptersLost[] =
+    L"この形式(ogg,oga,opus,flac)にはffmpegがチャプターを正しく書き込めません。"
+    L"m4b,m4a,mka,mp3などで指定してください。\n";
+inline constexpr wchar_t kEmbedSameAsInput[] =
+    L"入力ファイルと同じファイルには書き出せません。\n";
+inline constexpr wchar_t kEmbedCannotOpenInput[] =
+    L"入力ファイルを開けませんでした: ";  // name, "\n"
+inline constexpr wchar_t kEmbedStreamInput[] =
+    L"入力がファイルではないので、チャプターを書き込めません。\n";
+inline constexpr wchar_t kEmbedLineBreakInName[] =
+    L"改行を含むファイル名はつなげられません: ";  // name, "\n"
+inline constexpr wchar_t kEmbedDifferentCodecs[] =
+    L"入力ファイルのコーデックがそろっていないため、そのままではつなげられませ"
+    L"ん。1つのファイルに再エンコードしてから入力にしてください。"
+    L"(例: ffmpeg -i 1.mp3 -i 2.m4a -filter_complex concat=n=2:v=0:a=1 "
+    L"-c:a aac -b:a 128k book.m4b)\n";
+inline constexpr wchar_t kEmbedNoFfmpeg[] =
+    L"ffmpegが見つかりません。ffmpegをインストールするか、"
+    L"環境変数HUSHMARK_FFMPEGにffmpegの場所を指定してください。\n";
+inline constexpr wchar_t kEmbedCannotStart[] =
+    L"ffmpegを起動できませんでした。\n";
+inline constexpr wchar_t kEmbedFailed[] =
+    L"ffmpegが失敗しました: ";  // its last line of errors, "\n"
+inline constexpr wchar_t kEmbedCannotWrite[] =
+    L"出力ファイルを書き出しできませんでした。\n";
+
+inline constexpr wchar_t kEchoCutPosition[] = L"区切り位置:";        // 0, 1, 2
+inline constexpr wchar_t kEchoFormat[] = L"出力形式:";               // name
+inline constexpr wchar_t kEchoMaxChapters[] = L"チャプター数:最大";  // count
+inline constexpr wchar_t kEchoMinChapter[] = L"チャプターの長さ:";   // seconds
+inline constexpr wchar_t kEchoMinChapterSuffix[] = L"秒以上\n";
+inline constexpr wchar_t kEchoTitle[] = L"タイトル:";  // template
+inline constexpr wchar_t kEchoFileChapters[] =
+    L"ファイルごとにチャプターを始めます。\n";
+
+inline constexpr wchar_t kChaptersUsage[] =
+    L"hushmark-chapters 無音でチャプター v" HUSHMARK_VERSION_TEXT L" \n"
+    L"usage : hushmark-chapters [options] -i input -o output [input2 ...]\n"
+    L"  -i in.wav   入力ファイル名 (WAVE以外はffmpegで読む、-は標準入力)\n"
+    L"  -o out      出力ファイル名\n"
+    L"  -f txt      出力形式";  // each name after a space
+inline constexpr wchar_t kChaptersUsageEnd[] =
+    L"\n"
+    L"\n"
+    L"  -s 0        無音範囲 お好みで調整(0～32767)\n"
+    L"  -m 200      無音時間 200ms以上無音が続けば区切る\n"
+    L"  -p 0        区切り位置 0=無音開始 1=中間 2=無音終了\n"
+    L"  -n 24       チャプター数の上限 長い無音から選ぶ\n"
+    L"  -l 300      チャプターの最短の長さ(秒)\n"
+    L"  -t 題名     タイトル 既定はChapter %d (%d=番号 %02d "
+    L"%03d=桁をそろえた番号 %f=ファイルのタイトル)\n"
+    L"  -F          ファイルごとにチャプターを始める\n"
+    L"  -h          ヘルプ\n"
+    L"入力ファイルを続けて並べると、その順につないで1つの録音として扱います。"
+    L"\n";
+
+}  // namespace hushmark::msg
+
+#endif  // HUSHMARK_CHAPTERS_MESSAGES_H_

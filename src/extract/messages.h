@@ -1,0 +1,46 @@
+#ifndef HUSHMARK_EXTRACT_MESSAGES_H_
+#define HUSHMARK_EXTRACT_MESSAGES_H_
+
+// The texts of the core: failures to open, read or write, what the chunk walk
+// says, and the unit of the lengths it shows.
+
+namespace hushmark::msg {
+
+inline constexpr wchar_t kCannotOpenInput[] =
+    L"WAVEファイルを開けませんでした。\n";
+inline constexpr wchar_t kCannotWriteChapters[] =
+    L"CHAPTERファイルを書き出しできませんでした。\n";
+inline constexpr wchar_t kChaptersSameAsInput[] =
+    L"入力ファイルと同じファイルにはCHAPTERファイルを書き出せません。\n";
+
+inline constexpr wchar_t kNotWave[] = L"WAVEファイルではありません。\n";
+inline constexpr wchar_t kBrokenFmt[] = L"WAVEが壊れています？\n";
+inline constexpr wchar_t kBadFormatTag[] =
+    L"未対応のWAVEです。(wFormatTag!=1)\n";
+inline constexpr wchar_t kBadChannels[] = L"未対応のWAVEです。(nChannels!=2)\n";
+inline constexpr wchar_t kBadBitsPerSample[] =
+    L"未対応のWAVEです。(wBitsPerSample!=16)\n";
+inline constexpr wchar_t kZeroByteRate[] =
+    L"未対応のWAVEです。(nAvgBytesPerSec==0)\n";
+inline constexpr wchar_t kUnsupportedChunk[] =
+    L"未対応chunkID:";  // id, " size:", size
+inline constexpr wchar_t kReadFailed[] = L"データ読み取りに失敗\n";
+inline constexpr wchar_t kSeconds[] = L"秒";
+
+// Reading a recording through ffmpeg.
+inline constexpr wchar_t kDecoderMissing[] =
+    L"ffmpegが見つかりません。WAVE以外のファイルを読むにはffmpegを"
+    L"インストールしてください。(環境変数HUSHMARK_FFMPEGで指定することも"
+    L"できます)\n";
+inline constexpr wchar_t kDecoderNotStarted[] =
+    L"ffmpegを起動できませんでした。\n";
+inline constexpr wchar_t kCannotDecode[] =
+    L"ffmpegで読み取れませんでした: ";                        // path
+inline constexpr wchar_t kNoAudio[] = L"音声がありません: ";  // path
+inline constexpr wchar_t kRatesDiffer[] =
+    L"サンプリング周波数の違うファイルはつなげません: ";  // path
+inline constexpr wchar_t kDecoderSaid[] = L"ffmpeg: ";    // its last line
+
+}  // namespace hushmark::msg
+
+#endif  // HUSHMARK_EXTRACT_MESSAGES_H_

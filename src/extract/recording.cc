@@ -1,0 +1,215 @@
+#include "extract/recording.h"
+
+#include "extract/messages.h"
+#include "extract/silence_scan.h"
+#include "extract/wave_reader.h"
+#include "platform/paths.h"
+#include "platform/utf8.h"
+
+namespace hushmark {
+namespace {
+
+// How much of a file is read to tell how it is read: enough for the chunks
+// that recorders put before the format (bext, iXML, JUNK).
+constexpr std::size_t kHeadBytes = 64 * 1024;
+// Above this rate the byte rate of 16-bit stereo frames would not fit.
+constexpr std::uint32_t kMaxSampleRate = 0x3FFFFFFF;
+
+std::vector<std::uint8_t> read_head(platform::InputFile& file) {
+  std::vector<std::uint8_t> head(kHeadBytes);
+  std::size_t got = 0;
+  while (got < head.size()) {
+    std::size_t n = file.read(std::span(head).subspan(got));
+    if (n == 0) break;
+    got += n;
+  }
+  head.resize(got);
+  return head;
+}
+
+// The last line that is not empty, which is where ffmpeg says what failed.
+std::wstring last_line(std::string_view text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  std::size_t start = text.find_last_of("\r\n");
+  if (start != std::string_view::npos) text.remove_prefix(start + 1);
+  // The file was named to ffmpeg as "file:" and its name.
+  if (text.starts_with("file:")) text.remove_prefix(5);
+  return platform::widen_utf8(text);
+}
+
+// Says why a decoder ended badly or gave no audio.
+void report_decoder_failure(const Source& source, platform::Console& console) {
+  const std::string said = source.decoder.error_text();
+  const bool no_audio =
+      said.find("matches no streams") != std::string::npos ||
+      said.find("does not contain any stream") != std::string::npos;
+  console.write((no_audio ? msg::kNoAudio : msg::kCannotDecode) + source.path +
+                L"\n");
+  const std::wstring line = last_line(said);
+  if (!no_audio && !line.empty()) {
+    console.write(msg::kDecoderSaid + line + L"\n");
+  }
+}
+
+// Copies what has been read of standard input, then the rest of it, to the
+// decoder, until either ends.
+void feed_decoder(Source& source, std::vector<std::uint8_t> head) {
+  bool open = source.decoder.write_input(head);
+  std::vector<std::uint8_t> block(ByteReader::kBufferBytes);
+  while (open) {
+    std::size_t n = source.file.read(block);
+    if (n == 0) break;
+    open = source.decoder.write_input(std::span(block).first(n));
+  }
+  source.decoder.close_input();
+}
+
+bool start_decoder(Source& source, std::vector<std::uint8_t> head,
+                   std::uint32_t sample_rate, platform::Console& console) {
+  source.kind = HeadKind::kDecode;
+  const bool from_stdin = source.path == kStandardInputName;
+  const std::vector<std::wstring> args =
+      decoder_arguments(from_stdin ? L"" : source.path, sample_rate);
+  platform::InputFile& output = source.decoded_output;
+  switch (source.decoder.start(decoder_program(), args, output,
+                               from_stdin ? platform::ChildInput::kPipe
+                                          : platform::ChildInput::kNothing)) {
+  case platform::StartResult::kStarted:
+    break;
+  case platform::StartResult::kNotFound:
+    console.write(msg::kDecoderMissing);
+    return false;
+  case platform::StartResult::kFailed:
+    console.write(msg::kDecoderNotStarted);
+    return false;
+  }
+  if (from_stdin) {
+    source.feeder =
+        std::thread(feed_decoder, std::ref(source), std::move(head));
+  } else {
+    source.file.close();  // ffmpeg opens the file itself
+  }
+  source.reader = std::make_unique<ByteReader>(output);
+  if (!read_decoded_header(*source.reader, source.decoded) ||
+      source.decoded.sample_rate > kMaxSampleRate) {
+    source.decoder.wait();
+    report_decoder_failure(source, console);
+    return false;
+  }
+  source.nAvgBytesPerSec = source.decoded.sample_rate * kFrameBytes;
+  source.title = source.decoded.title;
+  return true;
+}
+
+// Hands over a decoded stream's frames, folded to stereo, to its end.
+bool read_decoded(Source& source, const FrameSink& sink,
+                  platform::Console& console) {
+  ByteReader& in = *source.reader;
+  const std::uint16_t channels = source.decoded.channels;
+  const std::size_t frame_bytes = std::size_t{channels} * 2;
+  std::vector<std::uint8_t> folded;
+  std::uint64_t frames = 0;
+  sink.begin_chunk(source.nAvgBytesPerSec);
+  for (;;) {
+    std::span<const std::uint8_t> have = in.fill(frame_bytes);
+    if (have.size() < frame_bytes) {
+      in.consume(have.size());
+      break;
+    }
+    std::span<const std::uint8_t> block =
+        have.first(have.size() / frame_bytes * frame_bytes);
+    in.consume(block.size());
+    frames += block.size() / frame_bytes;
+    if (channels == 2) {
+      sink.frames(block);
+      continue;
+    }
+    folded.resize(block.size() / frame_bytes * kFrameBytes);
+    fold_to_stereo(block, channels, folded.data());
+    sink.frames(folded);
+  }
+  const bool read_failed = in.failed();
+  const bool decoded = source.decoder.wait();
+  if (source.feeder.joinable()) source.feeder.join();
+  // ffmpeg ends well having decoded nothing when, for one, an MP4 file whose
+  // index comes last arrives through a pipe; it says why.
+  const bool nothing = frames == 0 && !source.decoder.error_text().empty();
+  if (!decoded || read_failed || nothing) {
+    report_decoder_failure(source, console);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Source::~Source() {
+  // A decoder no longer read from must not keep the feeder waiting.
+  decoder.terminate();
+  if (feeder.joinable()) feeder.join();
+}
+
+bool open_source(std::wstring_view path, std::uint32_t sample_rate,
+                 Source& source, platform::Console& console) {
+  source.path = path;
+  const bool opened = path == kStandardInputName
+                          ? source.file.open_standard_input()
+                          : source.file.open(path);
+  if (!opened) {
+    console.write(msg::kCannotOpenInput);
+    return false;
+  }
+  std::vector<std::uint8_t> head = read_head(source.file);
+  const HeadInfo info = classify_head(head);
+  // A WAVE file at another rate than the book's is decoded to that rate.
+  const bool same_rate = sample_rate == 0 || info.nAvgBytesPerSec == 0 ||
+                         info.nAvgBytesPerSec == sample_rate * kFrameBytes;
+  if (info.kind == HeadKind::kWave && same_rate) {
+    source.kind = HeadKind::kWave;
+    source.nAvgBytesPerSec = info.nAvgBytesPerSec;
+    source.reader = std::make_unique<ByteReader>(source.file, head);
+    return true;
+  }
+  return start_decoder(source, std::move(head), sample_rate, console);
+}
+
+bool read_source(Source& source, const FrameSink& sink,
+                 platform::Console& console) {
+  if (source.kind == HeadKind::kDecode) {
+    return read_decoded(source, sink, console);
+  }
+  auto handle = [&](ByteReader& data, std::uint32_t frame_count,
+                    bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
+    sink.begin_chunk(nAvgBytesPerSec);
+    auto pass = [&](std::span<const std::uint8_t> block) {
+      sink.frames(block);
+      return true;
+    };
+    if (read_chunk_frames(data, frame_count, ends_with_input, pass) ==
+        ChunkFrames::kShortRead) {
+      if (sink.data_ended_early) {
+        sink.data_ended_early();
+      } else {
+        console.write(msg::kReadFailed);
+      }
+      return false;
+    }
+    return true;
+  };
+  return walk_wave(*source.reader, handle, console);
+}
+
+std::string source_name(std::wstring_view path) {
+  std::size_t start = path.size();
+  while (start > 0 && !platform::is_path_separator(path[start - 1]))
+    --start;
+  std::wstring_view name = path.substr(start);
+  std::size_t dot = name.rfind(L'.');
+  if (dot != std::wstring_view::npos && dot > 0) name = name.substr(0, dot);
+  if (std::optional<std::string> text = platform::utf8_of(name)) return *text;
+  return platform::narrow_path(name).value_or(std::string());
+}
+
+}  // namespace hushmark

@@ -1,0 +1,77 @@
+#ifndef HUSHMARK_EXTRACT_RECORDING_H_
+#define HUSHMARK_EXTRACT_RECORDING_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "extract/byte_reader.h"
+#include "extract/decoded_wave.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/process.h"
+
+namespace hushmark {
+
+// The name that stands for standard input.
+inline constexpr std::wstring_view kStandardInputName = L"-";
+
+// Where a source's frames go. Each data chunk of a WAVE file read as hushmark
+// reads it, and the whole of a decoded file, is one chunk: begin_chunk gives
+// its byte rate (four bytes a frame), and frames then gets its whole 16-bit
+// stereo frames, a block at a time, in order.
+struct FrameSink {
+  std::function<void(std::uint32_t nAvgBytesPerSec)> begin_chunk;
+  std::function<void(std::span<const std::uint8_t> frames)> frames;
+  // Hears that a WAVE file's data ended before its chunk did, in place of
+  // the message that says so; the read then fails.
+  std::function<void()> data_ended_early;
+};
+
+// One file of a recording, opened and read as far as it takes to know how it
+// is read: as a WAVE file of 16-bit stereo PCM, or through ffmpeg. Neither
+// copied nor moved.
+struct Source {
+  Source() = default;
+  Source(const Source&) = delete;
+  Source& operator=(const Source&) = delete;
+  ~Source();
+
+  std::wstring path;  // as the user named it; "-" for standard input
+  HeadKind kind = HeadKind::kWave;
+  // The byte rate of its frames: a decoded file's, or that of a WAVE file's
+  // first fmt chunk when its head shows one; 0 when not known yet.
+  std::uint32_t nAvgBytesPerSec = 0;
+  std::string title;  // its title tag, UTF-8; empty when it has none
+  DecodedFormat decoded;
+  platform::InputFile file;
+  platform::ChildProcess decoder;
+  platform::InputFile decoded_output;  // what the decoder writes
+  std::thread feeder;                  // copies standard input to the decoder
+  std::unique_ptr<ByteReader> reader;
+};
+
+// Opens the file at path and reads enough of it to know how it is read; a
+// file that needs decoding has its decoder started and its header read.
+// With sample_rate not 0, a file at another rate is decoded to this one.
+// False once the reason is out.
+bool open_source(std::wstring_view path, std::uint32_t sample_rate,
+                 Source& source, platform::Console& console);
+
+// Hands every frame of an opened source to sink. A WAVE file read as hushmark
+// reads it is walked with hushmark's messages; a decoded file is read to its
+// end and its decoder must end well. False once the reason is out.
+bool read_source(Source& source, const FrameSink& sink,
+                 platform::Console& console);
+
+// The source's name without its folder and extension, UTF-8, for a title.
+std::string source_name(std::wstring_view path);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_EXTRACT_RECORDING_H_

@@ -1,0 +1,57 @@
+#ifndef HUSHMARK_EXTRACT_TIMELINE_H_
+#define HUSHMARK_EXTRACT_TIMELINE_H_
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cli/settings.h"
+#include "extract/scan_state.h"
+#include "platform/console.h"
+
+namespace hushmark {
+
+// A chapter point on a recording's timeline: the frame it falls on, counted
+// from 1 through every file in turn, and the length of its silence.
+struct TimelinePoint {
+  std::uint64_t cut;
+  std::uint32_t length;
+};
+
+// Where one file of the recording starts on the timeline, and its title: its
+// title tag, or else its name without folder and extension (UTF-8).
+struct TimelineFile {
+  std::uint64_t start;  // frames before it
+  std::string title;
+};
+
+// What a recording gives: the points hushmark writes in the first data chunk
+// of each file, the files joined into one timeline, and how long it is.
+struct Timeline {
+  std::uint32_t nAvgBytesPerSec = 0;  // 0 until a data chunk is read
+  std::uint64_t frames = 0;           // whole frames read
+  std::vector<TimelinePoint> points;
+  std::vector<TimelineFile> files;
+  // The most data chunks that any one WAVE file read as hushmark reads it
+  // holds; only the first of each makes chapters.
+  std::uint32_t data_chunks = 0;
+};
+
+// Reads the files in order as one recording: the k-th starts where the
+// earlier ones' frames end, and a silence that runs across a file's end is
+// one silence. Several files are read side by side, each on a processor of
+// its own. False after any failure, once its message is out.
+bool read_timeline(std::span<const std::wstring> paths,
+                   const Settings& settings, Timeline& timeline,
+                   platform::Console& console);
+
+// The length of the recording: where its last chapter ends.
+std::uint64_t timeline_end_ms(const Timeline& timeline);
+
+// The first frame of a point's silence.
+std::uint64_t silence_first_frame(const TimelinePoint& point, CutPosition cut);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_EXTRACT_TIMELINE_H_
