@@ -9,6 +9,7 @@
 #include "chapters/messages.h"
 #include "cli/messages.h"
 #include "extract/decoded_wave.h"
+#include "extract/recording.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -240,6 +241,11 @@ bool check_embedding(std::span<const std::wstring> inputs,
   }
   for (const std::wstring& input : inputs) {
     platform::InputFile file;
+    // The scan has read a pipe through; ffmpeg would find it empty.
+    if (input == kStandardInputName) {
+      console.write(msg::kEmbedStreamInput);
+      return false;
+    }
     if (!file.open(input)) {
       console.write(msg::kEmbedCannotOpenInput + input + L"\n");
       return false;
@@ -248,7 +254,6 @@ bool check_embedding(std::span<const std::wstring> inputs,
       console.write(msg::kEmbedSameAsInput);
       return false;
     }
-    // The scan has read a pipe through; ffmpeg would find it empty.
     if (file.is_stream()) {
       console.write(msg::kEmbedStreamInput);
       return false;

@@ -23,8 +23,9 @@ enum class MediaOutput {
 MediaOutput media_output(std::wstring_view outfile);
 
 // Checks what can be known before the recording is read: that outfile is a
-// media file that takes chapters and names none of the inputs. False once
-// the reason is out.
+// media file that takes chapters and names none of the inputs, and that each
+// input is a file ffmpeg can read again ("-", a pipe or a device is not).
+// False once the reason is out.
 bool check_embedding(std::span<const std::wstring> inputs,
                      std::wstring_view outfile, platform::Console& console);
 

@@ -382,6 +382,7 @@ TEST(EmbedChapters, RefusesOrFailsLeavingInputAndEarlierOutputAsTheyWere) {
   const std::wstring m4b[] = {testing::wide(dir / "in.m4b")};
   const std::wstring wave[] = {testing::wide(dir / "source.wav")};
   const std::wstring fifo[] = {testing::wide(dir / "fifo")};
+  const std::wstring standard_input[] = {L"-"};
   // The PCM of a WAVE file has no place in an m4b: ffmpeg fails.
   const struct {
     std::span<const std::wstring> inputs;
@@ -395,6 +396,8 @@ TEST(EmbedChapters, RefusesOrFailsLeavingInputAndEarlierOutputAsTheyWere) {
       {wave, "out.m4b",
        "ffmpegが失敗しました: Error initializing output stream 0:0 --\n"},
       {fifo, "out.m4b",
+       "入力がファイルではないので、チャプターを書き込めません。\n"},
+      {standard_input, "out.m4b",
        "入力がファイルではないので、チャプターを書き込めません。\n"},
       {wave, "out.txt",
        "チャプターを書き込める出力形式ではありません。"
