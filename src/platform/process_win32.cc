@@ -80,8 +80,8 @@ bool inheritable(HANDLE h) {
 // Starts the command line with ends as its standard handles. On Windows
 // versions that take a list of the handles to inherit, nothing else is
 // inherited, not even the ends of another child started at the same moment.
-bool create_process(std::wstring& line, const ChildEnds& ends,
-                    PROCESS_INFORMATION& info) {
+bool create_process(const std::wstring& path, std::wstring& line,
+                    const ChildEnds& ends, PROCESS_INFORMATION& info) {
   HANDLE handles[] = {ends.input, ends.output, ends.error};
   SIZE_T size = 0;
   InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
@@ -107,12 +107,63 @@ bool create_process(std::wstring& line, const ChildEnds& ends,
   // when we have none.
   DWORD flags = CREATE_NO_WINDOW | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
   BOOL started =
-      CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags,
+      CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, TRUE, flags,
                      nullptr, nullptr, &startup.StartupInfo, &info);
   DWORD error = GetLastError();
   if (listed) DeleteProcThreadAttributeList(list);
   SetLastError(error);
   return started != 0;
+}
+
+bool is_file(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The file that a program name names: a path as it is, with .exe added when
+// it has no extension; a bare name looked up in this program's own folder and
+// then on PATH, never in the current folder, where a recording's folder could
+// hold a program of the same name. Empty when there is none.
+std::wstring find_program(std::wstring_view program) {
+  const std::size_t name_at = program.find_last_of(L"\\/:");
+  const std::wstring_view name =
+      name_at == program.npos ? program : program.substr(name_at + 1);
+  const bool has_extension = name.find(L'.') != name.npos;
+  auto existing = [&](std::wstring path) {
+    if (!has_extension) path += L".exe";
+    return is_file(path) ? path : std::wstring();
+  };
+  if (name_at != program.npos) return existing(std::wstring(program));
+  std::vector<std::wstring> folders;
+  std::wstring own(MAX_PATH, L'\0');
+  DWORD n;
+  while ((n = GetModuleFileNameW(nullptr, own.data(),
+                                 static_cast<DWORD>(own.size()))) ==
+         own.size()) {
+    own.resize(own.size() * 2);
+  }
+  own.resize(n);
+  if (std::size_t cut = own.find_last_of(L"\\/"); cut != own.npos) {
+    folders.push_back(own.substr(0, cut));
+  }
+  std::wstring path = environment_value(L"PATH").value_or(std::wstring());
+  for (std::size_t at = 0; at <= path.size();) {
+    std::size_t end = std::min(path.find(L';', at), path.size());
+    std::wstring folder = path.substr(at, end - at);
+    // A quoted entry is one folder whose name holds a semicolon.
+    if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') {
+      folder = folder.substr(1, folder.size() - 2);
+    }
+    if (!folder.empty()) folders.push_back(folder);
+    at = end + 1;
+  }
+  for (std::wstring& folder : folders) {
+    if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+    std::wstring found = existing(folder + std::wstring(name));
+    if (!found.empty()) return found;
+  }
+  return {};
 }
 
 StartResult failure_of(DWORD error) {
@@ -204,13 +255,15 @@ StartResult ChildProcess::start(std::wstring_view program,
     words.push_back(arg);
   }
   std::wstring line = join_command_line(words);
+  const std::wstring path = find_program(program);
+  if (path.empty()) return StartResult::kNotFound;
 
   ChildEnds ends;
   int output_fd = -1;
   PROCESS_INFORMATION info = {};
   bool opened =
       open_ends(ends, input, output_to, s.input, output_fd, s.errors.pipe);
-  if (!opened || !create_process(line, ends, info)) {
+  if (!opened || !create_process(path, line, ends, info)) {
     StartResult result =
         opened ? failure_of(GetLastError()) : StartResult::kFailed;
     if (output_fd >= 0) _close(output_fd);

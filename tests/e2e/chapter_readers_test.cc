@@ -528,6 +528,32 @@ TEST(DecodedInputs, GiveTheWholeRecordingsChaptersHoweverItComes) {
             "00:00:06.794 concat:p3 7\n");
 }
 
+// mp3 parts, each with its encoder's delay and padding, give what ffmpeg's
+// concat filter makes of the same parts.
+TEST(DecodedInputs, JoinMp3PartsAsFfmpegsConcatFilterDoes) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  ASSERT_TRUE(run_in(dir,
+                     "ffmpeg -nostdin -v error -i talk.wav -t 3 a.mp3 && "
+                     "ffmpeg -nostdin -v error -ss 3 -i talk.wav b.mp3 && "
+                     "ffmpeg -nostdin -v error -i a.mp3 -i b.mp3 "
+                     "-filter_complex concat=n=2:v=0:a=1 -c:a pcm_s16le "
+                     "joined.wav"));
+  for (const char* p : {"0", "2"}) {
+    testing::ToolRun parts = run_chapters(
+        dir.path(),
+        {"-p", p, "-f", "ffmetadata", "-o", "parts.txt", "a.mp3", "b.mp3"});
+    testing::ToolRun joined = run_chapters(
+        dir.path(),
+        {"-p", p, "-f", "ffmetadata", "-o", "joined.txt", "joined.wav"});
+    EXPECT_EQ(parts.status, 0) << parts.out;
+    EXPECT_EQ(read_file(dir / "parts.txt"), read_file(dir / "joined.txt"));
+    EXPECT_NE(read_file(dir / "parts.txt").find("[CHAPTER]"),
+              std::string::npos);
+  }
+}
+
 TEST(DecodedInputs, SayWhatFfmpegCouldNotReadAndKeepTheEarlierOutput) {
   SKIP_WITHOUT("ffmpeg");
   TempDir dir;

@@ -1,6 +1,7 @@
 // Runs the chunk walk and the scan on one WAVE file held in memory, with no
-// file in between, so that many more inputs go through each second. After the
-// options (see extract_checks.h) the ninth byte picks the cut position and
+// file in between, so that many more inputs go through each second; then
+// reads the same bytes as a file's head and as a decoder's WAVE stream. After
+// the options (see extract_checks.h) the ninth byte picks the cut position and
 // whether the input reads as a pipe; the rest is the WAVE file. What needs
 // real files (a chapter path that names the input, an earlier chapter file) is
 // left to the extract target.
@@ -13,10 +14,13 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/echo.h"
 #include "cli/settings.h"
 #include "extract/byte_reader.h"
+#include "extract/decoded_wave.h"
+#include "extract/scan_state.h"
 #include "extract/wave_reader.h"
 #include "fuzz/extract_checks.h"
 #include "fuzz/fuzz_check.h"
@@ -73,5 +77,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   fuzz::check(chapters == fuzz::chapters_shown(shown),
               "the chapter lines are not the points shown");
   std::free(text);
+
+  // The same bytes as the head of a file, and as a decoder's stream.
+  (void)classify_head(wave);
+  ByteReader decoded(wave, true);
+  DecodedFormat format;
+  if (read_decoded_header(decoded, format)) {
+    fuzz::check(format.channels >= 1 && format.channels <= kMaxChannels,
+                "a decoded stream's channels out of range");
+    std::span<const std::uint8_t> rest = decoded.fill(0);
+    const std::size_t frame_bytes = std::size_t{format.channels} * 2;
+    std::vector<std::uint8_t> folded(rest.size() / frame_bytes * kFrameBytes);
+    fold_to_stereo(rest.first(rest.size() / frame_bytes * frame_bytes),
+                   format.channels, folded.data());
+  }
   return 0;
 }

@@ -2,7 +2,7 @@
 // so that their decoded route runs where no decoder is installed (a Windows
 // one under Wine). It takes exactly the command line the tools give,
 //   -hide_banner -nostdin -loglevel error -i INPUT -map 0:a:0 -c:a pcm_s16le
-//   [-ar RATE] -f wav -blocksize 1048576 pipe:1
+//   [-ar RATE] -f wav -flush_packets 0 -blocksize 1048576 pipe:1
 // with INPUT file:PATH or pipe:0, reads a 16-bit PCM WAVE file of any channel
 // count and writes its samples to standard output as a WAVE stream of unknown
 // length. Anything else gets a one-line message and status 1.
@@ -82,10 +82,25 @@ bool parse_rate(const Text& text, std::uint32_t& rate) {
 // Matches args against the tools' command line; INPUT and RATE stand for
 // their values, and "-ar RATE" may be left out.
 bool parse(const std::vector<Text>& args, Request& request) {
-  static const char* const kExpected[] = {
-      "-hide_banner", "-nostdin", "-loglevel",  "error",     "-i",    "INPUT",
-      "-map",         "0:a:0",    "-c:a",       "pcm_s16le", "-ar",   "RATE",
-      "-f",           "wav",      "-blocksize", "1048576",   "pipe:1"};
+  static const char* const kExpected[] = {"-hide_banner",
+                                          "-nostdin",
+                                          "-loglevel",
+                                          "error",
+                                          "-i",
+                                          "INPUT",
+                                          "-map",
+                                          "0:a:0",
+                                          "-c:a",
+                                          "pcm_s16le",
+                                          "-ar",
+                                          "RATE",
+                                          "-f",
+                                          "wav",
+                                          "-flush_packets",
+                                          "0",
+                                          "-blocksize",
+                                          "1048576",
+                                          "pipe:1"};
   std::size_t at = 0;
   for (std::size_t i = 0; i < std::size(kExpected); ++i) {
     std::string_view want = kExpected[i];
