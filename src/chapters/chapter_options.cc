@@ -1,5 +1,6 @@
 #include "chapters/chapter_options.h"
 
+#include "chapters/embed.h"
 #include "chapters/messages.h"
 #include "chapters/titles.h"
 #include "cli/echo.h"
@@ -23,6 +24,7 @@ bool choose_format(ChapterSettings& settings, platform::Console& console) {
   if (!settings.format_name) {
     const FormatRow* row = format_for_output(settings.scan.outfile);
     settings.format = row ? row->format : ChapterFormat::kTxt;
+    settings.embed = media_output(settings.scan.outfile) != MediaOutput::kNone;
     return true;
   }
   const FormatRow* row = format_named(*settings.format_name);

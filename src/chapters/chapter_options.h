@@ -21,6 +21,9 @@ struct ChapterSettings {
   Settings scan;  // -i -o -s -m -p, read as hushmark reads them
   std::optional<std::string> format_name;      // -f as given
   ChapterFormat format = ChapterFormat::kTxt;  // -f's, or the output name's
+  // Without -f, an output named as a media file is a copy of the recording
+  // with the chapters in it.
+  bool embed = false;
 
   std::optional<std::int32_t> max_chapters;  // -n: at most this many
   std::optional<std::int32_t> min_seconds;   // -l: none shorter than this

@@ -4,6 +4,7 @@
 
 #include "chapters/breaks.h"
 #include "chapters/chapter_options.h"
+#include "chapters/embed.h"
 #include "chapters/formats.h"
 #include "chapters/messages.h"
 #include "chapters/titles.h"
@@ -97,11 +98,17 @@ bool output_is_not_an_input(const ChapterSettings& settings,
 
 bool make_chapters(const ChapterSettings& settings,
                    platform::Console& console) {
-  if (!output_is_not_an_input(settings, console)) return false;
-  // Ready before the scan, so that an output that cannot be written is known
-  // at once; nothing there changes before the end.
+  // What can be refused is refused before the scan; a chapter file is made
+  // ready at once, so that an output that cannot be written is known then,
+  // and nothing there changes before the end.
   platform::WholeFile output;
-  if (!output.open(settings.scan.outfile)) {
+  if (settings.embed) {
+    if (!check_embedding(settings.inputs, settings.scan.outfile, console)) {
+      return false;
+    }
+  } else if (!output_is_not_an_input(settings, console)) {
+    return false;
+  } else if (!output.open(settings.scan.outfile)) {
     console.write(msg::kCannotWriteChapters);
     return false;
   }
@@ -130,6 +137,10 @@ bool make_chapters(const ChapterSettings& settings,
     console.write(msg::kChaptersManyTracks);
   }
   console.flush();
+  if (settings.embed) {
+    return embed_chapters(settings.inputs, chapters, settings.scan.outfile,
+                          console);
+  }
   if (!output.commit(format_chapters(settings.format, chapters,
                                      input_name(settings.scan.infile)))) {
     console.write(msg::kCannotWriteChapters);

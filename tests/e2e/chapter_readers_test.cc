@@ -528,6 +528,36 @@ TEST(DecodedInputs, GiveTheWholeRecordingsChaptersHoweverItComes) {
             "00:00:06.794 concat:p3 7\n");
 }
 
+// One command puts into a copy of the book the chapters that the FFMETADATA
+// route, three commands long, put there.
+TEST(DecodedInputs, OneCommandPutsTheChaptersIntoTheBook) {
+  SKIP_WITHOUT("ffmpeg");
+  SKIP_WITHOUT("python3");
+  TempDir dir;
+  make_recording(dir, "book.m4b", "-c:a aac");
+  const std::string book = read_file(dir / "book.m4b");
+  const std::vector<std::string> args = {"-i", "book.m4b", "-m",
+                                         "3",  "-n",       "3"};
+  auto with_output = [&](const std::string& name) {
+    std::vector<std::string> all = args;
+    all.insert(all.end(), {"-o", name});
+    return all;
+  };
+  testing::ToolRun run =
+      run_chapters(dir.path(), with_output("Book Chaptered.M4B"));
+  ASSERT_EQ(run.status, 0) << run.out;
+  ASSERT_EQ(run_chapters(dir.path(), with_output("book.ffmetadata")).status, 0);
+  ASSERT_TRUE(run_in(dir,
+                     "ffmpeg -nostdin -v error -i book.m4b -i book.ffmetadata "
+                     "-map 0 -map_metadata 1 -map_chapters 1 -c copy old.m4b"));
+  const Chapters chapters = probed_chapters(dir, "Book Chaptered.M4B");
+  EXPECT_GE(chapters.size(), 2u);
+  EXPECT_EQ(chapters, probed_chapters(dir, "old.m4b"));
+  EXPECT_EQ(audio_packets(dir, "Book Chaptered.M4B"),
+            audio_packets(dir, "book.m4b"));
+  EXPECT_EQ(read_file(dir / "book.m4b"), book);
+}
+
 // mp3 parts, each with its encoder's delay and padding, give what ffmpeg's
 // concat filter makes of the same parts.
 TEST(DecodedInputs, JoinMp3PartsAsFfmpegsConcatFilterDoes) {
