@@ -281,8 +281,14 @@ bool embed_chapters(std::span<const std::wstring> inputs,
     return false;
   }
   std::vector<std::wstring> args = copy_args(inputs, list_file.path());
-  args.insert(args.end(), {L"-f", std::wstring(media_ending(outfile)->muxer),
-                           file_url(temp)});
+  const std::wstring muxer(media_ending(outfile)->muxer);
+  // A joined copy is played whole, each file's encoder delay and padding
+  // included, as the chapters count it: no header may tell a player to
+  // skip the first file's.
+  if (!list.empty() && muxer == L"mp3") {
+    args.insert(args.end(), {L"-write_xing", L"0"});
+  }
+  args.insert(args.end(), {L"-f", muxer, file_url(temp)});
   if (!run_ffmpeg(args,
                   format_chapters(ChapterFormat::kFfmetadata, chapters, ""),
                   nullptr, console)) {

@@ -113,7 +113,11 @@ bool make_chapters(const ChapterSettings& settings,
     return false;
   }
   Timeline timeline;
-  if (!read_timeline(settings.inputs, settings.scan, timeline, console)) {
+  // A joined copy holds every packet of every file, each file's encoder
+  // delay and padding among them, and players play them all.
+  const bool joined = settings.embed && settings.inputs.size() > 1;
+  if (!read_timeline(settings.inputs, settings.scan, timeline, console,
+                     joined)) {
     return false;
   }
   if (timeline_end_ms(timeline) == 0) {

@@ -53,12 +53,19 @@ inline constexpr std::uint16_t kMaxChannels = 32;
 void fold_to_stereo(std::span<const std::uint8_t> in, std::uint16_t channels,
                     std::uint8_t* out);
 
+// How a file is decoded.
+struct DecodeRequest {
+  std::uint32_t sample_rate = 0;  // resampled to this rate when not 0
+  // Every sample of every packet, the encoder's delay and padding included,
+  // as a copy of the packets joined to others is played.
+  bool every_sample = false;
+};
+
 // ffmpeg's arguments to decode input (a file name, or empty for standard
-// input) to a 16-bit WAVE stream on its standard output, at sample_rate when
-// it is not 0. A name always reaches ffmpeg as a file, never as an option or
-// another protocol.
+// input) to a 16-bit WAVE stream on its standard output. A name always
+// reaches ffmpeg as a file, never as an option or another protocol.
 std::vector<std::wstring> decoder_arguments(std::wstring_view input,
-                                            std::uint32_t sample_rate);
+                                            const DecodeRequest& request);
 
 // The program that decodes: HUSHMARK_FFMPEG when it is set, else ffmpeg.
 std::wstring decoder_program();

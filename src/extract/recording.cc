@@ -67,11 +67,11 @@ void feed_decoder(Source& source, std::vector<std::uint8_t> head) {
 }
 
 bool start_decoder(Source& source, std::vector<std::uint8_t> head,
-                   std::uint32_t sample_rate, platform::Console& console) {
+                   const DecodeRequest& request, platform::Console& console) {
   source.kind = HeadKind::kDecode;
   const bool from_stdin = source.path == kStandardInputName;
   const std::vector<std::wstring> args =
-      decoder_arguments(from_stdin ? L"" : source.path, sample_rate);
+      decoder_arguments(from_stdin ? L"" : source.path, request);
   platform::InputFile& output = source.decoded_output;
   switch (source.decoder.start(decoder_program(), args, output,
                                from_stdin ? platform::ChildInput::kPipe
@@ -151,7 +151,7 @@ Source::~Source() {
   if (feeder.joinable()) feeder.join();
 }
 
-bool open_source(std::wstring_view path, std::uint32_t sample_rate,
+bool open_source(std::wstring_view path, const DecodeRequest& request,
                  Source& source, platform::Console& console) {
   source.path = path;
   const bool opened = path == kStandardInputName
@@ -164,15 +164,16 @@ bool open_source(std::wstring_view path, std::uint32_t sample_rate,
   std::vector<std::uint8_t> head = read_head(source.file);
   const HeadInfo info = classify_head(head);
   // A WAVE file at another rate than the book's is decoded to that rate.
-  const bool same_rate = sample_rate == 0 || info.nAvgBytesPerSec == 0 ||
-                         info.nAvgBytesPerSec == sample_rate * kFrameBytes;
+  const bool same_rate =
+      request.sample_rate == 0 || info.nAvgBytesPerSec == 0 ||
+      info.nAvgBytesPerSec == request.sample_rate * kFrameBytes;
   if (info.kind == HeadKind::kWave && same_rate) {
     source.kind = HeadKind::kWave;
     source.nAvgBytesPerSec = info.nAvgBytesPerSec;
     source.reader = std::make_unique<ByteReader>(source.file, head);
     return true;
   }
-  return start_decoder(source, std::move(head), sample_rate, console);
+  return start_decoder(source, std::move(head), request, console);
 }
 
 bool read_source(Source& source, const FrameSink& sink,

@@ -58,9 +58,9 @@ struct Source {
 
 // Opens the file at path and reads enough of it to know how it is read; a
 // file that needs decoding has its decoder started and its header read.
-// With sample_rate not 0, a file at another rate is decoded to this one.
-// False once the reason is out.
-bool open_source(std::wstring_view path, std::uint32_t sample_rate,
+// With request.sample_rate not 0, a file at another rate is decoded to this
+// one. False once the reason is out.
+bool open_source(std::wstring_view path, const DecodeRequest& request,
                  Source& source, platform::Console& console);
 
 // Hands every frame of an opened source to sink. A WAVE file read as hushmark

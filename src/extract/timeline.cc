@@ -156,7 +156,7 @@ void join_files(std::span<const FileScan> scans, Timeline& timeline) {
 // Reads every file into its scan, several at once; the first file, already
 // opened, sets the rate the others are decoded to. Each file's messages are
 // kept and shown in order, up to the first file that failed.
-bool read_files(std::span<const std::wstring> paths,
+bool read_files(std::span<const std::wstring> paths, bool every_sample,
                 std::vector<std::unique_ptr<Source>>& sources,
                 std::vector<FileScan>& scans, platform::Console& console) {
   const std::size_t n = paths.size();
@@ -169,7 +169,8 @@ bool read_files(std::span<const std::wstring> paths,
     for (std::size_t k; (k = next++) < n && !failed;) {
       if (!sources[k]) {
         sources[k] = std::make_unique<Source>();
-        if (!open_source(paths[k], rate, *sources[k], consoles[k])) {
+        if (!open_source(paths[k], {rate, every_sample}, *sources[k],
+                         consoles[k])) {
           sources[k].reset();
           failed = true;
           continue;
@@ -212,7 +213,7 @@ std::uint64_t silence_first_frame(const TimelinePoint& point, CutPosition cut) {
 
 bool read_timeline(std::span<const std::wstring> paths,
                    const Settings& settings, Timeline& timeline,
-                   platform::Console& console) {
+                   platform::Console& console, bool every_sample) {
   const std::size_t n = paths.size();
   std::vector<FileScan> scans(n);
   for (FileScan& scan : scans)
@@ -220,11 +221,13 @@ bool read_timeline(std::span<const std::wstring> paths,
   std::vector<std::unique_ptr<Source>> sources(n);
   sources[0] = std::make_unique<Source>();
   // One file is read here, its messages shown as they come.
-  if (!open_source(paths[0], 0, *sources[0], console)) return false;
+  if (!open_source(paths[0], {0, every_sample}, *sources[0], console)) {
+    return false;
+  }
   scans[0].title = file_title(*sources[0]);
   if (n == 1) {
     if (!read_source(*sources[0], sink_for(scans[0]), console)) return false;
-  } else if (!read_files(paths, sources, scans, console)) {
+  } else if (!read_files(paths, every_sample, sources, scans, console)) {
     return false;
   }
   for (std::size_t k = 0; k < n; ++k) {

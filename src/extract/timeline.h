@@ -42,9 +42,12 @@ struct Timeline {
 // earlier ones' frames end, and a silence that runs across a file's end is
 // one silence. Several files are read side by side, each on a processor of
 // its own. False after any failure, once its message is out.
+// With every_sample set, decoded files keep the encoder's delay and padding
+// that a decoder skips, as a copy of their packets joined into one file
+// plays them.
 bool read_timeline(std::span<const std::wstring> paths,
                    const Settings& settings, Timeline& timeline,
-                   platform::Console& console);
+                   platform::Console& console, bool every_sample = false);
 
 // The length of the recording: where its last chapter ends.
 std::uint64_t timeline_end_ms(const Timeline& timeline);

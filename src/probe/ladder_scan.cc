@@ -239,7 +239,7 @@ bool probe_recording(std::span<const std::wstring> inputs,
   bool ok = true;
   for (const std::wstring& path : inputs) {
     Source source;
-    if (!open_source(path, rate, source, console)) return false;
+    if (!open_source(path, {rate, false}, source, console)) return false;
     if (rate == 0) rate = source.nAvgBytesPerSec / kFrameBytes;
     bool first_chunk = true;
     FrameSink sink{[&](std::uint32_t byte_rate) {

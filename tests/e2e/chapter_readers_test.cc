@@ -558,6 +558,39 @@ TEST(DecodedInputs, OneCommandPutsTheChaptersIntoTheBook) {
   EXPECT_EQ(read_file(dir / "book.m4b"), book);
 }
 
+// A copy joined from parts plays each part's encoder delay and padding: its
+// chapters fall where a player, decoding the copy, hears the pauses.
+TEST(DecodedInputs, AJoinedCopysChaptersFallWhereItsPlayersHearThePauses) {
+  SKIP_WITHOUT("ffmpeg");
+  SKIP_WITHOUT("python3");
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  for (const std::string ext : {".m4b", ".mp3"}) {
+    ASSERT_TRUE(run_in(dir, "ffmpeg -nostdin -v error -y -i talk.wav -t 3 a" +
+                                ext +
+                                " && ffmpeg -nostdin -v error -y -ss 3 "
+                                "-i talk.wav b" +
+                                ext));
+    ASSERT_EQ(
+        run_chapters(dir.path(), {"-o", "joined" + ext, "a" + ext, "b" + ext})
+            .status,
+        0);
+    ASSERT_TRUE(run_in(
+        dir, "ffmpeg -nostdin -v error -y -i joined" + ext + " played.wav"));
+    ASSERT_EQ(run_chapters(dir.path(),
+                           {"-i", "played.wav", "-o", "played.ffmetadata"})
+                  .status,
+              0);
+    ASSERT_TRUE(run_in(dir, "ffmpeg -nostdin -v error -y -i joined" + ext +
+                                " -i played.ffmetadata -map 0:a -c copy "
+                                "-map_chapters 1 expected" +
+                                ext));
+    EXPECT_EQ(probed_chapters(dir, "joined" + ext),
+              probed_chapters(dir, "expected" + ext))
+        << ext;
+  }
+}
+
 // mp3 parts, each with its encoder's delay and padding, give what ffmpeg's
 // concat filter makes of the same parts.
 TEST(DecodedInputs, JoinMp3PartsAsFfmpegsConcatFilterDoes) {
