@@ -94,8 +94,7 @@ std::wstring_view format_suffix(ChapterFormat format) {
 
 void echo_chapter_settings(const ChapterSettings& settings,
                            platform::Console& console) {
-  echo_settings(settings.scan, console);
-  echo_more_inputs(settings.inputs, console);
+  echo_settings(settings.scan, console, settings.inputs);
   if (settings.scan.cut_position != 0) {
     console.write(msg::kEchoCutPosition +
                   std::to_wstring(settings.scan.cut_position) + L"\n");

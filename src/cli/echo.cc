@@ -23,8 +23,10 @@ void echo_min_silence(const Settings& settings, platform::Console& console) {
 
 }  // namespace
 
-void echo_settings(const Settings& settings, platform::Console& console) {
+void echo_settings(const Settings& settings, platform::Console& console,
+                   std::span<const std::wstring> more_inputs) {
   console.write(msg::kEchoInfile + settings.infile + L"\n");
+  echo_more_inputs(more_inputs, console);
   console.write(msg::kEchoOutfile + settings.outfile + L"\n");
   if (settings.threshold != 0) echo_threshold(settings, console);
   echo_min_silence(settings, console);

@@ -9,9 +9,11 @@
 
 namespace hushmark {
 
-// Shows the file names, and the threshold and minimum silence when they
+// Shows the file names (inputs after the first, more_inputs[1] on, right
+// after the input file), and the threshold and minimum silence when they
 // differ from their defaults.
-void echo_settings(const Settings& settings, platform::Console& console);
+void echo_settings(const Settings& settings, platform::Console& console,
+                   std::span<const std::wstring> more_inputs = {});
 
 // Shows what the probe was given: the input file, the threshold when -s gave
 // one, and the minimum silence when it differs from its default.
