@@ -56,17 +56,6 @@ std::wstring file_url(std::wstring_view path) {
   return L"file:" + std::wstring(path);
 }
 
-// The last line that says something; ffmpeg's own errors end in a blank one.
-std::string last_line(std::string_view text) {
-  while (!text.empty() &&
-         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.remove_suffix(1);
-  }
-  std::size_t start = text.find_last_of("\r\n");
-  return std::string(start == std::string_view::npos ? text
-                                                     : text.substr(start + 1));
-}
-
 // Runs ffmpeg with args, input_text as its standard input, and keeps its
 // standard output in *stdout_text when that is given. False once the reason is
 // out.
@@ -99,8 +88,7 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
     stdout_text->append(reinterpret_cast<const char*>(block), n);
   }
   if (!ffmpeg.wait()) {
-    console.write(msg::kEmbedFailed +
-                  platform::widen_utf8(last_line(ffmpeg.error_text())) + L"\n");
+    console.write(msg::kEmbedFailed + ffmpeg_said(ffmpeg.error_text()) + L"\n");
     return false;
   }
   return true;

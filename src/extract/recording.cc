@@ -27,9 +27,12 @@ std::vector<std::uint8_t> read_head(platform::InputFile& file) {
   return head;
 }
 
-// The last line that is not empty, which is where ffmpeg says what failed.
-std::wstring last_line(std::string_view text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+}  // namespace
+
+std::wstring ffmpeg_said(std::string_view text) {
+  // ffmpeg's own errors end in a blank line.
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
     text.remove_suffix(1);
   }
   std::size_t start = text.find_last_of("\r\n");
@@ -39,6 +42,8 @@ std::wstring last_line(std::string_view text) {
   return platform::widen_utf8(text);
 }
 
+namespace {
+
 // Says why a decoder ended badly or gave no audio.
 void report_decoder_failure(const Source& source, platform::Console& console) {
   const std::string said = source.decoder.error_text();
@@ -47,7 +52,7 @@ void report_decoder_failure(const Source& source, platform::Console& console) {
       said.find("does not contain any stream") != std::string::npos;
   console.write((no_audio ? msg::kNoAudio : msg::kCannotDecode) + source.path +
                 L"\n");
-  const std::wstring line = last_line(said);
+  const std::wstring line = ffmpeg_said(said);
   if (!no_audio && !line.empty()) {
     console.write(msg::kDecoderSaid + line + L"\n");
   }

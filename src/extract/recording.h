@@ -69,6 +69,11 @@ bool open_source(std::wstring_view path, const DecodeRequest& request,
 bool read_source(Source& source, const FrameSink& sink,
                  platform::Console& console);
 
+// The last line of what ffmpeg wrote on its standard error that says
+// something, which is where it says what failed; a file it was named as
+// "file:NAME" is shown as NAME.
+std::wstring ffmpeg_said(std::string_view error_text);
+
 // The source's name without its folder and extension, UTF-8, for a title.
 std::string source_name(std::wstring_view path);
 
