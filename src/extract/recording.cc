@@ -1,5 +1,8 @@
 #include "extract/recording.h"
 
+#include <algorithm>
+#include <atomic>
+
 #include "extract/messages.h"
 #include "extract/silence_scan.h"
 #include "extract/wave_reader.h"
@@ -148,6 +151,56 @@ bool read_decoded(Source& source, const FrameSink& sink,
   return true;
 }
 
+// Reads the files on workers, each from its own fresh source; the first one is
+// already open. Each file's messages are kept, then shown in order up to the
+// first file that failed.
+bool read_side_by_side(std::span<const std::wstring> paths, bool every_sample,
+                       std::unique_ptr<Source> first, const SinkMaker& sink_for,
+                       const SourceEnded& ended, platform::Console& console) {
+  const std::size_t n = paths.size();
+  const DecodeRequest request{first->nAvgBytesPerSec / kFrameBytes,
+                              every_sample};
+  auto consoles = std::make_unique<platform::Console[]>(n);
+  std::vector<char> ok(n, 0);
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> failed{false};
+  auto read_one = [&](std::size_t k) {
+    std::unique_ptr<Source> source =
+        k == 0 ? std::move(first) : std::make_unique<Source>();
+    if (k > 0 && !open_source(paths[k], request, *source, consoles[k])) {
+      ended(k, false);
+      return false;
+    }
+    const bool read = read_source(*source, sink_for(k, *source), consoles[k]);
+    source.reset();  // a decoder ends before its file's turn is told
+    ended(k, read);
+    return read;
+  };
+  auto work = [&] {
+    // A file once taken is read, so that every file before a taken one is
+    // read too and the messages up to the first failure are all there.
+    while (!failed) {
+      const std::size_t k = next++;
+      if (k >= n) break;
+      ok[k] = read_one(k);
+      if (!ok[k]) failed = true;
+    }
+  };
+  std::vector<std::thread> helpers;
+  const std::size_t workers =
+      std::min<std::size_t>(platform::processor_count(), n);
+  for (std::size_t w = 1; w < workers; ++w)
+    helpers.emplace_back(work);
+  work();
+  for (std::thread& t : helpers)
+    t.join();
+  for (std::size_t k = 0; k < n; ++k) {
+    consoles[k].replay_to(console);
+    if (!ok[k]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 Source::~Source() {
@@ -205,6 +258,21 @@ bool read_source(Source& source, const FrameSink& sink,
     return true;
   };
   return walk_wave(*source.reader, handle, console);
+}
+
+bool read_sources(std::span<const std::wstring> paths,
+                  const SinkMaker& sink_for, const SourceEnded& ended,
+                  platform::Console& console, bool every_sample) {
+  auto first = std::make_unique<Source>();
+  if (!open_source(paths[0], {0, every_sample}, *first, console)) return false;
+  if (paths.size() > 1) {
+    return read_side_by_side(paths, every_sample, std::move(first), sink_for,
+                             ended, console);
+  }
+  const bool ok = read_source(*first, sink_for(0, *first), console);
+  first.reset();
+  ended(0, ok);
+  return ok;
 }
 
 std::string source_name(std::wstring_view path) {

@@ -73,6 +73,24 @@ bool read_source(Source& source, const FrameSink& sink,
 // something, which is where it says what failed; a file it was named as
 // "file:NAME" is shown as NAME.
 std::wstring ffmpeg_said(std::string_view error_text);
+// Where each file's frames go, made once it is open: k is its place among
+// the files.
+using SinkMaker = std::function<FrameSink(std::size_t k, const Source& source)>;
+
+// Hears, on the thread that read it, that file k has been read (ok) or has
+// failed, its message kept for its turn.
+using SourceEnded = std::function<void(std::size_t k, bool ok)>;
+
+// Opens the first file, showing its messages as they come, then reads every
+// file into the sink made for it, side by side on up to processor_count()
+// workers; the others are decoded to the first file's rate. Each file's
+// messages are kept and shown in order, up to the first file that failed. A
+// single file is read here, its messages shown as they come. False after any
+// failure, once its message is out. With every_sample set, decoded files keep
+// the encoder's delay and padding (DecodeRequest).
+bool read_sources(std::span<const std::wstring> paths,
+                  const SinkMaker& sink_for, const SourceEnded& ended,
+                  platform::Console& console, bool every_sample = false);
 
 // The source's name without its folder and extension, UTF-8, for a title.
 std::string source_name(std::wstring_view path);

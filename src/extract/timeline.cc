@@ -1,17 +1,13 @@
 #include "extract/timeline.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
-#include <memory>
-#include <thread>
 
 #include "extract/fast_scan.h"
 #include "extract/messages.h"
 #include "extract/recording.h"
 #include "extract/silence_scan.h"
 #include "extract/time_base.h"
-#include "platform/process.h"
 
 namespace hushmark {
 namespace {
@@ -153,50 +149,6 @@ void join_files(std::span<const FileScan> scans, Timeline& timeline) {
   }
 }
 
-// Reads every file into its scan, several at once; the first file, already
-// opened, sets the rate the others are decoded to. Each file's messages are
-// kept and shown in order, up to the first file that failed.
-bool read_files(std::span<const std::wstring> paths, bool every_sample,
-                std::vector<std::unique_ptr<Source>>& sources,
-                std::vector<FileScan>& scans, platform::Console& console) {
-  const std::size_t n = paths.size();
-  const std::uint32_t rate = sources[0]->nAvgBytesPerSec / kFrameBytes;
-  auto consoles = std::make_unique<platform::Console[]>(n);
-  std::vector<char> ok(n, 0);
-  std::atomic<std::size_t> next{0};
-  std::atomic<bool> failed{false};
-  auto work = [&] {
-    for (std::size_t k; (k = next++) < n && !failed;) {
-      if (!sources[k]) {
-        sources[k] = std::make_unique<Source>();
-        if (!open_source(paths[k], {rate, every_sample}, *sources[k],
-                         consoles[k])) {
-          sources[k].reset();
-          failed = true;
-          continue;
-        }
-        scans[k].title = file_title(*sources[k]);
-      }
-      ok[k] = read_source(*sources[k], sink_for(scans[k]), consoles[k]);
-      if (!ok[k]) failed = true;
-      sources[k].reset();
-    }
-  };
-  std::vector<std::thread> helpers;
-  const std::size_t workers =
-      std::min<std::size_t>(platform::processor_count(), n);
-  for (std::size_t w = 1; w < workers; ++w)
-    helpers.emplace_back(work);
-  work();
-  for (std::thread& t : helpers)
-    t.join();
-  for (std::size_t k = 0; k < n; ++k) {
-    consoles[k].replay_to(console);
-    if (!ok[k]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::uint64_t silence_first_frame(const TimelinePoint& point, CutPosition cut) {
@@ -218,16 +170,12 @@ bool read_timeline(std::span<const std::wstring> paths,
   std::vector<FileScan> scans(n);
   for (FileScan& scan : scans)
     scan.settings = &settings;
-  std::vector<std::unique_ptr<Source>> sources(n);
-  sources[0] = std::make_unique<Source>();
-  // One file is read here, its messages shown as they come.
-  if (!open_source(paths[0], {0, every_sample}, *sources[0], console)) {
-    return false;
-  }
-  scans[0].title = file_title(*sources[0]);
-  if (n == 1) {
-    if (!read_source(*sources[0], sink_for(scans[0]), console)) return false;
-  } else if (!read_files(paths, every_sample, sources, scans, console)) {
+  auto sink_of = [&scans](std::size_t k, const Source& source) {
+    scans[k].title = file_title(source);
+    return sink_for(scans[k]);
+  };
+  if (!read_sources(
+          paths, sink_of, [](std::size_t, bool) {}, console, every_sample)) {
     return false;
   }
   for (std::size_t k = 0; k < n; ++k) {

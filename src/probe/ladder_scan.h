@@ -104,6 +104,13 @@ struct LadderRun {
   ScanState own_state;
   RunBins own_bins;
   std::vector<ChapterPoint> runs;  // scratch
+  std::uint64_t frames = 0;        // frames scanned
+  // The rungs from lead_from up have met no loud frame yet; below it, lead
+  // holds the quiet frames before each rung's first loud frame.
+  std::size_t lead_from = 0;
+  std::array<std::uint64_t, kRungs> lead{};
+  bool own_in_lead = true;  // the same for the scan of -s alone
+  std::uint64_t own_lead = 0;
 };
 
 // Starts a run at this byte rate.
@@ -113,6 +120,10 @@ void begin_ladder_run(LadderRun& run, std::uint32_t nAvgBytesPerSec,
 
 // Scans whole frames; the run may go on for any number of frames.
 void scan_ladder_block(LadderRun& run, std::span<const std::uint8_t> bytes);
+
+// The quiet frames before the run's first frame loud at this rung; all of
+// its frames when none is.
+std::uint64_t ladder_lead(const LadderRun& run, std::size_t rung);
 
 // Adds what the run found to totals, at its own byte rate.
 void add_ladder_run(const LadderRun& run,
@@ -130,9 +141,9 @@ bool scan_ladder_chunk(ByteReader& in, std::uint32_t frame_count,
                        LadderTotals& totals);
 
 // Scans every input in order as one recording into totals, each read as
-// hushmark-chapters reads it. False after a failure; data_ended_early tells
-// when that was a WAVE file's data ending early, whose message waits until
-// the tables are out.
+// hushmark-chapters reads it, several side by side on every processor. False
+// after a failure; data_ended_early tells when that was a WAVE file's data
+// ending early, whose message waits until the tables are out.
 bool probe_recording(std::span<const std::wstring> inputs,
                      const Settings& settings,
                      std::optional<std::int32_t> given_threshold,

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -156,6 +158,144 @@ TEST(ScanLadderChunk, CountsWhatHushmarkWritesWithEveryMinimumAtEveryRung) {
       for (std::size_t rung = 0; rung < kRungs; ++rung) {
         EXPECT_EQ(totals.by_min[rung].points[1], totals.points[rung]);
         EXPECT_EQ(totals.by_min[rung].seconds[1], totals.seconds[rung]);
+      }
+    }
+  }
+}
+
+// Every count of a probe's totals, and every length in seconds.
+struct FlatTotals {
+  std::vector<std::uint64_t> counts;
+  std::vector<double> seconds;
+};
+
+FlatTotals probe_files(const std::vector<std::wstring>& paths, std::int32_t ms,
+                       std::optional<std::int32_t> given, bool ends_early) {
+  Settings settings;
+  settings.min_silence_ms = ms;
+  LadderTotals totals;
+  bool ended_early = false;
+  platform::Console console;
+  EXPECT_EQ(
+      probe_recording(paths, settings, given, totals, ended_early, console),
+      !ends_early);
+  EXPECT_EQ(ended_early, ends_early);
+  FlatTotals flat;
+  auto add = [&flat](const auto& points, const auto& seconds) {
+    flat.counts.insert(flat.counts.end(), points.begin(), points.end());
+    flat.seconds.insert(flat.seconds.end(), seconds.begin(), seconds.end());
+  };
+  add(totals.points, totals.seconds);
+  for (const MinSilenceTotals& by_min : totals.by_min)
+    add(by_min.points, by_min.seconds);
+  add(totals.given.points, totals.given.seconds);
+  return flat;
+}
+
+void expect_same_totals(const FlatTotals& got, const FlatTotals& want,
+                        const std::string& where) {
+  EXPECT_EQ(got.counts, want.counts) << where;
+  for (std::size_t k = 0; k < want.seconds.size(); ++k) {
+    EXPECT_NEAR(got.seconds[k], want.seconds[k],
+                1e-9 * std::max(1.0, std::abs(want.seconds[k])))
+        << where << " at " << k;
+  }
+}
+
+// Files cut from one recording anywhere (inside silences, at tile edges, into
+// empty and all-quiet files) give the whole recording's totals. A file of two
+// data chunks ends the run at its first; one whose data ends early gives what
+// was read.
+TEST(ProbeRecording, FilesCutAnywhereGiveTheWholeRecordingsTotals) {
+  std::mt19937 rng(23);
+  testing::TempDir dir;
+  auto write = [&dir](const std::string& name, const std::string& bytes) {
+    testing::write_file(dir / name, bytes);
+    return testing::wide(dir / name);
+  };
+  std::uint32_t rate = 0;
+  auto wave = [&rate](const std::string& frames) {
+    return testing::WaveBytes().fmt(rate).data(frames).bytes();
+  };
+  for (int trial = 0; trial < 10; ++trial) {
+    // At 2 Hz the shortest minima are 0 frames long.
+    rate = trial % 2 ? 2 : 1000;
+    std::string frames;
+    std::vector<std::size_t> cuts;
+    while (frames.size() < 40000 * kFrameBytes) {
+      frames += testing::ladder_frames(rng, 100 + rng() % 900, kLadder);
+      const std::size_t quiet_from = frames.size() / kFrameBytes;
+      const std::uint32_t quiet = rng() % 12000;
+      frames += testing::frames_of({testing::quiet(quiet)});
+      // A second cut inside the silence makes an empty file, an all-quiet
+      // one, or one whose first loud frame opens a tile (the very first).
+      const std::size_t quiet_to = quiet_from + quiet;
+      const std::size_t cut = quiet_from + rng() % (quiet + 1);
+      const std::size_t to_edge =
+          std::min<std::size_t>(quiet, 64 * (rng() % 3));
+      cuts.push_back(cut);
+      const std::size_t second_cut[] = {cut, quiet_from + rng() % (quiet + 1),
+                                        quiet_to - to_edge};
+      cuts.push_back(second_cut[rng() % 3]);
+    }
+    const std::size_t count = frames.size() / kFrameBytes;
+    cuts.push_back(rng() % (count / kTileFrames) * kTileFrames);
+    cuts.push_back(0);
+    cuts.push_back(count);
+    std::sort(cuts.begin(), cuts.end());
+    auto piece = [&](std::size_t from, std::size_t to) {
+      return frames.substr(from * kFrameBytes, (to - from) * kFrameBytes);
+    };
+    std::vector<std::wstring> parts;
+    for (std::size_t k = 0; k + 1 < cuts.size(); ++k) {
+      parts.push_back(write("part" + std::to_string(k) + ".wav",
+                            wave(piece(cuts[k], cuts[k + 1]))));
+    }
+    const std::vector<std::wstring> whole = {write("whole.wav", wave(frames))};
+    // Parts k (not empty) and k + 1 as the two data chunks of one file.
+    std::size_t k = 0;
+    while (k == 0 || cuts[k] == cuts[k + 1])
+      k = 1 + rng() % (cuts.size() - 3);
+    std::vector<std::wstring> chunked = parts;
+    chunked[k] = write("chunked.wav", testing::WaveBytes()
+                                          .fmt(rate)
+                                          .data(piece(cuts[k], cuts[k + 1]))
+                                          .data(piece(cuts[k + 1], cuts[k + 2]))
+                                          .bytes());
+    chunked.erase(chunked.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+    const std::vector<std::wstring> head = {
+        write("head.wav", wave(piece(0, cuts[k + 1])))};
+    const std::vector<std::wstring> tail = {
+        write("tail.wav", wave(piece(cuts[k + 1], count)))};
+    // Part k loses the end of its data; the parts after it are not read.
+    std::string cut_short = wave(piece(cuts[k], cuts[k + 1]));
+    const std::size_t lost = 1 + rng() % (cut_short.size() - 44);
+    cut_short.resize(cut_short.size() - lost);
+    std::vector<std::wstring> short_parts = parts;
+    short_parts[k] = write("short.wav", cut_short);
+    const std::vector<std::wstring> read = {
+        write("read.wav",
+              wave(piece(0, cuts[k] + (cut_short.size() - 44) / kFrameBytes)))};
+    for (std::optional<std::int32_t> given :
+         {std::optional<std::int32_t>(), std::optional<std::int32_t>(64),
+          std::optional<std::int32_t>(40)}) {
+      for (std::int32_t ms : {0, 40, 700, 3000}) {
+        const std::string where = "trial " + std::to_string(trial) + " -s " +
+                                  std::to_string(given.value_or(-1)) + " -m " +
+                                  std::to_string(ms);
+        const FlatTotals want = probe_files(whole, ms, given, false);
+        expect_same_totals(probe_files(parts, ms, given, false), want, where);
+        FlatTotals sum = probe_files(head, ms, given, false);
+        const FlatTotals after = probe_files(tail, ms, given, false);
+        for (std::size_t at = 0; at < sum.counts.size(); ++at)
+          sum.counts[at] += after.counts[at];
+        for (std::size_t at = 0; at < sum.seconds.size(); ++at)
+          sum.seconds[at] += after.seconds[at];
+        expect_same_totals(probe_files(chunked, ms, given, false), sum,
+                           where + " chunked");
+        expect_same_totals(probe_files(short_parts, ms, given, true),
+                           probe_files(read, ms, given, false),
+                           where + " short");
       }
     }
   }
