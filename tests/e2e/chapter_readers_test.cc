@@ -543,10 +543,10 @@ TEST(DecodedInputs, ResampleAFileAtAnotherRateToTheFirstOnes) {
   testing::ToolRun parts = run_chapters(
       dir.path(), {"-f", "ogm", "-o", "parts.txt", "a.flac", "b.wav"});
   ASSERT_EQ(parts.status, 0) << parts.out;
-  ASSERT_EQ(run_chapters(dir.path(),
-                         {"-f", "ogm", "-o", "whole.txt", "whole.flac"})
-                .status,
-            0);
+  ASSERT_EQ(
+      run_chapters(dir.path(), {"-f", "ogm", "-o", "whole.txt", "whole.flac"})
+          .status,
+      0);
   const Chapters got = simple_chapters(read_file(dir / "parts.txt"));
   const Chapters want = simple_chapters(read_file(dir / "whole.txt"));
   ASSERT_EQ(got.size(), want.size());
@@ -615,6 +615,36 @@ TEST(DecodedInputs, AJoinedCopysChaptersFallWhereItsPlayersHearThePauses) {
     EXPECT_EQ(probed_chapters(dir, "joined" + ext),
               probed_chapters(dir, "expected" + ext))
         << ext;
+  }
+}
+
+// Read directly, each format gives what the pipe route gave: ffmpeg's WAVE
+// on standard input. So does the probe.
+TEST(DecodedInputs, GiveWhatTheirWaveThroughAPipeGives) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  for (const std::string ext : {".mp3", ".m4a", ".opus", ".wma"}) {
+    ASSERT_TRUE(run_in(dir, "ffmpeg -nostdin -v error -y -i talk.wav book" +
+                                ext +
+                                " && ffmpeg -nostdin -v error -y -i book" +
+                                ext + " -c:a pcm_s16le -f wav piped.wav"));
+    const std::string piped = read_file(dir / "piped.wav");
+    testing::ToolRun direct = run_chapters(
+        dir.path(), {"-i", "book" + ext, "-o", "direct.txt", "-s", "64"});
+    testing::ToolRun pipe =
+        run_chapters(dir.path(), {"-i", "-", "-o", "pipe.txt", "-s", "64"},
+                     "C.UTF-8", &piped);
+    EXPECT_EQ(direct.status, 0) << direct.out;
+    EXPECT_EQ(read_file(dir / "direct.txt"), read_file(dir / "pipe.txt"))
+        << ext;
+    if (ext == ".mp3") {
+      testing::ToolRun probe = run_probe(dir.path(), {"-i", "book.mp3"});
+      testing::ToolRun probe_pipe = run_probe(dir.path(), {"-i", "-"}, &piped);
+      // The WAVE file read natively has its LIST chunk reported first.
+      EXPECT_EQ(probe.out.substr(probe.out.find("    -s")),
+                probe_pipe.out.substr(probe_pipe.out.find("    -s")));
+    }
   }
 }
 
