@@ -32,6 +32,18 @@ inline constexpr wchar_t kChaptersTotalCandidates[] =
     L"個 (候補の無音";  // candidates
 inline constexpr wchar_t kChaptersTotalEnd[] = L"か所から)\n";
 
+// A given chapter list moved onto the silences.
+inline constexpr wchar_t kAlignNoSilence[] = L"※無音なし";
+inline constexpr wchar_t kAlignTotal[] = L"リストのチャプター";  // count
+inline constexpr wchar_t kAlignTotalPlaced[] = L"個のうち";      // count
+inline constexpr wchar_t kAlignTotalPlacedEnd[] = L"個を無音に置きました。";
+inline constexpr wchar_t kAlignTotalUnplaced[] = L"※無音なしの";  // count
+inline constexpr wchar_t kAlignTotalUnplacedEnd[] =
+    L"個はリストの時間を補正した位置のままです。";
+inline constexpr wchar_t kAlignDrift[] = L"(補正 開始";     // signed seconds
+inline constexpr wchar_t kAlignDriftScale[] = L"秒、長さ";  // signed percent
+inline constexpr wchar_t kAlignDriftEnd[] = L"%)\n";
+
 // Chapters written into a copy of the recording, through ffmpeg.
 inline constexpr wchar_t kEmbedNotMedia[] =
     L"チャプターを書き込める出力形式ではありません。"

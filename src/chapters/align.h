@@ -1,0 +1,69 @@
+#ifndef HUSHMARK_CHAPTERS_ALIGN_H_
+#define HUSHMARK_CHAPTERS_ALIGN_H_
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "extract/scan_state.h"
+#include "extract/timeline.h"
+
+namespace hushmark {
+
+// One chapter of a given chapter list.
+struct ListedChapter {
+  std::uint64_t start_ms;  // where the list says the chapter starts
+  std::string title;       // UTF-8; empty when the list gives none
+};
+
+// How far, in seconds, a chapter may move from its fitted time by default.
+inline constexpr std::int32_t kDefaultAlignWindowSeconds = 10;
+
+// The largest drift looked for: an offset of two minutes, and a scale one
+// percent away from 1 (editions and playback speeds differ by less).
+inline constexpr double kMaxAlignOffsetMs = 120'000;
+inline constexpr double kMaxAlignScale = 0.01;
+
+// Where one listed chapter went.
+struct AlignedChapter {
+  std::uint64_t given_ms;   // the list's time
+  std::uint64_t fitted_ms;  // the list's time with the drift taken out
+  // The silence it moved to, as an index into timeline.points.
+  std::optional<std::uint32_t> point;
+  std::uint64_t new_ms;  // that point's time, or the fitted time without one
+  bool no_silence;       // no silence fitted it (never the start at 0)
+};
+
+// The list's drift, and every listed chapter in the list's order.
+struct Alignment {
+  double offset_ms = 0;  // recording time = offset_ms + scale * list time
+  double scale = 1;
+  std::vector<AlignedChapter> chapters;
+};
+
+// Fits the list's drift to the long silences that most chapters agree on,
+// then moves each chapter to the silence that fits it best of those that
+// reach within window_seconds of its fitted time (the longer and the nearer
+// the better: one at the window's edge counts a quarter of its length), keeping
+// the order: no silence takes two chapters, and the new times strictly
+// increase. A first chapter at 0 stays at 0. The list should be in time
+// order; a list that is not still gets strictly increasing times.
+Alignment align_chapters(std::span<const ListedChapter> listed,
+                         const Timeline& timeline, CutPosition cut,
+                         std::int32_t window_seconds);
+
+// The console's table of an alignment: per chapter its number, the given and
+// the new time, the shift, the silence's length (blank without one), the
+// title and a flag where no silence fitted; then a closing line with the
+// counts and the drift. separator is the locale's decimal separator.
+std::wstring alignment_table(const Alignment& alignment,
+                             std::span<const ListedChapter> listed,
+                             const Timeline& timeline,
+                             std::wstring_view separator);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_CHAPTERS_ALIGN_H_
