@@ -50,7 +50,9 @@ struct Alignment {
 // the better: one at the window's edge counts a quarter of its length), keeping
 // the order: no silence takes two chapters, and the new times strictly
 // increase. A first chapter at 0 stays at 0. The list should be in time
-// order; a list that is not still gets strictly increasing times.
+// order; a list that is not still gets strictly increasing times. A chapter
+// that the fit puts at or past the recording's end may stay there, flagged:
+// the caller drops any such chapter.
 Alignment align_chapters(std::span<const ListedChapter> listed,
                          const Timeline& timeline, CutPosition cut,
                          std::int32_t window_seconds);
