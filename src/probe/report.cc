@@ -100,24 +100,24 @@ Suggestion suggest_threshold(const std::array<std::uint64_t, kRungs>& points) {
 }
 
 int suggest_min_silence(const std::array<std::uint64_t, kMinRows>& points) {
-  std::size_t best_low = 0, best_high = 0;
+  int chosen = -1;
   for (std::size_t low = 1; low < kMinRows; ++low) {
     // Shorter pauses end just below the row where the count has fallen.
     if (points[low] == 0 || points[low] == points[low - 1]) continue;
     std::size_t high = low;
     while (high + 1 < kMinRows && points[high + 1] == points[low])
       ++high;
-    std::int64_t first = kMinLadder[low], last = kMinLadder[high];
-    bool doubles = last >= 2 * first;
-    bool wider = best_low == 0 ||
-                 last * kMinLadder[best_low] > kMinLadder[best_high] * first;
-    if (doubles && wider) {
-      best_low = low;
-      best_high = high;
+    if (kMinLadder[high] < 2 * kMinLadder[low]) continue;
+    // Chapter pauses are the longest, so a higher plateau wins even when a
+    // lower one is wider: lossy coding narrows the gap above the longest
+    // pause between sentences, and a gap among those pauses may then look
+    // wider. A single pause alone yields to a lower plateau, as a stray long
+    // pause makes no chapters.
+    if (chosen < 0 || points[low] > 1) {
+      chosen = static_cast<int>((low + high + 1) / 2);
     }
   }
-  if (best_low == 0) return -1;
-  return static_cast<int>((best_low + best_high + 1) / 2);
+  return chosen;
 }
 
 std::wstring format_table(const LadderTotals& totals) {

@@ -34,11 +34,10 @@ std::wstring format_suggestion(const LadderTotals& totals,
                                const Suggestion& suggestion);
 
 // The -m the probe proposes for chapter breaks, as a row of kMinLadder; -1
-// for none. It is the middle row (the upper one of two) of the widest run of
-// rows with the same count, which must start just above a row with more
-// points, hold at least one point, and span -m values that at least double.
-// Wider means a larger ratio of its last -m to its first; the lower of two
-// equally wide ones wins.
+// for none. It is the middle row (the upper one of two) of the highest run of
+// rows with the same count that starts just above a row with more points,
+// holds at least one point, and spans -m values that at least double; a run
+// of a single point yields to a lower one.
 int suggest_min_silence(const std::array<std::uint64_t, kMinRows>& points);
 
 // At the threshold -s gave, or else the proposed one: one row per minimum

@@ -332,21 +332,22 @@ TEST(SuggestThreshold, TakesTheLowestSettledCountAndNamesNoiseSplitting) {
   }
 }
 
-TEST(SuggestMinSilence, TakesTheMiddleOfTheWidestPlateauAboveShorterPauses) {
+TEST(SuggestMinSilence, TakesTheMiddleOfTheHighestPlateauAboveShorterPauses) {
   using Counts = std::array<std::uint64_t, kMinRows>;
   struct Case {
     Counts counts;  // for -m 100, 200, 300, 500, 700, 1000, ... 10000
     int row;
   };
   const Case cases[] = {
-      {{30, 26, 25, 19, 14, 8, 4, 4, 4, 2, 0, 0, 0}, 7},  // 1500 to 3000
-      {{20, 12, 12, 12, 9, 5, 5, 5, 5, 5, 1, 1, 0}, 7},   // the wider one
-      {{12, 10, 9, 8, 7, 4, 4, 4, 3, 2, 1, 1, 1}, 6},     // the lower of two
-      {{5, 3, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, 8},       // up to the top
-      {{5, 4, 4, 3, 2, 2, 1, 0, 0, 0, 0, 0, 0}, -1},      // never doubles
-      {{10, 8, 4, 4, 2, 0, 0, 0, 0, 0, 0, 0, 0}, -1},     // 300 to 500 only
-      {{4, 4, 4, 4, 4, 4, 4, 4, 4, 0, 0, 0, 0}, -1},      // every pause alike
-      {{}, -1},                                           // no pause at all
+      {{30, 26, 25, 19, 14, 8, 4, 4, 4, 2, 0, 0, 0}, 7},   // 1500 to 3000
+      {{20, 12, 12, 12, 9, 5, 5, 5, 5, 5, 1, 1, 0}, 7},    // the higher one
+      {{40, 27, 27, 27, 20, 12, 6, 6, 6, 3, 0, 0, 0}, 7},  // even if narrower
+      {{12, 10, 9, 8, 7, 4, 4, 4, 3, 2, 1, 1, 1}, 6},      // not a lone pause
+      {{5, 3, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, 8},        // up to the top
+      {{5, 4, 4, 3, 2, 2, 1, 0, 0, 0, 0, 0, 0}, -1},       // never doubles
+      {{10, 8, 4, 4, 2, 0, 0, 0, 0, 0, 0, 0, 0}, -1},      // 300 to 500 only
+      {{4, 4, 4, 4, 4, 4, 4, 4, 4, 0, 0, 0, 0}, -1},       // every pause alike
+      {{}, -1},                                            // no pause at all
   };
   for (const Case& c : cases) {
     EXPECT_EQ(suggest_min_silence(c.counts), c.row)
