@@ -821,7 +821,12 @@ bool probe_chapters(std::wstring_view path, std::string& json,
     return false;
   }
   bool read = read_up_to(output, json, kMaxListBytes);
-  if (json.size() > kMaxListBytes) ffprobe.terminate();
+  if (json.size() > kMaxListBytes) {
+    ffprobe.terminate();
+    ffprobe.wait();
+    console.write(msg::kListTooLarge + std::wstring(path) + L"\n");
+    return false;
+  }
   if (!ffprobe.wait() || !read) {
     console.write(msg::kListFfprobeFailed + ffmpeg_said(ffprobe.error_text()) +
                   L"\n");
