@@ -1,7 +1,10 @@
 #include "chapters/chapter_list.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 #include "chapters/messages.h"
 #include "extract/recording.h"
