@@ -6,12 +6,12 @@
 #include <optional>
 #include <utility>
 
+#include "chapters/json_reader.h"
 #include "chapters/messages.h"
 #include "extract/recording.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process.h"
-#include "platform/utf8.h"
 
 namespace hushmark {
 namespace {
@@ -21,10 +21,6 @@ namespace {
 constexpr std::size_t kMaxListBytes = 16 * 1024 * 1024;
 // Enough of a file to tell a text list from a media file.
 constexpr std::size_t kHeadBytes = 64 * 1024;
-// JSON nested deeper than any chapter listing is refused before it can
-// exhaust the stack; so is one with more values than memory should hold.
-constexpr int kMaxJsonDepth = 64;
-constexpr std::size_t kMaxJsonValues = 500'000;
 // Past this the milliseconds would lose their exactness in a double.
 constexpr double kMaxMs = 1e15;
 // No recording is 31 years long; a start past that is a fault in the list,
@@ -414,196 +410,12 @@ bool parse_ffmetadata(std::string_view text, Collected& out) {
   return true;
 }
 
-// A JSON value, as much as a chapter listing needs of it.
-struct JsonValue {
-  enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
-  Kind kind = Kind::kNull;
-  std::string text;               // a string's UTF-8, a number as written
-  std::vector<JsonValue> items;   // an array's items, an object's values
-  std::vector<std::string> keys;  // an object's keys, one per item
-  std::size_t line = 0;
-};
-
-struct JsonCursor {
-  std::string_view text;
-  std::size_t at = 0;
-  std::size_t line = 1;
-  std::size_t values = 0;
-  bool too_large = false;
-
-  void skip_space() {
-    for (; at < text.size(); ++at) {
-      char c = text[at];
-      if (c == '\n') {
-        ++line;
-      } else if (c != ' ' && c != '\t' && c != '\r') {
-        return;
-      }
-    }
-  }
-  bool take(char c) {
-    skip_space();
-    if (at >= text.size() || text[at] != c) return false;
-    ++at;
-    return true;
-  }
-  bool take_word(std::string_view word) {
-    if (!text.substr(at).starts_with(word)) return false;
-    at += word.size();
-    return true;
-  }
-};
-
-int hex_digit(char c) {
-  if (is_digit(c)) return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// Four hex digits after "\u"; false when they are not.
-bool json_hex4(JsonCursor& in, char32_t& c) {
-  if (in.text.size() - in.at < 4) return false;
-  c = 0;
-  for (int k = 0; k < 4; ++k) {
-    int digit = hex_digit(in.text[in.at++]);
-    if (digit < 0) return false;
-    c = c * 16 + static_cast<char32_t>(digit);
-  }
-  return true;
-}
-
-// A lone surrogate keeps its own three bytes, which are not valid UTF-8 and
-// so refuse the title that holds it.
-bool json_escape(JsonCursor& in, std::string& out) {
-  if (in.at >= in.text.size()) return false;
-  char c = in.text[in.at++];
-  static constexpr std::string_view kFrom = "\"\\/bfnrt",
-                                    kTo = "\"\\/\b\f\n\r\t";
-  if (std::size_t k = kFrom.find(c); k != std::string_view::npos) {
-    out += kTo[k];
-    return true;
-  }
-  char32_t code = 0;
-  if (c != 'u' || !json_hex4(in, code)) return false;
-  if (code >= 0xD800 && code <= 0xDBFF && in.take_word("\\u")) {
-    char32_t low = 0;
-    if (!json_hex4(in, low)) return false;
-    if (low >= 0xDC00 && low <= 0xDFFF) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-    } else {
-      platform::append_utf8(out, code);
-      code = low;
-    }
-  }
-  platform::append_utf8(out, code);
-  return true;
-}
-
-bool json_string(JsonCursor& in, std::string& out) {
-  if (!in.take('"')) return false;
-  while (in.at < in.text.size()) {
-    char c = in.text[in.at++];
-    if (c == '"') return true;
-    if (static_cast<unsigned char>(c) < 0x20) return false;
-    if (c != '\\') {
-      out += c;
-    } else if (!json_escape(in, out)) {
-      return false;
-    }
-  }
-  return false;
-}
-
-bool json_number(JsonCursor& in, std::string& out) {
-  std::size_t start = in.at;
-  if (in.at < in.text.size() && in.text[in.at] == '-') ++in.at;
-  auto digits = [&in] {
-    std::size_t from = in.at;
-    while (in.at < in.text.size() && is_digit(in.text[in.at]))
-      ++in.at;
-    return in.at > from;
-  };
-  if (!digits()) return false;
-  if (in.at < in.text.size() && in.text[in.at] == '.') {
-    ++in.at;
-    if (!digits()) return false;
-  }
-  if (in.at < in.text.size() && (in.text[in.at] | 0x20) == 'e') {
-    ++in.at;
-    if (in.at < in.text.size() &&
-        (in.text[in.at] == '+' || in.text[in.at] == '-')) {
-      ++in.at;
-    }
-    if (!digits()) return false;
-  }
-  out = in.text.substr(start, in.at - start);
-  return true;
-}
-
-bool json_value(JsonCursor& in, JsonValue& value, int depth);
-
-// The items of an array, or the members of an object, up to close.
-bool json_items(JsonCursor& in, JsonValue& value, char close, int depth) {
-  if (in.take(close)) return true;
-  do {
-    if (value.kind == JsonValue::Kind::kObject) {
-      std::string key;
-      if (!json_string(in, key) || !in.take(':')) return false;
-      value.keys.push_back(std::move(key));
-    }
-    value.items.emplace_back();
-    if (!json_value(in, value.items.back(), depth + 1)) return false;
-  } while (in.take(','));
-  return in.take(close);
-}
-
-bool json_value(JsonCursor& in, JsonValue& value, int depth) {
-  in.skip_space();
-  value.line = in.line;
-  if (depth > kMaxJsonDepth || ++in.values > kMaxJsonValues) {
-    in.too_large = in.values > kMaxJsonValues;
-    return false;
-  }
-  if (in.at >= in.text.size()) return false;
-  using Kind = JsonValue::Kind;
-  switch (in.text[in.at]) {
-  case '{':
-    ++in.at;
-    value.kind = Kind::kObject;
-    return json_items(in, value, '}', depth);
-  case '[':
-    ++in.at;
-    value.kind = Kind::kArray;
-    return json_items(in, value, ']', depth);
-  case '"':
-    value.kind = Kind::kString;
-    return json_string(in, value.text);
-  case 't':
-  case 'f':
-    value.kind = Kind::kBool;
-    return in.take_word("true") || in.take_word("false");
-  case 'n':
-    return in.take_word("null");
-  default:
-    value.kind = Kind::kNumber;
-    return json_number(in, value.text);
-  }
-}
-
-const JsonValue* member(const JsonValue& object, std::string_view key) {
-  for (std::size_t k = 0; k < object.keys.size(); ++k) {
-    if (object.keys[k] == key) return &object.items[k];
-  }
-  return nullptr;
-}
-
 // The first "chapters" array, looked for through nested objects; a bare
 // array is one itself.
 const JsonValue* find_chapters(const JsonValue& value) {
   if (value.kind == JsonValue::Kind::kArray) return &value;
   if (value.kind != JsonValue::Kind::kObject) return nullptr;
-  const JsonValue* chapters = member(value, "chapters");
+  const JsonValue* chapters = json_member(value, "chapters");
   if (chapters && chapters->kind == JsonValue::Kind::kArray) return chapters;
   for (const JsonValue& item : value.items) {
     if (item.kind != JsonValue::Kind::kObject) continue;
@@ -620,7 +432,7 @@ bool json_start(const JsonValue& entry, std::uint64_t& ms) {
       {"start_time", 3},    {"startOffsetSec", 3},  {"start_offset_sec", 3},
   };
   for (const auto& [key, unit_digits] : kKeys) {
-    const JsonValue* start = member(entry, key);
+    const JsonValue* start = json_member(entry, key);
     if (!start) continue;
     return (start->kind == JsonValue::Kind::kNumber ||
             start->kind == JsonValue::Kind::kString) &&
@@ -630,9 +442,9 @@ bool json_start(const JsonValue& entry, std::uint64_t& ms) {
 }
 
 std::string json_title(const JsonValue& entry) {
-  const JsonValue* title = member(entry, "title");
-  if (const JsonValue* tags = member(entry, "tags"); !title && tags) {
-    title = member(*tags, "title");
+  const JsonValue* title = json_member(entry, "title");
+  if (const JsonValue* tags = json_member(entry, "tags"); !title && tags) {
+    title = json_member(*tags, "title");
   }
   return title && title->kind == JsonValue::Kind::kString ? title->text : "";
 }
@@ -645,7 +457,7 @@ bool collect_json(const JsonValue& chapters, Collected& out) {
       return out.fail(ListProblem::kBadTime, entry.line);
     }
     out.add(ms, json_title(entry), entry.line);
-    const JsonValue* inner = member(entry, "chapters");
+    const JsonValue* inner = json_member(entry, "chapters");
     if (inner && inner->kind == JsonValue::Kind::kArray &&
         !collect_json(*inner, out)) {
       return false;
@@ -655,15 +467,13 @@ bool collect_json(const JsonValue& chapters, Collected& out) {
 }
 
 bool parse_json(std::string_view text, Collected& out) {
-  JsonCursor in{text};
   JsonValue root;
-  if (!json_value(in, root, 0)) {
+  JsonError error;
+  if (!read_json(text, root, error)) {
     return out.fail(
-        in.too_large ? ListProblem::kTooLarge : ListProblem::kBadJson,
-        in.too_large ? 0 : in.line);
+        error.too_large ? ListProblem::kTooLarge : ListProblem::kBadJson,
+        error.too_large ? 0 : error.line);
   }
-  in.skip_space();
-  if (in.at != text.size()) return out.fail(ListProblem::kBadJson, in.line);
   const JsonValue* chapters = find_chapters(root);
   if (!chapters) return out.fail(ListProblem::kUnknownFormat, 0);
   return collect_json(*chapters, out);
