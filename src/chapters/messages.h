@@ -74,6 +74,34 @@ inline constexpr wchar_t kEmbedFailed[] =
 inline constexpr wchar_t kEmbedCannotWrite[] =
     L"出力ファイルを書き出しできませんでした。\n";
 
+// A chapter list read to be aligned; each message is followed by the file's
+// name, then the line where that is known (" 12" and kListLine).
+inline constexpr wchar_t kListCannotOpen[] =
+    L"チャプター一覧を開けませんでした: ";
+inline constexpr wchar_t kListCannotRead[] =
+    L"チャプター一覧を読み取れませんでした: ";
+inline constexpr wchar_t kListTooLarge[] = L"チャプター一覧が大きすぎます: ";
+inline constexpr wchar_t kListUnknownFormat[] =
+    L"チャプター一覧の形式が分かりません: ";
+inline constexpr wchar_t kListBadJson[] =
+    L"チャプター一覧をJSONとして読み取れません: ";
+inline constexpr wchar_t kListEmpty[] =
+    L"チャプター一覧にチャプターがありません: ";
+inline constexpr wchar_t kListBadTime[] =
+    L"チャプター一覧の時間を読み取れません: ";
+inline constexpr wchar_t kListBadTitle[] =
+    L"チャプター一覧のタイトルがUTF-8ではありません: ";
+inline constexpr wchar_t kListBackwards[] =
+    L"チャプター一覧の時間が順に並んでいません: ";
+inline constexpr wchar_t kListLine[] = L"行目";
+inline constexpr wchar_t kListNoFfprobe[] =
+    L"ffprobeが見つかりません。ffprobeをインストールするか、"
+    L"環境変数HUSHMARK_FFPROBEにffprobeの場所を指定してください。\n";
+inline constexpr wchar_t kListCannotStartFfprobe[] =
+    L"ffprobeを起動できませんでした。\n";
+inline constexpr wchar_t kListFfprobeFailed[] =
+    L"ffprobeが失敗しました: ";  // its last line of errors, "\n"
+
 inline constexpr wchar_t kEchoCutPosition[] = L"区切り位置:";        // 0, 1, 2
 inline constexpr wchar_t kEchoFormat[] = L"出力形式:";               // name
 inline constexpr wchar_t kEchoMaxChapters[] = L"チャプター数:最大";  // count

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "chapters/breaks.h"
+#include "chapters/chapter_list.h"
 #include "chapters/chapter_parsers.h"
 #include "chapters/formats.h"
 #include "chapters/titles.h"
@@ -149,6 +150,17 @@ TEST(ChapterFormats, CarryEveryTitleTheirReadersCanHold) {
       EXPECT_EQ(parsed[1].title, carried_title(f.format, title))
           << f.name << " " << title << "\n"
           << text;
+      // A list given to align reads back the same: a CUE sheet's frame in
+      // the nearest millisecond.
+      std::vector<ListedChapter> listed;
+      ListError error;
+      ASSERT_TRUE(parse_chapter_list(text, listed, error))
+          << f.name << " " << title << " " << error.line;
+      ASSERT_EQ(listed.size(), 2u);
+      EXPECT_EQ(listed[1].start_ms, second == 334 ? 4453u : 4461u) << f.name;
+      EXPECT_EQ(listed[0].title, carried_title(f.format, title))
+          << f.name << " " << title << "\n"
+          << text;
     }
   }
   // Only the characters that a format has no way to hold are replaced.
@@ -159,6 +171,113 @@ TEST(ChapterFormats, CarryEveryTitleTheirReadersCanHold) {
   EXPECT_EQ(carried_title(ChapterFormat::kAudacity, "a\nb\t\"c\""),
             "a b \"c\"");
   EXPECT_EQ(carried_title(ChapterFormat::kVtt, "a\r\nb<c>"), "a  b<c>");
+}
+
+TEST(ChapterLists, ReadListsFromElsewhereByTheirContent) {
+  using List = std::vector<ListedChapter>;
+  const std::pair<std::string_view, List> cases[] = {
+      // hushmark's own chapter file
+      {"00:00:01.250\r\n01:02:03.004\r\n", {{1250, ""}, {3'723'004, ""}}},
+      {"\xEF\xBB\xBF"
+       "00:00:00.000 Intro\r\n\r\n100:00:00.5 Late\r\n",
+       {{0, "Intro"}, {360'000'500, "Late"}}},
+      // as an audiobook's chapter service gives them, flat and nested
+      {R"({"asin":"B0","brandIntroDurationMs":2043,"chapters":[
+           {"lengthMs":1000,"startOffsetMs":0,"startOffsetSec":0,
+            "title":"Opening Credits"},
+           {"lengthMs":5,"startOffsetMs":1000,"startOffsetSec":1,
+            "title":"\"1\" \u00e9\ud83c\udf99\/"}],"isAccurate":true})",
+       {{0, "Opening Credits"}, {1000, "\"1\" \xC3\xA9\xF0\x9F\x8E\x99/"}}},
+      {R"({"response_groups":["x"],"content_metadata":{"chapter_info":{
+           "brandIntroDurationMs":1,"chapters":[
+           {"length_ms":20,"start_offset_ms":0,"title":"Part 1",
+            "chapters":[{"start_offset_ms":20,"title":"One"}]},
+           {"start_offset_ms":30,"start_offset_sec":0,"title":"Two"}]}}})",
+       {{0, "Part 1"}, {20, "One"}, {30, "Two"}}},
+      // ffprobe's chapters of a media file
+      {R"({"chapters":[{"id":0,"time_base":"1/1000","start":0,
+           "start_time":"0.000000","tags":{"title":"a"}},
+           {"id":1,"start_time":"1.234567","end_time":"2.000000"}]})",
+       {{0, "a"}, {1235, ""}}},
+      {"WEBVTT - chapters\n\nNOTE a --\n\nintro\n00:01.000 --> 00:02.000 "
+       "align:start\nOne&nbsp;&amp;\nTwo\n\n01:00:00.000 --> 01:00:01.000\n\n",
+       {{1000, "One\xC2\xA0&\nTwo"}, {3'600'000, ""}}},
+      {";FFMETADATA1\r\ntitle=Book\r\n[STREAM]\ntitle=s\n[CHAPTER]\n"
+       "TIMEBASE=1/44100\nSTART=44100\n# END=1\ntitle=a\\\nb\\\\\r\n",
+       {{1000, "a\nb\\"}}},
+      {"REM GENRE x\nTITLE \"Book\"\nFILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n"
+       "    TITLE Bare words\n    INDEX 00 00:00:00\n    INDEX 01 00:01:74\n",
+       {{1987, "Bare words"}}},
+      {"1.5\t2\tOne\n\\\t100\t200\n2\t2\n", {{1500, "One"}, {2000, ""}}},
+  };
+  for (const auto& [bytes, expected] : cases) {
+    List listed;
+    ListError error;
+    EXPECT_TRUE(parse_chapter_list(bytes, listed, error)) << bytes;
+    EXPECT_EQ(listed, expected) << bytes;
+  }
+  EXPECT_EQ(ffprobe_beside(L"/opt/ff/FFmpeg-5.1.exe"),
+            L"/opt/ff/ffprobe-5.1.exe");
+  EXPECT_EQ(ffprobe_beside(L"avconv"), L"ffprobe");
+}
+
+TEST(ChapterLists, RefuseWhatCannotBeUsedNamingTheLine) {
+  using enum ListProblem;
+  const struct {
+    std::string bytes;
+    ListProblem problem;
+    std::size_t line;
+  } cases[] = {
+      {"", kEmpty, 0},
+      {"\xEF\xBB\xBF \r\n\n", kEmpty, 0},
+      {"Chapter 1\n", kUnknownFormat, 0},
+      {R"({"list":[{"startOffsetMs":1}]})", kUnknownFormat, 0},
+      {R"({"chapters":[]})", kEmpty, 0},
+      {"00:00:00.000 a\n00:60:00.000 b\n", kBadTime, 2},
+      {"00:00:00.000 a\n00:00:00,5 b\n", kBadTime, 2},
+      {"00:00:05.000 a\n\n00:00:04.999 b\n", kBackwards, 3},
+      {"300000000:00:00.000 a\n", kBadTime, 1},  // 34,000 years
+      {"00:00:00.000 caf\xE9\n", kBadTitle, 1},
+      {"00:00:00.000 \xED\xA0\x80\n", kBadTitle, 1},              // a surrogate
+      {"00:00:00.000 a\n00:00:01.000 \xC0\xAF\n", kBadTitle, 2},  // overlong
+      {R"({"chapters":[{"startTime":0,"title":"\ud800x"}]})", kBadTitle, 1},
+      {"{\"chapters\":[\n{\"startTime\":-1}]}", kBadTime, 2},
+      {"{\"chapters\":[\n\n{\"startTime\":1e3}]}", kBadTime, 3},
+      {"{\"chapters\":[\n{\"startTime\":1,}]}", kBadJson, 2},
+      {"{\"chapters\":[{\"title\":\"a\tb\"}]}", kBadJson, 1},
+      {R"({"chapters":[1]} x)", kBadJson, 1},
+      {std::string(100'000, '['), kBadJson, 1},
+      {";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/0\nSTART=1\n", kBadTime, 2},
+      {";FFMETADATA1\n[CHAPTER]\nSTART=0\ntitle=a\\\nb\n[CHAPTER]\nSTART=x\n",
+       kBadTime, 6},
+      {";FFMETADATA1\n[CHAPTER]\nSTART=5\n[CHAPTER]\nSTART=4\n", kBackwards, 4},
+      {"FILE \"a\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 00:00:75\n", kBadTime, 3},
+      {"FILE \"a\" WAVE\n TRACK 01 AUDIO\n  TITLE \"x\"\n", kBadTime, 3},
+      {"CHAPTER01=00:00:00.000\nCHAPTER02NAME=x\n", kBadTime, 2},
+      {"CHAPTER01=00:00:00.000\nCHAPTER01NAME=x\nchapter\n", kUnknownFormat, 3},
+      {"WEBVTT\n\n00:00.000 --> 00:01.000\na\n\nx --> y\nb\n", kBadTime, 6},
+      {"0.5\t0.5\ta\nx\t1\tb\n", kBadTime, 2},
+  };
+  for (const auto& c : cases) {
+    std::vector<ListedChapter> listed;
+    ListError error;
+    EXPECT_FALSE(parse_chapter_list(c.bytes, listed, error)) << c.bytes;
+    EXPECT_EQ(error.problem, c.problem) << c.bytes;
+    EXPECT_EQ(error.line, c.line) << c.bytes;
+  }
+  // The message names the file and the line.
+  testing::TempDir dir;
+  testing::CapturedConsole console;
+  testing::write_file(dir / "list.txt", "00:00:01.000 a\r\n00:00:00.000 b\r\n");
+  std::vector<ListedChapter> listed;
+  EXPECT_FALSE(read_chapter_list(testing::wide(dir / "list.txt"), listed,
+                                 console.console()));
+  EXPECT_FALSE(read_chapter_list(testing::wide(dir / "none.txt"), listed,
+                                 console.console()));
+  EXPECT_EQ(console.text(), "チャプター一覧の時間が順に並んでいません: " +
+                                (dir / "list.txt").string() +
+                                " 2行目\nチャプター一覧を開けませんでした: " +
+                                (dir / "none.txt").string() + "\n");
 }
 
 }  // namespace

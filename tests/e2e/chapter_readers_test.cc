@@ -19,6 +19,7 @@
 #include <tuple>
 #include <vector>
 
+#include "chapters/chapter_list.h"
 #include "chapters/embed.h"
 #include "chapters/formats.h"
 #include "test_support.h"
@@ -351,6 +352,17 @@ TEST(EmbedChapters, EveryContainerGetsTheChaptersAndKeepsThePackets) {
                                console.console()))
         << in << ": " << console.text();
     EXPECT_EQ(probed_chapters(dir, out), expected_chapters(kEmbedded)) << in;
+    // The same chapters read back as a list to align.
+    std::vector<ListedChapter> listed;
+    EXPECT_TRUE(
+        read_chapter_list(testing::wide(dir / out), listed, console.console()))
+        << in << ": " << console.text();
+    std::vector<ListedChapter> embedded;
+    for (const Chapter& c : kEmbedded) {
+      embedded.push_back(
+          {c.start_ms, carried_title(ChapterFormat::kFfmetadata, c.title)});
+    }
+    EXPECT_EQ(listed, embedded) << in;
     EXPECT_EQ(audio_packets(dir, out), audio_packets(dir, in)) << in;
     EXPECT_EQ(output_of(dir, "ffmpeg -v error -i " + out +
                                  " -map 0:v? -c copy -f md5 -"),
@@ -419,6 +431,37 @@ TEST(EmbedChapters, RefusesOrFailsLeavingInputAndEarlierOutputAsTheyWere) {
   EXPECT_EQ(read_file(dir / "in.m4b"), before);
   EXPECT_EQ(read_file(dir / "out.m4b"), "earlier");
   EXPECT_EQ(listing(dir.path()), names);
+}
+
+TEST(ChapterLists, SayWhyAMediaFilesChaptersCannotBeRead) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  make_recording(dir, "in.m4b", "-c:a aac");
+  write_file(dir / "bad.m4b", std::string("\0\0\0 ftypM4B ", 12));
+  const struct {
+    const char* name;
+    const char* ffmpeg;  // HUSHMARK_FFMPEG, whose ffprobe is beside it
+    std::string message;
+  } cases[] = {
+      {"in.m4b", nullptr, "チャプター一覧にチャプターがありません: in.m4b\n"},
+      {"bad.m4b", nullptr,
+       "ffprobeが失敗しました: bad.m4b: Invalid data found when processing "
+       "input\n"},
+      {"in.m4b", "missing/ffmpeg",
+       "ffprobeが見つかりません。ffprobeをインストールするか、環境変数"
+       "HUSHMARK_FFPROBEにffprobeの場所を指定してください。\n"}};
+  const fs::path cwd = fs::current_path();
+  fs::current_path(dir.path());  // so that the messages name the files alone
+  for (const auto& c : cases) {
+    if (c.ffmpeg) setenv("HUSHMARK_FFMPEG", c.ffmpeg, 1);
+    CapturedConsole console;
+    std::vector<ListedChapter> listed;
+    EXPECT_FALSE(
+        read_chapter_list(testing::wide(c.name), listed, console.console()));
+    unsetenv("HUSHMARK_FFMPEG");
+    EXPECT_EQ(console.text(), c.message);
+  }
+  fs::current_path(cwd);
 }
 
 TEST(EmbedChapters, OpensAwkwardNamesAsFilesAndJoinsLikeInputs) {
