@@ -8,16 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "chapters/chapter_list.h"
 #include "extract/scan_state.h"
 #include "extract/timeline.h"
 
 namespace hushmark {
-
-// One chapter of a given chapter list.
-struct ListedChapter {
-  std::uint64_t start_ms;  // where the list says the chapter starts
-  std::string title;       // UTF-8; empty when the list gives none
-};
 
 // How far, in seconds, a chapter may move from its fitted time by default.
 inline constexpr std::int32_t kDefaultAlignWindowSeconds = 10;
