@@ -129,6 +129,16 @@ std::uint64_t split_max_ms(const ChapterSettings& settings) {
          static_cast<std::uint32_t>(settings.split_seconds.value_or(0));
 }
 
+std::wstring shown_seconds(std::uint64_t ms) {
+  std::wstring text = std::to_wstring(ms / 1000);
+  if (ms % 1000 != 0) {
+    std::wstring fraction = std::to_wstring(ms % 1000 + 1000).substr(1);
+    fraction.erase(fraction.find_last_not_of(L'0') + 1);
+    text += locale_decimal_separator() + fraction;
+  }
+  return text;
+}
+
 std::wstring_view format_suffix(ChapterFormat format) {
   return format_row(format).suffix;
 }
@@ -158,12 +168,9 @@ void echo_chapter_settings(const ChapterSettings& settings,
                   msg::kEchoMinChapterSuffix);
   }
   if (settings.split_seconds) {
-    // 1.5 x desired may end in half a second.
-    const std::uint64_t max_ms = split_max_ms(settings);
-    std::wstring max = std::to_wstring(max_ms / 1000);
-    if (max_ms % 1000 != 0) max += locale_decimal_separator() + L"5";
     console.write(msg::kEchoSplit + std::to_wstring(*settings.split_seconds) +
-                  msg::kEchoSplitMax + max + msg::kEchoSplitEnd);
+                  msg::kEchoSplitMax + shown_seconds(split_max_ms(settings)) +
+                  msg::kEchoSplitEnd);
   }
   if (settings.file_chapters) console.write(msg::kEchoFileChapters);
   if (settings.titles_file) {

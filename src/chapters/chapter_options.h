@@ -48,6 +48,10 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
 // The longest that -x lets a chapter be, in milliseconds.
 std::uint64_t split_max_ms(const ChapterSettings& settings);
 
+// Whole milliseconds as the console shows seconds: "450", or "451.5" with the
+// locale's separator where 1.5 x desired ends in half a second.
+std::wstring shown_seconds(std::uint64_t ms);
+
 // The suffix that names the output after the input for this format.
 std::wstring_view format_suffix(ChapterFormat format);
 

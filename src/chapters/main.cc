@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <new>
 #include <span>
 #include <string>
@@ -115,8 +116,7 @@ void note_titles(std::size_t lines, std::size_t chapters,
 // Names each chapter that -x could not bring down to its longest.
 void note_long(std::span<const Chapter> chapters, std::uint64_t max_ms,
                platform::Console& console) {
-  std::wstring max = std::to_wstring(max_ms / 1000);
-  if (max_ms % 1000 != 0) max += locale_decimal_separator() + L"5";
+  const std::wstring max = shown_seconds(max_ms);
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     if (chapters[k].end_ms - chapters[k].start_ms > max_ms) {
       console.write(msg::kSplitKeptLong + std::to_wstring(k + 1) +
@@ -140,10 +140,10 @@ std::vector<Chapter> make_list(const ChapterSettings& settings,
                    settings.min_seconds.value_or(0)};
   if (!rules.max_chapters && !titles.empty()) {
     // The titles file's lines set the count as -n would.
-    rules.max_chapters = static_cast<std::int32_t>(
-        std::min<std::size_t>(titles.size(), INT32_MAX));
+    rules.max_chapters = static_cast<std::int32_t>(std::min<std::size_t>(
+        titles.size(), std::numeric_limits<std::int32_t>::max()));
   }
-  if (!rules.max_chapters && !settings.min_seconds && settings.split_seconds) {
+  if (!rules.max_chapters && rules.min_seconds == 0 && settings.split_seconds) {
     rules.max_chapters = 1;
   }
   std::vector<std::uint32_t> breaks = choose_breaks(timeline, rules);
@@ -205,8 +205,9 @@ bool make_chapters(const ChapterSettings& settings,
       make_list(settings, titles, timeline, titled_count);
   show_chapters(timeline, chapters, console);
   note_titles(titles.size(), titled_count, console);
-  if (settings.split_seconds)
+  if (settings.split_seconds) {
     note_long(chapters, split_max_ms(settings), console);
+  }
   // A CUE sheet numbers its tracks in two digits.
   if (settings.format == ChapterFormat::kCue && chapters.size() > 99) {
     console.write(msg::kChaptersManyTracks);
