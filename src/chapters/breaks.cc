@@ -90,6 +90,50 @@ std::vector<std::uint32_t> take_spaced(const Timeline& timeline,
   return breaks;
 }
 
+// The point, among those from `from` to `to` ms that a chapter may start at,
+// with the longest silence (the earliest of several as long).
+std::optional<std::uint32_t> longest_between(const Timeline& timeline,
+                                             CutPosition cut,
+                                             std::uint64_t from,
+                                             std::uint64_t to) {
+  auto first = std::lower_bound(
+      timeline.points.begin(), timeline.points.end(), from,
+      [&](const TimelinePoint& p, std::uint64_t ms) {
+        return frame_time_ms(p.cut, timeline.nAvgBytesPerSec) < ms;
+      });
+  std::optional<std::uint32_t> best;
+  for (auto i = static_cast<std::uint32_t>(first - timeline.points.begin());
+       i < timeline.points.size() && point_ms(timeline, i) <= to; ++i) {
+    if (silence_first_frame(timeline.points[i], cut) == 1) continue;
+    if (!best || timeline.points[i].length > timeline.points[*best].length) {
+      best = i;
+    }
+  }
+  return best;
+}
+
+// Where to cut a piece from start_ms to end_ms: the longest pause from
+// desired to max after its start, else from half of desired on, leaving half
+// of desired after it either way.
+std::optional<std::uint32_t> best_cut(const Timeline& timeline,
+                                      std::uint64_t start_ms,
+                                      std::uint64_t end_ms,
+                                      const SplitRules& rules) {
+  const std::uint64_t half = (rules.desired_ms + 1) / 2;
+  if (end_ms - start_ms < 2 * half) return std::nullopt;
+  const std::uint64_t last = std::min(start_ms + rules.max_ms, end_ms - half);
+  const std::uint64_t desired = start_ms + rules.desired_ms;
+  std::optional<std::uint32_t> at;
+  if (desired <= last) {
+    at = longest_between(timeline, rules.cut, desired, last);
+  }
+  if (!at && start_ms + half <= last) {
+    at = longest_between(timeline, rules.cut, start_ms + half,
+                         std::min(last, desired - 1));
+  }
+  return at;
+}
+
 }  // namespace
 
 std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
@@ -146,33 +190,89 @@ std::vector<Chapter> list_chapters(const Timeline& timeline,
                              [](auto& a, auto& b) { return a.ms == b.ms; }),
                  starts.end());
   }
-  // The file each chapter starts in, for %f.
-  std::size_t file = 0;
-  auto title_at = [&](std::uint64_t ms, std::uint64_t number, bool own) {
-    while (file + 1 < timeline.files.size() &&
-           frame_time_ms(timeline.files[file + 1].start,
-                         timeline.nAvgBytesPerSec) <= ms) {
-      ++file;
-    }
-    const std::string& file_title =
-        timeline.files.empty() ? std::string() : timeline.files[file].title;
-    if (own) return file_title;
-    // The template has been checked, so every title has a UTF-8 form.
-    return platform::utf8_of(chapter_title(title_template, number,
-                                           platform::widen_utf8(file_title)))
-        .value_or(std::string());
+  const auto file_title = [&](const Start& start) {
+    return start.file >= 0
+               ? timeline.files[static_cast<std::size_t>(start.file)].title
+               : std::string();
   };
   std::vector<Chapter> chapters;
   chapters.reserve(starts.size() + 1);
-  chapters.push_back({0, 0, 0, title_at(0, 1, file_starts)});
+  const bool first_own = file_starts && !timeline.files.empty();
+  chapters.push_back(
+      {0, 0, 0, first_own ? timeline.files[0].title : "", first_own});
   for (const Start& start : starts) {
     chapters.back().end_ms = start.ms;
-    chapters.push_back(
-        {start.ms, 0, start.silence_frames,
-         title_at(start.ms, chapters.size() + 1, start.file >= 0)});
+    chapters.push_back({start.ms, 0, start.silence_frames, file_title(start),
+                        start.file >= 0});
   }
   chapters.back().end_ms = end;
+  number_titles(timeline, chapters, title_template);
   return chapters;
+}
+
+void place_lead_in(Timeline& timeline, CutPosition cut,
+                   std::uint32_t lead_in_ms) {
+  const std::uint64_t lead = std::uint64_t{lead_in_ms} *
+                             (timeline.nAvgBytesPerSec / kFrameBytes) / 1000;
+  for (TimelinePoint& point : timeline.points) {
+    const std::uint64_t first = silence_first_frame(point, cut);
+    const std::uint64_t sound = first + point.length;
+    point.cut = first == 1 || sound - first <= lead ? first : sound - lead;
+  }
+}
+
+void apply_titles(std::vector<Chapter>& chapters,
+                  std::span<const std::string> titles) {
+  for (std::size_t k = 0; k < chapters.size() && k < titles.size(); ++k) {
+    if (titles[k].empty()) continue;
+    chapters[k].title = titles[k];
+    chapters[k].own_title = true;
+  }
+}
+
+void number_titles(const Timeline& timeline, std::vector<Chapter>& chapters,
+                   std::wstring_view title_template) {
+  std::size_t file = 0;  // the file the chapter starts in, for %f
+  for (std::size_t k = 0; k < chapters.size(); ++k) {
+    while (file + 1 < timeline.files.size() &&
+           frame_time_ms(timeline.files[file + 1].start,
+                         timeline.nAvgBytesPerSec) <= chapters[k].start_ms) {
+      ++file;
+    }
+    if (chapters[k].own_title) continue;
+    const std::string file_title =
+        timeline.files.empty() ? std::string() : timeline.files[file].title;
+    // The template has been checked, so every title has a UTF-8 form.
+    chapters[k].title =
+        platform::utf8_of(chapter_title(title_template, k + 1,
+                                        platform::widen_utf8(file_title)))
+            .value_or(std::string());
+  }
+}
+
+std::vector<Chapter> split_long_chapters(const Timeline& timeline,
+                                         std::span<const Chapter> chapters,
+                                         const SplitRules& rules) {
+  std::vector<Chapter> pieces;
+  for (const Chapter& chapter : chapters) {
+    Chapter piece = chapter;
+    for (std::uint64_t n = 2; piece.end_ms - piece.start_ms > rules.max_ms;
+         ++n) {
+      const std::optional<std::uint32_t> at =
+          best_cut(timeline, piece.start_ms, piece.end_ms, rules);
+      if (!at) break;
+      const std::uint64_t ms = point_ms(timeline, *at);
+      pieces.push_back(piece);
+      pieces.back().end_ms = ms;
+      piece.start_ms = ms;
+      piece.silence_frames = timeline.points[*at].length;
+      piece.title = chapter.own_title
+                        ? chapter.title + " (" + std::to_string(n) + ")"
+                        : std::string();
+    }
+    pieces.push_back(std::move(piece));
+  }
+  return pieces;
 }
 
 }  // namespace hushmark

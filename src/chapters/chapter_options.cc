@@ -1,10 +1,13 @@
 #include "chapters/chapter_options.h"
 
+#include <cstring>
+
 #include "chapters/embed.h"
 #include "chapters/messages.h"
 #include "chapters/titles.h"
 #include "cli/echo.h"
 #include "cli/options.h"
+#include "extract/point_format.h"
 #include "platform/paths.h"
 
 namespace hushmark {
@@ -48,7 +51,27 @@ bool check_chapter_settings(ChapterSettings& settings,
     console.write(msg::kChaptersBadLength);
     return false;
   }
+  if (settings.lead_in_ms && *settings.lead_in_ms < 0) {
+    console.write(msg::kChaptersBadLeadIn);
+    return false;
+  }
+  if (settings.split_seconds &&
+      (*settings.split_seconds < 1 ||
+       settings.split_max_seconds.value_or(*settings.split_seconds) <
+           *settings.split_seconds)) {
+    console.write(msg::kChaptersBadSplit);
+    return false;
+  }
   return check_title_template(settings.title, console);
+}
+
+// Reads -x's "DESIRED[,MAX]", each number as hushmark reads one.
+void read_split(const char* argument, ChapterSettings& settings) {
+  settings.split_seconds = read_number(argument);
+  settings.split_max_seconds.reset();
+  if (const char* comma = std::strchr(argument, ',')) {
+    settings.split_max_seconds = read_number(comma + 1);
+  }
 }
 
 }  // namespace
@@ -72,6 +95,15 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
     case 'F':
       settings.file_chapters = true;
       break;
+    case 'T':
+      settings.titles_file = platform::widen_argument(argument);
+      break;
+    case 'b':
+      settings.lead_in_ms = read_number(argument);
+      break;
+    case 'x':
+      read_split(argument, settings);
+      break;
     case kOperand:
       return read_operand(argument, settings.inputs, console);
     }
@@ -79,13 +111,32 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
   };
   const std::wstring usage =
       msg::kChaptersUsage + format_names(L' ') + msg::kChaptersUsageEnd;
-  const CommandLine line{"i:o:f:s:m:p:n:l:t:Fh", usage.c_str()};
+  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:h", usage.c_str()};
   if (!parse_options(argc, argv, settings.scan, console, line, own)) {
     return false;
   }
   take_inputs(settings.scan, settings.inputs);
   return validate_settings(settings.scan, console) &&
          check_chapter_settings(settings, console);
+}
+
+std::uint64_t split_max_ms(const ChapterSettings& settings) {
+  if (settings.split_max_seconds) {
+    return std::uint64_t{1000} *
+           static_cast<std::uint32_t>(*settings.split_max_seconds);
+  }
+  return std::uint64_t{1500} *
+         static_cast<std::uint32_t>(settings.split_seconds.value_or(0));
+}
+
+std::wstring shown_seconds(std::uint64_t ms) {
+  std::wstring text = std::to_wstring(ms / 1000);
+  if (ms % 1000 != 0) {
+    std::wstring fraction = std::to_wstring(ms % 1000 + 1000).substr(1);
+    fraction.erase(fraction.find_last_not_of(L'0') + 1);
+    text += locale_decimal_separator() + fraction;
+  }
+  return text;
 }
 
 std::wstring_view format_suffix(ChapterFormat format) {
@@ -95,7 +146,10 @@ std::wstring_view format_suffix(ChapterFormat format) {
 void echo_chapter_settings(const ChapterSettings& settings,
                            platform::Console& console) {
   echo_settings(settings.scan, console, settings.inputs);
-  if (settings.scan.cut_position != 0) {
+  if (settings.lead_in_ms) {
+    console.write(msg::kEchoLeadIn + std::to_wstring(*settings.lead_in_ms) +
+                  msg::kEchoLeadInSuffix);
+  } else if (settings.scan.cut_position != 0) {
     console.write(msg::kEchoCutPosition +
                   std::to_wstring(settings.scan.cut_position) + L"\n");
   }
@@ -113,7 +167,15 @@ void echo_chapter_settings(const ChapterSettings& settings,
                   std::to_wstring(*settings.min_seconds) +
                   msg::kEchoMinChapterSuffix);
   }
+  if (settings.split_seconds) {
+    console.write(msg::kEchoSplit + std::to_wstring(*settings.split_seconds) +
+                  msg::kEchoSplitMax + shown_seconds(split_max_ms(settings)) +
+                  msg::kEchoSplitEnd);
+  }
   if (settings.file_chapters) console.write(msg::kEchoFileChapters);
+  if (settings.titles_file) {
+    console.write(msg::kEchoTitlesFile + *settings.titles_file + L"\n");
+  }
   if (settings.title != kDefaultTitle) {
     console.write(msg::kEchoTitle + shown_title(settings.title) + L"\n");
   }

@@ -29,16 +29,28 @@ struct ChapterSettings {
   std::optional<std::int32_t> min_seconds;   // -l: none shorter than this
   std::wstring title = std::wstring(kDefaultTitle);  // -t: the template
   bool file_chapters = false;                        // -F: each file starts one
+  std::optional<std::wstring> titles_file;           // -T: one title a line
+  std::optional<std::int32_t> lead_in_ms;  // -b: each break this before sound
+  // -x: chapters longer than the longest are split, about every desired.
+  std::optional<std::int32_t> split_seconds;
+  std::optional<std::int32_t> split_max_seconds;  // none: 1.5 x desired
   // Every input in order: -i, then the arguments that are not options.
   std::vector<std::wstring> inputs;
 };
 
 // Fills settings from the command line and checks it: hushmark's checks
-// first, then -f, -n, -l and -t. Without -f, the output's name chooses the
-// format (txt when it has no format's ending). False, once the reason is out,
-// when the run must end with status 1 ("-h" included).
+// first, then -f, -n, -l, -t, -b and -x. Without -f, the output's name chooses
+// the format (txt when it has no format's ending). False, once the reason is
+// out, when the run must end with status 1 ("-h" included).
 bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
                           platform::Console& console);
+
+// The longest that -x lets a chapter be, in milliseconds.
+std::uint64_t split_max_ms(const ChapterSettings& settings);
+
+// Whole milliseconds as the console shows seconds: "450", or "451.5" with the
+// locale's separator where 1.5 x desired ends in half a second.
+std::wstring shown_seconds(std::uint64_t ms);
 
 // The suffix that names the output after the input for this format.
 std::wstring_view format_suffix(ChapterFormat format);

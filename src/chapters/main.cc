@@ -1,4 +1,8 @@
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -96,11 +100,78 @@ bool output_is_not_an_input(const ChapterSettings& settings,
   return true;
 }
 
+// Says when the titles file's lines and the chapters they title differ in
+// number.
+void note_titles(std::size_t lines, std::size_t chapters,
+                 platform::Console& console) {
+  if (lines == 0 || lines == chapters) return;
+  const bool few = lines < chapters;
+  console.write((few ? msg::kTitlesTooFew : msg::kTitlesTooMany) +
+                std::to_wstring(lines) +
+                (few ? msg::kTitlesTooFewMiddle : msg::kTitlesTooManyMiddle) +
+                std::to_wstring(chapters) +
+                (few ? msg::kTitlesTooFewEnd : msg::kTitlesTooManyEnd));
+}
+
+// Names each chapter that -x could not bring down to its longest.
+void note_long(std::span<const Chapter> chapters, std::uint64_t max_ms,
+               platform::Console& console) {
+  const std::wstring max = shown_seconds(max_ms);
+  for (std::size_t k = 0; k < chapters.size(); ++k) {
+    if (chapters[k].end_ms - chapters[k].start_ms > max_ms) {
+      console.write(msg::kSplitKeptLong + std::to_wstring(k + 1) +
+                    msg::kSplitKeptLongMiddle + max + msg::kSplitKeptLongEnd);
+    }
+  }
+}
+
+// The chapters: the breaks chosen (none besides the files' with -x alone),
+// titled in order from the titles file, then the long ones split.
+std::vector<Chapter> make_list(const ChapterSettings& settings,
+                               std::span<const std::string> titles,
+                               Timeline& timeline, std::size_t& titled_count) {
+  CutPosition cut = cut_position_of(settings.scan.cut_position);
+  if (settings.lead_in_ms) {
+    place_lead_in(timeline, cut,
+                  static_cast<std::uint32_t>(*settings.lead_in_ms));
+    cut = CutPosition::kStart;
+  }
+  BreakRules rules{cut, settings.max_chapters,
+                   settings.min_seconds.value_or(0)};
+  if (!rules.max_chapters && !titles.empty()) {
+    // The titles file's lines set the count as -n would.
+    rules.max_chapters = static_cast<std::int32_t>(std::min<std::size_t>(
+        titles.size(), std::numeric_limits<std::int32_t>::max()));
+  }
+  if (!rules.max_chapters && rules.min_seconds == 0 && settings.split_seconds) {
+    rules.max_chapters = 1;
+  }
+  std::vector<std::uint32_t> breaks = choose_breaks(timeline, rules);
+  std::vector<Chapter> chapters =
+      list_chapters(timeline, breaks, settings.title, settings.file_chapters);
+  titled_count = chapters.size();
+  apply_titles(chapters, titles);
+  if (settings.split_seconds) {
+    const SplitRules split{cut,
+                           std::uint64_t{1000} * static_cast<std::uint32_t>(
+                                                     *settings.split_seconds),
+                           split_max_ms(settings)};
+    chapters = split_long_chapters(timeline, chapters, split);
+    number_titles(timeline, chapters, settings.title);
+  }
+  return chapters;
+}
+
 bool make_chapters(const ChapterSettings& settings,
                    platform::Console& console) {
   // What can be refused is refused before the scan; a chapter file is made
   // ready at once, so that an output that cannot be written is known then,
   // and nothing there changes before the end.
+  std::vector<std::string> titles;
+  if (settings.titles_file &&
+      !read_titles(*settings.titles_file, titles, console)) {
+    return false;
+  }
   platform::WholeFile output;
   if (settings.embed) {
     if (!check_embedding(settings.inputs, settings.scan.outfile, console)) {
@@ -129,13 +200,14 @@ bool make_chapters(const ChapterSettings& settings,
                   std::to_wstring(timeline.data_chunks) +
                   msg::kChaptersLaterDataEnd);
   }
-  const BreakRules rules{cut_position_of(settings.scan.cut_position),
-                         settings.max_chapters,
-                         settings.min_seconds.value_or(0)};
-  std::vector<std::uint32_t> breaks = choose_breaks(timeline, rules);
+  std::size_t titled_count = 0;
   std::vector<Chapter> chapters =
-      list_chapters(timeline, breaks, settings.title, settings.file_chapters);
+      make_list(settings, titles, timeline, titled_count);
   show_chapters(timeline, chapters, console);
+  note_titles(titles.size(), titled_count, console);
+  if (settings.split_seconds) {
+    note_long(chapters, split_max_ms(settings), console);
+  }
   // A CUE sheet numbers its tracks in two digits.
   if (settings.format == ChapterFormat::kCue && chapters.size() > 99) {
     console.write(msg::kChaptersManyTracks);

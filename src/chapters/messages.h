@@ -18,6 +18,31 @@ inline constexpr wchar_t kChaptersBadTitle[] =
     L"タイトル(-t)に使える%は%d,%02d,%03d,%f,%%だけです。\n";
 inline constexpr wchar_t kChaptersUnreadableTitle[] =
     L"タイトル(-t)の文字を読み取れません。\n";
+inline constexpr wchar_t kChaptersBadLeadIn[] =
+    L"音の前の間(-b)は0以上のミリ秒数で指定してください。\n";
+inline constexpr wchar_t kChaptersBadSplit[] =
+    L"チャプターを分ける長さ(-x)は目安を1以上の秒数で、最長を目安以上で"
+    L"指定してください。(例: -x 300,420)\n";
+inline constexpr wchar_t kTitlesCannotRead[] =
+    L"タイトルファイルを読み込めませんでした: ";  // name, "\n"
+inline constexpr wchar_t kTitlesNotText[] =
+    L"タイトルファイルにUTF-8で読めない文字があります: ";  // name
+inline constexpr wchar_t kTitlesLine[] = L" ";             // line number
+inline constexpr wchar_t kTitlesLineEnd[] = L"行目\n";
+inline constexpr wchar_t kTitlesEmpty[] =
+    L"タイトルファイルにタイトルがありません: ";             // name, "\n"
+inline constexpr wchar_t kTitlesTooFew[] = L"※ タイトルは";  // lines
+inline constexpr wchar_t kTitlesTooFewMiddle[] = L"行で、チャプターは";
+inline constexpr wchar_t kTitlesTooFewEnd[] =
+    L"個です。残りのチャプターは-tのタイトルにします。\n";
+inline constexpr wchar_t kTitlesTooMany[] = L"※ タイトルは";  // lines
+inline constexpr wchar_t kTitlesTooManyMiddle[] = L"行で、チャプターは";
+inline constexpr wchar_t kTitlesTooManyEnd[] =
+    L"個です。残りのタイトルは使いません。\n";
+inline constexpr wchar_t kSplitKeptLong[] = L"※ チャプター";  // number
+inline constexpr wchar_t kSplitKeptLongMiddle[] =
+    L"は分けられる無音がないため、";  // seconds
+inline constexpr wchar_t kSplitKeptLongEnd[] = L"秒より長いままです。\n";
 inline constexpr wchar_t kChaptersNoSound[] =
     L"チャプターにする音声データがありません。\n";
 inline constexpr wchar_t kChaptersOutOfMemory[] = L"メモリが足りません。\n";
@@ -107,7 +132,13 @@ inline constexpr wchar_t kEchoFormat[] = L"出力形式:";               // name
 inline constexpr wchar_t kEchoMaxChapters[] = L"チャプター数:最大";  // count
 inline constexpr wchar_t kEchoMinChapter[] = L"チャプターの長さ:";   // seconds
 inline constexpr wchar_t kEchoMinChapterSuffix[] = L"秒以上\n";
-inline constexpr wchar_t kEchoTitle[] = L"タイトル:";  // template
+inline constexpr wchar_t kEchoTitle[] = L"タイトル:";               // template
+inline constexpr wchar_t kEchoTitlesFile[] = L"タイトルファイル:";  // name
+inline constexpr wchar_t kEchoLeadIn[] = L"区切り位置:音の";        // ms
+inline constexpr wchar_t kEchoLeadInSuffix[] = L"ms前\n";
+inline constexpr wchar_t kEchoSplit[] = L"長いチャプターを分けます:目安";
+inline constexpr wchar_t kEchoSplitMax[] = L"秒 最長";  // seconds
+inline constexpr wchar_t kEchoSplitEnd[] = L"秒\n";
 inline constexpr wchar_t kEchoFileChapters[] =
     L"ファイルごとにチャプターを始めます。\n";
 
@@ -128,6 +159,13 @@ inline constexpr wchar_t kChaptersUsageEnd[] =
     L"  -t 題名     タイトル 既定はChapter %d (%d=番号 %02d "
     L"%03d=桁をそろえた番号 %f=ファイルのタイトル)\n"
     L"  -F          ファイルごとにチャプターを始める\n"
+    L"  -T file     タイトルファイル 1行に1つ(UTF-8) -nがなければ行数が"
+    L"チャプター数\n"
+    L"  -b 250      "
+    L"区切りを音の始まる250ms前に置く(無音の始まりより前にはしない)"
+    L"\n"
+    L"  -x 300,420  長いチャプターを無音で分ける 目安300秒 最長420秒"
+    L"(既定は目安の1.5倍)\n"
     L"  -h          ヘルプ\n"
     L"入力ファイルを続けて並べると、その順につないで1つの録音として扱います。"
     L"\n";

@@ -1,8 +1,12 @@
 #include "chapters/titles.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <optional>
 
 #include "chapters/messages.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/utf8.h"
 
@@ -26,7 +30,64 @@ const Sequence* sequence_at(std::wstring_view title, std::size_t at) {
   return nullptr;
 }
 
+// The whole file, or nothing when it cannot be opened or read.
+std::optional<std::string> read_whole(std::wstring_view path) {
+  platform::InputFile in;
+  if (!in.open(path)) return std::nullopt;
+  std::string bytes;
+  std::array<std::uint8_t, 65536> block;
+  while (std::size_t n = in.read(block)) {
+    bytes.append(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+  if (in.failed()) return std::nullopt;
+  return bytes;
+}
+
+// True for UTF-8 text without a NUL, which no title may hold.
+bool is_text(std::string_view line) {
+  return line.find('\0') == std::string_view::npos &&
+         platform::utf8_of(platform::widen_utf8(line)) == line;
+}
+
+std::string_view trimmed(std::string_view line) {
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return line.substr(first, line.find_last_not_of(" \t") - first + 1);
+}
+
 }  // namespace
+
+bool read_titles(std::wstring_view path, std::vector<std::string>& titles,
+                 platform::Console& console) {
+  const std::optional<std::string> bytes = read_whole(path);
+  if (!bytes) {
+    console.write(msg::kTitlesCannotRead + std::wstring(path) + L"\n");
+    return false;
+  }
+  std::string_view text = *bytes;
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  titles.clear();
+  for (std::size_t number = 1; !text.empty(); ++number) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (!is_text(line)) {
+      console.write(msg::kTitlesNotText + std::wstring(path) +
+                    msg::kTitlesLine + std::to_wstring(number) +
+                    msg::kTitlesLineEnd);
+      return false;
+    }
+    titles.emplace_back(trimmed(line));
+  }
+  while (!titles.empty() && titles.back().empty())
+    titles.pop_back();
+  if (titles.empty()) {
+    console.write(msg::kTitlesEmpty + std::wstring(path) + L"\n");
+    return false;
+  }
+  return true;
+}
 
 bool check_title_template(std::wstring_view title, platform::Console& console) {
   if (!platform::utf8_of(title)) {

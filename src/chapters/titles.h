@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/console.h"
 
@@ -23,6 +24,15 @@ std::wstring chapter_title(std::wstring_view title, std::uint64_t number,
 // The title as the console shows it: a control character as \xNN, so that a
 // line feed or a carriage return cannot break or overwrite a line.
 std::wstring shown_title(std::wstring_view title);
+
+// Reads a titles file: one title per line in UTF-8, after an optional byte
+// order mark, each line ending in LF or CR LF, spaces and tabs around a title
+// dropped. A blank line is a chapter without a title of its own; blank lines
+// at the end count for nothing. False, once the reason is out (naming the
+// file, and the line where its text is not UTF-8), when the file cannot be
+// read, holds a line that is not UTF-8 text or holds no title.
+bool read_titles(std::wstring_view path, std::vector<std::string>& titles,
+                 platform::Console& console);
 
 }  // namespace hushmark
 

@@ -14,10 +14,10 @@ namespace hushmark::platform {
 inline constexpr std::wstring_view kMessageCharacters =
     L"※、。あいうえおかがきぎくけげこごさしじすせそただちっつてでとどなにの"
     L"はばぶべほまみむめもよらりるれろをんァイエクグコサシスタチッデトドフプ"
-    L"ヘメモャヤラリルレンー一上並中了以位作使例個候入再出分切初力動区取号合"
-    L"同名含周囲場境増壊声変外多大失好始字定対式形応所扱指改敗数整文既時書最"
-    L"未桁標正決波準無環略番目省着短示秒立章範終続置落行補見覧計読調起足込違"
-    L"選録長開間限雑音順題？";
+    L"ヘミメモャヤラリルレンー一上並中了以位作使例個倍候入再出分切初前力動区"
+    L"取号合同名含周囲場境増壊声変外多大失好始字安定対式形応所扱指改敗数整文"
+    L"既時書最未桁標正残決波準無環略番目省着短示秒立章範終続置落行補見覧計読"
+    L"調起足込違選録長開間限雑音順題？";
 
 // The one writer for everything the program prints. Wide text goes out in the
 // locale's encoding when that can carry the program's Japanese messages, and as

@@ -2,6 +2,8 @@
 // silences become breaks, the titles, and each format read back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,6 +71,117 @@ TEST(ChapterBreaks, NeverLeaveAnEmptyChapter) {
   EXPECT_EQ(chapters[1].title, "%02");
 }
 
+TEST(ChapterBreaks, LeadInStopsAtTheSilencesStart) {
+  // Silences from frame 1 (3 frames), 100 (50 frames) and 500 (400 frames).
+  const std::pair<CutPosition, std::vector<TimelinePoint>> scans[] = {
+      {CutPosition::kStart, {{1, 3}, {100, 50}, {500, 400}}},
+      {CutPosition::kMiddle, {{2, 3}, {125, 50}, {700, 400}}},
+      {CutPosition::kEnd, {{4, 3}, {150, 50}, {900, 400}}},
+  };
+  for (const auto& [cut, points] : scans) {
+    // 1,000 frames a second: 250 ms is 250 frames.
+    Timeline t{4000, 2000, points, {}, 1};
+    place_lead_in(t, cut, 250);
+    EXPECT_EQ(t.points[0].cut, 1u);
+    EXPECT_EQ(t.points[1].cut, 100u);  // shorter than the lead-in
+    EXPECT_EQ(t.points[2].cut, 650u);
+    EXPECT_EQ(t.points[2].length, 400u);
+    EXPECT_EQ(choose_breaks(t, {CutPosition::kStart, {}, 0}), (Indices{1, 2}));
+  }
+}
+
+// A lecture of about an hour: a sentence every 4 to 20 s, its pause 200 ms
+// to 1.2 s; no pause stands out.
+Timeline lecture(std::mt19937& rng) {
+  Timeline t{4000, 0, {}, {}, 1};  // 1,000 frames a second
+  for (std::uint64_t at = 4000 + rng() % 16'000; at < 3'600'000;
+       at += 4000 + rng() % 16'000) {
+    t.points.push_back({at, static_cast<std::uint32_t>(200 + rng() % 1000)});
+  }
+  t.frames = 3'600'000;
+  return t;
+}
+
+TEST(ChapterSplits, CutEveryLongChapterAtALongerPause) {
+  std::mt19937 rng(23);
+  for (int round = 0; round < 8; ++round) {
+    Timeline t = lecture(rng);
+    std::vector<std::uint32_t> lengths;
+    for (const TimelinePoint& p : t.points)
+      lengths.push_back(p.length);
+    std::sort(lengths.begin(), lengths.end());
+    const std::uint64_t desired = 120'000 + rng() % 240'000;
+    const std::uint64_t max = desired * 3 / 2 + rng() % 60'000;
+    // Breaks already there stay, and so does a chapter that was short.
+    std::vector<Chapter> given = list_chapters(t, Indices{7, 8}, L"%d");
+    std::vector<Chapter> pieces =
+        split_long_chapters(t, given, {CutPosition::kStart, desired, max});
+    ASSERT_GT(pieces.size(), 6u);
+    std::uint64_t cut_lengths = 0;
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+      const std::uint64_t length = pieces[k].end_ms - pieces[k].start_ms;
+      EXPECT_LE(length, max) << round << " " << k;
+      const bool whole = k < 2 && pieces[k].end_ms == given[k].end_ms;
+      EXPECT_TRUE(whole || length >= desired / 2) << round << " " << k;
+      if (k == 0) continue;
+      EXPECT_EQ(pieces[k - 1].end_ms, pieces[k].start_ms);
+      auto at = std::find_if(t.points.begin(), t.points.end(), [&](auto& p) {
+        return p.cut == pieces[k].start_ms;
+      });
+      ASSERT_NE(at, t.points.end()) << "not at a pause";
+      EXPECT_EQ(pieces[k].silence_frames, at->length);
+      cut_lengths += at->length;
+    }
+    EXPECT_EQ(pieces[1].start_ms, given[1].start_ms);
+    EXPECT_EQ(pieces[2].start_ms, given[2].start_ms);
+    EXPECT_EQ(pieces.back().end_ms, 3'600'000u);
+    // The cuts take the longer pauses: on average, the longest quarter's.
+    EXPECT_GE(cut_lengths / (pieces.size() - 1),
+              lengths[lengths.size() * 3 / 4])
+        << round;
+  }
+}
+
+std::vector<std::pair<std::uint64_t, std::string>> starts_and_titles(
+    const std::vector<Chapter>& chapters) {
+  std::vector<std::pair<std::uint64_t, std::string>> got;
+  for (const Chapter& c : chapters)
+    got.push_back({c.start_ms, c.title});
+  return got;
+}
+
+TEST(ChapterSplits, TitleThePiecesAndKeepWhatNoPauseCanSplit) {
+  // Desired 30 s, at most 45 s: a cut leaves at least 15 s on either side.
+  const SplitRules rules{CutPosition::kStart, 30'000, 45'000};
+  Timeline t{4000, 100'000, {}, {{0, "a"}, {50'000, "File B"}}, 1};
+  t.points = {{30'000, 300},   // a shorter pause in the window
+              {35'000, 500},   // the longest that leaves 15 s
+              {40'000, 900},   // leaves only 10 s of file a
+              {60'000, 400},   // 10 s into file B: too short a piece
+              {75'000, 200}};  // none from 30 s on: the one from 15 s on
+  std::vector<Chapter> chapters = list_chapters(t, Indices{}, L"%d", true);
+  const std::string titles[] = {"Intro"};
+  apply_titles(chapters, titles);
+  chapters = split_long_chapters(t, chapters, rules);
+  number_titles(t, chapters, L"%d");
+  EXPECT_EQ(starts_and_titles(chapters),
+            (std::vector<std::pair<std::uint64_t, std::string>>{
+                {0, "Intro"},
+                {35'000, "Intro (2)"},
+                {50'000, "File B"},
+                {75'000, "File B (2)"}}));
+  // The template's numbers run on; where no pause allows, the rest stays.
+  Timeline bare{
+      4000, 100'000, {{10'000, 900}, {40'000, 5}, {90'000, 900}}, {}, 1};
+  chapters = list_chapters(bare, Indices{}, L"%d");
+  chapters = split_long_chapters(bare, chapters, rules);
+  number_titles(bare, chapters, L"%d");
+  EXPECT_EQ(starts_and_titles(chapters),
+            (std::vector<std::pair<std::uint64_t, std::string>>{
+                {0, "1"}, {40'000, "2"}}));
+  EXPECT_EQ(chapters[1].end_ms, 100'000u);
+}
+
 TEST(ChapterTitles, TakeOnlyTheNumberSequences) {
   testing::CapturedConsole console;
   for (const wchar_t* good :
@@ -83,6 +196,44 @@ TEST(ChapterTitles, TakeOnlyTheNumberSequences) {
   EXPECT_FALSE(check_title_template(undecoded, console.console()));
   EXPECT_EQ(chapter_title(L"%d|%02d|%03d|%%|%%d", 7), L"7|07|007|%|%d");
   EXPECT_EQ(chapter_title(L"%02d %03d", 1234), L"1234 1234");
+}
+
+TEST(ChapterTitles, ReadOneTitleALineOrSayWhichLineIsNotText) {
+  testing::TempDir dir;
+  struct Case {
+    std::string bytes;
+    std::vector<std::string> titles = {};
+    std::string message = "";  // before the file's name
+    std::string line = "";     // after it
+  };
+  const std::string not_text =
+      "タイトルファイルにUTF-8で読めない文字があります: ";
+  const Case cases[] = {
+      {"\xEF\xBB\xBFOne\r\n  第二章\t\r\n\nFour",
+       {"One", "第二章", "", "Four"}},
+      {"a\nb\n\n \r\n", {"a", "b"}},  // blank lines at the end: none
+      {"\xEF\xBB\xBF\r\n\n", {}, "タイトルファイルにタイトルがありません: "},
+      {"a\nb\xC3\n", {}, not_text, " 2行目"},
+      {"a\n\xED\xA0\x80", {}, not_text, " 2行目"},  // a surrogate
+      {std::string("x\0y", 3), {}, not_text, " 1行目"},
+  };
+  for (const Case& c : cases) {
+    testing::write_file(dir / "titles.txt", c.bytes);
+    testing::CapturedConsole console;
+    std::vector<std::string> titles;
+    EXPECT_EQ(read_titles(testing::wide(dir / "titles.txt"), titles,
+                          console.console()),
+              c.message.empty())
+        << c.bytes;
+    if (c.message.empty()) {
+      EXPECT_EQ(titles, c.titles) << c.bytes;
+    }
+    const std::string want =
+        c.message.empty()
+            ? ""
+            : c.message + (dir / "titles.txt").string() + c.line + "\n";
+    EXPECT_EQ(console.text(), want);
+  }
 }
 
 std::vector<Chapter> two_chapters(const std::string& title) {

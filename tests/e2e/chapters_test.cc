@@ -180,6 +180,39 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
       << usage.out;
 }
 
+TEST(Chapters, TakeTitlesFromAFileStartBeforeTheSoundAndSplitLongOnes) {
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  write_file(dir / "t.txt", "\xEF\xBB\xBFIntro\r\n  Part two \r\n\r\n");
+  // Two lines make two chapters, as -n 2 does; -x alone makes one chapter
+  // and splits it.
+  run_chapters(dir.path(), {"-i", "talk.wav", "-o", "t2.txt", "-T", "t.txt"});
+  EXPECT_EQ(read_file(dir / "t2.txt"),
+            "00:00:00.000 Intro\n00:00:04.461 Part two\n");
+  run_chapters(dir.path(), {"-i", "talk.wav", "-o", "x3.txt", "-x", "3"});
+  EXPECT_EQ(read_file(dir / "x3.txt"),
+            "00:00:00.000 Chapter 1\n00:00:04.461 Chapter 2\n");
+  // Each break 250 ms before the sound resumes: -p 2 puts them at 1.857,
+  // 2.924, 5.961 and 7.794 s.
+  testing::ToolRun run = run_chapters(
+      dir.path(), {"-i", "talk.wav", "-o", "all.txt", "-p", "1", "-b", "250",
+                   "-T", "t.txt", "-n", "4", "-x", "2,3"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "infile = talk.wav\noutfile = all.txt\n区切り位置:音の250ms前\n"
+            "チャプター数:最大4\n長いチャプターを分けます:目安2秒 最長3秒\n"
+            "タイトルファイル:t.txt\n"
+            "  1  00:00:00.000             Intro\n"
+            "  2  00:00:01.607    0.600秒  Part two\n"
+            "  3  00:00:02.674    0.300秒  Part two (2)\n"
+            "  4  00:00:05.711    1.500秒  Chapter 4\n"
+            "  5  00:00:07.544    1.000秒  Chapter 5\n"
+            "チャプター5個 (候補の無音4か所から)\n"
+            "※ タイトルは2行で、チャプターは4個です。"
+            "残りのチャプターは-tのタイトルにします。\n"
+            "※ チャプター3は分けられる無音がないため、3秒より長いままです。\n");
+}
+
 TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
   const std::string kDecoderMissing =
       "ffmpegが見つかりません。WAVE以外のファイルを読むにはffmpegを"
@@ -195,6 +228,10 @@ TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
   write_file(dir / "short.wav", good.substr(0, good.size() - 8));
   write_file(dir / "empty.wav", WaveBytes().fmt(8000).bytes());
   fs::create_directory(dir / "folder");
+  write_file(dir / "latin1.txt", "Intro\nCaf\xe9\n");
+  const std::string kBadSplit =
+      "チャプターを分ける長さ(-x)は目安を1以上の秒数で、最長を目安以上で"
+      "指定してください。(例: -x 300,420)\n";
   const std::string earlier = "earlier chapters\n";
   struct Case {
     std::vector<std::string> args;
@@ -215,6 +252,14 @@ TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
        "タイトル(-t)に使える%は%d,%02d,%03d,%f,%%だけです。\n"},
       {{"-i", "in.wav", "-t", "\xff"},
        "タイトル(-t)の文字を読み取れません。\n"},
+      {{"in.wav", "-b", "-1"},
+       "音の前の間(-b)は0以上のミリ秒数で指定してください。\n"},
+      {{"in.wav", "-x", "0"}, kBadSplit},
+      {{"in.wav", "-x", "10,9"}, kBadSplit},
+      {{"in.wav", "-T", "none.txt"},
+       "タイトルファイルを読み込めませんでした: none.txt\n"},
+      {{"in.wav", "-T", "latin1.txt"},
+       "タイトルファイルにUTF-8で読めない文字があります: latin1.txt 2行目\n"},
       {{"-i", "none.wav"}, "WAVEファイルを開けませんでした。\n"},
       {{"-i", "text.wav"}, kDecoderMissing},
       {{"-i", "mono.wav"}, kDecoderMissing},
