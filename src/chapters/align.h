@@ -16,6 +16,8 @@ namespace hushmark {
 
 // How far, in seconds, a chapter may move from its fitted time by default.
 inline constexpr std::int32_t kDefaultAlignWindowSeconds = 10;
+// The most seconds -w may give.
+inline constexpr std::int32_t kMaxAlignWindow = 3600;
 
 // The largest drift looked for: an offset of two minutes, and a scale one
 // percent away from 1 (editions and playback speeds differ by less).

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "chapters/align.h"
 #include "chapters/embed.h"
 #include "chapters/messages.h"
 #include "chapters/titles.h"
@@ -51,6 +52,10 @@ bool check_chapter_settings(ChapterSettings& settings,
     console.write(msg::kChaptersBadLength);
     return false;
   }
+  if (settings.align_window < 0 || settings.align_window > kMaxAlignWindow) {
+    console.write(msg::kChaptersBadWindow);
+    return false;
+  }
   if (settings.lead_in_ms && *settings.lead_in_ms < 0) {
     console.write(msg::kChaptersBadLeadIn);
     return false;
@@ -98,6 +103,12 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
     case 'T':
       settings.titles_file = platform::widen_argument(argument);
       break;
+    case 'a':
+      settings.align_file = platform::widen_argument(argument);
+      break;
+    case 'w':
+      settings.align_window = read_number(argument);
+      break;
     case 'b':
       settings.lead_in_ms = read_number(argument);
       break;
@@ -111,7 +122,7 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
   };
   const std::wstring usage =
       msg::kChaptersUsage + format_names(L' ') + msg::kChaptersUsageEnd;
-  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:h", usage.c_str()};
+  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:a:w:h", usage.c_str()};
   if (!parse_options(argc, argv, settings.scan, console, line, own)) {
     return false;
   }
@@ -173,6 +184,14 @@ void echo_chapter_settings(const ChapterSettings& settings,
                   msg::kEchoSplitEnd);
   }
   if (settings.file_chapters) console.write(msg::kEchoFileChapters);
+  if (settings.align_file) {
+    console.write(msg::kEchoAlignFile + *settings.align_file + L"\n");
+  }
+  if (settings.align_window != kDefaultAlignWindowSeconds) {
+    console.write(msg::kEchoAlignWindow +
+                  std::to_wstring(settings.align_window) +
+                  msg::kEchoAlignWindowSuffix);
+  }
   if (settings.titles_file) {
     console.write(msg::kEchoTitlesFile + *settings.titles_file + L"\n");
   }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "chapters/align.h"
 #include "chapters/formats.h"
 #include "cli/settings.h"
 #include "platform/console.h"
@@ -30,6 +31,8 @@ struct ChapterSettings {
   std::wstring title = std::wstring(kDefaultTitle);  // -t: the template
   bool file_chapters = false;                        // -F: each file starts one
   std::optional<std::wstring> titles_file;           // -T: one title a line
+  std::optional<std::wstring> align_file;  // -a: a chapter list to align
+  std::int32_t align_window = kDefaultAlignWindowSeconds;  // -w: seconds
   std::optional<std::int32_t> lead_in_ms;  // -b: each break this before sound
   // -x: chapters longer than the longest are split, about every desired.
   std::optional<std::int32_t> split_seconds;

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "chapters/align.h"
 #include "chapters/breaks.h"
+#include "chapters/chapter_list.h"
 #include "chapters/chapter_options.h"
 #include "chapters/embed.h"
 #include "chapters/formats.h"
@@ -127,9 +129,35 @@ void note_long(std::span<const Chapter> chapters, std::uint64_t max_ms,
 
 // The chapters: the breaks chosen (none besides the files' with -x alone),
 // titled in order from the titles file, then the long ones split.
+// The chapters that an aligned list makes: each at its new time, titled by
+// the list. A chapter that would start at or past the end, or not after the
+// one before, goes; the first starts at 0.
+std::vector<Chapter> aligned_chapters(const Alignment& alignment,
+                                      std::span<const ListedChapter> listed,
+                                      const Timeline& timeline) {
+  const std::uint64_t end = timeline_end_ms(timeline);
+  std::vector<Chapter> chapters;
+  for (std::size_t k = 0; k < alignment.chapters.size(); ++k) {
+    const AlignedChapter& a = alignment.chapters[k];
+    const std::uint64_t start = chapters.empty() ? 0 : a.new_ms;
+    if (start >= end ||
+        (!chapters.empty() && start <= chapters.back().start_ms)) {
+      continue;
+    }
+    if (!chapters.empty()) chapters.back().end_ms = start;
+    const std::uint32_t silence =
+        a.point && !chapters.empty() ? timeline.points[*a.point].length : 0;
+    chapters.push_back(
+        {start, end, silence, listed[k].title, !listed[k].title.empty()});
+  }
+  return chapters;
+}
+
 std::vector<Chapter> make_list(const ChapterSettings& settings,
                                std::span<const std::string> titles,
-                               Timeline& timeline, std::size_t& titled_count) {
+                               std::span<const ListedChapter> listed,
+                               Timeline& timeline, std::size_t& titled_count,
+                               platform::Console& console) {
   CutPosition cut = cut_position_of(settings.scan.cut_position);
   if (settings.lead_in_ms) {
     place_lead_in(timeline, cut,
@@ -146,9 +174,20 @@ std::vector<Chapter> make_list(const ChapterSettings& settings,
   if (!rules.max_chapters && rules.min_seconds == 0 && settings.split_seconds) {
     rules.max_chapters = 1;
   }
-  std::vector<std::uint32_t> breaks = choose_breaks(timeline, rules);
-  std::vector<Chapter> chapters =
-      list_chapters(timeline, breaks, settings.title, settings.file_chapters);
+  std::vector<Chapter> chapters;
+  if (settings.align_file) {
+    // The list gives the chapters; its drift is fitted to the pauses.
+    const Alignment alignment =
+        align_chapters(listed, timeline, cut, settings.align_window);
+    console.write(alignment_table(alignment, listed, timeline,
+                                  locale_decimal_separator()));
+    chapters = aligned_chapters(alignment, listed, timeline);
+    number_titles(timeline, chapters, settings.title);
+  } else {
+    std::vector<std::uint32_t> breaks = choose_breaks(timeline, rules);
+    chapters =
+        list_chapters(timeline, breaks, settings.title, settings.file_chapters);
+  }
   titled_count = chapters.size();
   apply_titles(chapters, titles);
   if (settings.split_seconds) {
@@ -170,6 +209,11 @@ bool make_chapters(const ChapterSettings& settings,
   std::vector<std::string> titles;
   if (settings.titles_file &&
       !read_titles(*settings.titles_file, titles, console)) {
+    return false;
+  }
+  std::vector<ListedChapter> listed;
+  if (settings.align_file &&
+      !read_chapter_list(*settings.align_file, listed, console)) {
     return false;
   }
   platform::WholeFile output;
@@ -202,7 +246,7 @@ bool make_chapters(const ChapterSettings& settings,
   }
   std::size_t titled_count = 0;
   std::vector<Chapter> chapters =
-      make_list(settings, titles, timeline, titled_count);
+      make_list(settings, titles, listed, timeline, titled_count, console);
   show_chapters(timeline, chapters, console);
   note_titles(titles.size(), titled_count, console);
   if (settings.split_seconds) {

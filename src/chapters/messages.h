@@ -18,6 +18,8 @@ inline constexpr wchar_t kChaptersBadTitle[] =
     L"タイトル(-t)に使える%は%d,%02d,%03d,%f,%%だけです。\n";
 inline constexpr wchar_t kChaptersUnreadableTitle[] =
     L"タイトル(-t)の文字を読み取れません。\n";
+inline constexpr wchar_t kChaptersBadWindow[] =
+    L"チャプターを動かせる幅(-w)は0～3600の秒数で指定してください。\n";
 inline constexpr wchar_t kChaptersBadLeadIn[] =
     L"音の前の間(-b)は0以上のミリ秒数で指定してください。\n";
 inline constexpr wchar_t kChaptersBadSplit[] =
@@ -134,7 +136,10 @@ inline constexpr wchar_t kEchoMinChapter[] = L"チャプターの長さ:";   // 
 inline constexpr wchar_t kEchoMinChapterSuffix[] = L"秒以上\n";
 inline constexpr wchar_t kEchoTitle[] = L"タイトル:";               // template
 inline constexpr wchar_t kEchoTitlesFile[] = L"タイトルファイル:";  // name
-inline constexpr wchar_t kEchoLeadIn[] = L"区切り位置:音の";        // ms
+inline constexpr wchar_t kEchoAlignFile[] = L"チャプターリスト:";   // name
+inline constexpr wchar_t kEchoAlignWindow[] = L"動かせる幅:";       // s
+inline constexpr wchar_t kEchoAlignWindowSuffix[] = L"秒\n";
+inline constexpr wchar_t kEchoLeadIn[] = L"区切り位置:音の";  // ms
 inline constexpr wchar_t kEchoLeadInSuffix[] = L"ms前\n";
 inline constexpr wchar_t kEchoSplit[] = L"長いチャプターを分けます:目安";
 inline constexpr wchar_t kEchoSplitMax[] = L"秒 最長";  // seconds
@@ -166,6 +171,9 @@ inline constexpr wchar_t kChaptersUsageEnd[] =
     L"\n"
     L"  -x 300,420  長いチャプターを無音で分ける 目安300秒 最長420秒"
     L"(既定は目安の1.5倍)\n"
+    L"  -a list     チャプターリストのずれを直して無音に合わせる"
+    L"(txt,ffmetadata,cue,json,m4bなど)\n"
+    L"  -w 10       -aでチャプターを動かせる幅(秒)\n"
     L"  -h          ヘルプ\n"
     L"入力ファイルを続けて並べると、その順につないで1つの録音として扱います。"
     L"\n";

@@ -598,6 +598,80 @@ TEST(DecodedInputs, ResampleAFileAtAnotherRateToTheFirstOnes) {
   }
 }
 
+// A list whose times drift (shifted by seconds, scaled by 0.2 %, jittered by
+// half a second) lands on the chapter pauses, given as txt, FFMETADATA,
+// Audible's JSON or an m4b's chapters, and keeps its titles.
+TEST(AlignedLists, LandEveryChapterOnItsPauseFromEveryKindOfList) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  // 12 chapters of 40 s at 8 kHz: sentence pauses of 0.3 to 0.9 s every 5 s,
+  // chapter pauses of 2.5 s.
+  std::string frames;
+  std::vector<std::uint64_t> pause_starts;  // frame index from 1
+  std::mt19937 rng(23);
+  for (int chapter = 0; chapter < 12; ++chapter) {
+    if (chapter > 0) {
+      pause_starts.push_back(frames.size() / 4 + 1);
+      frames += testing::frames_of({testing::quiet(20000)});
+    }
+    for (int sentence = 0; sentence < 8; ++sentence) {
+      frames += testing::frames_of({testing::loud(40000 - rng() % 8000)});
+      if (sentence < 7) {
+        frames += testing::frames_of({testing::quiet(2400 + rng() % 4800)});
+      }
+    }
+  }
+  write_file(dir / "book.wav",
+             testing::WaveBytes().fmt(8000).data(frames).bytes());
+  std::string txt, ffmetadata = ";FFMETADATA1\n", json = "{\"chapters\":[";
+  for (std::size_t k = 0; k <= pause_starts.size(); ++k) {
+    const double truth = k == 0 ? 0 : (pause_starts[k - 1] + 10000) / 8.0;
+    const auto given = static_cast<std::uint64_t>(
+        k == 0 ? 0 : (truth - 3200) / 1.002 + (k % 2 ? 480 : -470));
+    const std::string title = "Kapitel " + std::to_string(k + 1);
+    char line[64];
+    std::snprintf(line, sizeof line, "%02d:%02d:%02d.%03d ",
+                  int(given / 3600000), int(given / 60000 % 60),
+                  int(given / 1000 % 60), int(given % 1000));
+    txt += line + title + "\n";
+    ffmetadata += "[CHAPTER]\nTIMEBASE=1/1000\nSTART=" + std::to_string(given) +
+                  "\nEND=" + std::to_string(given + 1) + "\ntitle=" + title +
+                  "\n";
+    json += std::string(k ? "," : "") +
+            "{\"startOffsetMs\":" + std::to_string(given) +
+            ",\"lengthMs\":1,\"title\":\"" + title + "\"}";
+  }
+  write_file(dir / "list.txt", txt);
+  write_file(dir / "list.ffmetadata", ffmetadata);
+  write_file(dir / "list.json", json + "]}");
+  ASSERT_TRUE(run_in(dir,
+                     "ffmpeg -nostdin -v error -f lavfi -i "
+                     "anullsrc=r=8000:cl=mono -i list.ffmetadata -t 500 "
+                     "-map 0 -map_chapters 1 -c:a aac list.m4b"));
+  for (const char* p : {"0", "1"}) {
+    std::string expected = "00:00:00.000 Kapitel 1\n";
+    for (std::size_t k = 0; k < pause_starts.size(); ++k) {
+      const std::uint64_t cut = pause_starts[k] + (p[0] == '1' ? 10000 : 0);
+      const std::uint64_t ms = cut / 8;
+      char line[64];
+      std::snprintf(line, sizeof line, "%02d:%02d:%02d.%03d Kapitel %zu\n",
+                    int(ms / 3600000), int(ms / 60000 % 60),
+                    int(ms / 1000 % 60), int(ms % 1000), k + 2);
+      expected += line;
+    }
+    for (const char* list :
+         {"list.txt", "list.ffmetadata", "list.json", "list.m4b"}) {
+      testing::ToolRun run = run_chapters(
+          dir.path(),
+          {"-i", "book.wav", "-p", p, "-a", list, "-o", "aligned.txt"});
+      EXPECT_EQ(run.status, 0) << run.out;
+      EXPECT_EQ(read_file(dir / "aligned.txt"), expected)
+          << list << " -p " << p << "\n"
+          << run.out;
+    }
+  }
+}
+
 // One command puts into a copy of the book the chapters that the FFMETADATA
 // route, three commands long, put there.
 TEST(DecodedInputs, OneCommandPutsTheChaptersIntoTheBook) {
