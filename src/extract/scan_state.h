@@ -33,6 +33,22 @@ struct ScanState {
   std::uint32_t silence_start = 0;
 };
 
+// Frame numbers are 32-bit: past this many frames a scan's frame 1 moves
+// forward, so that a recording of any length can be scanned.
+inline constexpr std::uint32_t kRebaseAt = 1u << 31;
+
+// Once past kRebaseAt, moves the scan's frame 1 forward to the open
+// silence's first frame, or past every frame when none is open; returns how
+// many frames it moved (0 before then).
+inline std::uint32_t rebase_scan(ScanState& state) {
+  if (state.index < kRebaseAt) return 0;
+  const std::uint32_t shift =
+      state.silence_start != 0 ? state.silence_start - 1 : state.index;
+  state.index -= shift;
+  if (state.silence_start != 0) state.silence_start -= shift;
+  return shift;
+}
+
 // A chapter point: the frame it falls on and the length of its silence.
 struct ChapterPoint {
   std::uint32_t cut;

@@ -12,10 +12,6 @@
 namespace hushmark {
 namespace {
 
-// A scan's frame numbers are 32-bit: past this many frames the scan's frame 1
-// moves forward, so that a file of any length can be scanned.
-constexpr std::uint32_t kRebaseAt = 1u << 31;
-
 // The quiet frames at the start of whole frames, up to the first loud one.
 std::uint64_t leading_quiet(std::span<const std::uint8_t> bytes,
                             std::int32_t threshold) {
@@ -74,13 +70,7 @@ struct FileScan {
       points.push_back({base + point.cut, point.length});
     }
     frames += count;
-    if (state.index >= kRebaseAt) {
-      const std::uint32_t shift =
-          state.silence_start != 0 ? state.silence_start - 1 : state.index;
-      state.index -= shift;
-      if (state.silence_start != 0) state.silence_start -= shift;
-      base += shift;
-    }
+    base += rebase_scan(state);
   }
 
   // Where a silence still open at the end started, or 0.

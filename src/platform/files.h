@@ -53,6 +53,10 @@ class InputFile {
  private:
   // Seeks forward on a file that can seek; false where only reading can skip.
   bool seek_forward(std::uint64_t n);
+#ifndef _WIN32
+  // Keeps a descriptor that reads something other than a directory.
+  bool take(int fd, bool standard_input);
+#endif
 
   int fd_ = -1;
   bool failed_ = false;

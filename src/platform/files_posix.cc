@@ -70,8 +70,10 @@ InputFile::~InputFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool InputFile::open(std::wstring_view path) {
-  int fd = open_path(path, O_RDONLY);
+// Keeps fd when it reads something other than a directory, telling
+// whether it is a stream; closes it and answers false otherwise. Standard
+// input counts as a stream unless it is a disk file or a block device.
+bool InputFile::take(int fd, bool standard_input) {
   if (fd < 0) return false;
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -79,21 +81,18 @@ bool InputFile::open(std::wstring_view path) {
     return false;
   }
   fd_ = fd;
-  stream_ = S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISSOCK(st.st_mode);
+  stream_ = standard_input ? !S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)
+                           : S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) ||
+                                 S_ISSOCK(st.st_mode);
   return true;
 }
 
+bool InputFile::open(std::wstring_view path) {
+  return take(open_path(path, O_RDONLY), false);
+}
+
 bool InputFile::open_standard_input() {
-  int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) return false;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  fd_ = fd;
-  stream_ = !S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode);
-  return true;
+  return take(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0), true);
 }
 
 void InputFile::adopt(int fd) {

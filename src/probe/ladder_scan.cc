@@ -119,10 +119,8 @@ MinEdges min_edges(std::uint32_t nAvgBytesPerSec) {
   return edges;
 }
 
-// Frame numbers are 32-bit: past this many frames the scan's frame 1 moves
-// forward, so that a recording of any length can be scanned.
-constexpr std::uint32_t kRebaseAt = 1u << 31;
-
+// rebase_scan for every rung at once: frame 1 moves no further than the
+// earliest open silence.
 void rebase_ladder(LadderState& state) {
   if (state.index < kRebaseAt) return;
   std::uint32_t shift = state.index;
@@ -133,14 +131,6 @@ void rebase_ladder(LadderState& state) {
   for (std::uint32_t& start : state.silence_start) {
     if (start != 0) start -= shift;
   }
-}
-
-void rebase_scan(ScanState& state) {
-  if (state.index < kRebaseAt) return;
-  const std::uint32_t shift =
-      state.silence_start != 0 ? state.silence_start - 1 : state.index;
-  state.index -= shift;
-  if (state.silence_start != 0) state.silence_start -= shift;
 }
 
 // The frames of bytes before its first frame with a sample above level; all
