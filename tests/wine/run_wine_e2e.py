@@ -287,6 +287,22 @@ def chapters_cases():
         chapters("output at the root of the drive", ["-i", "talk.wav", "-o", "\\c.txt"],
                  outputs=["c.txt"], linux_args=["-i", "talk.wav", "-o", "c.txt"],
                  shown_as={"outfile = c.txt": "outfile = \\c.txt"}, drive_root=True),
+        # A titles file and a chapter list are read by their Unicode names;
+        # the list drifts, and its chapters land on the pauses.
+        chapters("titles file, lead-in and splitting",
+                 ["-i", "talk.wav", "-T", "目次/titles.txt", "-b", "250", "-x", "2,3",
+                  "-o", "c.txt"],
+                 dict(TALK_FILES, **{"目次": None,
+                                     "目次/titles.txt": "\ufeff序章\r\n第一章\r\n".encode()}),
+                 ["c.txt"]),
+        chapters("a drifting chapter list aligned",
+                 ["-i", "talk.wav", "-a", "目次/list.json", "-w", "2", "-o", "c.txt"],
+                 dict(TALK_FILES, **{"目次": None, "目次/list.json": (
+                     '{"chapters":[{"startOffsetMs":0,"title":"序章"},'
+                     '{"startOffsetMs":600,"title":"一"},{"startOffsetMs":1800,"title":"二"},'
+                     '{"startOffsetMs":3700,"title":"三"},{"startOffsetMs":5950,"title":"四"}]}'
+                 ).encode()}),
+                 ["c.txt"]),
         chapters("output naming the input in other case",
                  ["-i", "talk.wav", "-o", "TALK.WAV"], outputs=["talk.wav"],
                  linux_args=["-i", "talk.wav", "-o", "talk.wav"],
