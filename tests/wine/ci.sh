@@ -14,7 +14,8 @@ apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends \
 # Wine's 32-bit half comes from the i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
-  apt-get -o DPkg::Lock::Timeout=600 update
+  apt-get -o DPkg::Lock::Timeout=600 update ||
+    echo "apt-get update failed (exit $?): going on with the package lists this machine has"
 fi
 apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends wine32:i386 ||
   echo "wine32 could not be installed"
