@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "cli/settings.h"
+#include "extract/recording_scan.h"
 #include "extract/scan_state.h"
+#include "extract/silences.h"
 #include "platform/console.h"
 
 namespace hushmark {
@@ -17,13 +19,6 @@ namespace hushmark {
 struct TimelinePoint {
   std::uint64_t cut;
   std::uint32_t length;
-};
-
-// Where one file of the recording starts on the timeline, and its title: its
-// title tag, or else its name without folder and extension (UTF-8).
-struct TimelineFile {
-  std::uint64_t start;  // frames before it
-  std::string title;
 };
 
 // What a recording gives: the points hushmark writes in the first data chunk
@@ -48,6 +43,11 @@ struct Timeline {
 bool read_timeline(std::span<const std::wstring> paths,
                    const Settings& settings, Timeline& timeline,
                    platform::Console& console, bool every_sample = false);
+
+// The timeline of a scan's silences at one threshold: its kept silences as
+// points placed by cut.
+Timeline timeline_of(const RecordingRuns& runs, const RunTally& tally,
+                     CutPosition cut);
 
 // The length of the recording: where its last chapter ends.
 std::uint64_t timeline_end_ms(const Timeline& timeline);

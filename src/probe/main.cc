@@ -6,8 +6,8 @@
 #include "cli/settings.h"
 #include "cli/startup.h"
 #include "extract/messages.h"
+#include "extract/recording_scan.h"
 #include "platform/console.h"
-#include "probe/ladder_scan.h"
 #include "probe/messages.h"
 #include "probe/probe_options.h"
 #include "probe/report.h"
@@ -25,19 +25,25 @@ int main(int argc, char** argv) {
   }
   echo_probe_settings(settings, given_threshold.has_value(), console);
   echo_more_inputs(inputs, console);
-  LadderTotals totals;
-  bool data_ended_early = false;
+  ScanPlan plan;
+  plan.ladder = true;
+  plan.threshold = given_threshold;
+  plan.min_silence_ms = settings.min_silence_ms;
+  plan.hold_short_read = true;
+  RecordingRuns runs;
   // Other failures stop with their message alone, as hushmark does.
-  if (!probe_recording(inputs, settings, given_threshold, totals,
-                       data_ended_early, console) &&
-      !data_ended_early) {
+  if (!scan_recording(inputs, plan, runs, console) && !runs.data_ended_early) {
     return 1;
   }
-  const Suggestion suggestion = suggest_threshold(totals.points);
-  console.write(format_table(totals));
-  console.write(format_suggestion(totals, suggestion));
-  console.write(format_min_report(totals, suggestion, given_threshold));
-  if (data_ended_early) {
+  if (runs.data_chunks > 1) {
+    console.write(msg::kProbeLaterData + std::to_wstring(runs.data_chunks) +
+                  msg::kProbeLaterDataEnd);
+  }
+  const Suggestion suggestion = suggest_threshold(rung_points(runs));
+  console.write(format_table(runs));
+  console.write(format_suggestion(runs, suggestion));
+  console.write(format_min_report(runs, suggestion, given_threshold));
+  if (runs.data_ended_early) {
     // The tables show what was read, as hushmark writes the points it found.
     console.write(msg::kReadFailed);
     return 1;

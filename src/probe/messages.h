@@ -41,6 +41,9 @@ inline constexpr wchar_t kProbeMinNoSuggestion[] =
     L"章の区切りのおすすめ: なし (ほかより長く目立つ無音がありません)\n";
 inline constexpr wchar_t kProbeExactCount[] =
     L"※ 区切りの数を決めて選ぶには hushmark-chapters -n を使います。\n";
+inline constexpr wchar_t kProbeLaterData[] = L"※ dataチャンクが";  // count
+inline constexpr wchar_t kProbeLaterDataEnd[] =
+    L"個あります。数えるのは最初のdataチャンクだけです。\n";
 inline constexpr wchar_t kProbeNoMinTable[] =
     L"無音時間(-m)ごとの区切り数: おすすめの-sがないため省きます。"
     L"-sを指定してください。\n";

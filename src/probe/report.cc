@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "extract/messages.h"
+#include "extract/time_base.h"
 #include "probe/messages.h"
 
 namespace hushmark {
@@ -74,101 +75,80 @@ std::wstring format_min_suggestion(std::int32_t threshold,
 
 }  // namespace
 
-Suggestion suggest_threshold(const std::array<std::uint64_t, kRungs>& points) {
-  Suggestion out;
-  for (std::size_t k = 0; k + 1 < kRungs; ++k) {
-    std::uint64_t count = points[k], next = points[k + 1];
-    if (count == 0) continue;
-    bool flat = next == count;
-    bool fell = k > 0 && points[k - 1] > count;
-    bool settles =
-        next >= count && next - count <= std::max<std::uint64_t>(1, count / 4);
-    if (flat || (fell && settles)) {
-      out.rung = static_cast<int>(k);
-      break;
-    }
+MinSilenceTotals min_totals(const RunTally& tally,
+                            std::uint32_t nAvgBytesPerSec) {
+  MinSilenceTotals totals;
+  if (nAvgBytesPerSec == 0) return totals;
+  std::uint64_t runs = 0, frames = 0;
+  for (std::size_t row = kMinRows; row-- > 0;) {
+    runs += tally.bins.runs[row];
+    frames += tally.bins.frames[row];
+    totals.points[row] = runs;
+    totals.seconds[row] = frames_seconds(frames, nAvgBytesPerSec);
   }
-  if (out.rung < 0) return out;
-  std::uint64_t most = points[static_cast<std::size_t>(out.rung)];
-  for (int k = 0; k < out.rung; ++k) {
-    if (points[static_cast<std::size_t>(k)] > most) {
-      most = points[static_cast<std::size_t>(k)];
-      out.splitting = k;
-    }
-  }
-  return out;
+  return totals;
 }
 
-int suggest_min_silence(const std::array<std::uint64_t, kMinRows>& points) {
-  int chosen = -1;
-  for (std::size_t low = 1; low < kMinRows; ++low) {
-    // Shorter pauses end just below the row where the count has fallen.
-    if (points[low] == 0 || points[low] == points[low - 1]) continue;
-    std::size_t high = low;
-    while (high + 1 < kMinRows && points[high + 1] == points[low])
-      ++high;
-    if (kMinLadder[high] < 2 * kMinLadder[low]) continue;
-    // Chapter pauses are the longest, so a higher plateau wins even when a
-    // lower one is wider: lossy coding narrows the gap above the longest
-    // pause between sentences, and a gap among those pauses may then look
-    // wider. A single pause alone yields to a lower plateau, as a stray long
-    // pause makes no chapters.
-    if (chosen < 0 || points[low] > 1) {
-      chosen = static_cast<int>((low + high + 1) / 2);
-    }
+std::array<std::uint64_t, kRungs> rung_points(const RecordingRuns& runs) {
+  std::array<std::uint64_t, kRungs> points{};
+  for (std::size_t k = 0; k < kRungs && k < runs.tallies.size(); ++k) {
+    points[k] = runs.tallies[k].points;
   }
-  return chosen;
+  return points;
 }
 
-std::wstring format_table(const LadderTotals& totals) {
-  std::uint64_t most =
-      *std::max_element(totals.points.begin(), totals.points.end());
+std::wstring format_table(const RecordingRuns& runs) {
+  const std::array<std::uint64_t, kRungs> points = rung_points(runs);
+  std::uint64_t most = *std::max_element(points.begin(), points.end());
   std::wstring text = msg::kProbeTableHeader;
   for (std::size_t k = 0; k < kRungs; ++k) {
+    const double seconds = runs.nAvgBytesPerSec == 0
+                               ? 0
+                               : frames_seconds(runs.tallies[k].point_frames,
+                                                runs.nAvgBytesPerSec);
     text += printf_text(L"%6d", kLadder[k]);
     text += format_dbfs(kLadder[k]);
-    text += format_counts(totals.points[k], totals.seconds[k], most);
+    text += format_counts(points[k], seconds, most);
   }
   return text;
 }
 
-std::wstring format_suggestion(const LadderTotals& totals,
+std::wstring format_suggestion(const RecordingRuns& runs,
                                const Suggestion& suggestion) {
   if (suggestion.rung < 0) return msg::kProbeNoSuggestion;
   auto rung = static_cast<std::size_t>(suggestion.rung);
   std::wstring text = msg::kProbeSuggestion;
   text += std::to_wstring(kLadder[rung]);
   text += msg::kProbeSuggestionPoints;
-  text += std::to_wstring(totals.points[rung]);
+  text += std::to_wstring(runs.tallies[rung].points);
   text += msg::kProbeSuggestionEnd;
   if (suggestion.splitting >= 0) {
     auto low = static_cast<std::size_t>(suggestion.splitting);
     text += msg::kProbeSplitting;
     text += std::to_wstring(kLadder[low]);
     text += msg::kProbeSplittingPoints;
-    text += std::to_wstring(totals.points[low]);
+    text += std::to_wstring(runs.tallies[low].points);
     text += msg::kProbeSplittingEnd;
   }
   return text;
 }
 
-std::wstring format_min_report(const LadderTotals& totals,
+std::wstring format_min_report(const RecordingRuns& runs,
                                const Suggestion& suggestion,
                                std::optional<std::int32_t> given_threshold) {
   std::int32_t threshold;
-  const MinSilenceTotals* chosen;
   if (given_threshold) {
     threshold = *given_threshold;
-    chosen = &totals.given;
   } else if (suggestion.rung >= 0) {
-    auto rung = static_cast<std::size_t>(suggestion.rung);
-    threshold = kLadder[rung];
-    chosen = &totals.by_min[rung];
+    threshold = kLadder[static_cast<std::size_t>(suggestion.rung)];
   } else {
     return msg::kProbeNoMinTable;
   }
-  return format_min_table(threshold, *chosen) +
-         format_min_suggestion(threshold, *chosen) + msg::kProbeExactCount;
+  const RunTally* tally = tally_at(runs, threshold);
+  const MinSilenceTotals chosen =
+      tally ? min_totals(*tally, runs.nAvgBytesPerSec) : MinSilenceTotals();
+  return format_min_table(threshold, chosen) +
+         format_min_suggestion(threshold, chosen) + msg::kProbeExactCount;
 }
 
 }  // namespace hushmark

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "probe/ladder_scan.h"
+#include "extract/ladder.h"
+#include "extract/silences.h"
 #include "test_support.h"
 #include "wave_bytes.h"
 
@@ -121,28 +122,16 @@ TEST(Probe, CountsWhatHushmarkWritesAtEveryThresholdAndMinimum) {
     int status;
     bool piped = false;
   };
-  // Several data chunks at different rates, the last one ending early.
-  std::string cut = WaveBytes()
-                        .fmt(8000)
-                        .data(frames(20000))
-                        .fmt(11025)
-                        .data(frames(10000))
-                        .bytes();
+  // The data ends early.
+  std::string cut = WaveBytes().fmt(11025).data(frames(30000)).bytes();
   cut.resize(cut.size() - 4001);
   // Piped with a placeholder size, the data ends where the stream does.
   std::string placeholder = WaveBytes().fmt(8000).data(frames(20000)).bytes();
   placeholder.replace(40, 4, "\xff\xff\xff\xff");
   // At 1,000 Hz the ladder's minima are short enough for these runs.
   const Case cases[] = {
-      {WaveBytes().fmt(1000).data(frames(20000)).data(frames(5000)).bytes(),
-       "0", "11", 0},
-      {WaveBytes()
-           .fmt(1000)
-           .data(frames(20000))
-           .chunk("LIST", 3)
-           .fmt(44100)
-           .data(frames(3000), 3)
-           .bytes(),
+      {WaveBytes().fmt(1000).data(frames(20000)).bytes(), "0", "11", 0},
+      {WaveBytes().chunk("LIST", 3).fmt(1000).data(frames(20000), 3).bytes(),
        "10", "40", 0},
       {cut, "5", "5", 1},
       {placeholder, "1", "64", 0, true},
@@ -228,6 +217,17 @@ TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
   // hushmark's other options are not the probe's.
   testing::ToolRun other = run_probe(dir.path(), {"-p", "1", "-i", "mono.wav"});
   EXPECT_NE(other.err.find("invalid option -- 'p'"), std::string::npos);
+  // Only the first data chunk is counted, as players play only that one.
+  write_file(dir / "two.wav", WaveBytes()
+                                  .fmt(8000)
+                                  .data({loud(10), quiet(480), loud(10)})
+                                  .data({quiet(900), loud(10)})
+                                  .bytes());
+  testing::ToolRun two = run_probe(dir.path(), {"-i", "two.wav", "-m", "50"});
+  EXPECT_TRUE(two.out.starts_with(
+      "infile = two.wav\n無音時間が50ms以上で区切ります。\n※ dataチャンクが2"
+      "個あります。数えるのは最初のdataチャンクだけです。\n" +
+      std::string(kTableHeader) + "     0    -inf         1       0.060秒"));
   // Data that ends early: the tables of what was read, then the message.
   testing::ToolRun cut = run_probe(dir.path(), {"-i", "short.wav", "-m", "50"});
   EXPECT_EQ(cut.status, 1);

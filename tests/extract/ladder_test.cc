@@ -1,14 +1,16 @@
-#include "probe/ladder_scan.h"
+#include "extract/ladder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "extract/choice.h"
+#include "extract/recording_scan.h"
+#include "extract/silence_scan.h"
 #include "extract/wave_reader.h"
 #include "platform/files.h"
 #include "probe/report.h"
@@ -23,57 +25,37 @@ std::span<const std::uint8_t> span_of(const std::string& s, std::size_t from,
   return {reinterpret_cast<const std::uint8_t*>(s.data()) + from, to - from};
 }
 
-TEST(LadderScan, CountsAndBinsWhatTheScanFindsAtEveryRung) {
+TEST(LadderScan, FindsWhatTheScanFindsAtEveryRung) {
   std::mt19937 rng(20261208);
   const std::uint32_t mins[] = {0, 1, 2, 63, 64, 65, 500, 0xFFFFFFFFu};
-  const std::uint32_t edges[] = {0,   1,   2,   63,  64,  65,   100,
-                                 128, 129, 200, 300, 500, 1000, 2000};
   for (int round = 0; round < 150; ++round) {
     std::string bytes =
         testing::ladder_frames(rng, 500 + rng() % 4000, kLadder);
-    LadderParams params{mins[rng() % std::size(mins)], {}};
-    // Any rising edges, ties included, as slow byte rates give.
-    for (std::uint32_t& edge : params.edges)
-      edge = edges[rng() % std::size(edges)];
-    std::sort(params.edges.begin(), params.edges.end());
-    LadderCounts want;
+    const std::uint32_t min_frames = mins[rng() % std::size(mins)];
+    LadderFound want;
     for (std::size_t rung = 0; rung < kRungs; ++rung) {
       ScanState state;
-      std::vector<ChapterPoint> runs;
       scan_frames(span_of(bytes, 0, bytes.size()),
-                  {kLadder[rung], 0, CutPosition::kStart}, state, runs);
-      for (const ChapterPoint& run : runs) {
-        if (run.length >= params.min_frames) {
-          ++want.points[rung];
-          want.frames[rung] += run.length;
-        }
-        for (std::size_t row = 0; row < kMinRows; ++row) {
-          bool below_next =
-              row + 1 == kMinRows || run.length < params.edges[row + 1];
-          if (run.length >= params.edges[row] && below_next) {
-            ++want.bins[rung].runs[row];
-            want.bins[rung].frames[row] += run.length;
-          }
-        }
-      }
+                  {kLadder[rung], min_frames, CutPosition::kStart}, state,
+                  want[rung]);
     }
     // The reader hands over frames in pieces of any whole-frame size.
     std::size_t cut = (rng() % (bytes.size() / kFrameBytes)) * kFrameBytes;
     for (TileKernel kernel :
          {TileKernel::kPlain, TileKernel::kSse2, TileKernel::kAvx2}) {
       LadderState state;
-      LadderCounts got;
-      scan_ladder_frames(span_of(bytes, 0, cut), params, state, got, kernel);
-      scan_ladder_frames(span_of(bytes, cut, bytes.size()), params, state, got,
+      LadderFound got;
+      scan_ladder_frames(span_of(bytes, 0, cut), min_frames, state, got,
                          kernel);
-      EXPECT_EQ(got.points, want.points)
-          << "round " << round << " min " << params.min_frames;
-      EXPECT_EQ(got.frames, want.frames) << "round " << round;
+      scan_ladder_frames(span_of(bytes, cut, bytes.size()), min_frames, state,
+                         got, kernel);
       for (std::size_t rung = 0; rung < kRungs; ++rung) {
-        EXPECT_EQ(got.bins[rung].runs, want.bins[rung].runs)
+        ASSERT_EQ(got[rung].size(), want[rung].size())
             << "round " << round << " rung " << rung;
-        EXPECT_EQ(got.bins[rung].frames, want.bins[rung].frames)
-            << "round " << round << " rung " << rung;
+        for (std::size_t k = 0; k < got[rung].size(); ++k) {
+          EXPECT_EQ(got[rung][k].cut, want[rung][k].cut) << "round " << round;
+          EXPECT_EQ(got[rung][k].length, want[rung][k].length);
+        }
       }
     }
   }
@@ -96,7 +78,7 @@ std::size_t chapter_lines(const std::string& wave, std::int32_t threshold,
       std::count(chapters.begin(), chapters.end(), '\n'));
 }
 
-TEST(ScanLadderChunk, CountsWhatHushmarkWritesWithEveryMinimumAtEveryRung) {
+TEST(ScanRecording, CountsWhatHushmarkWritesWithEveryMinimumAtEveryRung) {
   using testing::WaveBytes;
   std::mt19937 rng(19);
   // Long quiet stretches among the levels reach the longer minima.
@@ -109,15 +91,8 @@ TEST(ScanLadderChunk, CountsWhatHushmarkWritesWithEveryMinimumAtEveryRung) {
     return out;
   };
   // Byte rates from 4, where the shorter minima are 0 frames, to 44,100 Hz;
-  // the last chunk ends early.
-  std::string cut = WaveBytes()
-                        .fmt(1)
-                        .data(frames(2))
-                        .fmt(600)
-                        .data(frames(3))
-                        .fmt(44100)
-                        .data(frames(4))
-                        .bytes();
+  // the last data ends early.
+  std::string cut = WaveBytes().fmt(44100).data(frames(4)).bytes();
   cut.resize(cut.size() - 3001);
   struct Case {
     std::string wave;
@@ -125,88 +100,65 @@ TEST(ScanLadderChunk, CountsWhatHushmarkWritesWithEveryMinimumAtEveryRung) {
     std::int32_t given;  // the threshold -s gives
   };
   const Case cases[] = {
-      {WaveBytes().fmt(600).data(frames(4)).fmt(8000).data(frames(4)).bytes(),
-       0, 40},
-      {WaveBytes().fmt(10).data(frames(3)).fmt(11025).data(frames(4)).bytes(),
-       200, 64},
-      {cut, 10, -1},
+      {WaveBytes().fmt(1).data(frames(4)).bytes(), 0, 40},
+      {WaveBytes().fmt(600).data(frames(4)).bytes(), 200, 64},
+      {WaveBytes().fmt(11025).data(frames(4)).bytes(), 10, -1},
+      {cut, 200, 5},
   };
+  testing::TempDir dir;
   testing::CapturedConsole console;
   for (const Case& c : cases) {
-    LadderTotals totals;
-    ByteReader in(span_of(c.wave, 0, c.wave.size()));
-    auto scan = [&](ByteReader& data, std::uint32_t frame_count,
-                    bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
-      return scan_ladder_chunk(data, frame_count, ends_with_input,
-                               nAvgBytesPerSec, c.min_ms, c.given, totals);
-    };
-    walk_wave(in, scan, console.console());
-    for (std::size_t row = 0; row < kMinRows; ++row) {
-      for (std::size_t rung = 0; rung < kRungs; ++rung) {
-        EXPECT_EQ(totals.by_min[rung].points[row],
-                  chapter_lines(c.wave, kLadder[rung], kMinLadder[row],
+    testing::write_file(dir / "in.wav", c.wave);
+    ScanPlan plan;
+    plan.ladder = true;
+    plan.threshold = c.given;
+    plan.min_silence_ms = c.min_ms;
+    plan.hold_short_read = true;
+    RecordingRuns runs;
+    scan_recording({{testing::wide(dir / "in.wav")}}, plan, runs,
+                   console.console());
+    for (std::int32_t threshold : runs.thresholds) {
+      const RunTally& tally = *tally_at(runs, threshold);
+      const MinSilenceTotals totals = min_totals(tally, runs.nAvgBytesPerSec);
+      for (std::size_t row = 0; row < kMinRows; ++row) {
+        EXPECT_EQ(totals.points[row],
+                  chapter_lines(c.wave, threshold, kMinLadder[row],
                                 console.console()))
-            << "-s " << kLadder[rung] << " -m " << kMinLadder[row];
+            << "-s " << threshold << " -m " << kMinLadder[row];
       }
-      EXPECT_EQ(
-          totals.given.points[row],
-          chapter_lines(c.wave, c.given, kMinLadder[row], console.console()))
-          << "-s " << c.given << " -m " << kMinLadder[row];
-    }
-    if (c.min_ms == kMinLadder[1]) {
-      // Both tables add up the same silences, to the last bit.
-      for (std::size_t rung = 0; rung < kRungs; ++rung) {
-        EXPECT_EQ(totals.by_min[rung].points[1], totals.points[rung]);
-        EXPECT_EQ(totals.by_min[rung].seconds[1], totals.seconds[rung]);
-      }
+      EXPECT_EQ(tally.points,
+                chapter_lines(c.wave, threshold, c.min_ms, console.console()));
     }
   }
 }
 
-// Every count of a probe's totals, and every length in seconds.
-struct FlatTotals {
-  std::vector<std::uint64_t> counts;
-  std::vector<double> seconds;
-};
-
-FlatTotals probe_files(const std::vector<std::wstring>& paths, std::int32_t ms,
-                       std::optional<std::int32_t> given, bool ends_early) {
-  Settings settings;
-  settings.min_silence_ms = ms;
-  LadderTotals totals;
-  bool ended_early = false;
+// Everything a scan counts at every threshold, the kept silences included.
+std::vector<std::uint64_t> flat_tallies(const std::vector<std::wstring>& paths,
+                                        const ScanPlan& plan, bool ends_early) {
+  RecordingRuns runs;
   platform::Console console;
-  EXPECT_EQ(
-      probe_recording(paths, settings, given, totals, ended_early, console),
-      !ends_early);
-  EXPECT_EQ(ended_early, ends_early);
-  FlatTotals flat;
-  auto add = [&flat](const auto& points, const auto& seconds) {
-    flat.counts.insert(flat.counts.end(), points.begin(), points.end());
-    flat.seconds.insert(flat.seconds.end(), seconds.begin(), seconds.end());
-  };
-  add(totals.points, totals.seconds);
-  for (const MinSilenceTotals& by_min : totals.by_min)
-    add(by_min.points, by_min.seconds);
-  add(totals.given.points, totals.given.seconds);
+  EXPECT_EQ(scan_recording(paths, plan, runs, console), !ends_early);
+  EXPECT_EQ(runs.data_ended_early, ends_early);
+  std::vector<std::uint64_t> flat = {runs.frames};
+  for (const RunTally& t : runs.tallies) {
+    flat.push_back(t.points);
+    flat.push_back(t.point_frames);
+    flat.insert(flat.end(), t.bins.runs.begin(), t.bins.runs.end());
+    flat.insert(flat.end(), t.bins.frames.begin(), t.bins.frames.end());
+    flat.insert(flat.end(), t.pauses.counts.begin(), t.pauses.counts.end());
+    for (const Silence& s : t.kept) {
+      flat.push_back(s.start);
+      flat.push_back(s.length);
+    }
+  }
   return flat;
 }
 
-void expect_same_totals(const FlatTotals& got, const FlatTotals& want,
-                        const std::string& where) {
-  EXPECT_EQ(got.counts, want.counts) << where;
-  for (std::size_t k = 0; k < want.seconds.size(); ++k) {
-    EXPECT_NEAR(got.seconds[k], want.seconds[k],
-                1e-9 * std::max(1.0, std::abs(want.seconds[k])))
-        << where << " at " << k;
-  }
-}
-
 // Files cut from one recording anywhere (inside silences, at tile edges, into
-// empty and all-quiet files) give the whole recording's totals. A file of two
-// data chunks ends the run at its first; one whose data ends early gives what
-// was read.
-TEST(ProbeRecording, FilesCutAnywhereGiveTheWholeRecordingsTotals) {
+// empty and all-quiet files) give the whole recording's silences at every
+// threshold. Only a file's first data chunk is read; one whose data ends
+// early gives what was read.
+TEST(ScanRecording, FilesCutAnywhereGiveTheWholeRecordingsSilences) {
   std::mt19937 rng(23);
   testing::TempDir dir;
   auto write = [&dir](const std::string& name, const std::string& bytes) {
@@ -252,7 +204,7 @@ TEST(ProbeRecording, FilesCutAnywhereGiveTheWholeRecordingsTotals) {
                             wave(piece(cuts[k], cuts[k + 1]))));
     }
     const std::vector<std::wstring> whole = {write("whole.wav", wave(frames))};
-    // Parts k (not empty) and k + 1 as the two data chunks of one file.
+    // Parts k and k + 1 as the two data chunks of one file: as part k alone.
     std::size_t k = 0;
     while (k == 0 || cuts[k] == cuts[k + 1])
       k = 1 + rng() % (cuts.size() - 3);
@@ -263,10 +215,8 @@ TEST(ProbeRecording, FilesCutAnywhereGiveTheWholeRecordingsTotals) {
                                           .data(piece(cuts[k + 1], cuts[k + 2]))
                                           .bytes());
     chunked.erase(chunked.begin() + static_cast<std::ptrdiff_t>(k) + 1);
-    const std::vector<std::wstring> head = {
-        write("head.wav", wave(piece(0, cuts[k + 1])))};
-    const std::vector<std::wstring> tail = {
-        write("tail.wav", wave(piece(cuts[k + 1], count)))};
+    std::vector<std::wstring> without = parts;
+    without.erase(without.begin() + static_cast<std::ptrdiff_t>(k) + 1);
     // Part k loses the end of its data; the parts after it are not read.
     std::string cut_short = wave(piece(cuts[k], cuts[k + 1]));
     const std::size_t lost = 1 + rng() % (cut_short.size() - 44);
@@ -283,19 +233,20 @@ TEST(ProbeRecording, FilesCutAnywhereGiveTheWholeRecordingsTotals) {
         const std::string where = "trial " + std::to_string(trial) + " -s " +
                                   std::to_string(given.value_or(-1)) + " -m " +
                                   std::to_string(ms);
-        const FlatTotals want = probe_files(whole, ms, given, false);
-        expect_same_totals(probe_files(parts, ms, given, false), want, where);
-        FlatTotals sum = probe_files(head, ms, given, false);
-        const FlatTotals after = probe_files(tail, ms, given, false);
-        for (std::size_t at = 0; at < sum.counts.size(); ++at)
-          sum.counts[at] += after.counts[at];
-        for (std::size_t at = 0; at < sum.seconds.size(); ++at)
-          sum.seconds[at] += after.seconds[at];
-        expect_same_totals(probe_files(chunked, ms, given, false), sum,
-                           where + " chunked");
-        expect_same_totals(probe_files(short_parts, ms, given, true),
-                           probe_files(read, ms, given, false),
-                           where + " short");
+        ScanPlan plan;
+        plan.ladder = !given || ms == 40;
+        plan.threshold = given;
+        plan.min_silence_ms = ms;
+        plan.keep = true;
+        plan.hold_short_read = true;
+        const auto want = flat_tallies(whole, plan, false);
+        EXPECT_EQ(flat_tallies(parts, plan, false), want) << where;
+        EXPECT_EQ(flat_tallies(chunked, plan, false),
+                  flat_tallies(without, plan, false))
+            << where << " chunked";
+        EXPECT_EQ(flat_tallies(short_parts, plan, true),
+                  flat_tallies(read, plan, false))
+            << where << " short";
       }
     }
   }

@@ -1,0 +1,48 @@
+#ifndef HUSHMARK_EXTRACT_LEVELS_H_
+#define HUSHMARK_EXTRACT_LEVELS_H_
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace hushmark {
+
+// Peak levels of short blocks, on a scale of quarter octaves of magnitude
+// (about 1.5 dB): bin 0 holds digital silence, bin b >= 1 a peak from
+// 2^((b - 1) / 4) up to 2^(b / 4), so that bin 61 holds 32768.
+inline constexpr std::size_t kLevelBins = 62;
+
+// The length of a block, in milliseconds: long enough to hold a few periods
+// of mains hum, short enough to fit between words.
+inline constexpr std::uint32_t kLevelBlockMs = 10;
+
+// The level bin of a peak magnitude (0 to 32768).
+std::size_t level_bin(std::uint32_t magnitude);
+
+// The smallest magnitude in a level bin.
+std::uint32_t level_floor(std::size_t bin);
+
+// The peaks of a recording's blocks, counted by level; blocks are counted
+// from each file's first frame.
+struct BlockLevels {
+  std::array<std::uint64_t, kLevelBins> blocks{};
+  std::uint32_t block_frames = 0;  // 0 until a byte rate is known
+  std::uint32_t peak = 0;          // of the block in progress
+  std::uint32_t filled = 0;        // its frames so far
+};
+
+// Starts counting blocks of kLevelBlockMs at this byte rate.
+void start_levels(BlockLevels& levels, std::uint32_t nAvgBytesPerSec);
+
+// Counts the blocks of whole frames; a block may run on into the next call.
+void tally_levels(std::span<const std::uint8_t> bytes, BlockLevels& levels);
+
+// Counts the block in progress, if any: a file's last block may be short.
+void finish_levels(BlockLevels& levels);
+
+// Adds one file's counts to the recording's.
+void add_levels(const BlockLevels& file, BlockLevels& recording);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_EXTRACT_LEVELS_H_

@@ -1,0 +1,71 @@
+#ifndef HUSHMARK_EXTRACT_RECORDING_SCAN_H_
+#define HUSHMARK_EXTRACT_RECORDING_SCAN_H_
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "extract/levels.h"
+#include "extract/silences.h"
+#include "platform/console.h"
+
+namespace hushmark {
+
+// What a scan of a recording looks for.
+struct ScanPlan {
+  // Every rung of the ladder, to choose a threshold from; without it, only
+  // `threshold`.
+  bool ladder = false;
+  // A threshold to scan at besides the ladder's rungs (or alone).
+  std::optional<std::int32_t> threshold;
+  std::int32_t min_silence_ms = kDefaultMinSilenceMs;  // hushmark's -m
+  bool keep = false;  // keep the silences of min_silence_ms or more
+  // Decoded files keep the encoder's delay and padding, as a copy of their
+  // packets joined into one file plays them.
+  bool every_sample = false;
+  // A WAVE file whose data ends early is told in data_ended_early instead of
+  // its message, which then waits for the caller.
+  bool hold_short_read = false;
+};
+
+// Where one file of the recording starts, and its title: its title tag, or
+// else its name without folder and extension (UTF-8).
+struct TimelineFile {
+  std::uint64_t start;  // frames before it
+  std::string title;
+};
+
+// What a scan found in the recording: its files, read in order as one
+// recording, the first data chunk of each (the one players play), and the
+// silences at each threshold scanned.
+struct RecordingRuns {
+  std::uint32_t nAvgBytesPerSec = 0;  // 0 until a data chunk is read
+  std::uint64_t frames = 0;           // whole frames read
+  std::vector<TimelineFile> files;
+  // The most data chunks that any one WAVE file read as hushmark reads it
+  // holds.
+  std::uint32_t data_chunks = 0;
+  TallyRules rules;
+  std::vector<std::int32_t> thresholds;  // the ladder's, then any other
+  std::vector<RunTally> tallies;         // one per threshold
+  BlockLevels levels;                    // with the ladder only
+  bool data_ended_early = false;         // see ScanPlan::hold_short_read
+};
+
+// Reads the files in order as one recording: the k-th starts where the
+// earlier ones' frames end, and a silence that runs across a file's end is
+// one silence. Several files are read side by side, each on a processor of
+// its own. False after any failure, once its message is out (but one held
+// by hold_short_read); `runs` then holds the files up to the one that
+// failed, what was read of it included.
+bool scan_recording(std::span<const std::wstring> paths, const ScanPlan& plan,
+                    RecordingRuns& runs, platform::Console& console);
+
+// The tally at this threshold, or nullptr when it was not scanned.
+const RunTally* tally_at(const RecordingRuns& runs, std::int32_t threshold);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_EXTRACT_RECORDING_SCAN_H_

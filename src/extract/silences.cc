@@ -1,0 +1,117 @@
+#include "extract/silences.h"
+
+#include <algorithm>
+
+#include "extract/time_base.h"
+
+namespace hushmark {
+namespace {
+
+void add_to_bins(std::uint32_t length, const MinEdges& edges, RunBins& bins) {
+  auto above = std::upper_bound(edges.begin(), edges.end(), length);
+  if (above == edges.begin()) return;
+  auto row = static_cast<std::size_t>(above - edges.begin()) - 1;
+  ++bins.runs[row];
+  bins.frames[row] += length;
+}
+
+void add_tally(const RunTally& from, std::uint64_t base, RunTally& to) {
+  to.points += from.points;
+  to.point_frames += from.point_frames;
+  for (std::size_t row = 0; row < kMinRows; ++row) {
+    to.bins.runs[row] += from.bins.runs[row];
+    to.bins.frames[row] += from.bins.frames[row];
+  }
+  for (std::size_t k = 0; k < kPauseBins; ++k) {
+    to.pauses.counts[k] += from.pauses.counts[k];
+  }
+  for (const Silence& s : from.kept)
+    to.kept.push_back({base + s.start, s.length});
+  for (const Silence& s : from.recent)
+    to.recent.push_back({base + s.start, s.length});
+}
+
+}  // namespace
+
+TallyRules tally_rules(std::uint32_t nAvgBytesPerSec,
+                       std::int32_t min_silence_ms, bool keep) {
+  TallyRules rules;
+  rules.min_frames = compute_min_frames(nAvgBytesPerSec, min_silence_ms);
+  for (std::size_t row = 0; row < kMinRows; ++row) {
+    rules.min_edges[row] = compute_min_frames(nAvgBytesPerSec, kMinLadder[row]);
+  }
+  // Whole frames, so that every build puts a pause in the same bin.
+  std::uint32_t edge = compute_min_frames(nAvgBytesPerSec, kShortestPauseMs);
+  for (std::uint32_t& e : rules.pause_edges) {
+    e = edge;
+    edge += std::max<std::uint32_t>(1, edge / 16);
+  }
+  rules.end_guard = compute_min_frames(nAvgBytesPerSec, kEndGuardMs);
+  rules.keep = keep;
+  return rules;
+}
+
+std::uint32_t shortest_counted(const TallyRules& rules) {
+  return std::min({rules.min_frames, rules.min_edges[0], rules.pause_edges[0]});
+}
+
+std::size_t pause_bin(const PauseEdges& edges, std::uint32_t length) {
+  auto above = std::upper_bound(edges.begin(), edges.end(), length);
+  if (above == edges.begin()) return kPauseBins;
+  return static_cast<std::size_t>(above - edges.begin()) - 1;
+}
+
+void tally_run(const TallyRules& rules, const Silence& silence, bool may_part,
+               RunTally& tally) {
+  if (silence.length >= rules.min_frames) {
+    ++tally.points;
+    tally.point_frames += silence.length;
+    if (rules.keep) tally.kept.push_back(silence);
+  }
+  add_to_bins(silence.length, rules.min_edges, tally.bins);
+  if (!may_part) return;
+  const std::size_t bin = pause_bin(rules.pause_edges, silence.length);
+  if (bin == kPauseBins) return;
+  ++tally.pauses.counts[bin];
+  tally.recent.push_back(silence);
+}
+
+void forget_older(const TallyRules& rules, std::uint64_t frames,
+                  RunTally& tally) {
+  auto old = std::find_if(
+      tally.recent.begin(), tally.recent.end(),
+      [&](const Silence& s) { return s.end() + rules.end_guard > frames; });
+  tally.recent.erase(tally.recent.begin(), old);
+}
+
+void join_file(const TallyRules& rules, std::uint64_t file_frames,
+               const FileEdges& edges, RunTally&& file, JoinedRuns& joined) {
+  const std::uint64_t base = joined.frames;
+  if (edges.lead < file_frames) {
+    // The file's first loud frame ends the silence before it: one carried
+    // in from the files before, or the file's own lead.
+    const std::uint64_t loud = base + edges.lead + 1;
+    const std::uint64_t start =
+        joined.open_start != 0 ? joined.open_start : base + 1;
+    if (loud > start) {
+      const Silence run{start, static_cast<std::uint32_t>(loud - start)};
+      tally_run(rules, run, start != 1, joined.tally);
+    }
+    joined.open_start = edges.open_start != 0 ? base + edges.open_start : 0;
+  } else if (joined.open_start == 0 && file_frames > 0) {
+    joined.open_start = base + 1;
+  }
+  add_tally(file, base, joined.tally);
+  joined.frames += file_frames;
+  forget_older(rules, joined.frames, joined.tally);
+}
+
+void finish_join(const TallyRules& rules, JoinedRuns& joined) {
+  forget_older(rules, joined.frames, joined.tally);
+  for (const Silence& s : joined.tally.recent) {
+    --joined.tally.pauses.counts[pause_bin(rules.pause_edges, s.length)];
+  }
+  joined.tally.recent.clear();
+}
+
+}  // namespace hushmark
