@@ -1,53 +1,213 @@
 #include "extract/choice.h"
 
 #include <algorithm>
+#include <numeric>
+#include <vector>
+
+#include "extract/levels.h"
+#include "extract/time_base.h"
 
 namespace hushmark {
+namespace {
 
-Suggestion suggest_threshold(const std::array<std::uint64_t, kRungs>& points) {
-  Suggestion out;
+// The group of chapter pauses holds at least this many, and no more than
+// this share of all pauses.
+constexpr std::uint64_t kLeastGroup = 2;
+constexpr std::uint64_t kShareDivisor = 3;
+// The gap below the group, as a ratio of lengths: at least 3 / 2.
+constexpr std::uint64_t kGapNumerator = 3;
+constexpr std::uint64_t kGapDenominator = 2;
+// The lengths just below the group that tell how wide a gap is expected.
+constexpr std::size_t kGapsBelow = 8;
+// How many times the expected gap the gap below the group must be.
+constexpr std::uint64_t kApart = 3;
+
+// The pauses of kShortestPauseMs or more at a rung: the count and the total
+// length of the longest ones.
+struct RungPauses {
+  std::uint64_t count = 0;
+  std::uint64_t longest = 0;
+};
+
+RungPauses rung_pauses(const RunTally& tally) {
+  RungPauses p;
+  // Row 1 of the bins starts at kShortestPauseMs, as the longest do.
+  for (std::size_t row = 1; row < kMinRows; ++row)
+    p.count += tally.bins.runs[row];
+  for (std::uint32_t length : tally.longest)
+    p.longest += length;
+  return p;
+}
+
+bool settled(const RungPauses& at, const RungPauses& above) {
+  return at.count > 0 && 100 * above.longest <= 103 * at.longest &&
+         100 * above.count >= 95 * at.count &&
+         2 * above.count <= 3 * at.count + 2;
+}
+
+// The level bin that holds the middle one of the blocks counted from bin
+// `from` to bin `to` (exclusive); `from` when there are none.
+std::size_t middle_level(const BlockLevels& levels, std::size_t from,
+                         std::size_t to) {
+  const std::uint64_t total =
+      std::accumulate(levels.blocks.begin() + static_cast<std::ptrdiff_t>(from),
+                      levels.blocks.begin() + static_cast<std::ptrdiff_t>(to),
+                      std::uint64_t{0});
+  std::uint64_t seen = 0;
+  for (std::size_t b = from; b < to; ++b) {
+    seen += levels.blocks[b];
+    if (2 * seen >= total && total > 0) return b;
+  }
+  return from;
+}
+
+// The pauses' bins from the longest down, each once per pause.
+std::vector<std::size_t> bins_from_the_top(const PauseHistogram& pauses) {
+  std::vector<std::size_t> bins;
+  for (std::size_t b = kPauseBins; b-- > 0;) {
+    bins.insert(bins.end(), static_cast<std::size_t>(pauses.counts[b]), b);
+  }
+  return bins;
+}
+
+// Whether the gap below the top `group` pauses stands out against the gaps
+// among the next pauses down, each gap weighed by its rank from the top.
+bool stands_apart(std::span<const std::size_t> bins, std::size_t group) {
+  const std::size_t gap = bins[group - 1] - bins[group];
+  const std::size_t below = std::min(kGapsBelow, bins.size() - group - 1);
+  if (below < 2) return false;
+  std::uint64_t weighed = 0;
+  for (std::size_t k = 0; k < below; ++k) {
+    weighed += (group + 1 + k) * (bins[group + k] - bins[group + k + 1]);
+  }
+  // The expected gap is weighed / below / group, but never less than a bin
+  // at the middle rank below, as lengths fall into bins: compared here with
+  // both sides multiplied by 2 * below * group.
+  const std::uint64_t expected =
+      std::max<std::uint64_t>(2 * weighed, 2 * group + below);
+  return 2 * std::uint64_t{group} * gap * below >= kApart * expected;
+}
+
+// The least x whose power-th power is at least n.
+std::uint64_t root_at_least(std::uint64_t n, int power) {
+  auto reaches = [&](std::uint64_t x) {
+    std::uint64_t p = 1;
+    for (int k = 0; k < power; ++k)
+      p *= x;
+    return p >= n;
+  };
+  std::uint64_t lo = 0, hi = 1;
+  while (!reaches(hi))
+    hi *= 2;
+  while (lo < hi) {
+    const std::uint64_t mid = lo + (hi - lo) / 2;
+    if (reaches(mid)) {
+      hi = mid;
+    } else {
+      lo = mid + 1;
+    }
+  }
+  return lo;
+}
+
+std::uint64_t distance(std::uint64_t a, std::uint64_t b) {
+  return a > b ? a - b : b - a;
+}
+
+// The longest -m there is.
+constexpr std::uint64_t kMaxMs = 0x7FFFFFFF;
+
+}  // namespace
+
+ThresholdChoice choose_threshold(const RecordingRuns& runs) {
+  ThresholdChoice out;
+  if (runs.tallies.size() < kRungs) return out;
   for (std::size_t k = 0; k + 1 < kRungs; ++k) {
-    std::uint64_t count = points[k], next = points[k + 1];
-    if (count == 0) continue;
-    bool flat = next == count;
-    bool fell = k > 0 && points[k - 1] > count;
-    bool settles =
-        next >= count && next - count <= std::max<std::uint64_t>(1, count / 4);
-    if (flat || (fell && settles)) {
+    if (settled(rung_pauses(runs.tallies[k]),
+                rung_pauses(runs.tallies[k + 1]))) {
       out.rung = static_cast<int>(k);
       break;
     }
   }
   if (out.rung < 0) return out;
-  std::uint64_t most = points[static_cast<std::size_t>(out.rung)];
-  for (int k = 0; k < out.rung; ++k) {
-    if (points[static_cast<std::size_t>(k)] > most) {
-      most = points[static_cast<std::size_t>(k)];
-      out.splitting = k;
+  const auto rung = static_cast<std::size_t>(out.rung);
+  std::uint64_t most = runs.tallies[rung].points;
+  for (std::size_t k = 0; k < rung; ++k) {
+    if (runs.tallies[k].points > most) {
+      most = runs.tallies[k].points;
+      out.splitting = static_cast<int>(k);
     }
+  }
+  // A block is quiet at the threshold when its peak is at most kLadder[rung].
+  const std::size_t split =
+      level_bin(static_cast<std::uint32_t>(kLadder[rung])) + 1;
+  out.floor_level = middle_level(runs.levels, 0, std::min(split, kLevelBins));
+  out.voice_level =
+      middle_level(runs.levels, std::min(split, kLevelBins), kLevelBins);
+  return out;
+}
+
+PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
+                                  const TallyRules& rules,
+                                  std::uint32_t nAvgBytesPerSec) {
+  PauseChoice out;
+  const std::vector<std::size_t> bins = bins_from_the_top(pauses);
+  const PauseEdges& edges = rules.pause_edges;
+  std::size_t widest = 0;
+  for (std::size_t group = kLeastGroup;
+       group <= bins.size() / kShareDivisor && group < bins.size(); ++group) {
+    const std::size_t top = bins[group - 1], below = bins[group];
+    if (top == below) continue;
+    const std::uint64_t longest_below = edges[below + 1];
+    if (kGapDenominator * std::uint64_t{edges[top]} <
+        kGapNumerator * longest_below) {
+      continue;
+    }
+    if (!stands_apart(bins, group) || top - below < widest) continue;
+    widest = top - below;
+    out.found = true;
+    out.first_bin = top;
+    out.count = group;
+    out.min_ms = round_min_ms(edges[below + 1], edges[top], nAvgBytesPerSec);
   }
   return out;
 }
 
-int suggest_min_silence(const std::array<std::uint64_t, kMinRows>& points) {
-  int chosen = -1;
-  for (std::size_t low = 1; low < kMinRows; ++low) {
-    // Shorter pauses end just below the row where the count has fallen.
-    if (points[low] == 0 || points[low] == points[low - 1]) continue;
-    std::size_t high = low;
-    while (high + 1 < kMinRows && points[high + 1] == points[low])
-      ++high;
-    if (kMinLadder[high] < 2 * kMinLadder[low]) continue;
-    // Chapter pauses are the longest, so a higher plateau wins even when a
-    // lower one is wider: lossy coding narrows the gap above the longest
-    // pause between sentences, and a gap among those pauses may then look
-    // wider. A single pause alone yields to a lower plateau, as a stray long
-    // pause makes no chapters.
-    if (chosen < 0 || points[low] > 1) {
-      chosen = static_cast<int>((low + high + 1) / 2);
+std::int32_t round_min_ms(std::uint32_t from, std::uint32_t to,
+                          std::uint32_t nAvgBytesPerSec) {
+  // min_frames is rate * ms / 4000, rounded down: from <= it <= to.
+  const std::uint64_t rate = nAvgBytesPerSec;
+  const std::uint64_t lo =
+      (kFrameByteMs * std::uint64_t{from} + rate - 1) / rate;
+  const std::uint64_t hi = (kFrameByteMs * (std::uint64_t{to} + 1) - 1) / rate;
+  if (lo >= hi) return static_cast<std::int32_t>(std::min(lo, kMaxMs));
+  // The middle third of the span on a log scale, where a value stays clear
+  // of both groups, then all of it.
+  const std::uint64_t middle = root_at_least(lo * hi, 2);
+  const std::uint64_t spans[2][2] = {
+      {root_at_least(lo * lo * hi, 3), root_at_least(lo * hi * hi + 1, 3) - 1},
+      {lo, hi}};
+  for (const auto& [first, last] : spans) {
+    for (std::uint64_t step : {1000, 500, 100, 50, 10, 5, 1}) {
+      const std::uint64_t start = (first + step - 1) / step * step;
+      std::uint64_t best = start;
+      for (std::uint64_t ms = start; ms <= last; ms += step) {
+        if (distance(ms, middle) < distance(best, middle)) best = ms;
+      }
+      if (start <= last)
+        return static_cast<std::int32_t>(std::min(best, kMaxMs));
     }
   }
-  return chosen;
+  return static_cast<std::int32_t>(std::min(lo, kMaxMs));
+}
+
+std::uint64_t points_from(const RunTally& tally, const PauseChoice& choice,
+                          std::uint32_t min_frames) {
+  std::uint64_t points = choice.count;
+  for (std::uint32_t length : tally.set_apart) {
+    if (length >= min_frames) ++points;
+  }
+  return points;
 }
 
 }  // namespace hushmark

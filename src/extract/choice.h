@@ -1,34 +1,66 @@
 #ifndef HUSHMARK_EXTRACT_CHOICE_H_
 #define HUSHMARK_EXTRACT_CHOICE_H_
 
-#include <array>
 #include <cstdint>
+#include <optional>
+#include <span>
 
 #include "extract/ladder.h"
+#include "extract/recording_scan.h"
 #include "extract/silences.h"
 
 namespace hushmark {
 
-// The threshold proposed, as rungs of the ladder; -1 for none.
-struct Suggestion {
-  int rung = -1;
+// The threshold chosen from a scan of the ladder.
+struct ThresholdChoice {
+  int rung = -1;  // -1: the pauses settle at no rung
   // A lower rung where noise splits pauses into more points than at rung,
   // the one with the most such points; -1 when there is none.
   int splitting = -1;
+  // The typical peak level of the blocks at or below the threshold (the
+  // floor between words) and above it (the voice), as level bins; the floor
+  // is bin 0 where it is digital silence.
+  std::size_t floor_level = 0;
+  std::size_t voice_level = 0;
 };
 
-// The lowest rung at which the count has settled: the count there is above 0
-// and the next rung up gives the same count, or the count has just fallen
-// (noise no longer splits pauses) and the next rung up adds at most a quarter
-// of it, and at least one.
-Suggestion suggest_threshold(const std::array<std::uint64_t, kRungs>& points);
+// The lowest rung at which the pauses have settled: from there to the next
+// rung up, the kLongest longest silences of kShortestPauseMs or more grow by
+// no more than 3% in all (none of them is still being split by the floor's
+// peaks), and their number neither falls by more than 5% (pieces no longer
+// merge) nor grows by more than half (quiet syllables do not yet count).
+ThresholdChoice choose_threshold(const RecordingRuns& runs);
 
-// The -m proposed for chapter breaks, as a row of kMinLadder; -1 for none.
-// It is the middle row (the upper one of two) of the highest run of rows with
-// the same count that starts just above a row with more points, holds at
-// least one point, and spans -m values that at least double; a run of a
-// single point yields to a lower one.
-int suggest_min_silence(const std::array<std::uint64_t, kMinRows>& points);
+// The chapter pauses: the group of the longest pauses that stands apart
+// from all the others.
+struct PauseChoice {
+  bool found = false;
+  std::size_t first_bin = 0;  // the group's pauses are in this bin and above
+  std::uint64_t count = 0;    // how many pauses it holds
+  std::int32_t min_ms = 0;    // a round -m that takes exactly the group
+};
+
+// Looks for the widest gap in the pause lengths (on a log scale) that sets
+// apart a group of two pauses or more, no more than a third of them all,
+// where the shortest of the group is at least 1.5 times the longest below
+// it and the gap is at least three times as wide as the gaps between the
+// lengths just below it would lead one to expect (each gap weighed by its
+// rank from the top, as the gaps among the longest of a smooth spread of
+// lengths shrink with their rank). Ties go to the larger group. Nothing is
+// found when no group stands apart, as in a lecture.
+PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
+                                  const TallyRules& rules,
+                                  std::uint32_t nAvgBytesPerSec);
+
+// The roundest -m, in milliseconds, whose min_frames lies from `from` to
+// `to` frames, nearest to the middle of that span on a log scale.
+std::int32_t round_min_ms(std::uint32_t from, std::uint32_t to,
+                          std::uint32_t nAvgBytesPerSec);
+
+// The points hushmark writes with the chosen -m, whose min_frames this is,
+// at the tally's threshold: the group's pauses and any set apart as long.
+std::uint64_t points_from(const RunTally& tally, const PauseChoice& choice,
+                          std::uint32_t min_frames);
 
 }  // namespace hushmark
 

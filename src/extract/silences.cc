@@ -1,6 +1,7 @@
 #include "extract/silences.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "extract/time_base.h"
 
@@ -15,6 +16,16 @@ void add_to_bins(std::uint32_t length, const MinEdges& edges, RunBins& bins) {
   bins.frames[row] += length;
 }
 
+// Keeps length among the longest if it is one of them.
+void add_longest(std::uint32_t length,
+                 std::array<std::uint32_t, kLongest>& longest) {
+  if (length <= longest.back()) return;
+  auto at = std::upper_bound(longest.begin(), longest.end(), length,
+                             std::greater<>());
+  std::move_backward(at, longest.end() - 1, longest.end());
+  *at = length;
+}
+
 void add_tally(const RunTally& from, std::uint64_t base, RunTally& to) {
   to.points += from.points;
   to.point_frames += from.point_frames;
@@ -25,6 +36,10 @@ void add_tally(const RunTally& from, std::uint64_t base, RunTally& to) {
   for (std::size_t k = 0; k < kPauseBins; ++k) {
     to.pauses.counts[k] += from.pauses.counts[k];
   }
+  to.set_apart.insert(to.set_apart.end(), from.set_apart.begin(),
+                      from.set_apart.end());
+  for (std::uint32_t length : from.longest)
+    add_longest(length, to.longest);
   for (const Silence& s : from.kept)
     to.kept.push_back({base + s.start, s.length});
   for (const Silence& s : from.recent)
@@ -69,9 +84,13 @@ void tally_run(const TallyRules& rules, const Silence& silence, bool may_part,
     if (rules.keep) tally.kept.push_back(silence);
   }
   add_to_bins(silence.length, rules.min_edges, tally.bins);
-  if (!may_part) return;
   const std::size_t bin = pause_bin(rules.pause_edges, silence.length);
   if (bin == kPauseBins) return;
+  add_longest(silence.length, tally.longest);
+  if (!may_part) {
+    tally.set_apart.push_back(silence.length);
+    return;
+  }
   ++tally.pauses.counts[bin];
   tally.recent.push_back(silence);
 }
@@ -110,6 +129,7 @@ void finish_join(const TallyRules& rules, JoinedRuns& joined) {
   forget_older(rules, joined.frames, joined.tally);
   for (const Silence& s : joined.tally.recent) {
     --joined.tally.pauses.counts[pause_bin(rules.pause_edges, s.length)];
+    joined.tally.set_apart.push_back(s.length);
   }
   joined.tally.recent.clear();
 }

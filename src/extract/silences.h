@@ -65,6 +65,9 @@ TallyRules tally_rules(std::uint32_t nAvgBytesPerSec,
 // The shortest silence a tally counts at all.
 std::uint32_t shortest_counted(const TallyRules& rules);
 
+// How many of the longest silences a tally keeps the lengths of.
+inline constexpr std::size_t kLongest = 8;
+
 // What a scan found at one threshold.
 struct RunTally {
   std::uint64_t points = 0;  // silences of min_frames or more
@@ -74,6 +77,12 @@ struct RunTally {
   // shorter than kShortestPauseMs, none ending within end_guard of the end
   // once the tally is finished.
   PauseHistogram pauses;
+  // The lengths of pauses of kShortestPauseMs or more left out of `pauses`:
+  // one from the first frame, and those ending within end_guard of the end.
+  std::vector<std::uint32_t> set_apart;
+  // The kLongest longest silences of kShortestPauseMs or more, longest
+  // first; 0 where there are fewer.
+  std::array<std::uint32_t, kLongest> longest{};
   std::vector<Silence> kept;  // when the rules keep them, in time order
   // Pauses counted in `pauses` that may yet end within end_guard of the end.
   std::vector<Silence> recent;

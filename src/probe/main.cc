@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     console.write(msg::kProbeLaterData + std::to_wstring(runs.data_chunks) +
                   msg::kProbeLaterDataEnd);
   }
-  const Suggestion suggestion = suggest_threshold(rung_points(runs));
+  const ThresholdChoice suggestion = choose_threshold(runs);
   console.write(format_table(runs));
   console.write(format_suggestion(runs, suggestion));
   console.write(format_min_report(runs, suggestion, given_threshold));

@@ -60,15 +60,19 @@ std::wstring format_min_table(std::int32_t threshold,
 }
 
 std::wstring format_min_suggestion(std::int32_t threshold,
-                                   const MinSilenceTotals& totals) {
-  int row = suggest_min_silence(totals.points);
-  if (row < 0) return msg::kProbeMinNoSuggestion;
+                                   const RecordingRuns& runs,
+                                   const RunTally& tally) {
+  const PauseChoice choice =
+      choose_chapter_pauses(tally.pauses, runs.rules, runs.nAvgBytesPerSec);
+  if (!choice.found) return msg::kProbeMinNoSuggestion;
+  const std::uint32_t min_frames =
+      compute_min_frames(runs.nAvgBytesPerSec, choice.min_ms);
   std::wstring text = msg::kProbeMinSuggestion;
-  text += std::to_wstring(kMinLadder[static_cast<std::size_t>(row)]);
+  text += std::to_wstring(choice.min_ms);
   text += msg::kProbeMinSuggestionPoints;
   text += std::to_wstring(threshold);
   text += msg::kProbeMinSuggestionCount;
-  text += std::to_wstring(totals.points[static_cast<std::size_t>(row)]);
+  text += std::to_wstring(points_from(tally, choice, min_frames));
   text += msg::kProbeSuggestionEnd;
   return text;
 }
@@ -114,7 +118,7 @@ std::wstring format_table(const RecordingRuns& runs) {
 }
 
 std::wstring format_suggestion(const RecordingRuns& runs,
-                               const Suggestion& suggestion) {
+                               const ThresholdChoice& suggestion) {
   if (suggestion.rung < 0) return msg::kProbeNoSuggestion;
   auto rung = static_cast<std::size_t>(suggestion.rung);
   std::wstring text = msg::kProbeSuggestion;
@@ -134,7 +138,7 @@ std::wstring format_suggestion(const RecordingRuns& runs,
 }
 
 std::wstring format_min_report(const RecordingRuns& runs,
-                               const Suggestion& suggestion,
+                               const ThresholdChoice& suggestion,
                                std::optional<std::int32_t> given_threshold) {
   std::int32_t threshold;
   if (given_threshold) {
@@ -145,10 +149,9 @@ std::wstring format_min_report(const RecordingRuns& runs,
     return msg::kProbeNoMinTable;
   }
   const RunTally* tally = tally_at(runs, threshold);
-  const MinSilenceTotals chosen =
-      tally ? min_totals(*tally, runs.nAvgBytesPerSec) : MinSilenceTotals();
-  return format_min_table(threshold, chosen) +
-         format_min_suggestion(threshold, chosen) + msg::kProbeExactCount;
+  if (tally == nullptr) return msg::kProbeNoMinTable;
+  return format_min_table(threshold, min_totals(*tally, runs.nAvgBytesPerSec)) +
+         format_min_suggestion(threshold, runs, *tally) + msg::kProbeExactCount;
 }
 
 }  // namespace hushmark

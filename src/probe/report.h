@@ -31,14 +31,14 @@ std::wstring format_table(const RecordingRuns& runs);
 
 // The line proposing a threshold, and a note on noise splitting pauses.
 std::wstring format_suggestion(const RecordingRuns& runs,
-                               const Suggestion& suggestion);
+                               const ThresholdChoice& suggestion);
 
 // At the threshold -s gave, or else the proposed one: one row per minimum
 // of kMinLadder with its points, the total length of their silences and a
-// bar, then the -m proposed for chapter breaks. One line instead when there
-// is neither.
+// bar, then the -m proposed for chapter breaks, as hushmark-chapters would
+// choose it. One line instead when there is neither.
 std::wstring format_min_report(const RecordingRuns& runs,
-                               const Suggestion& suggestion,
+                               const ThresholdChoice& suggestion,
                                std::optional<std::int32_t> given_threshold);
 
 }  // namespace hushmark

@@ -267,7 +267,7 @@ TEST(Probe, PrintsOneRowPerThresholdAndPerMinimumWithSuggestions) {
         "  3000         1       3.000秒  " + half +
             "\n  4000         0       0.000秒\n",
         std::string(" 10000         0       0.000秒\n") +
-            "章の区切りのおすすめ: -m 1000 (-s 0 で区切り1か所)\n"
+            "章の区切りのおすすめ: なし (ほかより長く目立つ無音がありません)\n"
             "※ 区切りの数を決めて選ぶには hushmark-chapters -n "
             "を使います。\n"}) {
     EXPECT_NE(run.out.find(row), std::string::npos) << row;

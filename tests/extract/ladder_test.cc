@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "extract/choice.h"
 #include "extract/recording_scan.h"
 #include "extract/silence_scan.h"
 #include "extract/wave_reader.h"
@@ -146,6 +145,10 @@ std::vector<std::uint64_t> flat_tallies(const std::vector<std::wstring>& paths,
     flat.insert(flat.end(), t.bins.runs.begin(), t.bins.runs.end());
     flat.insert(flat.end(), t.bins.frames.begin(), t.bins.frames.end());
     flat.insert(flat.end(), t.pauses.counts.begin(), t.pauses.counts.end());
+    flat.insert(flat.end(), t.longest.begin(), t.longest.end());
+    std::vector<std::uint32_t> apart = t.set_apart;
+    std::sort(apart.begin(), apart.end());
+    flat.insert(flat.end(), apart.begin(), apart.end());
     for (const Silence& s : t.kept) {
       flat.push_back(s.start);
       flat.push_back(s.length);
@@ -249,60 +252,6 @@ TEST(ScanRecording, FilesCutAnywhereGiveTheWholeRecordingsSilences) {
             << where << " short";
       }
     }
-  }
-}
-
-// Counts from rung 0 up; rungs not given repeat the last count.
-std::array<std::uint64_t, kRungs> profile(std::vector<std::uint64_t> counts) {
-  std::array<std::uint64_t, kRungs> out{};
-  for (std::size_t k = 0; k < kRungs; ++k)
-    out[k] = counts[std::min(k, counts.size() - 1)];
-  return out;
-}
-
-TEST(SuggestThreshold, TakesTheLowestSettledCountAndNamesNoiseSplitting) {
-  struct Case {
-    std::vector<std::uint64_t> counts;
-    int rung;
-    int splitting;
-  };
-  const Case cases[] = {
-      {{10, 10, 11, 14}, 0, -1},           // digital silence
-      {{0, 3, 10, 10, 12}, 2, -1},         // still rising at 3
-      {{0, 0, 19, 10, 12, 12}, 3, 2},      // split by noise, then settled
-      {{0, 0, 4, 19, 10, 11, 30}, 4, 3},   // the largest split is named
-      {{0, 2, 1, 5, 9, 9}, 4, -1},         // a dip while rising is no fall
-      {{0, 0, 19, 10, 14, 14}, 4, 2},      // 10 then 14 has not settled
-      {{0, 5, 9, 14, 20, 27, 0}, -1, -1},  // never settles
-      {{0}, -1, -1},                       // no pause at all
-  };
-  for (const Case& c : cases) {
-    Suggestion s = suggest_threshold(profile(c.counts));
-    EXPECT_EQ(s.rung, c.rung) << ::testing::PrintToString(c.counts);
-    EXPECT_EQ(s.splitting, c.splitting) << ::testing::PrintToString(c.counts);
-  }
-}
-
-TEST(SuggestMinSilence, TakesTheMiddleOfTheHighestPlateauAboveShorterPauses) {
-  using Counts = std::array<std::uint64_t, kMinRows>;
-  struct Case {
-    Counts counts;  // for -m 100, 200, 300, 500, 700, 1000, ... 10000
-    int row;
-  };
-  const Case cases[] = {
-      {{30, 26, 25, 19, 14, 8, 4, 4, 4, 2, 0, 0, 0}, 7},   // 1500 to 3000
-      {{20, 12, 12, 12, 9, 5, 5, 5, 5, 5, 1, 1, 0}, 7},    // the higher one
-      {{40, 27, 27, 27, 20, 12, 6, 6, 6, 3, 0, 0, 0}, 7},  // even if narrower
-      {{12, 10, 9, 8, 7, 4, 4, 4, 3, 2, 1, 1, 1}, 6},      // not a lone pause
-      {{5, 3, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, 8},        // up to the top
-      {{5, 4, 4, 3, 2, 2, 1, 0, 0, 0, 0, 0, 0}, -1},       // never doubles
-      {{10, 8, 4, 4, 2, 0, 0, 0, 0, 0, 0, 0, 0}, -1},      // 300 to 500 only
-      {{4, 4, 4, 4, 4, 4, 4, 4, 4, 0, 0, 0, 0}, -1},       // every pause alike
-      {{}, -1},                                            // no pause at all
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(suggest_min_silence(c.counts), c.row)
-        << ::testing::PrintToString(c.counts);
   }
 }
 
