@@ -163,6 +163,11 @@ def main():
     parser.add_argument("--bin", default=DEFAULT_BIN, help="where the hushmark programs are")
     parser.add_argument("--match", default="", help="only recordings whose name holds this")
     args = parser.parse_args()
+    if not os.path.isdir(args.corpus):
+        sys.exit(f"no folder {args.corpus}")
+    for program in ("hushmark-chapters", "hushmark-probe"):
+        if args.mode != "silencedetect" and not os.path.isfile(os.path.join(args.bin, program)):
+            sys.exit(f"no {program} in {args.bin}: build it, or name its folder with --bin")
     corpus = load_corpus(args.corpus, args.match)
     if not corpus:
         sys.exit(f"no recordings in {args.corpus}")
