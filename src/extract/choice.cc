@@ -61,6 +61,13 @@ std::size_t middle_level(const BlockLevels& levels, std::size_t from,
   return from;
 }
 
+// Where a pause bin ends: the next one's first frame.
+std::uint64_t bin_end(const PauseEdges& edges, std::size_t bin) {
+  if (bin + 1 < kPauseBins) return edges[bin + 1];
+  return std::uint64_t{edges[bin]} +
+         std::max<std::uint32_t>(1, edges[bin] / 16);
+}
+
 // The pauses' bins from the longest down, each once per pause.
 std::vector<std::size_t> bins_from_the_top(const PauseHistogram& pauses) {
   std::vector<std::size_t> bins;
@@ -158,9 +165,9 @@ PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
        group <= bins.size() / kShareDivisor && group < bins.size(); ++group) {
     const std::size_t top = bins[group - 1], below = bins[group];
     if (top == below) continue;
-    const std::uint64_t longest_below = edges[below + 1];
-    if (kGapDenominator * std::uint64_t{edges[top]} <
-        kGapNumerator * longest_below) {
+    // The middles of the two bins, on a log scale, stand for the lengths.
+    if (kGapDenominator * kGapDenominator * edges[top] * bin_end(edges, top) <
+        kGapNumerator * kGapNumerator * edges[below] * bin_end(edges, below)) {
       continue;
     }
     if (!stands_apart(bins, group) || top - below < widest) continue;
