@@ -6,6 +6,7 @@
 
 #include "chapters/messages.h"
 #include "chapters/titles.h"
+#include "extract/chapter_points.h"
 #include "extract/messages.h"
 #include "extract/point_format.h"
 #include "extract/silence_scan.h"
@@ -62,7 +63,7 @@ std::vector<Candidate> list_candidates(const Timeline& timeline,
     const TimelinePoint& p = timeline.points[i];
     const std::uint64_t first = silence_first_frame(p, cut);
     const std::uint64_t ms = frame_time_ms(p.cut, rate);
-    if (first == 1 || ms == 0 || ms >= end) continue;
+    if (silence_from_first_frame(p, cut) || ms == 0 || ms >= end) continue;
     candidates.push_back(
         {i, static_cast<std::int64_t>(ms),
          static_cast<std::int64_t>(frame_time_ms(first, rate)),

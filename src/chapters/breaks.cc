@@ -5,6 +5,7 @@
 #include <set>
 
 #include "chapters/titles.h"
+#include "extract/chapter_points.h"
 #include "extract/fast_scan.h"
 #include "extract/messages.h"
 #include "extract/silence_scan.h"
@@ -27,7 +28,7 @@ std::vector<std::uint32_t> spaced_from_the_ends(const Timeline& timeline,
   std::vector<std::uint32_t> points;
   for (std::uint32_t i = 0; i < timeline.points.size(); ++i) {
     std::uint64_t ms = point_ms(timeline, i);
-    if (silence_first_frame(timeline.points[i], cut) != 1 && ms >= spacing &&
+    if (!silence_from_first_frame(timeline.points[i], cut) && ms >= spacing &&
         end - ms >= spacing) {
       points.push_back(i);
     }
@@ -104,7 +105,7 @@ std::optional<std::uint32_t> longest_between(const Timeline& timeline,
   std::optional<std::uint32_t> best;
   for (auto i = static_cast<std::uint32_t>(first - timeline.points.begin());
        i < timeline.points.size() && point_ms(timeline, i) <= to; ++i) {
-    if (silence_first_frame(timeline.points[i], cut) == 1) continue;
+    if (silence_from_first_frame(timeline.points[i], cut)) continue;
     if (!best || timeline.points[i].length > timeline.points[*best].length) {
       best = i;
     }
@@ -217,7 +218,9 @@ void place_lead_in(Timeline& timeline, CutPosition cut,
   for (TimelinePoint& point : timeline.points) {
     const std::uint64_t first = silence_first_frame(point, cut);
     const std::uint64_t sound = first + point.length;
-    point.cut = first == 1 || sound - first <= lead ? first : sound - lead;
+    point.cut = silence_from_first_frame(point, cut) || sound - first <= lead
+                    ? first
+                    : sound - lead;
   }
 }
 
