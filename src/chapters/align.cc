@@ -51,21 +51,17 @@ struct Support {
   }
 };
 
-// The silences, in time order, that may start a chapter: none from the first
-// frame, and none whose point would leave an empty chapter at either end.
-std::vector<Candidate> list_candidates(const Timeline& timeline,
-                                       CutPosition cut) {
+// The silences of these points (indices into timeline.points, in time
+// order) as candidates.
+std::vector<Candidate> candidates_of(const Timeline& timeline, CutPosition cut,
+                                     std::span<const std::uint32_t> points) {
   std::vector<Candidate> candidates;
   const std::uint32_t rate = timeline.nAvgBytesPerSec;
-  if (rate == 0) return candidates;
-  const std::uint64_t end = timeline_end_ms(timeline);
-  for (std::uint32_t i = 0; i < timeline.points.size(); ++i) {
+  for (std::uint32_t i : points) {
     const TimelinePoint& p = timeline.points[i];
     const std::uint64_t first = silence_first_frame(p, cut);
-    const std::uint64_t ms = frame_time_ms(p.cut, rate);
-    if (silence_from_first_frame(p, cut) || ms == 0 || ms >= end) continue;
     candidates.push_back(
-        {i, static_cast<std::int64_t>(ms),
+        {i, static_cast<std::int64_t>(point_ms(timeline, i)),
          static_cast<std::int64_t>(frame_time_ms(first, rate)),
          static_cast<std::int64_t>(frame_time_ms(first + p.length, rate)),
          p.length});
@@ -364,7 +360,8 @@ Alignment align_chapters(std::span<const ListedChapter> listed,
                          const Timeline& timeline, CutPosition cut,
                          std::int32_t window_seconds) {
   Alignment alignment;
-  const std::vector<Candidate> candidates = list_candidates(timeline, cut);
+  const std::vector<Candidate> candidates =
+      candidates_of(timeline, cut, chapter_candidates(timeline, cut));
   const bool has_start = !listed.empty() && listed[0].start_ms == 0;
   const std::size_t first = has_start ? 1 : 0;
   std::vector<double> list_ms;

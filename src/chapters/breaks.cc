@@ -15,27 +15,6 @@
 namespace hushmark {
 namespace {
 
-std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i) {
-  return frame_time_ms(timeline.points[i].cut, timeline.nAvgBytesPerSec);
-}
-
-// The points, in time order, that may start a chapter: none whose silence
-// starts at the first frame, and none nearer than spacing to either end.
-std::vector<std::uint32_t> spaced_from_the_ends(const Timeline& timeline,
-                                                CutPosition cut,
-                                                std::uint64_t spacing) {
-  const std::uint64_t end = timeline_end_ms(timeline);
-  std::vector<std::uint32_t> points;
-  for (std::uint32_t i = 0; i < timeline.points.size(); ++i) {
-    std::uint64_t ms = point_ms(timeline, i);
-    if (!silence_from_first_frame(timeline.points[i], cut) && ms >= spacing &&
-        end - ms >= spacing) {
-      points.push_back(i);
-    }
-  }
-  return points;
-}
-
 // Of points that fall in the same millisecond, keeps the longest silence (the
 // earliest of several as long).
 void one_per_millisecond(const Timeline& timeline,
@@ -148,7 +127,7 @@ std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
           ? static_cast<std::uint64_t>(std::max(1, *rules.max_chapters)) - 1
           : std::numeric_limits<std::uint64_t>::max();
   std::vector<std::uint32_t> breaks =
-      spaced_from_the_ends(timeline, rules.cut, spacing);
+      chapter_candidates(timeline, rules.cut, spacing);
   if (spacing > 1) {
     return take_spaced(timeline, std::move(breaks), spacing, limit);
   }

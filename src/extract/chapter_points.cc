@@ -1,9 +1,31 @@
 #include "extract/chapter_points.h"
 
+#include "extract/time_base.h"
+
 namespace hushmark {
 
 bool silence_from_first_frame(const TimelinePoint& point, CutPosition cut) {
   return silence_first_frame(point, cut) == 1;
+}
+
+std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i) {
+  return frame_time_ms(timeline.points[i].cut, timeline.nAvgBytesPerSec);
+}
+
+std::vector<std::uint32_t> chapter_candidates(const Timeline& timeline,
+                                              CutPosition cut,
+                                              std::uint64_t spacing) {
+  std::vector<std::uint32_t> points;
+  if (timeline.nAvgBytesPerSec == 0) return points;
+  const std::uint64_t end = timeline_end_ms(timeline);
+  for (std::uint32_t i = 0; i < timeline.points.size(); ++i) {
+    const std::uint64_t ms = point_ms(timeline, i);
+    if (!silence_from_first_frame(timeline.points[i], cut) && ms >= spacing &&
+        ms < end && end - ms >= spacing) {
+      points.push_back(i);
+    }
+  }
+  return points;
 }
 
 }  // namespace hushmark
