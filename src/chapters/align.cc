@@ -234,24 +234,6 @@ Drift fit_drift(std::span<const double> list_ms,
   return best;
 }
 
-// The longest silences, in time order: the chapter pauses among them.
-std::vector<Candidate> longest(std::span<const Candidate> candidates,
-                               std::size_t count) {
-  std::vector<Candidate> kept(candidates.begin(), candidates.end());
-  if (kept.size() > count) {
-    std::stable_sort(kept.begin(), kept.end(),
-                     [](const Candidate& a, const Candidate& b) {
-                       return a.length > b.length;
-                     });
-    kept.resize(count);
-    std::sort(kept.begin(), kept.end(),
-              [](const Candidate& a, const Candidate& b) {
-                return a.point < b.point;
-              });
-  }
-  return kept;
-}
-
 // One way to place a chapter: on a silence, or (candidate -1) at its fitted
 // time; with the best total of the places before it that this one can follow.
 struct Option {
@@ -360,16 +342,17 @@ Alignment align_chapters(std::span<const ListedChapter> listed,
                          const Timeline& timeline, CutPosition cut,
                          std::int32_t window_seconds) {
   Alignment alignment;
+  std::vector<std::uint32_t> points = chapter_candidates(timeline, cut);
   const std::vector<Candidate> candidates =
-      candidates_of(timeline, cut, chapter_candidates(timeline, cut));
+      candidates_of(timeline, cut, points);
   const bool has_start = !listed.empty() && listed[0].start_ms == 0;
   const std::size_t first = has_start ? 1 : 0;
   std::vector<double> list_ms;
   for (std::size_t k = first; k < listed.size(); ++k)
     list_ms.push_back(static_cast<double>(listed[k].start_ms));
-  const Drift drift = fit_drift(
-      list_ms,
-      longest(candidates, std::max<std::size_t>(32, 3 * list_ms.size())));
+  // The longest silences: the chapter pauses among them.
+  keep_longest(timeline, points, std::max<std::size_t>(32, 3 * list_ms.size()));
+  const Drift drift = fit_drift(list_ms, candidates_of(timeline, cut, points));
   alignment.offset_ms = drift.offset_ms;
   alignment.scale = drift.scale;
   // Fitted times strictly increase from the start, so that every chapter

@@ -34,27 +34,12 @@ void one_per_millisecond(const Timeline& timeline,
   points.resize(kept);
 }
 
-// Keeps the first `limit` of the breaks (in time order), longest first.
-void keep_longest(const Timeline& timeline, std::vector<std::uint32_t>& breaks,
-                  std::uint64_t limit) {
-  if (breaks.size() <= limit) return;
-  std::stable_sort(
-      breaks.begin(), breaks.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return timeline.points[a].length > timeline.points[b].length;
-      });
-  breaks.resize(static_cast<std::size_t>(limit));
-  std::sort(breaks.begin(), breaks.end());
-}
-
 // Longest first, each at least spacing from every break taken before it.
 std::vector<std::uint32_t> take_spaced(const Timeline& timeline,
                                        std::vector<std::uint32_t> order,
                                        std::uint64_t spacing,
                                        std::uint64_t limit) {
-  std::stable_sort(
-      order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return timeline.points[a].length > timeline.points[b].length;
-      });
+  sort_longest_first(timeline, order);
   std::vector<std::uint32_t> breaks;
   std::set<std::uint64_t> taken;
   for (std::uint32_t i : order) {

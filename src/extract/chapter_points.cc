@@ -1,5 +1,7 @@
 #include "extract/chapter_points.h"
 
+#include <algorithm>
+
 #include "extract/time_base.h"
 
 namespace hushmark {
@@ -26,6 +28,22 @@ std::vector<std::uint32_t> chapter_candidates(const Timeline& timeline,
     }
   }
   return points;
+}
+
+void sort_longest_first(const Timeline& timeline,
+                        std::span<std::uint32_t> points) {
+  std::stable_sort(
+      points.begin(), points.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return timeline.points[a].length > timeline.points[b].length;
+      });
+}
+
+void keep_longest(const Timeline& timeline, std::vector<std::uint32_t>& points,
+                  std::uint64_t count) {
+  if (points.size() <= count) return;
+  sort_longest_first(timeline, points);
+  points.resize(static_cast<std::size_t>(count));
+  std::sort(points.begin(), points.end());
 }
 
 }  // namespace hushmark

@@ -2,6 +2,7 @@
 #define HUSHMARK_EXTRACT_CHAPTER_POINTS_H_
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "extract/scan_state.h"
@@ -23,6 +24,17 @@ std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i);
 std::vector<std::uint32_t> chapter_candidates(const Timeline& timeline,
                                               CutPosition cut,
                                               std::uint64_t spacing = 1);
+
+// Orders points (indices into timeline.points, in time order) by the length
+// of their silences, longest first; of two as long, the earlier first.
+void sort_longest_first(const Timeline& timeline,
+                        std::span<std::uint32_t> points);
+
+// Keeps the `count` longest silences of points (indices into
+// timeline.points, in time order; of two as long, the earlier), back in time
+// order.
+void keep_longest(const Timeline& timeline, std::vector<std::uint32_t>& points,
+                  std::uint64_t count);
 
 }  // namespace hushmark
 
