@@ -360,7 +360,8 @@ Alignment align_chapters(std::span<const ListedChapter> listed,
   const std::int64_t end = static_cast<std::int64_t>(timeline_end_ms(timeline));
   const std::int64_t start_ms = has_start ? 0 : -1;
   std::int64_t previous = start_ms;
-  const double window_ms = 1000.0 * std::max(0, window_seconds);
+  const double window_ms =
+      static_cast<double>(seconds_ms(std::max(0, window_seconds)));
   std::vector<std::vector<Option>> options;
   if (has_start) alignment.chapters.push_back({0, 0, {}, 0, false});
   for (std::size_t k = first; k < listed.size(); ++k) {

@@ -104,9 +104,8 @@ std::optional<std::uint32_t> best_cut(const Timeline& timeline,
 std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
                                          const BreakRules& rules) {
   // No chapter may be empty, nor shorter than asked.
-  const std::uint64_t spacing = std::max<std::uint64_t>(
-      1, std::uint64_t{1000} *
-             static_cast<std::uint32_t>(std::max(0, rules.min_seconds)));
+  const std::uint64_t spacing =
+      std::max<std::uint64_t>(1, seconds_ms(std::max(0, rules.min_seconds)));
   const std::uint64_t limit =
       rules.max_chapters
           ? static_cast<std::uint64_t>(std::max(1, *rules.max_chapters)) - 1
@@ -177,8 +176,7 @@ std::vector<Chapter> list_chapters(const Timeline& timeline,
 
 void place_lead_in(Timeline& timeline, CutPosition cut,
                    std::uint32_t lead_in_ms) {
-  const std::uint64_t lead = std::uint64_t{lead_in_ms} *
-                             (timeline.nAvgBytesPerSec / kFrameBytes) / 1000;
+  const std::uint64_t lead = ms_frames(lead_in_ms, timeline.nAvgBytesPerSec);
   for (TimelinePoint& point : timeline.points) {
     const std::uint64_t first = silence_first_frame(point, cut);
     const std::uint64_t sound = first + point.length;

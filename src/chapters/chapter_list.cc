@@ -9,6 +9,7 @@
 #include "chapters/json_reader.h"
 #include "chapters/messages.h"
 #include "extract/recording.h"
+#include "extract/time_base.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -257,12 +258,12 @@ bool parse_cue(std::string_view text, Collected& out) {
       if (c1 == std::string_view::npos || c1 == c2 || !all_digits(mm) ||
           mm.size() > 9 || ss.size() != 2 || !all_digits(ss) ||
           digits_value(ss) >= 60 || ff.size() != 2 || !all_digits(ff) ||
-          digits_value(ff) >= 75) {
+          digits_value(ff) >= kCueFramesPerSecond) {
         return out.fail(ListProblem::kBadTime, line.number);
       }
-      std::uint64_t frames =
-          (digits_value(mm) * 60 + digits_value(ss)) * 75 + digits_value(ff);
-      out.chapters.back().start_ms = (frames * 1000 + 37) / 75;
+      const std::uint64_t seconds = digits_value(mm) * 60 + digits_value(ss);
+      out.chapters.back().start_ms =
+          cue_frames_ms(seconds * kCueFramesPerSecond + digits_value(ff));
       timed.back() = true;
     }
   }

@@ -9,6 +9,7 @@
 #include "cli/echo.h"
 #include "cli/options.h"
 #include "extract/point_format.h"
+#include "extract/time_base.h"
 #include "platform/paths.h"
 
 namespace hushmark {
@@ -133,8 +134,7 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
 
 std::uint64_t split_max_ms(const ChapterSettings& settings) {
   if (settings.split_max_seconds) {
-    return std::uint64_t{1000} *
-           static_cast<std::uint32_t>(*settings.split_max_seconds);
+    return seconds_ms(*settings.split_max_seconds);
   }
   return std::uint64_t{1500} *
          static_cast<std::uint32_t>(settings.split_seconds.value_or(0));

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "extract/silence_scan.h"
+#include "extract/time_base.h"
 
 namespace hushmark {
 namespace {
@@ -98,12 +99,13 @@ std::string vtt_text(std::string_view text) {
   return out;
 }
 
-// A CUE sheet counts in frames of 1/75 s; minutes may pass 99.
+// MM:SS:FF in CD frames; minutes may pass 99.
 std::string cue_time(std::uint64_t ms) {
-  std::uint64_t frames = ms * 75 / 1000;
+  const std::uint64_t frames = ms_cue_frames(ms);
+  const std::uint64_t seconds = frames / kCueFramesPerSecond;
   std::string text;
-  add(text, two_digits(frames / (75 * 60)), ":", two_digits(frames / 75 % 60),
-      ":", two_digits(frames % 75));
+  add(text, two_digits(seconds / 60), ":", two_digits(seconds % 60), ":",
+      two_digits(frames % kCueFramesPerSecond));
   return text;
 }
 

@@ -21,6 +21,7 @@
 #include "extract/point_format.h"
 #include "extract/recording.h"
 #include "extract/silence_scan.h"
+#include "extract/time_base.h"
 #include "extract/timeline.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -191,9 +192,7 @@ std::vector<Chapter> make_list(const ChapterSettings& settings,
   titled_count = chapters.size();
   apply_titles(chapters, titles);
   if (settings.split_seconds) {
-    const SplitRules split{cut,
-                           std::uint64_t{1000} * static_cast<std::uint32_t>(
-                                                     *settings.split_seconds),
+    const SplitRules split{cut, seconds_ms(*settings.split_seconds),
                            split_max_ms(settings)};
     chapters = split_long_chapters(timeline, chapters, split);
     number_titles(timeline, chapters, settings.title);

@@ -5,6 +5,7 @@
 
 #include "extract/messages.h"
 #include "extract/silence_scan.h"
+#include "extract/time_base.h"
 #include "extract/wave_reader.h"
 #include "platform/paths.h"
 #include "platform/utf8.h"
@@ -106,7 +107,7 @@ bool start_decoder(Source& source, std::vector<std::uint8_t> head,
     report_decoder_failure(source, console);
     return false;
   }
-  source.nAvgBytesPerSec = source.decoded.sample_rate * kFrameBytes;
+  source.nAvgBytesPerSec = byte_rate_of(source.decoded.sample_rate);
   source.title = source.decoded.title;
   return true;
 }
@@ -158,7 +159,7 @@ bool read_side_by_side(std::span<const std::wstring> paths, bool every_sample,
                        std::unique_ptr<Source> first, const SinkMaker& sink_for,
                        const SourceEnded& ended, platform::Console& console) {
   const std::size_t n = paths.size();
-  const DecodeRequest request{first->nAvgBytesPerSec / kFrameBytes,
+  const DecodeRequest request{sample_rate_of(first->nAvgBytesPerSec),
                               every_sample};
   auto consoles = std::make_unique<platform::Console[]>(n);
   std::vector<char> ok(n, 0);
@@ -224,7 +225,7 @@ bool open_source(std::wstring_view path, const DecodeRequest& request,
   // A WAVE file at another rate than the book's is decoded to that rate.
   const bool same_rate =
       request.sample_rate == 0 || info.nAvgBytesPerSec == 0 ||
-      info.nAvgBytesPerSec == request.sample_rate * kFrameBytes;
+      info.nAvgBytesPerSec == byte_rate_of(request.sample_rate);
   if (info.kind == HeadKind::kWave && same_rate) {
     source.kind = HeadKind::kWave;
     source.nAvgBytesPerSec = info.nAvgBytesPerSec;
