@@ -56,14 +56,15 @@ struct Support {
 std::vector<Candidate> candidates_of(const Timeline& timeline, CutPosition cut,
                                      std::span<const std::uint32_t> points) {
   std::vector<Candidate> candidates;
-  const std::uint32_t rate = timeline.nAvgBytesPerSec;
+  const std::uint32_t nAvgBytesPerSec = timeline.nAvgBytesPerSec;
   for (std::uint32_t i : points) {
     const TimelinePoint& p = timeline.points[i];
     const std::uint64_t first = silence_first_frame(p, cut);
     candidates.push_back(
         {i, static_cast<std::int64_t>(point_ms(timeline, i)),
-         static_cast<std::int64_t>(frame_time_ms(first, rate)),
-         static_cast<std::int64_t>(frame_time_ms(first + p.length, rate)),
+         static_cast<std::int64_t>(frame_time_ms(first, nAvgBytesPerSec)),
+         static_cast<std::int64_t>(
+             frame_time_ms(first + p.length, nAvgBytesPerSec)),
          p.length});
   }
   return candidates;
@@ -327,10 +328,10 @@ std::wstring time_text(std::uint64_t ms) {
   return std::wstring(text.begin(), text.end());
 }
 
-std::wstring length_text(std::uint32_t frames, std::uint32_t rate,
+std::wstring length_text(std::uint32_t frames, std::uint32_t nAvgBytesPerSec,
                          std::wstring_view separator) {
   char length[kMaxLengthChars];
-  char* end = format_length_chars(frames, rate, length);
+  char* end = format_length_chars(frames, nAvgBytesPerSec, length);
   std::wstring seconds(static_cast<char*>(length), end);
   seconds.replace(seconds.size() - 4, 1, separator);
   return padded(seconds, 7) + msg::kSeconds;

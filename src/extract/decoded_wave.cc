@@ -73,10 +73,10 @@ HeadInfo classify_head(std::span<const std::uint8_t> head) {
     if (id == fourcc("fmt ")) {
       if (size < 16 || at + 8 + 16 > head.size()) break;
       const std::uint8_t* body = &head[at + 8];
-      const std::uint32_t byte_rate = le32(body + 8);
+      const std::uint32_t nAvgBytesPerSec = le32(body + 8);
       if (le16(body) == kPcm && le16(body + 2) == 2 && le16(body + 14) == 16 &&
-          byte_rate != 0) {
-        info.nAvgBytesPerSec = byte_rate;
+          nAvgBytesPerSec != 0) {
+        info.nAvgBytesPerSec = nAvgBytesPerSec;
       } else {
         info.kind = HeadKind::kDecode;
       }
