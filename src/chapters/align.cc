@@ -4,14 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "chapters/messages.h"
-#include "chapters/titles.h"
 #include "extract/chapter_points.h"
-#include "extract/messages.h"
-#include "extract/point_format.h"
-#include "extract/silence_scan.h"
 #include "extract/time_base.h"
-#include "platform/utf8.h"
 
 namespace hushmark {
 namespace {
@@ -307,36 +301,6 @@ std::vector<std::int64_t> choose_places(
   return chosen;
 }
 
-// "+1.234" or "-0.050": thousandths, signed, with the locale's separator.
-std::wstring signed_thousandths(std::int64_t value,
-                                std::wstring_view separator) {
-  const std::uint64_t size =
-      value < 0 ? 0 - static_cast<std::uint64_t>(value) : value;
-  std::wstring digits = std::to_wstring(size % 1000);
-  digits.insert(0, 3 - digits.size(), L'0');
-  return (value < 0 ? L"-" : L"+") + std::to_wstring(size / 1000) +
-         std::wstring(separator) + digits;
-}
-
-std::wstring padded(std::wstring text, std::size_t width) {
-  if (text.size() < width) text.insert(0, width - text.size(), L' ');
-  return text;
-}
-
-std::wstring time_text(std::uint64_t ms) {
-  const std::string text = format_time(ms);
-  return std::wstring(text.begin(), text.end());
-}
-
-std::wstring length_text(std::uint32_t frames, std::uint32_t nAvgBytesPerSec,
-                         std::wstring_view separator) {
-  char length[kMaxLengthChars];
-  char* end = format_length_chars(frames, nAvgBytesPerSec, length);
-  std::wstring seconds(static_cast<char*>(length), end);
-  seconds.replace(seconds.size() - 4, 1, separator);
-  return padded(seconds, 7) + msg::kSeconds;
-}
-
 }  // namespace
 
 Alignment align_chapters(std::span<const ListedChapter> listed,
@@ -388,53 +352,6 @@ Alignment align_chapters(std::span<const ListedChapter> listed,
     chapter.no_silence = false;
   }
   return alignment;
-}
-
-std::wstring alignment_table(const Alignment& alignment,
-                             std::span<const ListedChapter> listed,
-                             const Timeline& timeline,
-                             std::wstring_view separator) {
-  std::wstring text;
-  std::size_t placed = 0, unplaced = 0;
-  for (std::size_t k = 0; k < alignment.chapters.size(); ++k) {
-    const AlignedChapter& c = alignment.chapters[k];
-    const std::int64_t shift = static_cast<std::int64_t>(c.new_ms) -
-                               static_cast<std::int64_t>(c.given_ms);
-    text += padded(std::to_wstring(k + 1), 3) + L"  " + time_text(c.given_ms) +
-            L" -> " + time_text(c.new_ms) + L"  " +
-            padded(signed_thousandths(shift, separator), 9) + msg::kSeconds +
-            L"  ";
-    if (c.point) {
-      ++placed;
-      text += length_text(timeline.points[*c.point].length,
-                          timeline.nAvgBytesPerSec, separator);
-    } else {
-      text += padded(L"", 8);
-    }
-    if (k < listed.size()) {
-      text += L"  " + shown_title(platform::widen_utf8(listed[k].title));
-    }
-    if (c.no_silence) {
-      ++unplaced;
-      text += L"  ";
-      text += msg::kAlignNoSilence;
-    }
-    text += L"\n";
-  }
-  text += msg::kAlignTotal + std::to_wstring(alignment.chapters.size()) +
-          msg::kAlignTotalPlaced + std::to_wstring(placed) +
-          msg::kAlignTotalPlacedEnd;
-  if (unplaced > 0) {
-    text += msg::kAlignTotalUnplaced + std::to_wstring(unplaced) +
-            msg::kAlignTotalUnplacedEnd;
-  }
-  text += msg::kAlignDrift +
-          signed_thousandths(std::llround(alignment.offset_ms), separator) +
-          msg::kAlignDriftScale +
-          signed_thousandths(std::llround((alignment.scale - 1) * 100'000),
-                             separator) +
-          msg::kAlignDriftEnd;
-  return text;
 }
 
 }  // namespace hushmark

@@ -5,7 +5,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "chapters/chapter_list.h"
@@ -53,15 +52,6 @@ struct Alignment {
 Alignment align_chapters(std::span<const ListedChapter> listed,
                          const Timeline& timeline, CutPosition cut,
                          std::int32_t window_seconds);
-
-// The console's table of an alignment: per chapter its number, the given and
-// the new time, the shift, the silence's length (blank without one), the
-// title and a flag where no silence fitted; then a closing line with the
-// counts and the drift. separator is the locale's decimal separator.
-std::wstring alignment_table(const Alignment& alignment,
-                             std::span<const ListedChapter> listed,
-                             const Timeline& timeline,
-                             std::wstring_view separator);
 
 }  // namespace hushmark
 

@@ -13,6 +13,7 @@
 #include "chapters/embed.h"
 #include "chapters/formats.h"
 #include "chapters/messages.h"
+#include "chapters/tables.h"
 #include "chapters/titles.h"
 #include "cli/options.h"
 #include "cli/startup.h"
@@ -30,52 +31,6 @@
 
 namespace hushmark {
 namespace {
-
-std::wstring padded(std::wstring text, std::size_t width) {
-  if (text.size() < width) text.insert(0, width - text.size(), L' ');
-  return text;
-}
-
-std::wstring widened(std::string_view ascii) {
-  return std::wstring(ascii.begin(), ascii.end());
-}
-
-// "  2  00:00:04.461   1.500秒  Chapter 2": the number, the start, the
-// silence that starts the chapter (none for the first) and the title.
-std::wstring chapter_line(const Chapter& chapter, std::size_t number,
-                          std::uint32_t nAvgBytesPerSec,
-                          std::wstring_view title,
-                          std::wstring_view separator) {
-  std::wstring line = padded(std::to_wstring(number), 3) + L"  " +
-                      widened(format_time(chapter.start_ms)) + L"  ";
-  if (chapter.silence_frames == 0) {
-    line += padded(L"", 7) + L"  ";
-  } else {
-    char length[kMaxLengthChars];
-    char* end =
-        format_length_chars(chapter.silence_frames, nAvgBytesPerSec, length);
-    std::wstring seconds = widened({length, end});
-    seconds.replace(seconds.size() - 4, 1, separator);
-    line += padded(seconds, 7) + msg::kSeconds;
-  }
-  return line + L"  " + std::wstring(title) + L"\n";
-}
-
-void show_chapters(const Timeline& timeline,
-                   const std::vector<Chapter>& chapters,
-                   platform::Console& console) {
-  const std::wstring separator = locale_decimal_separator();
-  std::wstring text;
-  for (std::size_t k = 0; k < chapters.size(); ++k) {
-    text += chapter_line(chapters[k], k + 1, timeline.nAvgBytesPerSec,
-                         shown_title(platform::widen_utf8(chapters[k].title)),
-                         separator);
-  }
-  text += msg::kChaptersTotal + std::to_wstring(chapters.size()) +
-          msg::kChaptersTotalCandidates +
-          std::to_wstring(timeline.points.size()) + msg::kChaptersTotalEnd;
-  console.write(text);
-}
 
 // The recording's file name, the last part of its path, for a CUE sheet.
 std::string input_name(std::wstring_view infile) {
@@ -101,31 +56,6 @@ bool output_is_not_an_input(const ChapterSettings& settings,
     }
   }
   return true;
-}
-
-// Says when the titles file's lines and the chapters they title differ in
-// number.
-void note_titles(std::size_t lines, std::size_t chapters,
-                 platform::Console& console) {
-  if (lines == 0 || lines == chapters) return;
-  const bool few = lines < chapters;
-  console.write((few ? msg::kTitlesTooFew : msg::kTitlesTooMany) +
-                std::to_wstring(lines) +
-                (few ? msg::kTitlesTooFewMiddle : msg::kTitlesTooManyMiddle) +
-                std::to_wstring(chapters) +
-                (few ? msg::kTitlesTooFewEnd : msg::kTitlesTooManyEnd));
-}
-
-// Names each chapter that -x could not bring down to its longest.
-void note_long(std::span<const Chapter> chapters, std::uint64_t max_ms,
-               platform::Console& console) {
-  const std::wstring max = shown_seconds(max_ms);
-  for (std::size_t k = 0; k < chapters.size(); ++k) {
-    if (chapters[k].end_ms - chapters[k].start_ms > max_ms) {
-      console.write(msg::kSplitKeptLong + std::to_wstring(k + 1) +
-                    msg::kSplitKeptLongMiddle + max + msg::kSplitKeptLongEnd);
-    }
-  }
 }
 
 // The chapters: the breaks chosen (none besides the files' with -x alone),
@@ -238,11 +168,7 @@ bool make_chapters(const ChapterSettings& settings,
     console.write(msg::kChaptersNoSound);
     return false;
   }
-  if (timeline.data_chunks > 1) {
-    console.write(msg::kChaptersLaterData +
-                  std::to_wstring(timeline.data_chunks) +
-                  msg::kChaptersLaterDataEnd);
-  }
+  note_later_data(timeline, console);
   std::size_t titled_count = 0;
   std::vector<Chapter> chapters =
       make_list(settings, titles, listed, timeline, titled_count, console);
@@ -251,10 +177,7 @@ bool make_chapters(const ChapterSettings& settings,
   if (settings.split_seconds) {
     note_long(chapters, split_max_ms(settings), console);
   }
-  // A CUE sheet numbers its tracks in two digits.
-  if (settings.format == ChapterFormat::kCue && chapters.size() > 99) {
-    console.write(msg::kChaptersManyTracks);
-  }
+  note_cue_tracks(settings.format, chapters.size(), console);
   console.flush();
   if (settings.embed) {
     return embed_chapters(settings.inputs, chapters, settings.scan.outfile,

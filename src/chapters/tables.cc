@@ -1,0 +1,162 @@
+#include "chapters/tables.h"
+
+#include <cmath>
+
+#include "chapters/chapter_options.h"
+#include "chapters/messages.h"
+#include "chapters/titles.h"
+#include "extract/messages.h"
+#include "extract/point_format.h"
+#include "extract/silence_scan.h"
+#include "platform/utf8.h"
+
+namespace hushmark {
+namespace {
+
+std::wstring padded(std::wstring text, std::size_t width) {
+  if (text.size() < width) text.insert(0, width - text.size(), L' ');
+  return text;
+}
+
+std::wstring time_text(std::uint64_t ms) {
+  const std::string text = format_time(ms);
+  return std::wstring(text.begin(), text.end());
+}
+
+// "  1.500秒": a silence's length in seconds, with the locale's separator.
+std::wstring length_text(std::uint32_t frames, std::uint32_t nAvgBytesPerSec,
+                         std::wstring_view separator) {
+  char length[kMaxLengthChars];
+  char* end = format_length_chars(frames, nAvgBytesPerSec, length);
+  std::wstring seconds(static_cast<char*>(length), end);
+  seconds.replace(seconds.size() - 4, 1, separator);
+  return padded(seconds, 7) + msg::kSeconds;
+}
+
+// "  2  00:00:04.461   1.500秒  Chapter 2": the number, the start, the
+// silence that starts the chapter (none for the first) and the title.
+std::wstring chapter_line(const Chapter& chapter, std::size_t number,
+                          std::uint32_t nAvgBytesPerSec,
+                          std::wstring_view title,
+                          std::wstring_view separator) {
+  std::wstring line = padded(std::to_wstring(number), 3) + L"  " +
+                      time_text(chapter.start_ms) + L"  ";
+  line += chapter.silence_frames == 0
+              ? padded(L"", 7) + L"  "
+              : length_text(chapter.silence_frames, nAvgBytesPerSec, separator);
+  return line + L"  " + std::wstring(title) + L"\n";
+}
+
+// "+1.234" or "-0.050": thousandths, signed, with the locale's separator.
+std::wstring signed_thousandths(std::int64_t value,
+                                std::wstring_view separator) {
+  const std::uint64_t size =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : value;
+  std::wstring digits = std::to_wstring(size % 1000);
+  digits.insert(0, 3 - digits.size(), L'0');
+  return (value < 0 ? L"-" : L"+") + std::to_wstring(size / 1000) +
+         std::wstring(separator) + digits;
+}
+
+}  // namespace
+
+void show_chapters(const Timeline& timeline, std::span<const Chapter> chapters,
+                   platform::Console& console) {
+  const std::wstring separator = locale_decimal_separator();
+  std::wstring text;
+  for (std::size_t k = 0; k < chapters.size(); ++k) {
+    text += chapter_line(chapters[k], k + 1, timeline.nAvgBytesPerSec,
+                         shown_title(platform::widen_utf8(chapters[k].title)),
+                         separator);
+  }
+  text += msg::kChaptersTotal + std::to_wstring(chapters.size()) +
+          msg::kChaptersTotalCandidates +
+          std::to_wstring(timeline.points.size()) + msg::kChaptersTotalEnd;
+  console.write(text);
+}
+
+std::wstring alignment_table(const Alignment& alignment,
+                             std::span<const ListedChapter> listed,
+                             const Timeline& timeline,
+                             std::wstring_view separator) {
+  std::wstring text;
+  std::size_t placed = 0, unplaced = 0;
+  for (std::size_t k = 0; k < alignment.chapters.size(); ++k) {
+    const AlignedChapter& c = alignment.chapters[k];
+    const std::int64_t shift = static_cast<std::int64_t>(c.new_ms) -
+                               static_cast<std::int64_t>(c.given_ms);
+    text += padded(std::to_wstring(k + 1), 3) + L"  " + time_text(c.given_ms) +
+            L" -> " + time_text(c.new_ms) + L"  " +
+            padded(signed_thousandths(shift, separator), 9) + msg::kSeconds +
+            L"  ";
+    if (c.point) {
+      ++placed;
+      text += length_text(timeline.points[*c.point].length,
+                          timeline.nAvgBytesPerSec, separator);
+    } else {
+      text += padded(L"", 8);
+    }
+    if (k < listed.size()) {
+      text += L"  " + shown_title(platform::widen_utf8(listed[k].title));
+    }
+    if (c.no_silence) {
+      ++unplaced;
+      text += L"  ";
+      text += msg::kAlignNoSilence;
+    }
+    text += L"\n";
+  }
+  text += msg::kAlignTotal + std::to_wstring(alignment.chapters.size()) +
+          msg::kAlignTotalPlaced + std::to_wstring(placed) +
+          msg::kAlignTotalPlacedEnd;
+  if (unplaced > 0) {
+    text += msg::kAlignTotalUnplaced + std::to_wstring(unplaced) +
+            msg::kAlignTotalUnplacedEnd;
+  }
+  text += msg::kAlignDrift +
+          signed_thousandths(std::llround(alignment.offset_ms), separator) +
+          msg::kAlignDriftScale +
+          signed_thousandths(std::llround((alignment.scale - 1) * 100'000),
+                             separator) +
+          msg::kAlignDriftEnd;
+  return text;
+}
+
+void note_later_data(const Timeline& timeline, platform::Console& console) {
+  if (timeline.data_chunks > 1) {
+    console.write(msg::kChaptersLaterData +
+                  std::to_wstring(timeline.data_chunks) +
+                  msg::kChaptersLaterDataEnd);
+  }
+}
+
+void note_titles(std::size_t lines, std::size_t chapters,
+                 platform::Console& console) {
+  if (lines == 0 || lines == chapters) return;
+  const bool few = lines < chapters;
+  console.write((few ? msg::kTitlesTooFew : msg::kTitlesTooMany) +
+                std::to_wstring(lines) +
+                (few ? msg::kTitlesTooFewMiddle : msg::kTitlesTooManyMiddle) +
+                std::to_wstring(chapters) +
+                (few ? msg::kTitlesTooFewEnd : msg::kTitlesTooManyEnd));
+}
+
+void note_long(std::span<const Chapter> chapters, std::uint64_t max_ms,
+               platform::Console& console) {
+  const std::wstring max = shown_seconds(max_ms);
+  for (std::size_t k = 0; k < chapters.size(); ++k) {
+    if (chapters[k].end_ms - chapters[k].start_ms > max_ms) {
+      console.write(msg::kSplitKeptLong + std::to_wstring(k + 1) +
+                    msg::kSplitKeptLongMiddle + max + msg::kSplitKeptLongEnd);
+    }
+  }
+}
+
+void note_cue_tracks(ChapterFormat format, std::size_t chapters,
+                     platform::Console& console) {
+  if (format == ChapterFormat::kCue && chapters > 99) {
+    console.write(msg::kChaptersManyTracks);
+  }
+}
+
+}  // namespace hushmark
