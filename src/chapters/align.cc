@@ -354,4 +354,25 @@ Alignment align_chapters(std::span<const ListedChapter> listed,
   return alignment;
 }
 
+std::vector<Chapter> aligned_chapters(const Alignment& alignment,
+                                      std::span<const ListedChapter> listed,
+                                      const Timeline& timeline) {
+  const std::uint64_t end = timeline_end_ms(timeline);
+  std::vector<Chapter> chapters;
+  for (std::size_t k = 0; k < alignment.chapters.size(); ++k) {
+    const AlignedChapter& a = alignment.chapters[k];
+    const std::uint64_t start = chapters.empty() ? 0 : a.new_ms;
+    if (start >= end ||
+        (!chapters.empty() && start <= chapters.back().start_ms)) {
+      continue;
+    }
+    if (!chapters.empty()) chapters.back().end_ms = start;
+    const std::uint32_t silence =
+        a.point && !chapters.empty() ? timeline.points[*a.point].length : 0;
+    chapters.push_back(
+        {start, end, silence, listed[k].title, !listed[k].title.empty()});
+  }
+  return chapters;
+}
+
 }  // namespace hushmark

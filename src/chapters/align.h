@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "chapters/breaks.h"
 #include "chapters/chapter_list.h"
 #include "extract/scan_state.h"
 #include "extract/timeline.h"
@@ -52,6 +53,13 @@ struct Alignment {
 Alignment align_chapters(std::span<const ListedChapter> listed,
                          const Timeline& timeline, CutPosition cut,
                          std::int32_t window_seconds);
+
+// The chapters that an aligned list makes: each at its new time, titled by
+// the list. A chapter that would start at or past the end, or not after the
+// one before, goes; the first starts at 0.
+std::vector<Chapter> aligned_chapters(const Alignment& alignment,
+                                      std::span<const ListedChapter> listed,
+                                      const Timeline& timeline);
 
 }  // namespace hushmark
 

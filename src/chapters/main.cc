@@ -58,32 +58,9 @@ bool output_is_not_an_input(const ChapterSettings& settings,
   return true;
 }
 
-// The chapters: the breaks chosen (none besides the files' with -x alone),
-// titled in order from the titles file, then the long ones split.
-// The chapters that an aligned list makes: each at its new time, titled by
-// the list. A chapter that would start at or past the end, or not after the
-// one before, goes; the first starts at 0.
-std::vector<Chapter> aligned_chapters(const Alignment& alignment,
-                                      std::span<const ListedChapter> listed,
-                                      const Timeline& timeline) {
-  const std::uint64_t end = timeline_end_ms(timeline);
-  std::vector<Chapter> chapters;
-  for (std::size_t k = 0; k < alignment.chapters.size(); ++k) {
-    const AlignedChapter& a = alignment.chapters[k];
-    const std::uint64_t start = chapters.empty() ? 0 : a.new_ms;
-    if (start >= end ||
-        (!chapters.empty() && start <= chapters.back().start_ms)) {
-      continue;
-    }
-    if (!chapters.empty()) chapters.back().end_ms = start;
-    const std::uint32_t silence =
-        a.point && !chapters.empty() ? timeline.points[*a.point].length : 0;
-    chapters.push_back(
-        {start, end, silence, listed[k].title, !listed[k].title.empty()});
-  }
-  return chapters;
-}
-
+// The chapters: the given list aligned, or the breaks chosen (none besides
+// the files' with -x alone), titled in order from the titles file, then the
+// long ones split.
 std::vector<Chapter> make_list(const ChapterSettings& settings,
                                std::span<const std::string> titles,
                                std::span<const ListedChapter> listed,
