@@ -4,6 +4,7 @@
 #include <limits>
 #include <set>
 
+#include "chapters/chapter_options.h"
 #include "chapters/titles.h"
 #include "extract/chapter_points.h"
 #include "extract/fast_scan.h"
@@ -99,7 +100,34 @@ std::optional<std::uint32_t> best_cut(const Timeline& timeline,
   return at;
 }
 
+// Where the points stand when the breaks are chosen: at their silences'
+// starts once -b has placed them before the sound, else where -p put them.
+CutPosition placed_cut(const ChapterSettings& settings) {
+  return settings.lead_in_ms ? CutPosition::kStart
+                             : cut_position_of(settings.scan.cut_position);
+}
+
 }  // namespace
+
+BreakRules break_rules(const ChapterSettings& settings,
+                       std::span<const std::string> titles) {
+  BreakRules rules{placed_cut(settings), settings.max_chapters,
+                   settings.min_seconds.value_or(0)};
+  if (!rules.max_chapters && !titles.empty()) {
+    // The titles file's lines set the count as -n would.
+    rules.max_chapters = static_cast<std::int32_t>(std::min<std::size_t>(
+        titles.size(), std::numeric_limits<std::int32_t>::max()));
+  }
+  if (!rules.max_chapters && rules.min_seconds == 0 && settings.split_seconds) {
+    rules.max_chapters = 1;
+  }
+  return rules;
+}
+
+SplitRules split_rules(const ChapterSettings& settings) {
+  return {placed_cut(settings), seconds_ms(settings.split_seconds.value_or(0)),
+          split_max_ms(settings)};
+}
 
 std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
                                          const BreakRules& rules) {

@@ -16,12 +16,20 @@
 
 namespace hushmark {
 
+struct ChapterSettings;
+
 // How candidate points become chapter breaks.
 struct BreakRules {
   CutPosition cut = CutPosition::kStart;
   std::optional<std::int32_t> max_chapters;  // none: no limit
   std::int32_t min_seconds = 0;              // no chapter shorter than this
 };
+
+// The break rules of a run: -n's count, else the titles file's line count,
+// else one chapter for -x alone (without -l); -l's length; and the points
+// placed at their silences' starts when -b moves them, else where -p says.
+BreakRules break_rules(const ChapterSettings& settings,
+                       std::span<const std::string> titles);
 
 // The points that start chapters, as indices into timeline.points in time
 // order. The longest silences are taken first (the earlier of two as long),
@@ -78,6 +86,9 @@ struct SplitRules {
   std::uint64_t desired_ms = 0;
   std::uint64_t max_ms = 0;
 };
+
+// The split rules of -x, with the points placed as break_rules says.
+SplitRules split_rules(const ChapterSettings& settings);
 
 // Splits every chapter longer than max_ms at the points of pauses, from its
 // start: each cut at the longest pause whose point lies from desired_ms to

@@ -66,42 +66,28 @@ std::vector<Chapter> make_list(const ChapterSettings& settings,
                                std::span<const ListedChapter> listed,
                                Timeline& timeline, std::size_t& titled_count,
                                platform::Console& console) {
-  CutPosition cut = cut_position_of(settings.scan.cut_position);
+  const BreakRules rules = break_rules(settings, titles);
   if (settings.lead_in_ms) {
-    place_lead_in(timeline, cut,
+    place_lead_in(timeline, cut_position_of(settings.scan.cut_position),
                   static_cast<std::uint32_t>(*settings.lead_in_ms));
-    cut = CutPosition::kStart;
-  }
-  BreakRules rules{cut, settings.max_chapters,
-                   settings.min_seconds.value_or(0)};
-  if (!rules.max_chapters && !titles.empty()) {
-    // The titles file's lines set the count as -n would.
-    rules.max_chapters = static_cast<std::int32_t>(std::min<std::size_t>(
-        titles.size(), std::numeric_limits<std::int32_t>::max()));
-  }
-  if (!rules.max_chapters && rules.min_seconds == 0 && settings.split_seconds) {
-    rules.max_chapters = 1;
   }
   std::vector<Chapter> chapters;
   if (settings.align_file) {
     // The list gives the chapters; its drift is fitted to the pauses.
     const Alignment alignment =
-        align_chapters(listed, timeline, cut, settings.align_window);
+        align_chapters(listed, timeline, rules.cut, settings.align_window);
     console.write(alignment_table(alignment, listed, timeline,
                                   locale_decimal_separator()));
     chapters = aligned_chapters(alignment, listed, timeline);
     number_titles(timeline, chapters, settings.title);
   } else {
-    std::vector<std::uint32_t> breaks = choose_breaks(timeline, rules);
-    chapters =
-        list_chapters(timeline, breaks, settings.title, settings.file_chapters);
+    chapters = list_chapters(timeline, choose_breaks(timeline, rules),
+                             settings.title, settings.file_chapters);
   }
   titled_count = chapters.size();
   apply_titles(chapters, titles);
   if (settings.split_seconds) {
-    const SplitRules split{cut, seconds_ms(*settings.split_seconds),
-                           split_max_ms(settings)};
-    chapters = split_long_chapters(timeline, chapters, split);
+    chapters = split_long_chapters(timeline, chapters, split_rules(settings));
     number_titles(timeline, chapters, settings.title);
   }
   return chapters;
