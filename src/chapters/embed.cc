@@ -211,6 +211,18 @@ MediaOutput media_output(std::wstring_view outfile) {
   return m->muxer.empty() ? MediaOutput::kChaptersLost : MediaOutput::kEmbedded;
 }
 
+std::size_t input_named_by(std::span<const std::wstring> inputs,
+                           std::wstring_view outfile) {
+  for (std::size_t k = 0; k < inputs.size(); ++k) {
+    platform::InputFile input;
+    if (inputs[k] != kStandardInputName && input.open(inputs[k]) &&
+        input.is_same_file(outfile)) {
+      return k;
+    }
+  }
+  return inputs.size();
+}
+
 bool check_embedding(std::span<const std::wstring> inputs,
                      std::wstring_view outfile, platform::Console& console) {
   if (inputs.empty()) {
@@ -227,25 +239,28 @@ bool check_embedding(std::span<const std::wstring> inputs,
   case MediaOutput::kEmbedded:
     break;
   }
-  for (const std::wstring& input : inputs) {
+  // Every input must be a file that ffmpeg can open again, and none the
+  // output; the first fault, input by input in order, is the one said.
+  const std::size_t named = input_named_by(inputs, outfile);
+  for (std::size_t k = 0; k < named; ++k) {
     platform::InputFile file;
     // The scan has read a pipe through; ffmpeg would find it empty.
-    if (input == kStandardInputName) {
+    if (inputs[k] == kStandardInputName) {
       console.write(msg::kEmbedStreamInput);
       return false;
     }
-    if (!file.open(input)) {
-      console.write(msg::kEmbedCannotOpenInput + input + L"\n");
-      return false;
-    }
-    if (file.is_same_file(outfile)) {
-      console.write(msg::kEmbedSameAsInput);
+    if (!file.open(inputs[k])) {
+      console.write(msg::kEmbedCannotOpenInput + inputs[k] + L"\n");
       return false;
     }
     if (file.is_stream()) {
       console.write(msg::kEmbedStreamInput);
       return false;
     }
+  }
+  if (named < inputs.size()) {
+    console.write(msg::kEmbedSameAsInput);
+    return false;
   }
   return true;
 }

@@ -1,6 +1,7 @@
 #ifndef HUSHMARK_CHAPTERS_EMBED_H_
 #define HUSHMARK_CHAPTERS_EMBED_H_
 
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,6 +22,12 @@ enum class MediaOutput {
 // .m4b .m4a .mp4 .mov .mka .mkv .webm .mp3 are embedded; .ogg .oga .opus
 // .flac are media files whose chapters cannot be written.
 MediaOutput media_output(std::wstring_view outfile);
+
+// The first of the inputs, in order, that outfile names (another spelling or
+// a link counts), or inputs.size() when it names none: writing there would
+// replace an input. "-" and an input that cannot be opened are never named.
+std::size_t input_named_by(std::span<const std::wstring> inputs,
+                           std::wstring_view outfile);
 
 // Checks what can be known before the recording is read: that outfile is a
 // media file that takes chapters and names none of the inputs, and that each

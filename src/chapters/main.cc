@@ -43,21 +43,6 @@ std::string input_name(std::wstring_view infile) {
   return platform::narrow_path(name).value_or(std::string());
 }
 
-// False, once the reason is out, when writing the output would replace one
-// of the inputs.
-bool output_is_not_an_input(const ChapterSettings& settings,
-                            platform::Console& console) {
-  for (const std::wstring& path : settings.inputs) {
-    platform::InputFile input;
-    if (path != kStandardInputName && input.open(path) &&
-        input.is_same_file(settings.scan.outfile)) {
-      console.write(msg::kChaptersSameAsInput);
-      return false;
-    }
-  }
-  return true;
-}
-
 // The chapters: the given list aligned, or the breaks chosen (none besides
 // the files' with -x alone), titled in order from the titles file, then the
 // long ones split.
@@ -113,7 +98,9 @@ bool make_chapters(const ChapterSettings& settings,
     if (!check_embedding(settings.inputs, settings.scan.outfile, console)) {
       return false;
     }
-  } else if (!output_is_not_an_input(settings, console)) {
+  } else if (input_named_by(settings.inputs, settings.scan.outfile) <
+             settings.inputs.size()) {
+    console.write(msg::kChaptersSameAsInput);
     return false;
   } else if (!output.open(settings.scan.outfile)) {
     console.write(msg::kCannotWriteChapters);

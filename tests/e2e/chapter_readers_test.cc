@@ -395,6 +395,9 @@ TEST(EmbedChapters, RefusesOrFailsLeavingInputAndEarlierOutputAsTheyWere) {
   const std::wstring wave[] = {testing::wide(dir / "source.wav")};
   const std::wstring fifo[] = {testing::wide(dir / "fifo")};
   const std::wstring standard_input[] = {L"-"};
+  // The inputs are checked in order: the first fault is the one said.
+  const std::wstring m4b_fifo[] = {m4b[0], fifo[0]};
+  const std::wstring fifo_m4b[] = {fifo[0], m4b[0]};
   // The PCM of a WAVE file has no place in an m4b: ffmpeg fails.
   const struct {
     std::span<const std::wstring> inputs;
@@ -402,6 +405,10 @@ TEST(EmbedChapters, RefusesOrFailsLeavingInputAndEarlierOutputAsTheyWere) {
     std::string message;
   } cases[] = {
       {m4b, "link.m4b", "入力ファイルと同じファイルには書き出せません。\n"},
+      {m4b_fifo, "link.m4b",
+       "入力ファイルと同じファイルには書き出せません。\n"},
+      {fifo_m4b, "link.m4b",
+       "入力がファイルではないので、チャプターを書き込めません。\n"},
       {m4b, "in.OPUS",
        "この形式(ogg,oga,opus,flac)にはffmpegがチャプターを正しく書き込めませ"
        "ん。m4b,m4a,mka,mp3などで指定してください。\n"},
