@@ -1,9 +1,12 @@
 #include "chapters/formats.h"
 
 #include <cstdint>
+#include <optional>
 
 #include "extract/silence_scan.h"
 #include "extract/time_base.h"
+#include "platform/paths.h"
+#include "platform/utf8.h"
 
 namespace hushmark {
 namespace {
@@ -265,6 +268,16 @@ const FormatRow* format_for_output(std::wstring_view outfile) {
 
 std::string carried_title(ChapterFormat format, std::string_view title) {
   return format_row(format).carry(title);
+}
+
+std::string input_name(std::wstring_view infile) {
+  std::size_t at = infile.size();
+  while (at > 0 && !platform::is_path_separator(infile[at - 1]))
+    --at;
+  std::wstring_view name = infile.substr(at);
+  // A name that is not text in the locale is kept as the bytes it is.
+  if (std::optional<std::string> text = platform::utf8_of(name)) return *text;
+  return platform::narrow_path(name).value_or(std::string());
 }
 
 std::string format_chapters(ChapterFormat format,

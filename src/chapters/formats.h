@@ -59,6 +59,11 @@ const FormatRow* format_for_output(std::wstring_view outfile);
 // file exactly.
 std::string carried_title(ChapterFormat format, std::string_view title);
 
+// The recording's file name as a chapter file refers to it (a CUE sheet's
+// FILE): the last part of infile's path, in UTF-8, or as the bytes it is
+// when it is not text in the locale.
+std::string input_name(std::wstring_view infile);
+
 // The whole chapter file in this format; see FormatRow::write.
 std::string format_chapters(ChapterFormat format,
                             std::span<const Chapter> chapters,

@@ -1,6 +1,3 @@
-#include <algorithm>
-#include <cstdint>
-#include <limits>
 #include <new>
 #include <span>
 #include <string>
@@ -17,35 +14,56 @@
 #include "chapters/titles.h"
 #include "cli/options.h"
 #include "cli/startup.h"
-#include "extract/byte_reader.h"
 #include "extract/messages.h"
 #include "extract/point_format.h"
-#include "extract/recording.h"
-#include "extract/silence_scan.h"
-#include "extract/time_base.h"
 #include "extract/timeline.h"
 #include "platform/console.h"
 #include "platform/files.h"
-#include "platform/paths.h"
-#include "platform/utf8.h"
 
 namespace hushmark {
 namespace {
 
-// The recording's file name, the last part of its path, for a CUE sheet.
-std::string input_name(std::wstring_view infile) {
-  std::size_t at = infile.size();
-  while (at > 0 && !platform::is_path_separator(infile[at - 1]))
-    --at;
-  std::wstring_view name = infile.substr(at);
-  // A name that is not text in the locale is kept as the bytes it is.
-  if (std::optional<std::string> text = platform::utf8_of(name)) return *text;
-  return platform::narrow_path(name).value_or(std::string());
+// Makes the output ready before the scan, so that one that cannot be written
+// is known then: a copy's inputs and name are checked; a chapter file is
+// opened at once, and nothing there changes before the end.
+bool ready_output(const ChapterSettings& settings, platform::WholeFile& output,
+                  platform::Console& console) {
+  if (settings.embed) {
+    return check_embedding(settings.inputs, settings.scan.outfile, console);
+  }
+  if (input_named_by(settings.inputs, settings.scan.outfile) <
+      settings.inputs.size()) {
+    console.write(msg::kChaptersSameAsInput);
+    return false;
+  }
+  if (!output.open(settings.scan.outfile)) {
+    console.write(msg::kCannotWriteChapters);
+    return false;
+  }
+  return true;
+}
+
+// Reads the inputs as one recording, refusing one without sound.
+bool read_recording(const ChapterSettings& settings, Timeline& timeline,
+                    platform::Console& console) {
+  // A joined copy holds every packet of every file, each file's encoder
+  // delay and padding among them, and players play them all.
+  const bool joined = settings.embed && settings.inputs.size() > 1;
+  if (!read_timeline(settings.inputs, settings.scan, timeline, console,
+                     joined)) {
+    return false;
+  }
+  if (timeline_end_ms(timeline) == 0) {
+    console.write(msg::kChaptersNoSound);
+    return false;
+  }
+  note_later_data(timeline, console);
+  return true;
 }
 
 // The chapters: the given list aligned, or the breaks chosen (none besides
 // the files' with -x alone), titled in order from the titles file, then the
-// long ones split.
+// long ones split. titled_count is their number before the split.
 std::vector<Chapter> make_list(const ChapterSettings& settings,
                                std::span<const std::string> titles,
                                std::span<const ListedChapter> listed,
@@ -78,11 +96,38 @@ std::vector<Chapter> make_list(const ChapterSettings& settings,
   return chapters;
 }
 
+// Shows the chapters, then what the console should know of them.
+void show_list(const ChapterSettings& settings, const Timeline& timeline,
+               std::span<const Chapter> chapters, std::size_t titles,
+               std::size_t titled_count, platform::Console& console) {
+  show_chapters(timeline, chapters, console);
+  note_titles(titles, titled_count, console);
+  if (settings.split_seconds) {
+    note_long(chapters, split_max_ms(settings), console);
+  }
+  note_cue_tracks(settings.format, chapters.size(), console);
+  console.flush();
+}
+
+// Writes the chapter file, or the copy of the recording with the chapters.
+bool write_output(const ChapterSettings& settings,
+                  std::span<const Chapter> chapters,
+                  platform::WholeFile& output, platform::Console& console) {
+  if (settings.embed) {
+    return embed_chapters(settings.inputs, chapters, settings.scan.outfile,
+                          console);
+  }
+  if (!output.commit(format_chapters(settings.format, chapters,
+                                     input_name(settings.scan.infile)))) {
+    console.write(msg::kCannotWriteChapters);
+    return false;
+  }
+  return true;
+}
+
 bool make_chapters(const ChapterSettings& settings,
                    platform::Console& console) {
-  // What can be refused is refused before the scan; a chapter file is made
-  // ready at once, so that an output that cannot be written is known then,
-  // and nothing there changes before the end.
+  // What can be refused is refused before the scan.
   std::vector<std::string> titles;
   if (settings.titles_file &&
       !read_titles(*settings.titles_file, titles, console)) {
@@ -94,51 +139,14 @@ bool make_chapters(const ChapterSettings& settings,
     return false;
   }
   platform::WholeFile output;
-  if (settings.embed) {
-    if (!check_embedding(settings.inputs, settings.scan.outfile, console)) {
-      return false;
-    }
-  } else if (input_named_by(settings.inputs, settings.scan.outfile) <
-             settings.inputs.size()) {
-    console.write(msg::kChaptersSameAsInput);
-    return false;
-  } else if (!output.open(settings.scan.outfile)) {
-    console.write(msg::kCannotWriteChapters);
-    return false;
-  }
+  if (!ready_output(settings, output, console)) return false;
   Timeline timeline;
-  // A joined copy holds every packet of every file, each file's encoder
-  // delay and padding among them, and players play them all.
-  const bool joined = settings.embed && settings.inputs.size() > 1;
-  if (!read_timeline(settings.inputs, settings.scan, timeline, console,
-                     joined)) {
-    return false;
-  }
-  if (timeline_end_ms(timeline) == 0) {
-    console.write(msg::kChaptersNoSound);
-    return false;
-  }
-  note_later_data(timeline, console);
+  if (!read_recording(settings, timeline, console)) return false;
   std::size_t titled_count = 0;
-  std::vector<Chapter> chapters =
+  const std::vector<Chapter> chapters =
       make_list(settings, titles, listed, timeline, titled_count, console);
-  show_chapters(timeline, chapters, console);
-  note_titles(titles.size(), titled_count, console);
-  if (settings.split_seconds) {
-    note_long(chapters, split_max_ms(settings), console);
-  }
-  note_cue_tracks(settings.format, chapters.size(), console);
-  console.flush();
-  if (settings.embed) {
-    return embed_chapters(settings.inputs, chapters, settings.scan.outfile,
-                          console);
-  }
-  if (!output.commit(format_chapters(settings.format, chapters,
-                                     input_name(settings.scan.infile)))) {
-    console.write(msg::kCannotWriteChapters);
-    return false;
-  }
-  return true;
+  show_list(settings, timeline, chapters, titles.size(), titled_count, console);
+  return write_output(settings, chapters, output, console);
 }
 
 }  // namespace
