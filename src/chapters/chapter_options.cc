@@ -116,6 +116,10 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
     case 'x':
       read_split(argument, settings);
       break;
+    case 's':
+    case 'm':
+      read_auto(option, argument, settings.scan);
+      break;
     case kOperand:
       return read_operand(argument, settings.inputs, console);
     }

@@ -32,10 +32,9 @@ void echo_settings(const Settings& settings, platform::Console& console,
   echo_min_silence(settings, console);
 }
 
-void echo_probe_settings(const Settings& settings, bool threshold_given,
-                         platform::Console& console) {
+void echo_probe_settings(const Settings& settings, platform::Console& console) {
   console.write(msg::kEchoInfile + settings.infile + L"\n");
-  if (threshold_given) echo_threshold(settings, console);
+  if (settings.threshold_given) echo_threshold(settings, console);
   echo_min_silence(settings, console);
 }
 

@@ -17,8 +17,7 @@ void echo_settings(const Settings& settings, platform::Console& console,
 
 // Shows what the probe was given: the input file, the threshold when -s gave
 // one, and the minimum silence when it differs from its default.
-void echo_probe_settings(const Settings& settings, bool threshold_given,
-                         platform::Console& console);
+void echo_probe_settings(const Settings& settings, platform::Console& console);
 
 // Shows the inputs after the first, each on an infile line of its own.
 void echo_more_inputs(std::span<const std::wstring> inputs,

@@ -52,9 +52,11 @@ bool parse_options(int argc, char** argv, Settings& settings,
       break;
     case 's':
       settings.threshold = read_number(optarg);
+      settings.threshold_given = true;
       break;
     case 'm':
       settings.min_silence_ms = read_number(optarg);
+      settings.min_silence_given = true;
       break;
     case 'p':
       settings.cut_position = read_number(optarg);
@@ -74,6 +76,18 @@ bool parse_options(int argc, char** argv, Settings& settings,
     if (!own(kOperand, argv[k])) return false;
   }
   return true;
+}
+
+void read_auto(int option, const char* argument, Settings& settings) {
+  if (argument == nullptr || std::string_view(argument) != "auto") return;
+  const Settings defaults;
+  if (option == 's') {
+    settings.threshold = defaults.threshold;
+    settings.threshold_given = false;
+  } else if (option == 'm') {
+    settings.min_silence_ms = defaults.min_silence_ms;
+    settings.min_silence_given = false;
+  }
 }
 
 bool read_operand(const char* argument, std::vector<std::wstring>& inputs,

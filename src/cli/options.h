@@ -44,6 +44,11 @@ bool parse_options(int argc, char** argv, Settings& settings,
                    const CommandLine& line = kHushmarkCommandLine,
                    const OptionHandler& own = {});
 
+// For the programs that can choose -s and -m from the recording: an option
+// of these whose argument is "auto" leaves its setting at its default, as
+// not given. Called from such a program's own handler.
+void read_auto(int option, const char* argument, Settings& settings);
+
 // Adds an argument that is not an option to the inputs; false, once the
 // reason is out, when it is too long a path.
 bool read_operand(const char* argument, std::vector<std::wstring>& inputs,

@@ -23,6 +23,10 @@ struct Settings {
   std::int32_t min_silence_ms =
       kDefaultMinSilenceMs;  // shortest silence that yields a chapter point
   std::int32_t cut_position = 0;  // 0 start, 1 middle, 2 end of the silence
+  // -s and -m were read: a program that can choose them from the recording
+  // does so only when they were not.
+  bool threshold_given = false;
+  bool min_silence_given = false;
 };
 
 }  // namespace hushmark

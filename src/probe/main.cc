@@ -17,13 +17,16 @@ int main(int argc, char** argv) {
   Program program = start_program(argc, argv);
   platform::Console& console = program.console;
   Settings settings;
-  std::optional<std::int32_t> given_threshold;
   std::vector<std::wstring> inputs;
   if (!read_probe_options(program.args.count(), program.args.values(), settings,
-                          given_threshold, inputs, console)) {
+                          inputs, console)) {
     return 1;
   }
-  echo_probe_settings(settings, given_threshold.has_value(), console);
+  // -s's threshold, where it was given, as 0 is a threshold too.
+  const std::optional<std::int32_t> given_threshold =
+      settings.threshold_given ? std::optional(settings.threshold)
+                               : std::nullopt;
+  echo_probe_settings(settings, console);
   echo_more_inputs(inputs, console);
   ScanPlan plan;
   plan.ladder = true;

@@ -1,8 +1,6 @@
 #ifndef HUSHMARK_PROBE_PROBE_OPTIONS_H_
 #define HUSHMARK_PROBE_PROBE_OPTIONS_H_
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,11 +10,10 @@
 namespace hushmark {
 
 // Fills settings from hushmark-probe's command line (-i, -m, -s, -h, and the
-// inputs after -i's) and checks it as hushmark does; given_threshold is set
-// only when -s was given, as 0 is a threshold too. False, once the reason is
-// out, when the run must end with status 1 ("-h" included).
+// inputs after -i's) and checks it as hushmark does; "auto" for -s or -m
+// leaves it not given. False, once the reason is out, when the run must end
+// with status 1 ("-h" included).
 bool read_probe_options(int argc, char** argv, Settings& settings,
-                        std::optional<std::int32_t>& given_threshold,
                         std::vector<std::wstring>& inputs,
                         platform::Console& console);
 

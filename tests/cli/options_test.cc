@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "chapters/chapter_options.h"
 #include "cli/echo.h"
+#include "probe/probe_options.h"
 #include "test_support.h"
 
 namespace hushmark {
@@ -21,18 +23,59 @@ struct Parsed {
   std::string console;
 };
 
-Parsed parse(std::vector<std::string> args) {
-  args.insert(args.begin(), "hushmark");
+// A command line for an option reader: the program's name, then args.
+struct CommandLineArgs {
+  std::vector<std::string> args;
   std::vector<char*> argv;
-  for (std::string& a : args)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  optind = 0;  // start glibc's getopt afresh
-  opterr = 0;
+
+  explicit CommandLineArgs(std::vector<std::string> given)
+      : args(std::move(given)) {
+    args.insert(args.begin(), "hushmark");
+    for (std::string& a : args)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    optind = 0;  // start glibc's getopt afresh
+    opterr = 0;
+  }
+  int argc() const { return static_cast<int>(args.size()); }
+};
+
+Parsed parse(std::vector<std::string> args) {
+  CommandLineArgs line(std::move(args));
   Parsed p{false, {}, {}};
   CapturedConsole console;
-  p.ok = parse_options(static_cast<int>(args.size()), argv.data(), p.settings,
+  p.ok = parse_options(line.argc(), line.argv.data(), p.settings,
                        console.console());
+  p.console = console.text();
+  return p;
+}
+
+// The probe's settings from these options after "-i a.wav", and its echo.
+Parsed parse_probe(std::vector<std::string> args) {
+  args.insert(args.begin(), {"-i", "a.wav"});
+  CommandLineArgs line(std::move(args));
+  Parsed p{false, {}, {}};
+  std::vector<std::wstring> inputs;
+  CapturedConsole console;
+  p.ok = read_probe_options(line.argc(), line.argv.data(), p.settings, inputs,
+                            console.console());
+  if (p.ok) echo_probe_settings(p.settings, console.console());
+  p.console = console.text();
+  return p;
+}
+
+// hushmark-chapters' settings from these options after "-i a.wav -o a.txt",
+// and its echo.
+Parsed parse_chapters(std::vector<std::string> args) {
+  args.insert(args.begin(), {"-i", "a.wav", "-o", "a.txt"});
+  CommandLineArgs line(std::move(args));
+  Parsed p{false, {}, {}};
+  ChapterSettings settings;
+  CapturedConsole console;
+  p.ok = read_chapter_options(line.argc(), line.argv.data(), settings,
+                              console.console());
+  if (p.ok) echo_chapter_settings(settings, console.console());
+  p.settings = settings.scan;
   p.console = console.text();
   return p;
 }
@@ -70,6 +113,65 @@ TEST(ParseOptions, FillsSettingsInCommandLineOrder) {
   EXPECT_EQ(p.settings.outfile, L"-h");
   EXPECT_EQ(p.settings.min_silence_ms, 0);
   EXPECT_EQ(p.console, "");
+}
+
+TEST(ParseOptions, NotesWhetherThresholdAndMinimumWereGiven) {
+  Parsed p = parse({"-i", "a.wav"});
+  EXPECT_FALSE(p.settings.threshold_given);
+  EXPECT_FALSE(p.settings.min_silence_given);
+  p = parse({"-s", "3", "-s", "4"});
+  EXPECT_EQ(p.settings.threshold, 4);
+  EXPECT_TRUE(p.settings.threshold_given);
+  EXPECT_FALSE(p.settings.min_silence_given);
+  // hushmark reads "auto" as strtol does: 0, and given.
+  p = parse({"-s", "auto", "-m", "auto"});
+  EXPECT_EQ(p.settings.threshold, 0);
+  EXPECT_EQ(p.settings.min_silence_ms, 0);
+  EXPECT_TRUE(p.settings.threshold_given && p.settings.min_silence_given);
+}
+
+TEST(ParseOptions, AutoIsNotGivenInTheProbeAndInHushmarkChapters) {
+  const std::string s5 = "無音範囲:5\n", s0 = "無音範囲:0\n";
+  const std::string m300 = "無音時間が300ms以上で区切ります。\n";
+  const std::string m0 = "無音時間が0ms以上で区切ります。\n";
+  const struct {
+    std::vector<std::string> args;
+    std::int32_t threshold;
+    bool threshold_given;
+    std::int32_t min_silence_ms;
+    bool min_silence_given;
+    std::string probe_echo;     // its lines for -s and -m
+    std::string chapters_echo;  // likewise
+  } cases[] = {
+      {{}, 0, false, 200, false, "", ""},
+      {{"-s", "5"}, 5, true, 200, false, s5, s5},
+      {{"-s", "0"}, 0, true, 200, false, s0, ""},
+      {{"-s", "auto"}, 0, false, 200, false, "", ""},
+      {{"-m", "auto"}, 0, false, 200, false, "", ""},
+      {{"-s", "5", "-m", "300", "-s", "auto"}, 0, false, 300, true, m300, m300},
+      {{"-s", "auto", "-s", "0"}, 0, true, 200, false, s0, ""},
+      {{"-m", "300", "-m", "auto", "-s", "5"}, 5, true, 200, false, s5, s5},
+      {{"-m", "auto", "-m", "300"}, 0, false, 300, true, m300, m300},
+      // Only the word itself: these read as numbers, as hushmark reads them.
+      {{"-s", "Auto", "-m", "auto5"}, 0, true, 0, true, s0 + m0, m0},
+  };
+  for (const auto& c : cases) {
+    for (bool probe : {true, false}) {
+      const Parsed p = probe ? parse_probe(c.args) : parse_chapters(c.args);
+      std::string where = probe ? "probe" : "chapters";
+      for (const std::string& arg : c.args)
+        where += " " + arg;
+      ASSERT_TRUE(p.ok) << where;
+      EXPECT_EQ(p.settings.threshold, c.threshold) << where;
+      EXPECT_EQ(p.settings.threshold_given, c.threshold_given) << where;
+      EXPECT_EQ(p.settings.min_silence_ms, c.min_silence_ms) << where;
+      EXPECT_EQ(p.settings.min_silence_given, c.min_silence_given) << where;
+      const std::string head =
+          probe ? "infile = a.wav\n" : "infile = a.wav\noutfile = a.txt\n";
+      EXPECT_EQ(p.console, head + (probe ? c.probe_echo : c.chapters_echo))
+          << where;
+    }
+  }
 }
 
 TEST(ParseOptions, PermutesUnlessPosixlyCorrectAndStopsAtDoubleDash) {
