@@ -11,7 +11,7 @@ inline constexpr wchar_t kProbeUsage[] =
     L"usage : hushmark-probe [options] -i input [input2 ...]\n"
     L"  -i in.wav   入力ファイル名 (WAVE以外はffmpegで読む、-は標準入力)\n"
     L"\n"
-    L"  -s 0        無音範囲 -mごとの一覧に使う(省略時はおすすめの-s)\n"
+    L"  -s 0        無音範囲 -mごとの一覧に使う(省略時とautoはおすすめの-s)\n"
     L"  -m 200      無音時間 200ms以上無音が続けば区切る\n"
     L"  -h          ヘルプ\n"
     L"無音範囲(-s)ごとの区切り数を一覧にして、おすすめの-sを示します。\n"

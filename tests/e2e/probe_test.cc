@@ -201,7 +201,7 @@ TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
        "hushmark-probe 無音範囲しらべ v" HUSHMARK_VERSION " \n"
        "usage : hushmark-probe [options] -i input [input2 ...]\n"
        "  -i in.wav   入力ファイル名 (WAVE以外はffmpegで読む、-は標準入力)\n\n"
-       "  -s 0        無音範囲 -mごとの一覧に使う(省略時はおすすめの-s)\n"
+       "  -s 0        無音範囲 -mごとの一覧に使う(省略時とautoはおすすめの-s)\n"
        "  -m 200      無音時間 200ms以上無音が続けば区切る\n"
        "  -h          ヘルプ\n"
        "無音範囲(-s)ごとの区切り数を一覧にして、おすすめの-sを示します。\n"
