@@ -107,7 +107,8 @@ TEST(RoundMinMs, TakesTheRoundestValueThatSeparatesTheGroups) {
 
 // A ladder scan whose rungs have these pauses of 200 ms or more: each rung's
 // count and the lengths of its longest, in seconds.
-RecordingRuns ladder_of(const std::vector<std::pair<int, double>>& rungs) {
+RecordingRuns ladder_of(
+    const std::vector<std::pair<std::int64_t, double>>& rungs) {
   RecordingRuns runs;
   runs.nAvgBytesPerSec = kRate;
   runs.thresholds.assign(kLadder.begin(), kLadder.end());
@@ -124,7 +125,7 @@ RecordingRuns ladder_of(const std::vector<std::pair<int, double>>& rungs) {
 TEST(ChooseThreshold, TakesTheLowestRungWhereTheLongestPausesAreWhole) {
   struct Case {
     const char* what;
-    std::vector<std::pair<int, double>> rungs;  // from rung 0 up
+    std::vector<std::pair<std::int64_t, double>> rungs;  // from rung 0 up
     int rung;
     int splitting;
   };
@@ -146,7 +147,7 @@ TEST(ChooseThreshold, TakesTheLowestRungWhereTheLongestPausesAreWhole) {
       {"no pause at all", {{0, 0}}, -1, -1},
   };
   for (const Case& c : cases) {
-    std::vector<std::pair<int, double>> rungs = c.rungs;
+    std::vector<std::pair<std::int64_t, double>> rungs = c.rungs;
     // Above the given rungs the pauses grow on: no rung there settles.
     for (std::size_t k = rungs.size(); k < kRungs && c.rung != 0; ++k)
       rungs.push_back({rungs.back().first * 2, rungs.back().second * 1.5});
