@@ -5,6 +5,7 @@
 #include <set>
 
 #include "chapters/chapter_options.h"
+#include "chapters/choose.h"
 #include "chapters/titles.h"
 #include "extract/chapter_points.h"
 #include "extract/fast_scan.h"
@@ -110,9 +111,22 @@ CutPosition placed_cut(const ChapterSettings& settings) {
 }  // namespace
 
 BreakRules break_rules(const ChapterSettings& settings,
-                       std::span<const std::string> titles) {
+                       std::span<const std::string> titles,
+                       bool chapter_pauses_found) {
   BreakRules rules{placed_cut(settings), settings.max_chapters,
                    settings.min_seconds.value_or(0)};
+  if (chooses_chapter_pauses(settings)) {
+    rules.source =
+        chapter_pauses_found ? BreakSource::kChapterPauses : BreakSource::kNone;
+    return rules;
+  }
+  if (settings.file_chapters && !settings.max_chapters &&
+      !settings.min_seconds && !settings.scan.min_silence_given &&
+      !settings.titles_file && !settings.split_seconds) {
+    // -F alone: a chapter at every file and no other.
+    rules.source = BreakSource::kNone;
+    return rules;
+  }
   if (!rules.max_chapters && !titles.empty()) {
     // The titles file's lines set the count as -n would.
     rules.max_chapters = static_cast<std::int32_t>(std::min<std::size_t>(
@@ -131,6 +145,10 @@ SplitRules split_rules(const ChapterSettings& settings) {
 
 std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
                                          const BreakRules& rules) {
+  if (rules.source == BreakSource::kNone) return {};
+  if (rules.source == BreakSource::kChapterPauses) {
+    return chapter_candidates(timeline, rules.cut);
+  }
   // No chapter may be empty, nor shorter than asked.
   const std::uint64_t spacing =
       std::max<std::uint64_t>(1, seconds_ms(std::max(0, rules.min_seconds)));

@@ -18,25 +18,37 @@ namespace hushmark {
 
 struct ChapterSettings;
 
+// What chooses the breaks among the candidate points.
+enum class BreakSource {
+  kRules,          // -n, -l, -m and the like: the rules below
+  kChapterPauses,  // every candidate: the timeline holds the chapter pauses
+  kNone,           // no pause: -F alone, or no chapter pauses were found
+};
+
 // How candidate points become chapter breaks.
 struct BreakRules {
   CutPosition cut = CutPosition::kStart;
   std::optional<std::int32_t> max_chapters;  // none: no limit
   std::int32_t min_seconds = 0;              // no chapter shorter than this
+  BreakSource source = BreakSource::kRules;
 };
 
-// The break rules of a run: -n's count, else the titles file's line count,
-// else one chapter for -x alone (without -l); -l's length; and the points
-// placed at their silences' starts when -b moves them, else where -p says.
+// The break rules of a run: the chapter pauses chosen from the recording
+// when nothing else chooses (none when they were not found, and none for -F
+// alone); else -n's count, else the titles file's line count, else one
+// chapter for -x alone (without -l); -l's length; and the points placed at
+// their silences' starts when -b moves them, else where -p says.
 BreakRules break_rules(const ChapterSettings& settings,
-                       std::span<const std::string> titles);
+                       std::span<const std::string> titles,
+                       bool chapter_pauses_found);
 
 // The points that start chapters, as indices into timeline.points in time
-// order. The longest silences are taken first (the earlier of two as long),
-// each only where its point lies at least min_seconds, and at least 1 ms,
-// from the start, from the end and from every break already taken, until
-// max_chapters - 1 are taken. A silence that starts at the first frame is
-// never a break.
+// order. With the chapter pauses chosen, every point that may start a
+// chapter; with none, none. By the rules, the longest silences are taken first
+// (the earlier of two as long), each only where its point lies at least
+// min_seconds, and at least 1 ms, from the start, from the end and from every
+// break already taken, until max_chapters - 1 are taken. A silence that starts
+// at the first frame is never a break.
 std::vector<std::uint32_t> choose_breaks(const Timeline& timeline,
                                          const BreakRules& rules);
 

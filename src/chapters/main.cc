@@ -7,6 +7,7 @@
 #include "chapters/breaks.h"
 #include "chapters/chapter_list.h"
 #include "chapters/chapter_options.h"
+#include "chapters/choose.h"
 #include "chapters/embed.h"
 #include "chapters/formats.h"
 #include "chapters/messages.h"
@@ -16,6 +17,7 @@
 #include "cli/startup.h"
 #include "extract/messages.h"
 #include "extract/point_format.h"
+#include "extract/recording_scan.h"
 #include "extract/timeline.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -43,16 +45,15 @@ bool ready_output(const ChapterSettings& settings, platform::WholeFile& output,
   return true;
 }
 
-// Reads the inputs as one recording, refusing one without sound.
+// Reads the inputs as one recording, refusing one without sound, and
+// chooses what the options leave to the recording.
 bool read_recording(const ChapterSettings& settings, Timeline& timeline,
-                    platform::Console& console) {
-  // A joined copy holds every packet of every file, each file's encoder
-  // delay and padding among them, and players play them all.
-  const bool joined = settings.embed && settings.inputs.size() > 1;
-  if (!read_timeline(settings.inputs, settings.scan, timeline, console,
-                     joined)) {
+                    AutoChoice& choice, platform::Console& console) {
+  RecordingRuns runs;
+  if (!scan_recording(settings.inputs, scan_plan(settings), runs, console)) {
     return false;
   }
+  timeline = choose_timeline(settings, runs, choice);
   if (timeline_end_ms(timeline) == 0) {
     console.write(msg::kChaptersNoSound);
     return false;
@@ -67,9 +68,10 @@ bool read_recording(const ChapterSettings& settings, Timeline& timeline,
 std::vector<Chapter> make_list(const ChapterSettings& settings,
                                std::span<const std::string> titles,
                                std::span<const ListedChapter> listed,
-                               Timeline& timeline, std::size_t& titled_count,
+                               const AutoChoice& choice, Timeline& timeline,
+                               std::size_t& titled_count,
                                platform::Console& console) {
-  const BreakRules rules = break_rules(settings, titles);
+  const BreakRules rules = break_rules(settings, titles, choice.pauses.found);
   if (settings.lead_in_ms) {
     place_lead_in(timeline, cut_position_of(settings.scan.cut_position),
                   static_cast<std::uint32_t>(*settings.lead_in_ms));
@@ -98,14 +100,16 @@ std::vector<Chapter> make_list(const ChapterSettings& settings,
 
 // Shows the chapters, then what the console should know of them.
 void show_list(const ChapterSettings& settings, const Timeline& timeline,
-               std::span<const Chapter> chapters, std::size_t titles,
-               std::size_t titled_count, platform::Console& console) {
+               const AutoChoice& choice, std::span<const Chapter> chapters,
+               std::size_t titles, std::size_t titled_count,
+               platform::Console& console) {
   show_chapters(timeline, chapters, console);
   note_titles(titles, titled_count, console);
   if (settings.split_seconds) {
     note_long(chapters, split_max_ms(settings), console);
   }
   note_cue_tracks(settings.format, chapters.size(), console);
+  note_choice(choice, timeline.nAvgBytesPerSec, console);
   console.flush();
 }
 
@@ -141,11 +145,13 @@ bool make_chapters(const ChapterSettings& settings,
   platform::WholeFile output;
   if (!ready_output(settings, output, console)) return false;
   Timeline timeline;
-  if (!read_recording(settings, timeline, console)) return false;
+  AutoChoice choice;
+  if (!read_recording(settings, timeline, choice, console)) return false;
   std::size_t titled_count = 0;
-  const std::vector<Chapter> chapters =
-      make_list(settings, titles, listed, timeline, titled_count, console);
-  show_list(settings, timeline, chapters, titles.size(), titled_count, console);
+  const std::vector<Chapter> chapters = make_list(
+      settings, titles, listed, choice, timeline, titled_count, console);
+  show_list(settings, timeline, choice, chapters, titles.size(), titled_count,
+            console);
   return write_output(settings, chapters, output, console);
 }
 

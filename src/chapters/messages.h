@@ -59,6 +59,26 @@ inline constexpr wchar_t kChaptersTotalCandidates[] =
     L"個 (候補の無音";  // candidates
 inline constexpr wchar_t kChaptersTotalEnd[] = L"か所から)\n";
 
+// What was chosen from the recording itself, in one line.
+inline constexpr wchar_t kChoiceHead[] = L"自動で選びました:";
+inline constexpr wchar_t kChoiceThreshold[] = L" -s ";     // threshold
+inline constexpr wchar_t kChoiceFloor[] = L" (間の雑音 ";  // dB
+inline constexpr wchar_t kChoiceFloorEnd[] = L"dBFS、";
+inline constexpr wchar_t kChoiceDigitalFloor[] = L" (間はデジタル無音、";
+inline constexpr wchar_t kChoiceVoice[] = L"声 ";  // dB
+inline constexpr wchar_t kChoiceVoiceEnd[] = L"dBFS)";
+inline constexpr wchar_t kChoiceNoThreshold[] =
+    L" -s 0 (無音と声の境目が見つかりません)";
+inline constexpr wchar_t kChoicePauses[] = L" -m ";                   // ms
+inline constexpr wchar_t kChoiceShortest[] = L" (章の区切りの無音 ";  // s
+inline constexpr wchar_t kChoiceShortestEnd[] = L"秒以上";
+inline constexpr wchar_t kChoiceLongestLeft[] = L"、ほかは ";  // seconds
+inline constexpr wchar_t kChoiceLongestLeftEnd[] = L"秒まで";
+inline constexpr wchar_t kChoiceThin[] = L" ※差が小さいので確かめてください";
+inline constexpr wchar_t kChoiceNoChapterPauses[] =
+    L"※ ほかより長く目立つ無音がないため、1チャプターにしました。"
+    L"分けるには -x 300 (約300秒ごと) か -n 10 (10チャプター) を使います。\n";
+
 // A given chapter list moved onto the silences.
 inline constexpr wchar_t kAlignNoSilence[] = L"※無音なし";
 inline constexpr wchar_t kAlignTotal[] = L"リストのチャプター";  // count

@@ -23,14 +23,65 @@ std::wstring time_text(std::uint64_t ms) {
   return std::wstring(text.begin(), text.end());
 }
 
-// "  1.500秒": a silence's length in seconds, with the locale's separator.
-std::wstring length_text(std::uint32_t frames, std::uint32_t nAvgBytesPerSec,
-                         std::wstring_view separator) {
+// "1.500": a silence's length in seconds, with the locale's separator.
+std::wstring seconds_text(std::uint32_t frames, std::uint32_t nAvgBytesPerSec,
+                          std::wstring_view separator) {
   char length[kMaxLengthChars];
   char* end = format_length_chars(frames, nAvgBytesPerSec, length);
   std::wstring seconds(static_cast<char*>(length), end);
   seconds.replace(seconds.size() - 4, 1, separator);
-  return padded(seconds, 7) + msg::kSeconds;
+  return seconds;
+}
+
+// "  1.500秒": the same, padded for a table.
+std::wstring length_text(std::uint32_t frames, std::uint32_t nAvgBytesPerSec,
+                         std::wstring_view separator) {
+  return padded(seconds_text(frames, nAvgBytesPerSec, separator), 7) +
+         msg::kSeconds;
+}
+
+// A level bin's middle in whole dBFS, as "-44".
+std::wstring level_text(std::size_t bin) {
+  // Bin b holds peaks from 2^((b - 1) / 4) to 2^(b / 4) of 32768.
+  const double db =
+      20 * std::log10(2.0) * ((static_cast<double>(bin) - 0.5) / 4 - 15);
+  return std::to_wstring(static_cast<int>(std::lround(db)));
+}
+
+// " -s 362 (間の雑音 -44dBFS、声 -21dBFS)": the threshold chosen and why.
+std::wstring threshold_text(const AutoChoice& choice) {
+  const ThresholdChoice& t = *choice.threshold;
+  if (t.rung < 0) return msg::kChoiceNoThreshold;
+  std::wstring text =
+      msg::kChoiceThreshold + std::to_wstring(choice.threshold_value);
+  text += t.floor_level == 0 ? std::wstring(msg::kChoiceDigitalFloor)
+                             : msg::kChoiceFloor + level_text(t.floor_level) +
+                                   msg::kChoiceFloorEnd;
+  return text + msg::kChoiceVoice + level_text(t.voice_level) +
+         msg::kChoiceVoiceEnd;
+}
+
+// " -m 2000 (章の区切りの無音 2.712秒以上、ほかは 1.395秒まで)": the pause
+// that parts chapters and the margin, flagged when thin.
+std::wstring pauses_text(const AutoChoice& choice,
+                         std::uint32_t nAvgBytesPerSec) {
+  const std::wstring separator = locale_decimal_separator();
+  std::wstring text =
+      msg::kChoicePauses + std::to_wstring(choice.pauses.min_ms) +
+      msg::kChoiceShortest +
+      seconds_text(choice.shortest_taken, nAvgBytesPerSec, separator) +
+      msg::kChoiceShortestEnd;
+  if (choice.longest_left != 0) {
+    text += msg::kChoiceLongestLeft +
+            seconds_text(choice.longest_left, nAvgBytesPerSec, separator) +
+            msg::kChoiceLongestLeftEnd;
+  }
+  text += L")";
+  if (std::uint64_t{kThinNumerator} * choice.longest_left >
+      std::uint64_t{kThinDenominator} * choice.shortest_taken) {
+    text += msg::kChoiceThin;
+  }
+  return text;
 }
 
 // "  2  00:00:04.461   1.500秒  Chapter 2": the number, the start, the
@@ -59,6 +110,17 @@ std::wstring signed_thousandths(std::int64_t value,
 }
 
 }  // namespace
+
+void note_choice(const AutoChoice& choice, std::uint32_t nAvgBytesPerSec,
+                 platform::Console& console) {
+  std::wstring line;
+  if (choice.threshold) line += threshold_text(choice);
+  if (choice.pauses.found) line += pauses_text(choice, nAvgBytesPerSec);
+  if (!line.empty()) console.write(msg::kChoiceHead + line + L"\n");
+  if (choice.pauses_looked_for && !choice.pauses.found) {
+    console.write(msg::kChoiceNoChapterPauses);
+  }
+}
 
 void show_chapters(const Timeline& timeline, std::span<const Chapter> chapters,
                    platform::Console& console) {

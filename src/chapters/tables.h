@@ -10,6 +10,7 @@
 #include "chapters/align.h"
 #include "chapters/breaks.h"
 #include "chapters/chapter_list.h"
+#include "chapters/choose.h"
 #include "chapters/formats.h"
 #include "extract/timeline.h"
 #include "platform/console.h"
@@ -30,6 +31,19 @@ std::wstring alignment_table(const Alignment& alignment,
                              std::span<const ListedChapter> listed,
                              const Timeline& timeline,
                              std::wstring_view separator);
+
+// A margin is thin when the shortest chapter pause is less than 7 / 4 times
+// the longest pause left out.
+inline constexpr std::uint32_t kThinNumerator = 7;
+inline constexpr std::uint32_t kThinDenominator = 4;
+
+// One line with what was chosen from the recording: the threshold and why
+// (the levels of the floor between words and of the voice), the pause that
+// parts chapters and the margin (the shortest chapter pause against the
+// longest pause left out), flagged when thin. With no chapter pauses found,
+// a line that says so and how to split the recording instead.
+void note_choice(const AutoChoice& choice, std::uint32_t nAvgBytesPerSec,
+                 platform::Console& console);
 
 // Says that only the first data chunk made chapters, when a file had more.
 void note_later_data(const Timeline& timeline, platform::Console& console);

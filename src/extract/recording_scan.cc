@@ -50,6 +50,13 @@ struct FileScan {
   bool data_ended_early = false;
 };
 
+// True for the silence from the file's first frame, ended by its first loud
+// one: while the file is in its lead, no rebase has moved frame 1. The lead is
+// joined to what comes before the file.
+bool is_lead(const ChapterPoint& run) {
+  return run.cut == 1;
+}
+
 void begin_chunk(FileScan& f, std::uint32_t nAvgBytesPerSec) {
   // Players play the first data chunk; later ones are read through, so that
   // a file hushmark refuses is refused here too.
@@ -98,8 +105,7 @@ void scan_ladder_block(FileScan& f, std::span<const std::uint8_t> bytes) {
   const std::uint64_t frames = f.frames + bytes.size() / kFrameBytes;
   for (std::size_t rung = 0; rung < kRungs; ++rung) {
     for (const ChapterPoint& run : scan.found[rung]) {
-      // A lead is joined to what comes before the file.
-      if (rung >= in_lead_from && run.cut == 1) continue;
+      if (rung >= in_lead_from && is_lead(run)) continue;
       tally_run(f.rules, {scan.base + run.cut, run.length}, true,
                 scan.tallies[rung]);
     }
@@ -120,7 +126,7 @@ void scan_single_block(FileScan& f, std::span<const std::uint8_t> bytes) {
   scan.found.clear();
   scan_frames_fast(bytes, scan.params, scan.state, scan.found);
   for (const ChapterPoint& run : scan.found) {
-    if (was_in_lead && run.cut == 1) continue;
+    if (was_in_lead && is_lead(run)) continue;
     tally_run(f.rules, {scan.base + run.cut, run.length}, true, scan.tally);
   }
   forget_older(f.rules, f.frames + bytes.size() / kFrameBytes, scan.tally);
@@ -216,9 +222,10 @@ void join_ended(Joiner& j) {
 }
 
 FrameSink sink_of(FileScan& f) {
-  FrameSink sink{[&f](std::uint32_t rate) { begin_chunk(f, rate); },
-                 [&f](std::span<const std::uint8_t> b) { scan_block(f, b); },
-                 {}};
+  FrameSink sink{
+      [&f](std::uint32_t nAvgBytesPerSec) { begin_chunk(f, nAvgBytesPerSec); },
+      [&f](std::span<const std::uint8_t> b) { scan_block(f, b); },
+      {}};
   if (f.plan->hold_short_read) {
     sink.data_ended_early = [&f] { f.data_ended_early = true; };
   }

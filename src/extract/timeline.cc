@@ -33,7 +33,7 @@ std::uint64_t silence_first_frame(const TimelinePoint& point, CutPosition cut) {
 }
 
 Timeline timeline_of(const RecordingRuns& runs, const RunTally& tally,
-                     CutPosition cut) {
+                     CutPosition cut, std::uint32_t min_frames) {
   Timeline timeline;
   timeline.nAvgBytesPerSec = runs.nAvgBytesPerSec;
   timeline.frames = runs.frames;
@@ -41,24 +41,11 @@ Timeline timeline_of(const RecordingRuns& runs, const RunTally& tally,
   timeline.data_chunks = runs.data_chunks;
   timeline.points.reserve(tally.kept.size());
   for (const Silence& silence : tally.kept) {
-    timeline.points.push_back(point_of(silence, cut));
+    if (silence.length >= min_frames) {
+      timeline.points.push_back(point_of(silence, cut));
+    }
   }
   return timeline;
-}
-
-bool read_timeline(std::span<const std::wstring> paths,
-                   const Settings& settings, Timeline& timeline,
-                   platform::Console& console, bool every_sample) {
-  ScanPlan plan;
-  plan.threshold = settings.threshold;
-  plan.min_silence_ms = settings.min_silence_ms;
-  plan.keep = true;
-  plan.every_sample = every_sample;
-  RecordingRuns runs;
-  if (!scan_recording(paths, plan, runs, console)) return false;
-  timeline = timeline_of(runs, runs.tallies.front(),
-                         cut_position_of(settings.cut_position));
-  return true;
 }
 
 std::uint64_t timeline_end_ms(const Timeline& timeline) {

@@ -33,21 +33,10 @@ struct Timeline {
   std::uint32_t data_chunks = 0;
 };
 
-// Reads the files in order as one recording: the k-th starts where the
-// earlier ones' frames end, and a silence that runs across a file's end is
-// one silence. Several files are read side by side, each on a processor of
-// its own. False after any failure, once its message is out.
-// With every_sample set, decoded files keep the encoder's delay and padding
-// that a decoder skips, as a copy of their packets joined into one file
-// plays them.
-bool read_timeline(std::span<const std::wstring> paths,
-                   const Settings& settings, Timeline& timeline,
-                   platform::Console& console, bool every_sample = false);
-
-// The timeline of a scan's silences at one threshold: its kept silences as
-// points placed by cut.
+// The timeline of a scan's silences at one threshold: its kept silences of
+// min_frames or more as points placed by cut.
 Timeline timeline_of(const RecordingRuns& runs, const RunTally& tally,
-                     CutPosition cut);
+                     CutPosition cut, std::uint32_t min_frames = 0);
 
 // The length of the recording: where its last chapter ends.
 std::uint64_t timeline_end_ms(const Timeline& timeline);

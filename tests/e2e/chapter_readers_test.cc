@@ -68,9 +68,9 @@ Chapters write_chapters(const TempDir& dir, const std::string& format,
                         const std::string& title) {
   fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav",
                 fs::copy_options::overwrite_existing);
-  testing::ToolRun run =
-      testing::run_chapters(dir.path(), {"-i", "talk.wav", "-f", format, "-t",
-                                         title, "-o", "chapters." + format});
+  testing::ToolRun run = testing::run_chapters(
+      dir.path(), {"-i", "talk.wav", "-m", "200", "-f", format, "-t", title,
+                   "-o", "chapters." + format});
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   Chapters chapters;
   for (std::size_t k = 0; k < std::size(kStarts); ++k) {
@@ -544,38 +544,46 @@ TEST(DecodedInputs, GiveTheWholeRecordingsChaptersHoweverItComes) {
                      "ffmpeg -nostdin -v error -i talk.wav -ac 1 -c:a "
                      "pcm_s24le mono24.wav"));
   for (const char* p : {"0", "1", "2"}) {
-    ASSERT_EQ(
-        run_chapters(dir.path(), {"-i", "talk.wav", "-o", "whole.txt", "-p", p})
-            .status,
-        0);
+    ASSERT_EQ(run_chapters(dir.path(), {"-i", "talk.wav", "-m", "200", "-o",
+                                        "whole.txt", "-p", p})
+                  .status,
+              0);
     const std::string whole = read_file(dir / "whole.txt");
     testing::ToolRun parts =
-        run_chapters(dir.path(), {"-o", "parts.txt", "-p", p, "--", "-p1.flac",
-                                  "p2.wav", "concat:p3.flac"});
+        run_chapters(dir.path(), {"-o", "parts.txt", "-m", "200", "-p", p, "--",
+                                  "-p1.flac", "p2.wav", "concat:p3.flac"});
     EXPECT_EQ(parts.status, 0) << parts.out;
     EXPECT_EQ(read_file(dir / "parts.txt"), whole) << p;
-    ASSERT_EQ(run_chapters(dir.path(),
-                           {"-i", "mono24.wav", "-o", "mono.txt", "-p", p})
+    ASSERT_EQ(run_chapters(dir.path(), {"-i", "mono24.wav", "-m", "200", "-o",
+                                        "mono.txt", "-p", p})
                   .status,
               0);
     EXPECT_EQ(read_file(dir / "mono.txt"), whole) << p;
   }
   const std::string flac = read_file(dir / "concat:p3.flac");
-  testing::ToolRun piped = run_chapters(
-      dir.path(), {"-i", "-", "-o", "piped.txt"}, "C.UTF-8", &flac);
-  testing::ToolRun named =
-      run_chapters(dir.path(), {"-o", "named.txt", "concat:p3.flac"});
+  testing::ToolRun piped =
+      run_chapters(dir.path(), {"-i", "-", "-m", "200", "-o", "piped.txt"},
+                   "C.UTF-8", &flac);
+  testing::ToolRun named = run_chapters(
+      dir.path(), {"-o", "named.txt", "-m", "200", "concat:p3.flac"});
   EXPECT_EQ(piped.status, 0) << piped.out;
   EXPECT_EQ(read_file(dir / "piped.txt"), read_file(dir / "named.txt"));
   // -F: every file starts a chapter, titled by its name.
-  testing::ToolRun files =
-      run_chapters(dir.path(), {"-F", "-t", "%f %d", "-o", "files.txt", "--",
-                                "-p1.flac", "p2.wav", "concat:p3.flac"});
+  testing::ToolRun files = run_chapters(
+      dir.path(), {"-F", "-m", "200", "-t", "%f %d", "-o", "files.txt", "--",
+                   "-p1.flac", "p2.wav", "concat:p3.flac"});
   EXPECT_EQ(files.status, 0) << files.out;
   EXPECT_EQ(read_file(dir / "files.txt"),
             "00:00:00.000 -p1\n00:00:01.000 p2\n00:00:01.257 p2 3\n"
             "00:00:02.624 p2 4\n00:00:04.461 p2 5\n00:00:04.800 concat:p3\n"
             "00:00:06.794 concat:p3 7\n");
+  // -F alone: a chapter at every file and no other.
+  ASSERT_EQ(run_chapters(dir.path(), {"-F", "-o", "alone.txt", "--", "-p1.flac",
+                                      "p2.wav", "concat:p3.flac"})
+                .status,
+            0);
+  EXPECT_EQ(read_file(dir / "alone.txt"),
+            "00:00:00.000 -p1\n00:00:01.000 p2\n00:00:04.800 concat:p3\n");
 }
 
 // A file at another rate than the first is resampled to the first one's: the

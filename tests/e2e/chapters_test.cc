@@ -101,8 +101,10 @@ TEST(Chapters, UseTheFirstDataChunkAndSayWhenThereAreMore) {
                                   .fmt(44100)
                                   .data({loud(1), quiet(9000), loud(1)})
                                   .bytes());
-  testing::ToolRun one = run_chapters(dir.path(), {"-i", "one.wav", "-o", "1"});
-  testing::ToolRun two = run_chapters(dir.path(), {"-i", "two.wav", "-o", "2"});
+  testing::ToolRun one = run_chapters(
+      dir.path(), {"-i", "one.wav", "-s", "0", "-m", "200", "-o", "1"});
+  testing::ToolRun two = run_chapters(
+      dir.path(), {"-i", "two.wav", "-s", "0", "-m", "200", "-o", "2"});
   EXPECT_EQ(two.status, 0);
   EXPECT_EQ(read_file(dir / "2"), read_file(dir / "1"));
   EXPECT_EQ(read_file(dir / "1"),
@@ -156,14 +158,15 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
   EXPECT_EQ(breaks.out.substr(breaks.out.find("タイトル")),
             "タイトル:a\\x0d\\x0ab %d\n"
             "  1  00:00:00.000             a\\x0d\\x0ab 1\n"
-            "チャプター1個 (候補の無音4か所から)\n");
+            "チャプター1個 (候補の無音4か所から)\n"
+            "自動で選びました: -s 0 (間はデジタル無音、声 -14dBFS)\n");
   // A CUE sheet past 99 tracks is written, with a word of warning.
   std::string flips;
   for (int i = 0; i < 900; ++i)
     flips += testing::frames_of({loud(1), quiet(1)});
   write_file(dir / "flips.wav", WaveBytes().fmt(8000).data(flips).bytes());
-  testing::ToolRun cue =
-      run_chapters(dir.path(), {"-i", "flips.wav", "-f", "cue", "-m", "0"});
+  testing::ToolRun cue = run_chapters(
+      dir.path(), {"-i", "flips.wav", "-f", "cue", "-s", "0", "-m", "0"});
   EXPECT_TRUE(cue.out.ends_with(
       "チャプター225個 (候補の無音899か所から)\n"
       "※ CUEシートのトラックは99までしか読めないプレーヤーが多くあります。"
@@ -195,8 +198,8 @@ TEST(Chapters, TakeTitlesFromAFileStartBeforeTheSoundAndSplitLongOnes) {
   // Each break 250 ms before the sound resumes: -p 2 puts them at 1.857,
   // 2.924, 5.961 and 7.794 s.
   testing::ToolRun run = run_chapters(
-      dir.path(), {"-i", "talk.wav", "-o", "all.txt", "-p", "1", "-b", "250",
-                   "-T", "t.txt", "-n", "4", "-x", "2,3"});
+      dir.path(), {"-i", "talk.wav", "-s", "0", "-o", "all.txt", "-p", "1",
+                   "-b", "250", "-T", "t.txt", "-n", "4", "-x", "2,3"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out,
             "infile = talk.wav\noutfile = all.txt\n区切り位置:音の250ms前\n"
@@ -311,7 +314,10 @@ TEST(Chapters, ReplaceAFileWholeAndWriteThroughLinksPipesAndDevices) {
   fs::create_symlink("sub/new.txt", dir / "dangling.txt");
   fs::create_directory(dir / "sub");
   for (const char* out : {"link.txt", "dangling.txt"}) {
-    EXPECT_EQ(run_chapters(dir.path(), {"-i", "in.wav", "-o", out}).status, 0);
+    EXPECT_EQ(run_chapters(dir.path(),
+                           {"-i", "in.wav", "-s", "0", "-m", "200", "-o", out})
+                  .status,
+              0);
   }
   EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
   EXPECT_EQ(read_file(dir / "real.txt"), want);
@@ -326,8 +332,9 @@ TEST(Chapters, ReplaceAFileWholeAndWriteThroughLinksPipesAndDevices) {
   std::thread reader([&] { from_fifo = read_file(dir / "fifo"); });
   // The reader must have the FIFO open before the run looks for one.
   while (true) {
-    testing::ToolRun run =
-        run_chapters(dir.path(), {"-i", "in.wav", "-o", "fifo", "-f", "ogm"});
+    testing::ToolRun run = run_chapters(
+        dir.path(),
+        {"-i", "in.wav", "-s", "0", "-m", "200", "-o", "fifo", "-f", "ogm"});
     if (run.status == 0) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -336,7 +343,9 @@ TEST(Chapters, ReplaceAFileWholeAndWriteThroughLinksPipesAndDevices) {
             "CHAPTER01=00:00:00.000\nCHAPTER01NAME=Chapter 1\n"
             "CHAPTER02=00:00:00.001\nCHAPTER02NAME=Chapter 2\n");
   testing::ToolRun out = run_chapters(
-      dir.path(), {"-i", "/dev/stdin", "-o", "/dev/stdout"}, "C.UTF-8", &wave);
+      dir.path(),
+      {"-i", "/dev/stdin", "-s", "0", "-m", "200", "-o", "/dev/stdout"},
+      "C.UTF-8", &wave);
   EXPECT_EQ(out.status, 0);
   EXPECT_TRUE(out.out.ends_with("候補の無音1か所から)\n" + want)) << out.out;
   // Each format names its file after the input; nothing else is left behind.

@@ -182,10 +182,10 @@ TEST(Cli, WritesToTheDescriptorThatDevStdoutNames) {
   const std::string tools[] = {HUSHMARK_BINARY, HUSHMARK_CHAPTERS_BINARY};
   for (const std::string& tool : tools) {
     write_file(dir / "log.txt", "earlier\n");
-    std::string command = "cd '" + dir.path().string() + "' && LANG=C.UTF-8 '" +
-                          tool + "' -i talk.wav -o /dev/stdout >>log.txt && '" +
-                          tool +
-                          "' -i talk.wav -o /dev/fd/3 3>fd.txt >/dev/null";
+    std::string command =
+        "cd '" + dir.path().string() + "' && LANG=C.UTF-8 '" + tool +
+        "' -i talk.wav -m 200 -o /dev/stdout >>log.txt && '" + tool +
+        "' -i talk.wav -m 200 -o /dev/fd/3 3>fd.txt >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << tool;
     std::string log = read_file(dir / "log.txt");
     if (tool == HUSHMARK_BINARY) {

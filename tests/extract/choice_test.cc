@@ -117,7 +117,8 @@ RecordingRuns ladder_of(
     const auto& [count, longest] = rungs[std::min(k, rungs.size() - 1)];
     runs.tallies[k].bins.runs[1] = static_cast<std::uint64_t>(count);
     runs.tallies[k].points = static_cast<std::uint64_t>(count);
-    runs.tallies[k].longest[0] = static_cast<std::uint32_t>(longest * 44100);
+    runs.tallies[k].longest[0] =
+        static_cast<std::uint32_t>(std::min(longest * 44100, 4e9));
   }
   return runs;
 }

@@ -1,0 +1,85 @@
+#include "chapters/choose.h"
+
+#include <algorithm>
+
+#include "extract/time_base.h"
+
+namespace hushmark {
+namespace {
+
+// The shortest of the chapter pauses, at least min_frames long, and the
+// longest pause left out, among those that may part chapters: not from the
+// first frame, and not ending within the end guard.
+void measure_margin(const RecordingRuns& runs, const RunTally& tally,
+                    std::uint32_t min_frames, AutoChoice& choice) {
+  choice.shortest_taken = 0;
+  choice.longest_left = 0;
+  for (const Silence& s : tally.kept) {
+    if (s.start == 1 || s.end() + runs.rules.end_guard > runs.frames) continue;
+    if (s.length < min_frames) {
+      choice.longest_left = std::max(choice.longest_left, s.length);
+    } else if (choice.shortest_taken == 0 || s.length < choice.shortest_taken) {
+      choice.shortest_taken = s.length;
+    }
+  }
+}
+
+// A pause after which the sound resumes within the end guard leaves a
+// closing line, not a chapter.
+void drop_end_guarded(const RecordingRuns& runs, CutPosition cut,
+                      Timeline& timeline) {
+  std::erase_if(timeline.points, [&](const TimelinePoint& p) {
+    return silence_first_frame(p, cut) + p.length + runs.rules.end_guard >
+           runs.frames;
+  });
+}
+
+}  // namespace
+
+bool chooses_chapter_pauses(const ChapterSettings& settings) {
+  return !settings.max_chapters && !settings.min_seconds &&
+         !settings.scan.min_silence_given && !settings.titles_file &&
+         !settings.align_file && !settings.split_seconds &&
+         !settings.file_chapters;
+}
+
+ScanPlan scan_plan(const ChapterSettings& settings) {
+  ScanPlan plan;
+  plan.ladder = !settings.scan.threshold_given;
+  if (settings.scan.threshold_given) plan.threshold = settings.scan.threshold;
+  plan.min_silence_ms = settings.scan.min_silence_ms;
+  plan.keep = true;
+  // A joined copy holds every packet of every file, each file's encoder
+  // delay and padding among them, and players play them all.
+  plan.every_sample = settings.embed && settings.inputs.size() > 1;
+  return plan;
+}
+
+Timeline choose_timeline(const ChapterSettings& settings,
+                         const RecordingRuns& runs, AutoChoice& choice) {
+  choice.threshold_value = settings.scan.threshold;
+  if (!settings.scan.threshold_given) {
+    choice.threshold = choose_threshold(runs);
+    choice.threshold_value =
+        choice.threshold->rung >= 0
+            ? kLadder[static_cast<std::size_t>(choice.threshold->rung)]
+            : 0;
+  }
+  const RunTally& tally = *tally_at(runs, choice.threshold_value);
+  std::uint32_t min_frames = runs.rules.min_frames;
+  choice.pauses_looked_for = chooses_chapter_pauses(settings);
+  if (choice.pauses_looked_for && runs.nAvgBytesPerSec != 0) {
+    choice.pauses =
+        choose_chapter_pauses(tally.pauses, runs.rules, runs.nAvgBytesPerSec);
+  }
+  if (choice.pauses.found) {
+    min_frames = compute_min_frames(runs.nAvgBytesPerSec, choice.pauses.min_ms);
+    measure_margin(runs, tally, min_frames, choice);
+  }
+  const CutPosition cut = cut_position_of(settings.scan.cut_position);
+  Timeline timeline = timeline_of(runs, tally, cut, min_frames);
+  if (choice.pauses.found) drop_end_guarded(runs, cut, timeline);
+  return timeline;
+}
+
+}  // namespace hushmark
