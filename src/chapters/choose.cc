@@ -14,7 +14,7 @@ void measure_margin(const RecordingRuns& runs, const RunTally& tally,
                     std::uint32_t min_frames, AutoChoice& choice) {
   choice.shortest_taken = 0;
   choice.longest_left = 0;
-  for (const Silence& s : tally.kept) {
+  for (const Silence& s : unpack_silences(tally.kept)) {
     if (s.start == 1 || s.end() + runs.rules.end_guard > runs.frames) continue;
     if (s.length < min_frames) {
       choice.longest_left = std::max(choice.longest_left, s.length);

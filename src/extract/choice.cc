@@ -129,7 +129,7 @@ constexpr std::uint64_t kMaxMs = 0x7FFFFFFF;
 ThresholdChoice choose_threshold(const RecordingRuns& runs) {
   ThresholdChoice out;
   if (runs.tallies.size() < kRungs) return out;
-  for (std::size_t k = 0; k + 1 < kRungs; ++k) {
+  for (std::size_t k = 0; k <= kHighestChoice; ++k) {
     if (settled(rung_pauses(runs.tallies[k]),
                 rung_pauses(runs.tallies[k + 1]))) {
       out.rung = static_cast<int>(k);

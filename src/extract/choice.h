@@ -24,7 +24,8 @@ struct ThresholdChoice {
   std::size_t voice_level = 0;
 };
 
-// The lowest rung at which the pauses have settled: from there to the next
+// The lowest rung, no higher than kHighestChoice, at which the pauses have
+// settled: from there to the next
 // rung up, the kLongest longest silences of kShortestPauseMs or more grow by
 // no more than 3% in all (none of them is still being split by the floor's
 // peaks), and their number neither falls by more than 5% (pieces no longer

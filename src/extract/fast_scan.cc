@@ -180,6 +180,67 @@ __attribute__((target("avx2"))) void peaks_avx2(const std::uint8_t* p,
 }
 #endif
 
+void masks_plain(const std::uint8_t* p, const std::int32_t* thresholds,
+                 std::size_t count, std::uint64_t* masks) {
+  for (std::size_t k = 0; k < count; ++k) {
+    masks[k] = quiet_bits(p, kTileFrames, quiet_range(thresholds[k]));
+  }
+}
+
+#ifdef HUSHMARK_X86_KERNELS
+void masks_sse2(const std::uint8_t* p, const std::int32_t* thresholds,
+                std::size_t count, std::uint64_t* masks) {
+  for (std::size_t k = 0; k < count; ++k) {
+    classify_sse2(p, 1, thresholds[k], masks + k);
+  }
+}
+#endif
+
+#ifdef HUSHMARK_AVX2_KERNEL
+// The magnitudes of a tile's frames, the larger of each frame's two (0 to
+// 32768), in file order: 16 frames in each of the four registers.
+__attribute__((target("avx2"))) void tile_magnitudes_avx2(const std::uint8_t* p,
+                                                          __m256i* mags) {
+  const __m256i low = _mm256_set1_epi32(0xFFFF);
+  for (int q = 0; q < 4; ++q) {
+    __m256i frames[2];
+    for (int h = 0; h < 2; ++h) {
+      // |-32768| is 0x8000, which reads right as unsigned.
+      __m256i a = _mm256_abs_epi16(_mm256_loadu_si256(
+          reinterpret_cast<const __m256i*>(p + 64 * q + 32 * h)));
+      frames[h] =
+          _mm256_and_si256(_mm256_max_epu16(a, _mm256_srli_epi32(a, 16)), low);
+    }
+    // The pack works within 128-bit halves; the permute restores the order.
+    mags[q] = _mm256_permute4x64_epi64(
+        _mm256_packus_epi32(frames[0], frames[1]), 0xD8);
+  }
+}
+
+__attribute__((target("avx2"))) void masks_avx2(const std::uint8_t* p,
+                                                const std::int32_t* thresholds,
+                                                std::size_t count,
+                                                std::uint64_t* masks) {
+  __m256i mags[4];
+  tile_magnitudes_avx2(p, mags);
+  for (std::size_t k = 0; k < count; ++k) {
+    const __m256i t = _mm256_set1_epi16(static_cast<short>(thresholds[k]));
+    std::uint64_t mask = 0;
+    for (int h = 0; h < 2; ++h) {
+      const __m256i a =
+          _mm256_cmpeq_epi16(_mm256_min_epu16(mags[2 * h], t), mags[2 * h]);
+      const __m256i b = _mm256_cmpeq_epi16(_mm256_min_epu16(mags[2 * h + 1], t),
+                                           mags[2 * h + 1]);
+      const __m256i bytes =
+          _mm256_permute4x64_epi64(_mm256_packs_epi16(a, b), 0xD8);
+      const auto bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
+      mask |= std::uint64_t{bits} << (32 * h);
+    }
+    masks[k] = mask;
+  }
+}
+#endif
+
 // The bits above bit i (i < 64).
 std::uint64_t bits_above(int i) {
   return ~((std::uint64_t{2} << i) - 1);
@@ -291,6 +352,22 @@ TileClassifier tile_classifier(TileKernel kernel) {
 #endif
   default:
     return classify_plain;
+  }
+}
+
+TileMasker tile_masker(TileKernel kernel) {
+  if (!tile_kernel_available(kernel)) return masks_plain;
+  switch (kernel) {
+#ifdef HUSHMARK_X86_KERNELS
+  case TileKernel::kSse2:
+    return masks_sse2;
+#endif
+#ifdef HUSHMARK_AVX2_KERNEL
+  case TileKernel::kAvx2:
+    return masks_avx2;
+#endif
+  default:
+    return masks_plain;
   }
 }
 

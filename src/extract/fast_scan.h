@@ -27,6 +27,16 @@ using TileClassifier = void (*)(const std::uint8_t* p, std::size_t tiles,
 // available.
 TileClassifier tile_classifier(TileKernel kernel);
 
+// Sorts one whole tile into quiet and loud at each of `count` thresholds
+// (each from 0 to 32767): masks[k] for thresholds[k], bit i set when frame i
+// is quiet.
+using TileMasker = void (*)(const std::uint8_t* p,
+                            const std::int32_t* thresholds, std::size_t count,
+                            std::uint64_t* masks);
+
+// The kernel's masker, or the plain one where the kernel is not available.
+TileMasker tile_masker(TileKernel kernel);
+
 // The first `frames` (up to 64) frames as a quiet mask, one frame at a time.
 std::uint64_t quiet_mask(const std::uint8_t* p, std::size_t frames,
                          std::int32_t threshold);

@@ -19,6 +19,10 @@ inline constexpr std::array<std::int32_t, 31> kLadder = {
     2048, 2896, 4096, 5793, 8192, 11585, 16384, 23170, 32767};
 inline constexpr std::size_t kRungs = kLadder.size();
 
+// The highest rung a threshold is chosen at: 4096, -18 dBFS. No floor
+// between words is louder, and above it quiet speech counts as pauses.
+inline constexpr std::size_t kHighestChoice = 24;
+
 // The lowest rung at which a sample of this magnitude is quiet; kRungs when
 // it is loud at every rung.
 std::size_t rung_of(std::uint32_t magnitude);

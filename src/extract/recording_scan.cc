@@ -57,6 +57,12 @@ bool is_lead(const ChapterPoint& run) {
   return run.cut == 1;
 }
 
+// Whether the silences at a threshold, a rung's or -s's, are kept: only
+// those of a threshold that may be chosen.
+bool keeps(const ScanPlan& plan, std::size_t rung) {
+  return plan.keep && rung <= kHighestChoice;
+}
+
 void begin_chunk(FileScan& f, std::uint32_t nAvgBytesPerSec) {
   // Players play the first data chunk; later ones are read through, so that
   // a file hushmark refuses is refused here too.
@@ -64,9 +70,12 @@ void begin_chunk(FileScan& f, std::uint32_t nAvgBytesPerSec) {
   if (!f.scanning) return;
   const ScanPlan& plan = *f.plan;
   f.nAvgBytesPerSec = nAvgBytesPerSec;
-  f.rules = tally_rules(nAvgBytesPerSec, plan.min_silence_ms, plan.keep);
+  f.rules = tally_rules(nAvgBytesPerSec, plan.min_silence_ms);
   if (plan.ladder) {
     f.ladder = std::make_unique<LadderScan>();
+    for (std::size_t rung = 0; rung < kRungs; ++rung) {
+      f.ladder->tallies[rung].keep = keeps(plan, rung);
+    }
     start_levels(f.levels, nAvgBytesPerSec);
   }
   const bool on_ladder =
@@ -75,6 +84,7 @@ void begin_chunk(FileScan& f, std::uint32_t nAvgBytesPerSec) {
     f.single = std::make_unique<SingleScan>();
     f.single->params = {*plan.threshold, shortest_counted(f.rules),
                         CutPosition::kStart};
+    f.single->tally.keep = plan.keep;
   }
 }
 
@@ -249,6 +259,10 @@ bool scan_recording(std::span<const std::wstring> paths, const ScanPlan& plan,
   j.plan = &plan;
   j.runs = &runs;
   j.joined.resize(runs.thresholds.size());
+  for (std::size_t t = 0; t < j.joined.size(); ++t) {
+    j.joined[t].tally.keep =
+        plan.ladder && t < kRungs ? keeps(plan, t) : plan.keep;
+  }
   j.files.resize(paths.size());
   j.ends.assign(paths.size(), FileEnd::kReading);
   auto sink_for = [&j](std::size_t k, const Source& source) {

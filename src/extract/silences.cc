@@ -40,8 +40,7 @@ void add_tally(const RunTally& from, std::uint64_t base, RunTally& to) {
                       from.set_apart.end());
   for (std::uint32_t length : from.longest)
     add_longest(length, to.longest);
-  for (const Silence& s : from.kept)
-    to.kept.push_back({base + s.start, s.length});
+  pack_silences(from.kept, base, to.kept);
   for (const Silence& s : from.recent)
     to.recent.push_back({base + s.start, s.length});
 }
@@ -49,7 +48,7 @@ void add_tally(const RunTally& from, std::uint64_t base, RunTally& to) {
 }  // namespace
 
 TallyRules tally_rules(std::uint32_t nAvgBytesPerSec,
-                       std::int32_t min_silence_ms, bool keep) {
+                       std::int32_t min_silence_ms) {
   TallyRules rules;
   rules.min_frames = compute_min_frames(nAvgBytesPerSec, min_silence_ms);
   for (std::size_t row = 0; row < kMinRows; ++row) {
@@ -62,8 +61,46 @@ TallyRules tally_rules(std::uint32_t nAvgBytesPerSec,
     edge += std::max<std::uint32_t>(1, edge / 16);
   }
   rules.end_guard = compute_min_frames(nAvgBytesPerSec, kEndGuardMs);
-  rules.keep = keep;
   return rules;
+}
+
+void pack_silence(const Silence& silence, PackedSilences& packed) {
+  auto put = [&packed](std::uint64_t value) {
+    for (; value >= 0x80; value >>= 7) {
+      packed.bytes.push_back(static_cast<std::uint8_t>(value | 0x80));
+    }
+    packed.bytes.push_back(static_cast<std::uint8_t>(value));
+  };
+  put(silence.start - packed.last_start);
+  put(silence.length);
+  packed.last_start = silence.start;
+}
+
+void pack_silences(const PackedSilences& from, std::uint64_t base,
+                   PackedSilences& to) {
+  for (const Silence& s : unpack_silences(from)) {
+    pack_silence({base + s.start, s.length}, to);
+  }
+}
+
+std::vector<Silence> unpack_silences(const PackedSilences& packed) {
+  std::vector<Silence> silences;
+  std::size_t at = 0;
+  auto get = [&]() {
+    std::uint64_t value = 0;
+    for (int shift = 0; at < packed.bytes.size(); shift += 7) {
+      const std::uint8_t byte = packed.bytes[at++];
+      value |= std::uint64_t{byte & 0x7Fu} << shift;
+      if (byte < 0x80) break;
+    }
+    return value;
+  };
+  std::uint64_t start = 0;
+  while (at < packed.bytes.size()) {
+    start += get();
+    silences.push_back({start, static_cast<std::uint32_t>(get())});
+  }
+  return silences;
 }
 
 std::uint32_t shortest_counted(const TallyRules& rules) {
@@ -81,7 +118,7 @@ void tally_run(const TallyRules& rules, const Silence& silence, bool may_part,
   if (silence.length >= rules.min_frames) {
     ++tally.points;
     tally.point_frames += silence.length;
-    if (rules.keep) tally.kept.push_back(silence);
+    if (tally.keep) pack_silence(silence, tally.kept);
   }
   add_to_bins(silence.length, rules.min_edges, tally.bins);
   const std::size_t bin = pause_bin(rules.pause_edges, silence.length);

@@ -55,12 +55,30 @@ struct TallyRules {
   MinEdges min_edges{};
   PauseEdges pause_edges{};
   std::uint32_t end_guard = 0;  // kEndGuardMs in frames
-  bool keep = false;            // keep every silence of min_frames or more
 };
 
 // The rules for a scan at this byte rate with hushmark's -m.
 TallyRules tally_rules(std::uint32_t nAvgBytesPerSec,
-                       std::int32_t min_silence_ms, bool keep);
+                       std::int32_t min_silence_ms);
+
+// Silences in time order, packed: each as the frames from the one before's
+// start (from frame 0 for the first) and its length, seven bits a byte.
+// Most take five or six bytes, so that an hour of talk at every threshold
+// keeps in well under a megabyte.
+struct PackedSilences {
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t last_start = 0;
+};
+
+// Adds a silence after the others.
+void pack_silence(const Silence& silence, PackedSilences& packed);
+
+// Adds every silence of `from`, each moved `base` frames on.
+void pack_silences(const PackedSilences& from, std::uint64_t base,
+                   PackedSilences& to);
+
+// The silences, in time order.
+std::vector<Silence> unpack_silences(const PackedSilences& packed);
 
 // The shortest silence a tally counts at all.
 std::uint32_t shortest_counted(const TallyRules& rules);
@@ -70,6 +88,7 @@ inline constexpr std::size_t kLongest = 8;
 
 // What a scan found at one threshold.
 struct RunTally {
+  bool keep = false;  // keep every silence of min_frames or more in `kept`
   std::uint64_t points = 0;  // silences of min_frames or more
   std::uint64_t point_frames = 0;
   RunBins bins;  // every silence, by the minimums of kMinLadder
@@ -83,7 +102,7 @@ struct RunTally {
   // The kLongest longest silences of kShortestPauseMs or more, longest
   // first; 0 where there are fewer.
   std::array<std::uint32_t, kLongest> longest{};
-  std::vector<Silence> kept;  // when the rules keep them, in time order
+  PackedSilences kept;
   // Pauses counted in `pauses` that may yet end within end_guard of the end.
   std::vector<Silence> recent;
 };

@@ -39,8 +39,7 @@ Timeline timeline_of(const RecordingRuns& runs, const RunTally& tally,
   timeline.frames = runs.frames;
   timeline.files = runs.files;
   timeline.data_chunks = runs.data_chunks;
-  timeline.points.reserve(tally.kept.size());
-  for (const Silence& silence : tally.kept) {
+  for (const Silence& silence : unpack_silences(tally.kept)) {
     if (silence.length >= min_frames) {
       timeline.points.push_back(point_of(silence, cut));
     }

@@ -14,7 +14,7 @@ namespace {
 constexpr std::uint32_t kRate = 44100 * 4;
 
 PauseHistogram histogram_of(const std::vector<double>& seconds) {
-  const TallyRules rules = tally_rules(kRate, 200, false);
+  const TallyRules rules = tally_rules(kRate, 200);
   PauseHistogram h;
   for (double s : seconds) {
     const auto frames = static_cast<std::uint32_t>(s * 44100);
@@ -77,7 +77,7 @@ TEST(ChooseChapterPauses, TakesTheGroupThatStandsApartAndNothingFromALecture) {
        0, 0},
       {"no pause at all", {}, 0, 0},
   };
-  const TallyRules rules = tally_rules(kRate, 200, false);
+  const TallyRules rules = tally_rules(kRate, 200);
   for (const Case& c : cases) {
     const PauseChoice got =
         choose_chapter_pauses(histogram_of(c.pauses), rules, kRate);

@@ -24,6 +24,14 @@ std::span<const std::uint8_t> span_of(const std::string& s, std::size_t from,
   return {reinterpret_cast<const std::uint8_t*>(s.data()) + from, to - from};
 }
 
+TEST(LadderScan, PutsEveryMagnitudeOnTheLowestRungWhereItIsQuiet) {
+  for (std::uint32_t m = 0; m <= 32768; ++m) {
+    const auto at = std::lower_bound(kLadder.begin(), kLadder.end(),
+                                     static_cast<std::int32_t>(m));
+    ASSERT_EQ(rung_of(m), static_cast<std::size_t>(at - kLadder.begin())) << m;
+  }
+}
+
 TEST(LadderScan, FindsWhatTheScanFindsAtEveryRung) {
   std::mt19937 rng(20261208);
   const std::uint32_t mins[] = {0, 1, 2, 63, 64, 65, 500, 0xFFFFFFFFu};
@@ -149,7 +157,7 @@ std::vector<std::uint64_t> flat_tallies(const std::vector<std::wstring>& paths,
     std::vector<std::uint32_t> apart = t.set_apart;
     std::sort(apart.begin(), apart.end());
     flat.insert(flat.end(), apart.begin(), apart.end());
-    for (const Silence& s : t.kept) {
+    for (const Silence& s : unpack_silences(t.kept)) {
       flat.push_back(s.start);
       flat.push_back(s.length);
     }
