@@ -2,7 +2,10 @@
 # Times the tools on recordings that ffmpeg decodes for them, side by side in
 # interleaved rounds, against ffmpeg's decoding alone:
 #   - one mp3 of MINUTES minutes: `ffmpeg -i x.mp3 -f s16le -y /dev/null`,
-#     hushmark-chapters -i x.mp3 and hushmark-probe -i x.mp3;
+#     hushmark-chapters -i x.mp3 (choosing the threshold: every rung of the
+#     ladder in one pass), the same with -s given (one threshold) and
+#     hushmark-probe -i x.mp3;
+#   - the WAVE of MINUTES minutes against reading it (cat), the same three;
 #   - FILES mp3 files of PART minutes as one book: decoded one after another
 #     by ffmpeg, and hushmark-chapters and hushmark-probe given all of them,
 #     which decode them side by side;
@@ -41,16 +44,20 @@ done
 
 decode_alone() { ffmpeg -v error -i "$TMP/long.mp3" -f s16le -y /dev/null; }
 chapters_mp3() { "$CHAPTERS" -i "$TMP/long.mp3" -o "$TMP/long.txt"; }
+chapters_mp3_s() { "$CHAPTERS" -i "$TMP/long.mp3" -s 256 -o "$TMP/long.txt"; }
 probe_mp3() { "$PROBE" -i "$TMP/long.mp3"; }
 decode_parts() {
   for f in "${PARTS[@]}"; do ffmpeg -v error -i "$f" -f s16le -y /dev/null; done
 }
 chapters_parts() { "$CHAPTERS" -o "$TMP/book.txt" "${PARTS[@]}"; }
 probe_parts() { "$PROBE" "${PARTS[@]}"; }
+read_wave() { cat "$TMP/long.wav"; }
 chapters_wave() { "$CHAPTERS" -i "$TMP/long.wav" -o "$TMP/wave.txt"; }
+chapters_wave_s() { "$CHAPTERS" -i "$TMP/long.wav" -s 0 -o "$TMP/wave_s.txt"; }
 probe_wave() { "$PROBE" -i "$TMP/long.wav"; }
-WAYS=(decode_alone chapters_mp3 probe_mp3 decode_parts chapters_parts
-  probe_parts chapters_wave probe_wave)
+WAYS=(decode_alone chapters_mp3 chapters_mp3_s probe_mp3 decode_parts
+  chapters_parts probe_parts read_wave chapters_wave chapters_wave_s
+  probe_wave)
 if [[ -n $BASELINE ]]; then
   old_chapters_wave() { "$BASELINE/hushmark-chapters" -i "$TMP/long.wav" -o "$TMP/old.txt"; }
   old_probe_wave() { "$BASELINE/hushmark-probe" -i "$TMP/long.wav"; }
@@ -73,7 +80,8 @@ ratio() { awk -v a="$(t "$1")" -v b="$(t "$2")" 'BEGIN { printf "%.2f", a / b }'
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 echo "medians of $RUNS interleaved rounds; load: $(cut -d' ' -f1-3 /proc/loadavg)"
 for way in "${WAYS[@]}"; do printf '%-18s %8.3f s\n' "$way" "$(t "$way")"; done
-echo "one mp3 of $MINUTES min, over ffmpeg's decoding alone: chapters $(ratio chapters_mp3 decode_alone)x, probe $(ratio probe_mp3 decode_alone)x"
+echo "one mp3 of $MINUTES min, over ffmpeg's decoding alone: chapters $(ratio chapters_mp3 decode_alone)x (with -s: $(ratio chapters_mp3_s decode_alone)x), probe $(ratio probe_mp3 decode_alone)x"
+echo "the WAVE of $MINUTES min, over reading it: chapters $(ratio chapters_wave read_wave)x (with -s: $(ratio chapters_wave_s read_wave)x), probe $(ratio probe_wave read_wave)x"
 echo "$FILES mp3 of $PART min as one book, over decoding them one after another: chapters $(ratio chapters_parts decode_parts)x, probe $(ratio probe_parts decode_parts)x"
 if [[ -n $BASELINE ]]; then
   echo "WAVE of $MINUTES min, over $BASELINE: chapters $(ratio chapters_wave old_chapters_wave)x, probe $(ratio probe_wave old_probe_wave)x"

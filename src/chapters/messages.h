@@ -176,8 +176,9 @@ inline constexpr wchar_t kChaptersUsage[] =
 inline constexpr wchar_t kChaptersUsageEnd[] =
     L"\n"
     L"\n"
-    L"  -s 0        無音範囲 お好みで調整(0～32767)\n"
-    L"  -m 200      無音時間 200ms以上無音が続けば区切る\n"
+    L"  -s 362      無音範囲 0～32767 (省略時は録音から選ぶ)\n"
+    L"  -m 2000     無音時間 この長さ以上の無音で区切る (省略時は章の区切りを"
+    L"録音から選ぶ)\n"
     L"  -p 0        区切り位置 0=無音開始 1=中間 2=無音終了\n"
     L"  -n 24       チャプター数の上限 長い無音から選ぶ\n"
     L"  -l 300      チャプターの最短の長さ(秒)\n"
