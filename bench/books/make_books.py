@@ -196,8 +196,10 @@ def full_set():
 
 
 def test_set():
-    """Ten short recordings, 40 to 70 s, for the test suite to make."""
-    short = (42, 60)
+    """Ten short recordings, about two minutes each, for the test suite to
+    make: long enough for forty pauses or so, as a minute's dozen could as
+    well be a lecture's."""
+    short = (100, 130)
     books = {
         1: Book("b", "en-us", "A", 175, 50, 3, short),
         2: Book("b", "en-gb", "B", 165, 45, 4, short),

@@ -17,6 +17,9 @@ constexpr std::uint64_t kShareDivisor = 3;
 // The gap below the group, as a ratio of lengths: at least 3 / 2.
 constexpr std::uint64_t kGapNumerator = 3;
 constexpr std::uint64_t kGapDenominator = 2;
+// A gap of at least 2 / 1 needs nothing more.
+constexpr std::uint64_t kWideNumerator = 2;
+constexpr std::uint64_t kWideDenominator = 1;
 // The lengths just below the group that tell how wide a gap is expected.
 constexpr std::size_t kGapsBelow = 8;
 // How many times the expected gap the gap below the group must be.
@@ -166,11 +169,19 @@ PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
     const std::size_t top = bins[group - 1], below = bins[group];
     if (top == below) continue;
     // The middles of the two bins, on a log scale, stand for the lengths.
-    if (kGapDenominator * kGapDenominator * edges[top] * bin_end(edges, top) <
-        kGapNumerator * kGapNumerator * edges[below] * bin_end(edges, below)) {
+    auto apart_by = [&](std::uint64_t numerator, std::uint64_t denominator) {
+      return denominator * denominator * edges[top] * bin_end(edges, top) >=
+             numerator * numerator * edges[below] * bin_end(edges, below);
+    };
+    if (!apart_by(kGapNumerator, kGapDenominator)) continue;
+    // A gap of twice the length stands apart on its own, as in a short book
+    // whose few other pauses spread widely; a narrower one must be wide
+    // against the gaps just below it.
+    if (!apart_by(kWideNumerator, kWideDenominator) &&
+        !stands_apart(bins, group)) {
       continue;
     }
-    if (!stands_apart(bins, group) || top - below < widest) continue;
+    if (top - below < widest) continue;
     widest = top - below;
     out.found = true;
     out.first_bin = top;

@@ -44,11 +44,13 @@ struct PauseChoice {
 // Looks for the widest gap in the pause lengths (on a log scale) that sets
 // apart a group of two pauses or more, no more than a third of them all,
 // where the shortest of the group is at least 1.5 times the longest below
-// it (as the middles of their bins tell) and the gap is at least three times as
-// wide as the gaps between the lengths just below it would lead one to expect
-// (each gap weighed by its rank from the top, as the gaps among the longest of
-// a smooth spread of lengths shrink with their rank). Ties go to the larger
-// group. Nothing is found when no group stands apart, as in a lecture.
+// it (as the middles of their bins tell). A gap of 2 times or more stands
+// apart as it is; a narrower one must also be at least three times as wide
+// as the gaps between the lengths just below it would lead one to expect
+// (each gap weighed by its rank from the top, as the gaps among the longest
+// of a smooth spread of lengths shrink with their rank). Ties go to the
+// larger group. Nothing is found when no group stands apart, as in a
+// lecture.
 PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
                                   const TallyRules& rules,
                                   std::uint32_t nAvgBytesPerSec);
