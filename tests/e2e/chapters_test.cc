@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -359,6 +360,52 @@ TEST(Chapters, ReplaceAFileWholeAndWriteThroughLinksPipesAndDevices) {
                                    "in.chapters.txt", "in.cue", "in.ffmetadata",
                                    "in.labels.txt", "in.ogm.txt", "in.vtt",
                                    "in.wav", "link.txt", "real.txt", "sub"}));
+}
+
+// Without -m the long pauses that stand apart part the chapters, but not one
+// after which the sound resumes in the last 2 s; -m gives every pause again.
+TEST(Chapters, ChooseTheChapterPausesButNoneNearTheEnd) {
+  TempDir dir;
+  // Twelve pauses of 400 to 620 ms among three of 3 s, at 8 frames a ms; the
+  // last ends 1 s before the end.
+  std::string body = testing::frames_of({loud(800)});
+  std::string every = "00:00:00.000 Chapter 1\n", chosen = every;
+  std::uint32_t frames = 800;
+  for (std::uint32_t k = 0; k < 15; ++k) {
+    const std::uint32_t pause = k % 5 == 4 ? 24000 : 3200 + 160 * (k - k / 5);
+    char start[32];
+    std::snprintf(start, sizeof start, "00:00:%02u.%03u Chapter ",
+                  frames / 8000, frames / 8 % 1000);
+    every += start + std::to_string(k + 2) + "\n";
+    if (pause == 24000 && k < 14) {
+      chosen += start + std::to_string(k / 5 + 2) + "\n";
+    }
+    body += testing::frames_of({quiet(pause), loud(k < 14 ? 4000 : 8000)});
+    frames += pause + (k < 14 ? 4000 : 8000);
+  }
+  write_file(dir / "in.wav", WaveBytes().fmt(8000).data(body).bytes());
+  const std::string choice =
+      " -m 1500 (章の区切りの無音 3.000秒以上、ほかは 0.620秒まで)\n";
+  struct Case {
+    std::vector<std::string> options;
+    std::string chapters;
+    std::string closing;  // the last line of the console
+  };
+  const Case cases[] = {
+      {{},
+       chosen,
+       "自動で選びました: -s 0 (間はデジタル無音、声 -31dBFS)" + choice},
+      {{"-s", "0"}, chosen, "自動で選びました:" + choice},
+      {{"-s", "0", "-m", "200"}, every, "候補の無音15か所から)\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"-i", "in.wav", "-o", "out.txt"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    testing::ToolRun run = run_chapters(dir.path(), args);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(read_file(dir / "out.txt"), c.chapters) << run.out;
+    EXPECT_TRUE(run.out.ends_with(c.closing)) << run.out;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // share hushmark's messages and statuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "chapters/chapter_parsers.h"
 #include "extract/ladder.h"
 #include "extract/silences.h"
 #include "test_support.h"
@@ -391,6 +393,95 @@ TEST(Probe, SuggestsAMinimumThatFindsExactlyTheChapterPauses) {
         dir.path(),
         {"-i", lossy ? input + ".wav" : input, "-s", threshold, "-m", min_ms},
         chapter_ms, input + "\n" + probe.out, lossy ? 50 : 20);
+  }
+}
+
+// One recording of make_books.py's test set and what its truth file says:
+// its chapter pauses, start and end in ms, and whether it is a lecture.
+struct Book {
+  std::string file;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> pauses;
+  bool lecture = false;
+};
+
+// The recordings make_books.py wrote into folder, each beside NAME.json.
+std::vector<Book> read_books(const fs::path& folder) {
+  std::vector<Book> books;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() == ".json") continue;
+    Book book;
+    book.file = entry.path().filename().string();
+    fs::path truth_file = entry.path();
+    const std::string truth = read_file(truth_file.replace_extension(".json"));
+    book.lecture = truth.find("\"lecture\": true") != std::string::npos;
+    const std::size_t at = truth.find("\"chapter_pauses\":");
+    std::string list = truth.substr(at, truth.find('\n', at) - at);
+    std::replace_if(
+        list.begin(), list.end(), [](char c) { return c < '0' || c > '9'; },
+        ' ');
+    std::istringstream numbers(list);
+    for (std::uint64_t from, to; numbers >> from >> to;) {
+      book.pauses.push_back({from, to});
+    }
+    books.push_back(book);
+  }
+  return books;
+}
+
+// True when the chapter file starts a chapter at 0, once inside each chapter
+// pause (within 150 ms of it), and nowhere else.
+bool starts_in_pauses(const std::string& chapters, const Book& book) {
+  const std::vector<std::string> lines = testing::lines_of(chapters);
+  if (lines.size() != book.pauses.size() + 1) return false;
+  if (testing::parse_clock(lines[0]) != 0) return false;
+  for (std::size_t k = 0; k < book.pauses.size(); ++k) {
+    const std::uint64_t ms = testing::parse_clock(lines[k + 1]);
+    const auto [from, to] = book.pauses[k];
+    if (ms + 150 < from || ms > to + 150) return false;
+  }
+  return true;
+}
+
+// Generated books over every kind of floor, and a lecture: with no option
+// hushmark-chapters starts a chapter in each chapter pause and nowhere else;
+// so does -n with their count, and so do the probe's proposals as options.
+TEST(Probe, AgreesWithHushmarkChaptersOnTheChapterPausesOfGeneratedBooks) {
+  for (const char* tool : {"python3", "espeak-ng", "sox", "ffmpeg"}) {
+    if (std::system(
+            ("command -v " + std::string(tool) + " >/dev/null").c_str()) != 0) {
+      GTEST_SKIP() << tool << " is not installed";
+    }
+  }
+  TempDir dir;
+  const std::string make = "python3 '" HUSHMARK_BOOKS "' '" +
+                           dir.path().string() + "' --set test >/dev/null";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  const std::vector<Book> books = read_books(dir.path());
+  ASSERT_EQ(books.size(), 10u);
+  for (const Book& book : books) {
+    SCOPED_TRACE(book.file);
+    // Each run writes a file of its own: one that failed leaves none.
+    const std::string out = fs::path(book.file).stem().string();
+    testing::ToolRun chosen =
+        testing::run_chapters(dir.path(), {"-i", book.file, "-o", out});
+    const std::string chapters = read_file(dir / out);
+    EXPECT_TRUE(starts_in_pauses(chapters, book)) << chosen.out;
+    EXPECT_EQ(chosen.out.find("\n※ ほかより長く目立つ無音がないため") !=
+                  std::string::npos,
+              book.lecture);
+    const std::string count = std::to_string(book.pauses.size() + 1);
+    testing::run_chapters(dir.path(),
+                          {"-i", book.file, "-n", count, "-o", out + ".n"});
+    EXPECT_TRUE(starts_in_pauses(read_file(dir / (out + ".n")), book)) << "-n";
+    testing::ToolRun probe = run_probe(dir.path(), {"-i", book.file});
+    std::vector<std::string> proposed = {"-i", book.file, "-o", out + ".p"};
+    const std::string threshold = suggested_threshold(probe.out);
+    const std::string min_ms =
+        word_after(probe.out, "章の区切りのおすすめ: -m ");
+    if (!threshold.empty()) proposed.insert(proposed.end(), {"-s", threshold});
+    if (!min_ms.empty()) proposed.insert(proposed.end(), {"-m", min_ms});
+    testing::run_chapters(dir.path(), proposed);
+    EXPECT_EQ(read_file(dir / (out + ".p")), chapters) << probe.out;
   }
 }
 
