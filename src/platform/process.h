@@ -1,6 +1,7 @@
 #ifndef HUSHMARK_PLATFORM_PROCESS_H_
 #define HUSHMARK_PLATFORM_PROCESS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -19,6 +20,13 @@ enum class StartResult {
   kNotFound,  // no such program (on PATH, or at the path given)
   kFailed,    // it is there but could not be started
 };
+
+// The buffer asked for the pipes that carry samples to and from a child: a
+// decoder writes blocks of a mebibyte, and each should not wait for a read.
+inline constexpr std::size_t kSamplePipeBytes = std::size_t{1} << 20;
+
+// How much of the end of a child's standard error is kept for a message.
+inline constexpr std::size_t kErrorTailBytes = 4096;
 
 // What a child's standard input and output are joined to.
 enum class ChildInput { kNothing, kPipe };

@@ -19,11 +19,6 @@ extern char** environ;
 namespace hushmark::platform {
 namespace {
 
-// How much of what a child writes on standard error is kept for a message.
-constexpr std::size_t kErrorTextBytes = 4096;
-// A decoder's output arrives in fewer, larger pieces through a larger pipe.
-constexpr int kOutputPipeBytes = 1 << 20;
-
 void close_fd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
@@ -50,8 +45,8 @@ struct ChildProcess::State {
       if (n <= 0) break;
       std::lock_guard<std::mutex> lock(error_mutex);
       error_text.append(block, static_cast<std::size_t>(n));
-      if (error_text.size() > 2 * kErrorTextBytes) {
-        error_text.erase(0, error_text.size() - kErrorTextBytes);
+      if (error_text.size() > 2 * kErrorTailBytes) {
+        error_text.erase(0, error_text.size() - kErrorTailBytes);
       }
     }
     close_fd(error_fd);
@@ -138,7 +133,8 @@ StartResult ChildProcess::start(std::wstring_view program,
                                                : StartResult::kFailed;
   }
   if (out[0] >= 0) {
-    ::fcntl(out[0], F_SETPIPE_SZ, kOutputPipeBytes);  // a hint; may be refused
+    ::fcntl(out[0], F_SETPIPE_SZ,
+            static_cast<int>(kSamplePipeBytes));  // a hint; may be refused
     output.adopt(out[0]);
   }
   state_->input_fd = in[1];
@@ -201,8 +197,8 @@ void ChildProcess::terminate() {
 std::string ChildProcess::error_text() const {
   std::lock_guard<std::mutex> lock(state_->error_mutex);
   std::string_view text = state_->error_text;
-  if (text.size() > kErrorTextBytes)
-    text.remove_prefix(text.size() - kErrorTextBytes);
+  if (text.size() > kErrorTailBytes)
+    text.remove_prefix(text.size() - kErrorTailBytes);
   return std::string(text);
 }
 

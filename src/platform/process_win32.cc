@@ -12,12 +12,6 @@
 namespace hushmark::platform {
 namespace {
 
-// How much of the end of a child's standard error is kept for a message.
-constexpr std::size_t kErrorTailBytes = 4096;
-// The buffer of the pipes that carry samples: a decoder writes blocks of a
-// mebibyte, and each should not wait for a read of ours.
-constexpr DWORD kSamplePipeBytes = 1 << 20;
-
 void close_handle(HANDLE& h) {
   if (h != nullptr) CloseHandle(h);
   h = nullptr;
@@ -211,7 +205,8 @@ namespace {
 bool open_ends(ChildEnds& ends, ChildInput input_from, ChildOutput output_to,
                HANDLE& input, int& output_fd, HANDLE& errors) {
   if (input_from == ChildInput::kPipe) {
-    if (!CreatePipe(&ends.input, &input, nullptr, kSamplePipeBytes)) {
+    if (!CreatePipe(&ends.input, &input, nullptr,
+                    static_cast<DWORD>(kSamplePipeBytes))) {
       return false;
     }
   } else {
@@ -219,7 +214,8 @@ bool open_ends(ChildEnds& ends, ChildInput input_from, ChildOutput output_to,
   }
   if (output_to == ChildOutput::kPipe) {
     HANDLE ours = nullptr;
-    if (!CreatePipe(&ours, &ends.output, nullptr, kSamplePipeBytes)) {
+    if (!CreatePipe(&ours, &ends.output, nullptr,
+                    static_cast<DWORD>(kSamplePipeBytes))) {
       return false;
     }
     output_fd = _open_osfhandle(reinterpret_cast<intptr_t>(ours),
