@@ -71,6 +71,38 @@ bool inheritable(HANDLE h) {
          SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
 }
 
+// Opens the pipes and null devices that start() joins the child to; what is
+// ours goes to input, output_fd and errors.
+bool open_ends(ChildEnds& ends, ChildInput input_from, ChildOutput output_to,
+               HANDLE& input, int& output_fd, HANDLE& errors) {
+  if (input_from == ChildInput::kPipe) {
+    if (!CreatePipe(&ends.input, &input, nullptr,
+                    static_cast<DWORD>(kSamplePipeBytes))) {
+      return false;
+    }
+  } else {
+    ends.input = open_null(GENERIC_READ);
+  }
+  if (output_to == ChildOutput::kPipe) {
+    HANDLE ours = nullptr;
+    if (!CreatePipe(&ours, &ends.output, nullptr,
+                    static_cast<DWORD>(kSamplePipeBytes))) {
+      return false;
+    }
+    output_fd = _open_osfhandle(reinterpret_cast<intptr_t>(ours),
+                                _O_RDONLY | _O_BINARY);
+    if (output_fd < 0) {
+      CloseHandle(ours);
+      return false;
+    }
+  } else {
+    ends.output = open_null(GENERIC_WRITE);
+  }
+  if (!CreatePipe(&errors, &ends.error, nullptr, 0)) return false;
+  return inheritable(ends.input) && inheritable(ends.output) &&
+         inheritable(ends.error);
+}
+
 // Starts the command line with ends as its standard handles. On Windows
 // versions that take a list of the handles to inherit, nothing else is
 // inherited, not even the ends of another child started at the same moment.
@@ -197,42 +229,6 @@ ChildProcess::~ChildProcess() {
     wait();
   }
 }
-
-namespace {
-
-// Opens the pipes and null devices that start() joins the child to; what is
-// ours goes to input, output_fd and errors.
-bool open_ends(ChildEnds& ends, ChildInput input_from, ChildOutput output_to,
-               HANDLE& input, int& output_fd, HANDLE& errors) {
-  if (input_from == ChildInput::kPipe) {
-    if (!CreatePipe(&ends.input, &input, nullptr,
-                    static_cast<DWORD>(kSamplePipeBytes))) {
-      return false;
-    }
-  } else {
-    ends.input = open_null(GENERIC_READ);
-  }
-  if (output_to == ChildOutput::kPipe) {
-    HANDLE ours = nullptr;
-    if (!CreatePipe(&ours, &ends.output, nullptr,
-                    static_cast<DWORD>(kSamplePipeBytes))) {
-      return false;
-    }
-    output_fd = _open_osfhandle(reinterpret_cast<intptr_t>(ours),
-                                _O_RDONLY | _O_BINARY);
-    if (output_fd < 0) {
-      CloseHandle(ours);
-      return false;
-    }
-  } else {
-    ends.output = open_null(GENERIC_WRITE);
-  }
-  if (!CreatePipe(&errors, &ends.error, nullptr, 0)) return false;
-  return inheritable(ends.input) && inheritable(ends.output) &&
-         inheritable(ends.error);
-}
-
-}  // namespace
 
 StartResult ChildProcess::start(std::wstring_view program,
                                 std::span<const std::wstring> args,
