@@ -46,7 +46,8 @@ class ChildProcess {
 
   // Starts program (a path, or a name looked up on PATH) with args, which do
   // not include the program's own name. With ChildOutput::kPipe, output then
-  // reads what it writes on standard output.
+  // reads what it writes on standard output. Fails while a program started
+  // before has not been waited for.
   StartResult start(std::wstring_view program,
                     std::span<const std::wstring> args, InputFile& output,
                     ChildInput input = ChildInput::kNothing,

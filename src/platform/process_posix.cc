@@ -153,6 +153,7 @@ StartResult ChildProcess::start(std::wstring_view program,
                                 InputFile& output, ChildInput input,
                                 ChildOutput output_to) {
   State& s = *state_;
+  if (s.pid > 0 || s.error_reader.joinable()) return StartResult::kFailed;
   std::optional<std::string> name = narrow_path(program);
   if (!name || name->empty()) return StartResult::kNotFound;
   std::vector<std::string> words{std::move(*name)};
