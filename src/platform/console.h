@@ -42,18 +42,34 @@ class Console {
   void write_encoded(std::string_view bytes);
 
   // Sends what has been written so far on its way, before the program writes
-  // to the same place by another route (-o /dev/stdout).
+  // to the same place by another route (-o /dev/stdout); a line that redraw()
+  // left is cleared first.
   void flush();
+
+  // Whether it writes to a terminal: a tty, or a Windows console window. A
+  // pipe, a file and a console that keeps what is written are not.
+  bool is_terminal() const { return terminal_; }
+
+  // On a terminal, shows line in place of the current line (a carriage
+  // return, line, an erase to the end of the line) and sends it at once, with
+  // no line feed; elsewhere does nothing. The next write clears that line
+  // first, as progress lines are, so that its text starts on an empty line.
+  // line holds no line feed and fits the terminal's width.
+  void redraw(std::wstring_view line);
 
   // Writes to other what this console has kept.
   void replay_to(Console& other) const { other.write(kept_); }
 
  private:
+  // Clears the line that redraw() left, if it still shows.
+  void clear_redrawn();
+
   std::FILE* out_;
-  std::wstring kept_;  // what was written while out_ is nullptr
+  std::wstring kept_;      // what was written while out_ is nullptr
+  bool terminal_ = false;  // out_ is a tty, or a console window (UTF-16)
+  bool redrawn_ = false;   // a line from redraw() shows, not yet cleared
 #ifdef _WIN32
-  unsigned code_page_ = 0;   // the locale's ANSI code page; 0 means UTF-8
-  bool to_console_ = false;  // out_ is a console window, which takes UTF-16
+  unsigned code_page_ = 0;  // the locale's ANSI code page; 0 means UTF-8
 #else
   bool use_locale_;  // the locale can carry the messages; else UTF-8
 #endif

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <cwchar>
@@ -18,6 +20,9 @@ wchar_t substitute(wchar_t c) {
 }
 
 constexpr std::size_t kUnencodable = static_cast<std::size_t>(-1);
+
+// What a terminal takes for erasing from the cursor to the end of its line.
+constexpr char kEraseLineEnd[] = "\x1b[K";
 
 // The text in the locale's encoding, converted in one call (far cheaper than a
 // call per character); nothing when the locale cannot encode all of it.
@@ -60,7 +65,9 @@ void append_in_locale(std::string& out, wchar_t c, std::mbstate_t& state) {
 }  // namespace
 
 Console::Console(std::FILE* out)
-    : out_(out), use_locale_(in_locale(kMessageCharacters).has_value()) {}
+    : out_(out),
+      terminal_(out != nullptr && ::isatty(fileno(out)) == 1),
+      use_locale_(in_locale(kMessageCharacters).has_value()) {}
 
 Console::Console() : out_(nullptr), use_locale_(false) {}
 
@@ -94,12 +101,29 @@ void Console::write(std::wstring_view text) {
 
 void Console::write_encoded(std::string_view bytes) {
   if (out_ == nullptr) return;
+  clear_redrawn();
   std::fwrite(bytes.data(), 1, bytes.size(), out_);
 }
 
 void Console::flush() {
   if (out_ == nullptr) return;
+  clear_redrawn();
   std::fflush(out_);
+}
+
+void Console::redraw(std::wstring_view line) {
+  if (!terminal_) return;
+  std::string bytes = "\r" + encode(line) + kEraseLineEnd;
+  std::fwrite(bytes.data(), 1, bytes.size(), out_);
+  std::fflush(out_);
+  redrawn_ = !line.empty();
+}
+
+void Console::clear_redrawn() {
+  if (!redrawn_) return;
+  redrawn_ = false;
+  std::fputs("\r", out_);
+  std::fputs(kEraseLineEnd, out_);
 }
 
 }  // namespace hushmark::platform

@@ -104,12 +104,32 @@ void write_window(std::FILE* out, std::wstring_view text) {
   }
 }
 
+// Shows line from the start of the cursor's row and erases the rest of the
+// row: with the terminal's own sequence where the console takes them, else by
+// filling the row with spaces, which leaves the cursor where it is.
+void write_in_place(std::FILE* out, std::wstring_view line) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out)));
+  DWORD mode = 0;
+  bool sequences = GetConsoleMode(handle, &mode) != 0 &&
+                   (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+  std::wstring text = L"\r";
+  text += line;
+  if (sequences) text += L"\x1b[K";
+  write_window(out, text);
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (sequences || !GetConsoleScreenBufferInfo(handle, &info)) return;
+  COORD at = info.dwCursorPosition;
+  DWORD rest =
+      info.dwSize.X > at.X ? static_cast<DWORD>(info.dwSize.X - at.X) : 0;
+  DWORD filled = 0;
+  FillConsoleOutputCharacterW(handle, L' ', rest, at, &filled);
+  FillConsoleOutputAttribute(handle, info.wAttributes, rest, at, &filled);
+}
+
 }  // namespace
 
 Console::Console(std::FILE* out)
-    : out_(out),
-      code_page_(message_code_page()),
-      to_console_(is_console(out)) {}
+    : out_(out), terminal_(is_console(out)), code_page_(message_code_page()) {}
 
 Console::Console() : out_(nullptr) {}
 
@@ -126,7 +146,8 @@ void Console::write(std::wstring_view text) {
     kept_ += text;
     return;
   }
-  if (!to_console_) {
+  clear_redrawn();
+  if (!terminal_) {
     write_encoded(encode(text));
     return;
   }
@@ -135,7 +156,8 @@ void Console::write(std::wstring_view text) {
 
 void Console::write_encoded(std::string_view bytes) {
   if (out_ == nullptr) return;
-  if (!to_console_) {
+  clear_redrawn();
+  if (!terminal_) {
     std::fwrite(bytes.data(), 1, bytes.size(), out_);
     return;
   }
@@ -145,7 +167,20 @@ void Console::write_encoded(std::string_view bytes) {
 
 void Console::flush() {
   if (out_ == nullptr) return;
+  clear_redrawn();
   std::fflush(out_);
+}
+
+void Console::redraw(std::wstring_view line) {
+  if (!terminal_) return;
+  write_in_place(out_, with_escapes_shown(line));
+  redrawn_ = !line.empty();
+}
+
+void Console::clear_redrawn() {
+  if (!redrawn_) return;
+  redrawn_ = false;
+  write_in_place(out_, L"");
 }
 
 }  // namespace hushmark::platform

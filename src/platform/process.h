@@ -1,6 +1,7 @@
 #ifndef HUSHMARK_PLATFORM_PROCESS_H_
 #define HUSHMARK_PLATFORM_PROCESS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -20,6 +21,13 @@ enum class StartResult {
   kFailed,    // it is there but could not be started
 };
 
+// The buffer asked for the pipes that carry samples to and from a child: a
+// decoder writes blocks of a mebibyte, and each should not wait for a read.
+inline constexpr std::size_t kSamplePipeBytes = std::size_t{1} << 20;
+
+// How much of the end of a child's standard error is kept for a message.
+inline constexpr std::size_t kErrorTailBytes = 4096;
+
 // What a child's standard input and output are joined to.
 enum class ChildInput { kNothing, kPipe };
 enum class ChildOutput { kPipe, kDiscard };
@@ -38,7 +46,8 @@ class ChildProcess {
 
   // Starts program (a path, or a name looked up on PATH) with args, which do
   // not include the program's own name. With ChildOutput::kPipe, output then
-  // reads what it writes on standard output.
+  // reads what it writes on standard output. Fails while a program started
+  // before has not been waited for.
   StartResult start(std::wstring_view program,
                     std::span<const std::wstring> args, InputFile& output,
                     ChildInput input = ChildInput::kNothing,

@@ -19,14 +19,95 @@ extern char** environ;
 namespace hushmark::platform {
 namespace {
 
-// How much of what a child writes on standard error is kept for a message.
-constexpr std::size_t kErrorTextBytes = 4096;
-// A decoder's output arrives in fewer, larger pieces through a larger pipe.
-constexpr int kOutputPipeBytes = 1 << 20;
-
 void close_fd(int& fd) {
   if (fd >= 0) ::close(fd);
   fd = -1;
+}
+
+// The child's ends of its standard input, output and error pipes, closed
+// once it holds its own copies; -1 where it gets the null device instead.
+struct ChildEnds {
+  int input = -1;
+  int output = -1;
+  int error = -1;
+  ~ChildEnds() { close(); }
+  void close() {
+    close_fd(input);
+    close_fd(output);
+    close_fd(error);
+  }
+};
+
+// Opens the pipes that start() joins the child to; what is ours goes to
+// input, output_fd and errors. Every end is closed in the child on exec, and
+// the child's ends here once it runs.
+bool open_ends(ChildEnds& ends, ChildInput input_from, ChildOutput output_to,
+               int& input, int& output_fd, int& errors) {
+  int pipe[2];
+  if (::pipe2(pipe, O_CLOEXEC) != 0) return false;
+  errors = pipe[0];
+  ends.error = pipe[1];
+  if (output_to == ChildOutput::kPipe) {
+    if (::pipe2(pipe, O_CLOEXEC) != 0) return false;
+    output_fd = pipe[0];
+    ends.output = pipe[1];
+  }
+  if (input_from == ChildInput::kPipe) {
+    if (::pipe2(pipe, O_CLOEXEC) != 0) return false;
+    ends.input = pipe[0];
+    input = pipe[1];
+  }
+  return true;
+}
+
+// Starts words[0] with the rest of words as its arguments and ends as its
+// standard handles, the null device where an end is missing; a name without
+// a slash is looked up on PATH. 0 or the error that stopped it.
+int create_process(std::vector<std::string>& words, const ChildEnds& ends,
+                   pid_t& pid) {
+  std::vector<char*> argv;
+  for (std::string& word : words)
+    argv.push_back(word.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (ends.input >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, ends.input, STDIN_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null",
+                                     O_RDONLY, 0);
+  }
+  if (ends.output >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, ends.output, STDOUT_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null",
+                                     O_WRONLY, 0);
+  }
+  posix_spawn_file_actions_adddup2(&actions, ends.error, STDERR_FILENO);
+  // The child starts with no signal blocked and SIGPIPE as it usually is.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, pipe_signal;
+  sigemptyset(&none);
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &pipe_signal);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  bool has_path = words[0].find('/') != std::string::npos;
+  int error = has_path ? posix_spawn(&pid, argv[0], &actions, &attributes,
+                                     argv.data(), environ)
+                       : posix_spawnp(&pid, argv[0], &actions, &attributes,
+                                      argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  return error;
+}
+
+StartResult failure_of(int error) {
+  return error == ENOENT || error == ENOTDIR ? StartResult::kNotFound
+                                             : StartResult::kFailed;
 }
 
 }  // namespace
@@ -50,8 +131,8 @@ struct ChildProcess::State {
       if (n <= 0) break;
       std::lock_guard<std::mutex> lock(error_mutex);
       error_text.append(block, static_cast<std::size_t>(n));
-      if (error_text.size() > 2 * kErrorTextBytes) {
-        error_text.erase(0, error_text.size() - kErrorTextBytes);
+      if (error_text.size() > 2 * kErrorTailBytes) {
+        error_text.erase(0, error_text.size() - kErrorTailBytes);
       }
     }
     close_fd(error_fd);
@@ -71,79 +152,37 @@ StartResult ChildProcess::start(std::wstring_view program,
                                 std::span<const std::wstring> args,
                                 InputFile& output, ChildInput input,
                                 ChildOutput output_to) {
+  State& s = *state_;
+  if (s.pid > 0 || s.error_reader.joinable()) return StartResult::kFailed;
   std::optional<std::string> name = narrow_path(program);
   if (!name || name->empty()) return StartResult::kNotFound;
-  std::vector<std::string> narrow{*name};
+  std::vector<std::string> words{std::move(*name)};
   for (const std::wstring& arg : args) {
     std::optional<std::string> bytes = narrow_path(arg);
     if (!bytes) return StartResult::kFailed;
-    narrow.push_back(std::move(*bytes));
+    words.push_back(std::move(*bytes));
   }
-  std::vector<char*> argv;
-  for (std::string& arg : narrow)
-    argv.push_back(arg.data());
-  argv.push_back(nullptr);
 
-  // Our ends are closed in the child; its ends are closed here once it runs.
-  int out[2] = {-1, -1}, in[2] = {-1, -1}, err[2] = {-1, -1};
-  bool piped =
-      ::pipe2(err, O_CLOEXEC) == 0 &&
-      (output_to != ChildOutput::kPipe || ::pipe2(out, O_CLOEXEC) == 0) &&
-      (input != ChildInput::kPipe || ::pipe2(in, O_CLOEXEC) == 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (input == ChildInput::kPipe) {
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null",
-                                     O_RDONLY, 0);
+  ChildEnds ends;
+  int output_fd = -1;
+  bool opened =
+      open_ends(ends, input, output_to, s.input_fd, output_fd, s.error_fd);
+  // A pipe that could not be opened fails the start as a broken one would.
+  int error = opened ? create_process(words, ends, s.pid) : EPIPE;
+  if (error != 0) {
+    s.pid = -1;
+    close_fd(output_fd);
+    close_fd(s.input_fd);
+    close_fd(s.error_fd);
+    return failure_of(error);
   }
-  if (output_to == ChildOutput::kPipe) {
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null",
-                                     O_WRONLY, 0);
+  ends.close();
+  if (output_fd >= 0) {
+    // A hint, which may be refused.
+    ::fcntl(output_fd, F_SETPIPE_SZ, static_cast<int>(kSamplePipeBytes));
+    output.adopt(output_fd);
   }
-  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-  // The child starts with no signal blocked and SIGPIPE as it usually is.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, pipe_signal;
-  sigemptyset(&none);
-  sigemptyset(&pipe_signal);
-  sigaddset(&pipe_signal, SIGPIPE);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &pipe_signal);
-  posix_spawnattr_setflags(&attributes,
-                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  int error = EPIPE;
-  if (piped) {
-    bool has_path = name->find('/') != std::string::npos;
-    error = has_path ? posix_spawn(&state_->pid, argv[0], &actions, &attributes,
-                                   argv.data(), environ)
-                     : posix_spawnp(&state_->pid, argv[0], &actions,
-                                    &attributes, argv.data(), environ);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  close_fd(out[1]);
-  close_fd(in[0]);
-  close_fd(err[1]);
-  if (!piped || error != 0) {
-    state_->pid = -1;
-    close_fd(out[0]);
-    close_fd(in[1]);
-    close_fd(err[0]);
-    return error == ENOENT || error == ENOTDIR ? StartResult::kNotFound
-                                               : StartResult::kFailed;
-  }
-  if (out[0] >= 0) {
-    ::fcntl(out[0], F_SETPIPE_SZ, kOutputPipeBytes);  // a hint; may be refused
-    output.adopt(out[0]);
-  }
-  state_->input_fd = in[1];
-  state_->error_fd = err[0];
-  state_->error_reader = std::thread([s = state_.get()] { s->read_errors(); });
+  s.error_reader = std::thread([&s] { s.read_errors(); });
   return StartResult::kStarted;
 }
 
@@ -201,8 +240,8 @@ void ChildProcess::terminate() {
 std::string ChildProcess::error_text() const {
   std::lock_guard<std::mutex> lock(state_->error_mutex);
   std::string_view text = state_->error_text;
-  if (text.size() > kErrorTextBytes)
-    text.remove_prefix(text.size() - kErrorTextBytes);
+  if (text.size() > kErrorTailBytes)
+    text.remove_prefix(text.size() - kErrorTailBytes);
   return std::string(text);
 }
 

@@ -12,12 +12,6 @@
 namespace hushmark::platform {
 namespace {
 
-// How much of the end of a child's standard error is kept for a message.
-constexpr std::size_t kErrorTailBytes = 4096;
-// The buffer of the pipes that carry samples: a decoder writes blocks of a
-// mebibyte, and each should not wait for a read of ours.
-constexpr DWORD kSamplePipeBytes = 1 << 20;
-
 void close_handle(HANDLE& h) {
   if (h != nullptr) CloseHandle(h);
   h = nullptr;
@@ -75,6 +69,38 @@ HANDLE open_null(DWORD access) {
 bool inheritable(HANDLE h) {
   return h != nullptr &&
          SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+}
+
+// Opens the pipes and null devices that start() joins the child to; what is
+// ours goes to input, output_fd and errors.
+bool open_ends(ChildEnds& ends, ChildInput input_from, ChildOutput output_to,
+               HANDLE& input, int& output_fd, HANDLE& errors) {
+  if (input_from == ChildInput::kPipe) {
+    if (!CreatePipe(&ends.input, &input, nullptr,
+                    static_cast<DWORD>(kSamplePipeBytes))) {
+      return false;
+    }
+  } else {
+    ends.input = open_null(GENERIC_READ);
+  }
+  if (output_to == ChildOutput::kPipe) {
+    HANDLE ours = nullptr;
+    if (!CreatePipe(&ours, &ends.output, nullptr,
+                    static_cast<DWORD>(kSamplePipeBytes))) {
+      return false;
+    }
+    output_fd = _open_osfhandle(reinterpret_cast<intptr_t>(ours),
+                                _O_RDONLY | _O_BINARY);
+    if (output_fd < 0) {
+      CloseHandle(ours);
+      return false;
+    }
+  } else {
+    ends.output = open_null(GENERIC_WRITE);
+  }
+  if (!CreatePipe(&errors, &ends.error, nullptr, 0)) return false;
+  return inheritable(ends.input) && inheritable(ends.output) &&
+         inheritable(ends.error);
 }
 
 // Starts the command line with ends as its standard handles. On Windows
@@ -203,40 +229,6 @@ ChildProcess::~ChildProcess() {
     wait();
   }
 }
-
-namespace {
-
-// Opens the pipes and null devices that start() joins the child to; what is
-// ours goes to input, output_fd and errors.
-bool open_ends(ChildEnds& ends, ChildInput input_from, ChildOutput output_to,
-               HANDLE& input, int& output_fd, HANDLE& errors) {
-  if (input_from == ChildInput::kPipe) {
-    if (!CreatePipe(&ends.input, &input, nullptr, kSamplePipeBytes)) {
-      return false;
-    }
-  } else {
-    ends.input = open_null(GENERIC_READ);
-  }
-  if (output_to == ChildOutput::kPipe) {
-    HANDLE ours = nullptr;
-    if (!CreatePipe(&ours, &ends.output, nullptr, kSamplePipeBytes)) {
-      return false;
-    }
-    output_fd = _open_osfhandle(reinterpret_cast<intptr_t>(ours),
-                                _O_RDONLY | _O_BINARY);
-    if (output_fd < 0) {
-      CloseHandle(ours);
-      return false;
-    }
-  } else {
-    ends.output = open_null(GENERIC_WRITE);
-  }
-  if (!CreatePipe(&errors, &ends.error, nullptr, 0)) return false;
-  return inheritable(ends.input) && inheritable(ends.output) &&
-         inheritable(ends.error);
-}
-
-}  // namespace
 
 StartResult ChildProcess::start(std::wstring_view program,
                                 std::span<const std::wstring> args,

@@ -1,7 +1,12 @@
 #include "platform/console.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -45,6 +50,63 @@ TEST(Console, KnowsEveryCharacterOfTheMessages) {
   for (wchar_t c : platform::kMessageCharacters)
     known.insert(static_cast<char32_t>(c));
   EXPECT_EQ(used, known);
+}
+
+// Every byte until the writing end is closed (a pty's master reads EIO then).
+std::string read_to_end(int fd) {
+  std::string bytes;
+  char block[256];
+  ssize_t n;
+  while ((n = ::read(fd, block, sizeof block)) > 0)
+    bytes.append(block, static_cast<std::size_t>(n));
+  ::close(fd);
+  return bytes;
+}
+
+TEST(Console, RedrawsNothingWhereNoTerminalShowsIt) {
+  // A redraw in a pipe or in kept text would leave a half line and escape
+  // codes in a log or a file.
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  std::FILE* out = ::fdopen(ends[1], "w");
+  platform::Console piped(out);
+  platform::Console kept;
+  EXPECT_FALSE(piped.is_terminal());
+  EXPECT_FALSE(kept.is_terminal());
+  piped.redraw(L"1/2");
+  kept.redraw(L"1/2");
+  kept.write(L"kept\n");
+  piped.write(L"piped\n");
+  kept.replay_to(piped);
+  piped.flush();
+  std::fclose(out);
+  EXPECT_EQ(read_to_end(ends[0]), "piped\nkept\n");
+}
+
+TEST(Console, RedrawsInPlaceOnATerminalAndClearsBeforeOtherText) {
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master) | ::unlockpt(master), 0);
+  int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  // Raw, so that the bytes arrive as they were sent.
+  termios mode;
+  ::tcgetattr(slave, &mode);
+  ::cfmakeraw(&mode);
+  ::tcsetattr(slave, TCSANOW, &mode);
+  std::FILE* out = ::fdopen(slave, "w");
+  platform::Console console(out);
+  EXPECT_TRUE(console.is_terminal());
+  console.redraw(L"1/2 \u7AE0");  // in UTF-8 under the C locale
+  console.redraw(L"2/2");
+  console.write(L"done\n");
+  console.write(L"next\n");
+  console.redraw(L"3/3");
+  console.flush();  // before another route writes here
+  std::fclose(out);
+  EXPECT_EQ(read_to_end(master),
+            "\r1/2 \xE7\xAB\xA0\x1B[K\r2/2\x1B[K\r\x1B[Kdone\nnext\n"
+            "\r3/3\x1B[K\r\x1B[K");
 }
 
 }  // namespace

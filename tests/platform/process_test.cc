@@ -68,6 +68,9 @@ TEST(ChildProcess, TellsAMissingProgramFromOneThatFails) {
   ChildProcess endless;
   const std::vector<std::wstring> sleep_long = {L"1000"};
   ASSERT_EQ(endless.start(L"sleep", sleep_long, out), StartResult::kStarted);
+  // A second start must not lose the first program, nor the reader of its
+  // standard error.
+  EXPECT_EQ(endless.start(L"sleep", sleep_long, out), StartResult::kFailed);
   endless.terminate();
   EXPECT_FALSE(endless.wait());
 }
