@@ -8,7 +8,7 @@
 #include "chapters/formats.h"
 #include "chapters/messages.h"
 #include "cli/messages.h"
-#include "extract/decoded_wave.h"
+#include "extract/ffmpeg.h"
 #include "extract/recording.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -63,7 +63,7 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
                 std::string* stdout_text, platform::Console& console) {
   platform::InputFile output;
   platform::ChildProcess ffmpeg;
-  switch (ffmpeg.start(decoder_program(), args, output,
+  switch (ffmpeg.start(ffmpeg_program(), args, output,
                        input_text.empty() ? platform::ChildInput::kNothing
                                           : platform::ChildInput::kPipe,
                        stdout_text ? platform::ChildOutput::kPipe

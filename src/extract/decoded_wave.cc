@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "extract/wave_reader.h"
-#include "platform/process.h"
 
 namespace hushmark {
 namespace {
@@ -155,12 +154,6 @@ std::vector<std::wstring> decoder_arguments(std::wstring_view input,
   args.insert(args.end(), {L"-f", L"wav", L"-flush_packets", L"0",
                            L"-blocksize", L"1048576", L"pipe:1"});
   return args;
-}
-
-std::wstring decoder_program() {
-  std::optional<std::wstring> named =
-      platform::environment_value(L"HUSHMARK_FFMPEG");
-  return named && !named->empty() ? *named : L"ffmpeg";
 }
 
 }  // namespace hushmark

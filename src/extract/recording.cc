@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "extract/ffmpeg.h"
 #include "extract/messages.h"
 #include "extract/silence_scan.h"
 #include "extract/time_base.h"
@@ -30,23 +31,6 @@ std::vector<std::uint8_t> read_head(platform::InputFile& file) {
   head.resize(got);
   return head;
 }
-
-}  // namespace
-
-std::wstring ffmpeg_said(std::string_view text) {
-  // ffmpeg's own errors end in a blank line.
-  while (!text.empty() &&
-         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.remove_suffix(1);
-  }
-  std::size_t start = text.find_last_of("\r\n");
-  if (start != std::string_view::npos) text.remove_prefix(start + 1);
-  // The file was named to ffmpeg as "file:" and its name.
-  if (text.starts_with("file:")) text.remove_prefix(5);
-  return platform::widen_utf8(text);
-}
-
-namespace {
 
 // Says why a decoder ended badly or gave no audio.
 void report_decoder_failure(const Source& source, platform::Console& console) {
@@ -82,7 +66,7 @@ bool start_decoder(Source& source, std::vector<std::uint8_t> head,
   const std::vector<std::wstring> args =
       decoder_arguments(from_stdin ? L"" : source.path, request);
   platform::InputFile& output = source.decoded_output;
-  switch (source.decoder.start(decoder_program(), args, output,
+  switch (source.decoder.start(ffmpeg_program(), args, output,
                                from_stdin ? platform::ChildInput::kPipe
                                           : platform::ChildInput::kNothing)) {
   case platform::StartResult::kStarted:

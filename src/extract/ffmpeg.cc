@@ -1,0 +1,60 @@
+#include "extract/ffmpeg.h"
+
+#include <optional>
+
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/utf8.h"
+
+namespace hushmark {
+namespace {
+
+// The value of an environment variable that is set and not empty.
+std::optional<std::wstring> named_in(std::wstring_view variable) {
+  std::optional<std::wstring> value = platform::environment_value(variable);
+  if (value && value->empty()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::wstring ffmpeg_program() {
+  return named_in(L"HUSHMARK_FFMPEG").value_or(L"ffmpeg");
+}
+
+std::wstring ffprobe_program() {
+  if (std::optional<std::wstring> named = named_in(L"HUSHMARK_FFPROBE")) {
+    return *named;
+  }
+  std::optional<std::wstring> ffmpeg = named_in(L"HUSHMARK_FFMPEG");
+  return ffmpeg ? ffprobe_beside(*ffmpeg) : L"ffprobe";
+}
+
+std::wstring ffprobe_beside(std::wstring_view ffmpeg) {
+  std::size_t name = ffmpeg.size();
+  while (name > 0 && !platform::is_path_separator(ffmpeg[name - 1]))
+    --name;
+  std::wstring_view rest = ffmpeg.substr(name);
+  constexpr std::wstring_view kFfmpeg = L"ffmpeg";
+  bool named_so = rest.size() >= kFfmpeg.size();
+  for (std::size_t k = 0; named_so && k < kFfmpeg.size(); ++k) {
+    named_so = (rest[k] | 0x20) == kFfmpeg[k];
+  }
+  return std::wstring(ffmpeg.substr(0, name)) + L"ffprobe" +
+         std::wstring(named_so ? rest.substr(kFfmpeg.size()) : L"");
+}
+
+std::wstring ffmpeg_said(std::string_view text) {
+  // ffmpeg's own errors end in a blank line.
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.remove_suffix(1);
+  }
+  std::size_t start = text.find_last_of("\r\n");
+  if (start != std::string_view::npos) text.remove_prefix(start + 1);
+  // The file was named to ffmpeg as "file:" and its name.
+  if (text.starts_with("file:")) text.remove_prefix(5);
+  return platform::widen_utf8(text);
+}
+
+}  // namespace hushmark
