@@ -595,9 +595,8 @@ bool read_up_to(platform::InputFile& file, std::string& text,
 // ffprobe's JSON of a media file's chapters. False once the reason is out.
 bool probe_chapters(std::wstring_view path, std::string& json,
                     platform::Console& console) {
-  const std::vector<std::wstring> args = {
-      L"-v",  L"error", L"-show_chapters",
-      L"-of", L"json",  L"file:" + std::wstring(path)};
+  const std::vector<std::wstring> args = {L"-v",  L"error", L"-show_chapters",
+                                          L"-of", L"json",  ffmpeg_file(path)};
   platform::InputFile output;
   platform::ChildProcess ffprobe;
   switch (ffprobe.start(ffprobe_program(), args, output)) {

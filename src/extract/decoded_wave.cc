@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "extract/ffmpeg.h"
 #include "extract/wave_reader.h"
 
 namespace hushmark {
@@ -134,18 +135,14 @@ void fold_to_stereo(std::span<const std::uint8_t> in, std::uint16_t channels,
 
 std::vector<std::wstring> decoder_arguments(std::wstring_view input,
                                             const DecodeRequest& request) {
-  std::vector<std::wstring> args = {L"-hide_banner", L"-nostdin", L"-loglevel",
-                                    L"error"};
+  std::vector<std::wstring> args = ffmpeg_arguments();
   // The decoder hands over the samples it would skip at either end.
   if (request.every_sample) {
     args.insert(args.end(), {L"-flags2", L"+skip_manual"});
   }
-  // "file:" makes a name that begins with "-" or looks like "concat:" or
-  // "http:" open the file of that name.
-  args.insert(
-      args.end(),
-      {L"-i", input.empty() ? L"pipe:0" : L"file:" + std::wstring(input),
-       L"-map", L"0:a:0", L"-c:a", L"pcm_s16le"});
+  args.insert(args.end(),
+              {L"-i", input.empty() ? L"pipe:0" : ffmpeg_file(input), L"-map",
+               L"0:a:0", L"-c:a", L"pcm_s16le"});
   if (request.sample_rate != 0) {
     args.insert(args.end(), {L"-ar", std::to_wstring(request.sample_rate)});
   }

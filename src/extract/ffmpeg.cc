@@ -9,6 +9,9 @@
 namespace hushmark {
 namespace {
 
+// How ffmpeg is told that a name is a file: see ffmpeg_file.
+constexpr std::wstring_view kFilePrefix = L"file:";
+
 // The value of an environment variable that is set and not empty.
 std::optional<std::wstring> named_in(std::wstring_view variable) {
   std::optional<std::wstring> value = platform::environment_value(variable);
@@ -44,6 +47,20 @@ std::wstring ffprobe_beside(std::wstring_view ffmpeg) {
          std::wstring(named_so ? rest.substr(kFfmpeg.size()) : L"");
 }
 
+std::vector<std::wstring> ffmpeg_arguments(
+    std::initializer_list<std::wstring> rest) {
+  std::vector<std::wstring> args = {L"-hide_banner", L"-nostdin", L"-loglevel",
+                                    L"error"};
+  args.insert(args.end(), rest);
+  return args;
+}
+
+std::wstring ffmpeg_file(std::wstring_view path) {
+  // Without a prefix, ffmpeg reads "concat:a.m4b" or "http:x" as a protocol
+  // and "-x.m4b" as an option; "file:" makes each the file of that name.
+  return std::wstring(kFilePrefix) + std::wstring(path);
+}
+
 std::wstring ffmpeg_said(std::string_view text) {
   // ffmpeg's own errors end in a blank line.
   while (!text.empty() &&
@@ -52,9 +69,10 @@ std::wstring ffmpeg_said(std::string_view text) {
   }
   std::size_t start = text.find_last_of("\r\n");
   if (start != std::string_view::npos) text.remove_prefix(start + 1);
-  // The file was named to ffmpeg as "file:" and its name.
-  if (text.starts_with("file:")) text.remove_prefix(5);
-  return platform::widen_utf8(text);
+  std::wstring said = platform::widen_utf8(text);
+  // ffmpeg names a file as it was given, by ffmpeg_file.
+  if (said.starts_with(kFilePrefix)) said.erase(0, kFilePrefix.size());
+  return said;
 }
 
 }  // namespace hushmark
