@@ -599,14 +599,9 @@ bool probe_chapters(std::wstring_view path, std::string& json,
                                           L"-of", L"json",  ffmpeg_file(path)};
   platform::InputFile output;
   platform::ChildProcess ffprobe;
-  switch (ffprobe.start(ffprobe_program(), args, output)) {
-  case platform::StartResult::kStarted:
-    break;
-  case platform::StartResult::kNotFound:
-    console.write(msg::kListNoFfprobe);
-    return false;
-  case platform::StartResult::kFailed:
-    console.write(msg::kListCannotStartFfprobe);
+  if (!start_ffmpeg(FfmpegRun::kProbe, args, ffprobe, output,
+                    platform::ChildInput::kNothing,
+                    platform::ChildOutput::kPipe, console)) {
     return false;
   }
   bool read = read_up_to(output, json, kMaxListBytes);
@@ -617,8 +612,7 @@ bool probe_chapters(std::wstring_view path, std::string& json,
     return false;
   }
   if (!ffprobe.wait() || !read) {
-    console.write(msg::kListFfprobeFailed + ffmpeg_said(ffprobe.error_text()) +
-                  L"\n");
+    report_ffmpeg_failure(FfmpegRun::kProbe, path, ffprobe, console);
     return false;
   }
   return true;

@@ -57,18 +57,12 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
                 std::string* stdout_text, platform::Console& console) {
   platform::InputFile output;
   platform::ChildProcess ffmpeg;
-  switch (ffmpeg.start(ffmpeg_program(), args, output,
-                       input_text.empty() ? platform::ChildInput::kNothing
-                                          : platform::ChildInput::kPipe,
-                       stdout_text ? platform::ChildOutput::kPipe
-                                   : platform::ChildOutput::kDiscard)) {
-  case platform::StartResult::kStarted:
-    break;
-  case platform::StartResult::kNotFound:
-    console.write(msg::kEmbedNoFfmpeg);
-    return false;
-  case platform::StartResult::kFailed:
-    console.write(msg::kEmbedCannotStart);
+  if (!start_ffmpeg(FfmpegRun::kEmbed, args, ffmpeg, output,
+                    input_text.empty() ? platform::ChildInput::kNothing
+                                       : platform::ChildInput::kPipe,
+                    stdout_text ? platform::ChildOutput::kPipe
+                                : platform::ChildOutput::kDiscard,
+                    console)) {
     return false;
   }
   // An ffmpeg that stops reading has failed, and its status says so.
@@ -82,7 +76,7 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
     stdout_text->append(reinterpret_cast<const char*>(block), n);
   }
   if (!ffmpeg.wait()) {
-    console.write(msg::kEmbedFailed + ffmpeg_said(ffmpeg.error_text()) + L"\n");
+    report_ffmpeg_failure(FfmpegRun::kEmbed, {}, ffmpeg, console);
     return false;
   }
   return true;

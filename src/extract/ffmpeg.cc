@@ -2,8 +2,8 @@
 
 #include <optional>
 
+#include "extract/messages.h"
 #include "platform/paths.h"
-#include "platform/process.h"
 #include "platform/utf8.h"
 
 namespace hushmark {
@@ -17,6 +17,20 @@ std::optional<std::wstring> named_in(std::wstring_view variable) {
   std::optional<std::wstring> value = platform::environment_value(variable);
   if (value && value->empty()) return std::nullopt;
   return value;
+}
+
+// What a decode that failed says: that the input has no audio, or that
+// ffmpeg could not read it and ffmpeg's own last line.
+std::wstring decode_failure(std::wstring_view input,
+                            std::string_view error_text) {
+  const bool no_audio =
+      error_text.find("matches no streams") != std::string_view::npos ||
+      error_text.find("does not contain any stream") != std::string_view::npos;
+  if (no_audio) return msg::kNoAudio + std::wstring(input) + L"\n";
+  std::wstring text = msg::kCannotDecode + std::wstring(input) + L"\n";
+  const std::wstring said = ffmpeg_said(error_text);
+  if (!said.empty()) text += msg::kDecoderSaid + said + L"\n";
+  return text;
 }
 
 }  // namespace
@@ -73,6 +87,44 @@ std::wstring ffmpeg_said(std::string_view text) {
   // ffmpeg names a file as it was given, by ffmpeg_file.
   if (said.starts_with(kFilePrefix)) said.erase(0, kFilePrefix.size());
   return said;
+}
+
+std::wstring ffmpeg_failure(FfmpegRun run, platform::StartResult started,
+                            std::wstring_view input,
+                            std::string_view error_text) {
+  const bool probe = run == FfmpegRun::kProbe;
+  switch (started) {
+  case platform::StartResult::kNotFound:
+    if (run == FfmpegRun::kDecode) return msg::kDecoderMissing;
+    return probe ? msg::kFfprobeMissing : msg::kFfmpegMissing;
+  case platform::StartResult::kFailed:
+    return probe ? msg::kFfprobeNotStarted : msg::kFfmpegNotStarted;
+  case platform::StartResult::kStarted:
+    break;
+  }
+  if (run == FfmpegRun::kDecode) return decode_failure(input, error_text);
+  return (probe ? msg::kFfprobeFailed : msg::kFfmpegFailed) +
+         ffmpeg_said(error_text) + L"\n";
+}
+
+bool start_ffmpeg(FfmpegRun run, std::span<const std::wstring> args,
+                  platform::ChildProcess& child, platform::InputFile& output,
+                  platform::ChildInput input, platform::ChildOutput output_to,
+                  platform::Console& console) {
+  const std::wstring program =
+      run == FfmpegRun::kProbe ? ffprobe_program() : ffmpeg_program();
+  const platform::StartResult started =
+      child.start(program, args, output, input, output_to);
+  if (started == platform::StartResult::kStarted) return true;
+  console.write(ffmpeg_failure(run, started, {}, {}));
+  return false;
+}
+
+void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
+                           const platform::ChildProcess& child,
+                           platform::Console& console) {
+  console.write(ffmpeg_failure(run, platform::StartResult::kStarted, input,
+                               child.error_text()));
 }
 
 }  // namespace hushmark

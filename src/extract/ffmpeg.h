@@ -2,11 +2,24 @@
 #define HUSHMARK_EXTRACT_FFMPEG_H_
 
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/process.h"
+
 namespace hushmark {
+
+// What ffmpeg or ffprobe is run for, which picks the program and the words of
+// its messages.
+enum class FfmpegRun {
+  kDecode,  // ffmpeg decodes a recording for its samples
+  kEmbed,   // ffmpeg writes a copy with chapters, or lists an input's audio
+  kProbe,   // ffprobe lists a media file's chapters
+};
 
 // The ffmpeg to run: HUSHMARK_FFMPEG when it is set and not empty, else
 // "ffmpeg", which the platform looks up as it looks up any program.
@@ -33,6 +46,26 @@ std::wstring ffmpeg_file(std::wstring_view path);
 // says something, which is where it says what failed; a file named to it by
 // ffmpeg_file is shown by its path alone.
 std::wstring ffmpeg_said(std::string_view error_text);
+
+// The message, ending in a line feed, for a run that went wrong: one that did
+// not start (kNotFound, kFailed), or one that started (kStarted) and then
+// failed, told by what it wrote on standard error; a failed decode names its
+// input.
+std::wstring ffmpeg_failure(FfmpegRun run, platform::StartResult started,
+                            std::wstring_view input,
+                            std::string_view error_text);
+
+// Starts the run's program with args as ChildProcess::start does; false once
+// the message saying why it did not start is out.
+bool start_ffmpeg(FfmpegRun run, std::span<const std::wstring> args,
+                  platform::ChildProcess& child, platform::InputFile& output,
+                  platform::ChildInput input, platform::ChildOutput output_to,
+                  platform::Console& console);
+
+// Says why a run that has been waited for failed; a decode names its input.
+void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
+                           const platform::ChildProcess& child,
+                           platform::Console& console);
 
 }  // namespace hushmark
 
