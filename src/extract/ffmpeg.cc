@@ -1,6 +1,10 @@
 #include "extract/ffmpeg.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <optional>
+#include <system_error>
 
 #include "extract/messages.h"
 #include "platform/paths.h"
@@ -31,6 +35,27 @@ std::wstring decode_failure(std::wstring_view input,
   const std::wstring said = ffmpeg_said(error_text);
   if (!said.empty()) text += msg::kDecoderSaid + said + L"\n";
   return text;
+}
+
+// The microseconds of an out_time_us value; nothing for "N/A". A time before
+// the start counts as 0: ffmpeg has given -9223372036854775807 before it has
+// written anything, and a little under 0 for an encoder's delay.
+std::optional<std::uint64_t> progress_time(std::string_view value) {
+  std::int64_t us = 0;
+  const char* end = value.data() + value.size();
+  auto [at, error] = std::from_chars(value.data(), end, us);
+  if (error != std::errc() || at != end) return std::nullopt;
+  return us < 0 ? 0 : static_cast<std::uint64_t>(us);
+}
+
+// The speed of a value such as "26.1x", "0x" or "1.98e+03x" (ffmpeg writes
+// it with %g); 0 for "N/A".
+double progress_speed(std::string_view value) {
+  double speed = 0;
+  const char* end = value.data() + value.size();
+  auto [at, error] = std::from_chars(value.data(), end, speed);
+  const bool read = error == std::errc() && at != end && *at == 'x';
+  return read && std::isfinite(speed) && speed > 0 ? speed : 0;
 }
 
 }  // namespace
@@ -125,6 +150,34 @@ void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
                            platform::Console& console) {
   console.write(ffmpeg_failure(run, platform::StartResult::kStarted, input,
                                child.error_text()));
+}
+
+bool take_progress_block(std::string_view& text, FfmpegProgress& block) {
+  FfmpegProgress read;
+  std::string_view rest = text;
+  std::size_t line_end;
+  while ((line_end = rest.find('\n')) != std::string_view::npos) {
+    std::string_view line = rest.substr(0, line_end);
+    rest.remove_prefix(line_end + 1);
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view key = line.substr(0, equals);
+    // ffmpeg pads some values on the left ("speed=   0x").
+    std::string_view value = line.substr(equals + 1);
+    value.remove_prefix(std::min(value.find_first_not_of(' '), value.size()));
+    if (value.ends_with('\r')) value.remove_suffix(1);
+    if (key == "out_time_us") {
+      read.out_time_us = progress_time(value);
+    } else if (key == "speed") {
+      read.speed = progress_speed(value);
+    } else if (key == "progress") {
+      read.end = value == "end";
+      block = read;
+      text = rest;
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace hushmark

@@ -1,7 +1,9 @@
 #ifndef HUSHMARK_EXTRACT_FFMPEG_H_
 #define HUSHMARK_EXTRACT_FFMPEG_H_
 
+#include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -66,6 +68,23 @@ bool start_ffmpeg(FfmpegRun run, std::span<const std::wstring> args,
 void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
                            const platform::ChildProcess& child,
                            platform::Console& console);
+
+// Where ffmpeg's work has got to, as one block of what it writes with
+// -progress tells it.
+struct FfmpegProgress {
+  // How much of the output is written, in microseconds; nothing while ffmpeg
+  // does not know.
+  std::optional<std::uint64_t> out_time_us;
+  double speed = 0;  // times real time; 0 while ffmpeg does not know
+  bool end = false;  // the last block: ffmpeg has finished
+};
+
+// Takes the first whole block of ffmpeg's -progress output (its key=value
+// lines up to and including "progress=continue" or "progress=end") off the
+// front of text into block. False, with text and block as they were, when
+// text holds no whole block yet: a reader of the pipe keeps the rest for when
+// more arrives.
+bool take_progress_block(std::string_view& text, FfmpegProgress& block);
 
 }  // namespace hushmark
 
