@@ -8,10 +8,9 @@
 
 #include "chapters/json_reader.h"
 #include "chapters/messages.h"
-#include "extract/recording.h"
+#include "extract/ffmpeg.h"
 #include "extract/time_base.h"
 #include "platform/files.h"
-#include "platform/paths.h"
 #include "platform/process.h"
 
 namespace hushmark {
@@ -577,30 +576,7 @@ bool parse_chapter_list(std::string_view bytes,
   return parse_as(format, bytes, out) && check_list(out);
 }
 
-std::wstring ffprobe_beside(std::wstring_view ffmpeg) {
-  std::size_t name = ffmpeg.size();
-  while (name > 0 && !platform::is_path_separator(ffmpeg[name - 1]))
-    --name;
-  std::wstring_view rest = ffmpeg.substr(name);
-  constexpr std::wstring_view kFfmpeg = L"ffmpeg";
-  bool named_so = rest.size() >= kFfmpeg.size();
-  for (std::size_t k = 0; named_so && k < kFfmpeg.size(); ++k) {
-    named_so = (rest[k] | 0x20) == kFfmpeg[k];
-  }
-  return std::wstring(ffmpeg.substr(0, name)) + L"ffprobe" +
-         std::wstring(named_so ? rest.substr(kFfmpeg.size()) : L"");
-}
-
 namespace {
-
-std::wstring ffprobe_program() {
-  std::optional<std::wstring> named =
-      platform::environment_value(L"HUSHMARK_FFPROBE");
-  if (named && !named->empty()) return *named;
-  std::optional<std::wstring> ffmpeg =
-      platform::environment_value(L"HUSHMARK_FFMPEG");
-  return ffmpeg && !ffmpeg->empty() ? ffprobe_beside(*ffmpeg) : L"ffprobe";
-}
 
 // Reads up to limit bytes of file after what text holds; false on a read
 // error. Reading stops one byte past limit, so that more is told apart.
@@ -619,19 +595,13 @@ bool read_up_to(platform::InputFile& file, std::string& text,
 // ffprobe's JSON of a media file's chapters. False once the reason is out.
 bool probe_chapters(std::wstring_view path, std::string& json,
                     platform::Console& console) {
-  const std::vector<std::wstring> args = {
-      L"-v",  L"error", L"-show_chapters",
-      L"-of", L"json",  L"file:" + std::wstring(path)};
+  const std::vector<std::wstring> args = {L"-v",  L"error", L"-show_chapters",
+                                          L"-of", L"json",  ffmpeg_file(path)};
   platform::InputFile output;
   platform::ChildProcess ffprobe;
-  switch (ffprobe.start(ffprobe_program(), args, output)) {
-  case platform::StartResult::kStarted:
-    break;
-  case platform::StartResult::kNotFound:
-    console.write(msg::kListNoFfprobe);
-    return false;
-  case platform::StartResult::kFailed:
-    console.write(msg::kListCannotStartFfprobe);
+  if (!start_ffmpeg(FfmpegRun::kProbe, args, ffprobe, output,
+                    platform::ChildInput::kNothing,
+                    platform::ChildOutput::kPipe, console)) {
     return false;
   }
   bool read = read_up_to(output, json, kMaxListBytes);
@@ -642,8 +612,7 @@ bool probe_chapters(std::wstring_view path, std::string& json,
     return false;
   }
   if (!ffprobe.wait() || !read) {
-    console.write(msg::kListFfprobeFailed + ffmpeg_said(ffprobe.error_text()) +
-                  L"\n");
+    report_ffmpeg_failure(FfmpegRun::kProbe, path, ffprobe, console);
     return false;
   }
   return true;

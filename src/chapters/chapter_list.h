@@ -51,10 +51,6 @@ bool parse_chapter_list(std::string_view bytes,
 bool read_chapter_list(std::wstring_view path, std::vector<ListedChapter>& list,
                        platform::Console& console);
 
-// The ffprobe to run beside an ffmpeg program: the same folder, and what
-// follows "ffmpeg" in its name ("ffmpeg.exe" gives "ffprobe.exe").
-std::wstring ffprobe_beside(std::wstring_view ffmpeg);
-
 }  // namespace hushmark
 
 #endif  // HUSHMARK_CHAPTERS_CHAPTER_LIST_H_

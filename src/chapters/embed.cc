@@ -8,7 +8,7 @@
 #include "chapters/formats.h"
 #include "chapters/messages.h"
 #include "cli/messages.h"
-#include "extract/decoded_wave.h"
+#include "extract/ffmpeg.h"
 #include "extract/recording.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -50,12 +50,6 @@ const MediaEnding* media_ending(std::wstring_view outfile) {
   return nullptr;
 }
 
-// Without a prefix, ffmpeg reads "concat:a.m4b" or "http:x" as a protocol
-// and "-x.m4b" as an option; "file:" makes each the file of that name.
-std::wstring file_url(std::wstring_view path) {
-  return L"file:" + std::wstring(path);
-}
-
 // Runs ffmpeg with args, input_text as its standard input, and keeps its
 // standard output in *stdout_text when that is given. False once the reason is
 // out.
@@ -63,18 +57,12 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
                 std::string* stdout_text, platform::Console& console) {
   platform::InputFile output;
   platform::ChildProcess ffmpeg;
-  switch (ffmpeg.start(decoder_program(), args, output,
-                       input_text.empty() ? platform::ChildInput::kNothing
-                                          : platform::ChildInput::kPipe,
-                       stdout_text ? platform::ChildOutput::kPipe
-                                   : platform::ChildOutput::kDiscard)) {
-  case platform::StartResult::kStarted:
-    break;
-  case platform::StartResult::kNotFound:
-    console.write(msg::kEmbedNoFfmpeg);
-    return false;
-  case platform::StartResult::kFailed:
-    console.write(msg::kEmbedCannotStart);
+  if (!start_ffmpeg(FfmpegRun::kEmbed, args, ffmpeg, output,
+                    input_text.empty() ? platform::ChildInput::kNothing
+                                       : platform::ChildInput::kPipe,
+                    stdout_text ? platform::ChildOutput::kPipe
+                                : platform::ChildOutput::kDiscard,
+                    console)) {
     return false;
   }
   // An ffmpeg that stops reading has failed, and its status says so.
@@ -88,7 +76,7 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
     stdout_text->append(reinterpret_cast<const char*>(block), n);
   }
   if (!ffmpeg.wait()) {
-    console.write(msg::kEmbedFailed + ffmpeg_said(ffmpeg.error_text()) + L"\n");
+    report_ffmpeg_failure(FfmpegRun::kEmbed, {}, ffmpeg, console);
     return false;
   }
   return true;
@@ -98,10 +86,9 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
 // layouts and codec set-up, the header of a checksum listing.
 bool describe_audio(const std::wstring& input, std::string& description,
                     platform::Console& console) {
-  const std::wstring args[] = {
-      L"-hide_banner", L"-nostdin", L"-loglevel", L"error",    L"-i",
-      file_url(input), L"-map",     L"0:a",       L"-c",       L"copy",
-      L"-t",           L"0",        L"-f",        L"framemd5", L"-"};
+  const std::vector<std::wstring> args =
+      ffmpeg_arguments({L"-i", ffmpeg_file(input), L"-map", L"0:a", L"-c",
+                        L"copy", L"-t", L"0", L"-f", L"framemd5", L"-"});
   std::string listing;
   if (!run_ffmpeg(args, {}, &listing, console)) return false;
   std::size_t at = 0;
@@ -118,23 +105,25 @@ bool describe_audio(const std::wstring& input, std::string& description,
   return true;
 }
 
-// The concat demuxer's list of inputs. Quoted, a name holds anything but a
-// quote, which closes the quotes for an escaped one; the list is read a line
-// at a time, so a name cannot hold a line break.
+// The concat demuxer's list of inputs, each named as ffmpeg_file names it.
+// Quoted, a name holds anything but a quote, which closes the quotes for an
+// escaped one; the list is read a line at a time, so a name cannot hold a
+// line break.
 bool concat_list(std::span<const std::wstring> inputs, std::string& list,
                  platform::Console& console) {
   for (const std::wstring& input : inputs) {
-    std::optional<std::string> name = platform::narrow_path(input);
-    if (!name) {
+    std::optional<std::string> named =
+        platform::narrow_path(ffmpeg_file(input));
+    if (!named) {
       console.write(msg::kEmbedCannotOpenInput + input + L"\n");
       return false;
     }
-    if (name->find_first_of("\r\n") != std::string::npos) {
+    if (named->find_first_of("\r\n") != std::string::npos) {
       console.write(msg::kEmbedLineBreakInName + input + L"\n");
       return false;
     }
-    list += "file 'file:";
-    for (char c : *name) {
+    list += "file '";
+    for (char c : *named) {
       if (c == '\'') {
         list += "'\\''";
       } else {
@@ -169,12 +158,11 @@ bool same_audio(std::span<const std::wstring> inputs,
 // input's cover art and tags.
 std::vector<std::wstring> copy_args(std::span<const std::wstring> inputs,
                                     const std::wstring& list) {
-  std::vector<std::wstring> args = {L"-hide_banner", L"-nostdin", L"-loglevel",
-                                    L"error", L"-y"};
+  std::vector<std::wstring> args = ffmpeg_arguments({L"-y"});
   if (list.empty()) {
-    args.insert(args.end(), {L"-i", file_url(inputs[0]), L"-f", L"ffmetadata",
-                             L"-i", L"pipe:0", L"-map", L"0", L"-map", L"-0:d?",
-                             L"-map_metadata", L"0"});
+    args.insert(args.end(), {L"-i", ffmpeg_file(inputs[0]), L"-f",
+                             L"ffmetadata", L"-i", L"pipe:0", L"-map", L"0",
+                             L"-map", L"-0:d?", L"-map_metadata", L"0"});
   } else {
     // Cover art does not pass through the concat demuxer; "V" is video that
     // is not a picture.
@@ -183,13 +171,13 @@ std::vector<std::wstring> copy_args(std::span<const std::wstring> inputs,
                              L"-safe",
                              L"0",
                              L"-i",
-                             file_url(list),
+                             ffmpeg_file(list),
                              L"-f",
                              L"ffmetadata",
                              L"-i",
                              L"pipe:0",
                              L"-i",
-                             file_url(inputs[0]),
+                             ffmpeg_file(inputs[0]),
                              L"-map",
                              L"0:a",
                              L"-map",
@@ -291,7 +279,7 @@ bool embed_chapters(std::span<const std::wstring> inputs,
   if (!list.empty() && muxer == L"mp3") {
     args.insert(args.end(), {L"-write_xing", L"0"});
   }
-  args.insert(args.end(), {L"-f", muxer, file_url(temp)});
+  args.insert(args.end(), {L"-f", muxer, ffmpeg_file(temp)});
   if (!run_ffmpeg(args,
                   format_chapters(ChapterFormat::kFfmetadata, chapters, ""),
                   nullptr, console)) {

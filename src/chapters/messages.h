@@ -111,13 +111,6 @@ inline constexpr wchar_t kEmbedDifferentCodecs[] =
     L"ん。1つのファイルに再エンコードしてから入力にしてください。"
     L"(例: ffmpeg -i 1.mp3 -i 2.m4a -filter_complex concat=n=2:v=0:a=1 "
     L"-c:a aac -b:a 128k book.m4b)\n";
-inline constexpr wchar_t kEmbedNoFfmpeg[] =
-    L"ffmpegが見つかりません。ffmpegをインストールするか、"
-    L"環境変数HUSHMARK_FFMPEGにffmpegの場所を指定してください。\n";
-inline constexpr wchar_t kEmbedCannotStart[] =
-    L"ffmpegを起動できませんでした。\n";
-inline constexpr wchar_t kEmbedFailed[] =
-    L"ffmpegが失敗しました: ";  // its last line of errors, "\n"
 inline constexpr wchar_t kEmbedCannotWrite[] =
     L"出力ファイルを書き出しできませんでした。\n";
 
@@ -141,13 +134,6 @@ inline constexpr wchar_t kListBadTitle[] =
 inline constexpr wchar_t kListBackwards[] =
     L"チャプター一覧の時間が順に並んでいません: ";
 inline constexpr wchar_t kListLine[] = L"行目";
-inline constexpr wchar_t kListNoFfprobe[] =
-    L"ffprobeが見つかりません。ffprobeをインストールするか、"
-    L"環境変数HUSHMARK_FFPROBEにffprobeの場所を指定してください。\n";
-inline constexpr wchar_t kListCannotStartFfprobe[] =
-    L"ffprobeを起動できませんでした。\n";
-inline constexpr wchar_t kListFfprobeFailed[] =
-    L"ffprobeが失敗しました: ";  // its last line of errors, "\n"
 
 inline constexpr wchar_t kEchoCutPosition[] = L"区切り位置:";        // 0, 1, 2
 inline constexpr wchar_t kEchoFormat[] = L"出力形式:";               // name

@@ -3,8 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "extract/ffmpeg.h"
 #include "extract/wave_reader.h"
-#include "platform/process.h"
 
 namespace hushmark {
 namespace {
@@ -135,18 +135,14 @@ void fold_to_stereo(std::span<const std::uint8_t> in, std::uint16_t channels,
 
 std::vector<std::wstring> decoder_arguments(std::wstring_view input,
                                             const DecodeRequest& request) {
-  std::vector<std::wstring> args = {L"-hide_banner", L"-nostdin", L"-loglevel",
-                                    L"error"};
+  std::vector<std::wstring> args = ffmpeg_arguments();
   // The decoder hands over the samples it would skip at either end.
   if (request.every_sample) {
     args.insert(args.end(), {L"-flags2", L"+skip_manual"});
   }
-  // "file:" makes a name that begins with "-" or looks like "concat:" or
-  // "http:" open the file of that name.
-  args.insert(
-      args.end(),
-      {L"-i", input.empty() ? L"pipe:0" : L"file:" + std::wstring(input),
-       L"-map", L"0:a:0", L"-c:a", L"pcm_s16le"});
+  args.insert(args.end(),
+              {L"-i", input.empty() ? L"pipe:0" : ffmpeg_file(input), L"-map",
+               L"0:a:0", L"-c:a", L"pcm_s16le"});
   if (request.sample_rate != 0) {
     args.insert(args.end(), {L"-ar", std::to_wstring(request.sample_rate)});
   }
@@ -155,12 +151,6 @@ std::vector<std::wstring> decoder_arguments(std::wstring_view input,
   args.insert(args.end(), {L"-f", L"wav", L"-flush_packets", L"0",
                            L"-blocksize", L"1048576", L"pipe:1"});
   return args;
-}
-
-std::wstring decoder_program() {
-  std::optional<std::wstring> named =
-      platform::environment_value(L"HUSHMARK_FFMPEG");
-  return named && !named->empty() ? *named : L"ffmpeg";
 }
 
 }  // namespace hushmark

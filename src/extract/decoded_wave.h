@@ -67,9 +67,6 @@ struct DecodeRequest {
 std::vector<std::wstring> decoder_arguments(std::wstring_view input,
                                             const DecodeRequest& request);
 
-// The program that decodes: HUSHMARK_FFMPEG when it is set, else ffmpeg.
-std::wstring decoder_program();
-
 }  // namespace hushmark
 
 #endif  // HUSHMARK_EXTRACT_DECODED_WAVE_H_

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "extract/ffmpeg.h"
 #include "extract/messages.h"
 #include "extract/silence_scan.h"
 #include "extract/time_base.h"
@@ -31,37 +32,6 @@ std::vector<std::uint8_t> read_head(platform::InputFile& file) {
   return head;
 }
 
-}  // namespace
-
-std::wstring ffmpeg_said(std::string_view text) {
-  // ffmpeg's own errors end in a blank line.
-  while (!text.empty() &&
-         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.remove_suffix(1);
-  }
-  std::size_t start = text.find_last_of("\r\n");
-  if (start != std::string_view::npos) text.remove_prefix(start + 1);
-  // The file was named to ffmpeg as "file:" and its name.
-  if (text.starts_with("file:")) text.remove_prefix(5);
-  return platform::widen_utf8(text);
-}
-
-namespace {
-
-// Says why a decoder ended badly or gave no audio.
-void report_decoder_failure(const Source& source, platform::Console& console) {
-  const std::string said = source.decoder.error_text();
-  const bool no_audio =
-      said.find("matches no streams") != std::string::npos ||
-      said.find("does not contain any stream") != std::string::npos;
-  console.write((no_audio ? msg::kNoAudio : msg::kCannotDecode) + source.path +
-                L"\n");
-  const std::wstring line = ffmpeg_said(said);
-  if (!no_audio && !line.empty()) {
-    console.write(msg::kDecoderSaid + line + L"\n");
-  }
-}
-
 // Copies what has been read of standard input, then the rest of it, to the
 // decoder, until either ends.
 void feed_decoder(Source& source, std::vector<std::uint8_t> head) {
@@ -82,16 +52,10 @@ bool start_decoder(Source& source, std::vector<std::uint8_t> head,
   const std::vector<std::wstring> args =
       decoder_arguments(from_stdin ? L"" : source.path, request);
   platform::InputFile& output = source.decoded_output;
-  switch (source.decoder.start(decoder_program(), args, output,
-                               from_stdin ? platform::ChildInput::kPipe
-                                          : platform::ChildInput::kNothing)) {
-  case platform::StartResult::kStarted:
-    break;
-  case platform::StartResult::kNotFound:
-    console.write(msg::kDecoderMissing);
-    return false;
-  case platform::StartResult::kFailed:
-    console.write(msg::kDecoderNotStarted);
+  if (!start_ffmpeg(FfmpegRun::kDecode, args, source.decoder, output,
+                    from_stdin ? platform::ChildInput::kPipe
+                               : platform::ChildInput::kNothing,
+                    platform::ChildOutput::kPipe, console)) {
     return false;
   }
   if (from_stdin) {
@@ -104,7 +68,8 @@ bool start_decoder(Source& source, std::vector<std::uint8_t> head,
   if (!read_decoded_header(*source.reader, source.decoded) ||
       source.decoded.sample_rate > kMaxSampleRate) {
     source.decoder.wait();
-    report_decoder_failure(source, console);
+    report_ffmpeg_failure(FfmpegRun::kDecode, source.path, source.decoder,
+                          console);
     return false;
   }
   source.nAvgBytesPerSec = byte_rate_of(source.decoded.sample_rate);
@@ -146,7 +111,8 @@ bool read_decoded(Source& source, const FrameSink& sink,
   // index comes last arrives through a pipe; it says why.
   const bool nothing = frames == 0 && !source.decoder.error_text().empty();
   if (!decoded || read_failed || nothing) {
-    report_decoder_failure(source, console);
+    report_ffmpeg_failure(FfmpegRun::kDecode, source.path, source.decoder,
+                          console);
     return false;
   }
   return true;

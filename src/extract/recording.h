@@ -69,10 +69,6 @@ bool open_source(std::wstring_view path, const DecodeRequest& request,
 bool read_source(Source& source, const FrameSink& sink,
                  platform::Console& console);
 
-// The last line of what ffmpeg wrote on its standard error that says
-// something, which is where it says what failed; a file it was named as
-// "file:NAME" is shown as NAME.
-std::wstring ffmpeg_said(std::string_view error_text);
 // Where each file's frames go, made once it is open: k is its place among
 // the files.
 using SinkMaker = std::function<FrameSink(std::size_t k, const Source& source)>;

@@ -367,9 +367,6 @@ TEST(ChapterLists, ReadListsFromElsewhereByTheirContent) {
     EXPECT_TRUE(parse_chapter_list(bytes, listed, error)) << bytes;
     EXPECT_EQ(listed, expected) << bytes;
   }
-  EXPECT_EQ(ffprobe_beside(L"/opt/ff/FFmpeg-5.1.exe"),
-            L"/opt/ff/ffprobe-5.1.exe");
-  EXPECT_EQ(ffprobe_beside(L"avconv"), L"ffprobe");
 }
 
 TEST(ChapterLists, RefuseWhatCannotBeUsedNamingTheLine) {

@@ -1,0 +1,183 @@
+#include "extract/ffmpeg.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <system_error>
+
+#include "extract/messages.h"
+#include "platform/paths.h"
+#include "platform/utf8.h"
+
+namespace hushmark {
+namespace {
+
+// How ffmpeg is told that a name is a file: see ffmpeg_file.
+constexpr std::wstring_view kFilePrefix = L"file:";
+
+// The value of an environment variable that is set and not empty.
+std::optional<std::wstring> named_in(std::wstring_view variable) {
+  std::optional<std::wstring> value = platform::environment_value(variable);
+  if (value && value->empty()) return std::nullopt;
+  return value;
+}
+
+// What a decode that failed says: that the input has no audio, or that
+// ffmpeg could not read it and ffmpeg's own last line.
+std::wstring decode_failure(std::wstring_view input,
+                            std::string_view error_text) {
+  const bool no_audio =
+      error_text.find("matches no streams") != std::string_view::npos ||
+      error_text.find("does not contain any stream") != std::string_view::npos;
+  if (no_audio) return msg::kNoAudio + std::wstring(input) + L"\n";
+  std::wstring text = msg::kCannotDecode + std::wstring(input) + L"\n";
+  const std::wstring said = ffmpeg_said(error_text);
+  if (!said.empty()) text += msg::kDecoderSaid + said + L"\n";
+  return text;
+}
+
+// The microseconds of an out_time_us value; nothing for "N/A". A time before
+// the start counts as 0: ffmpeg has given -9223372036854775807 before it has
+// written anything, and a little under 0 for an encoder's delay.
+std::optional<std::uint64_t> progress_time(std::string_view value) {
+  std::int64_t us = 0;
+  const char* end = value.data() + value.size();
+  auto [at, error] = std::from_chars(value.data(), end, us);
+  if (error != std::errc() || at != end) return std::nullopt;
+  return us < 0 ? 0 : static_cast<std::uint64_t>(us);
+}
+
+// The speed of a value such as "26.1x", "0x" or "1.98e+03x" (ffmpeg writes
+// it with %g); 0 for "N/A".
+double progress_speed(std::string_view value) {
+  double speed = 0;
+  const char* end = value.data() + value.size();
+  auto [at, error] = std::from_chars(value.data(), end, speed);
+  const bool read = error == std::errc() && at != end && *at == 'x';
+  return read && std::isfinite(speed) && speed > 0 ? speed : 0;
+}
+
+}  // namespace
+
+std::wstring ffmpeg_program() {
+  return named_in(L"HUSHMARK_FFMPEG").value_or(L"ffmpeg");
+}
+
+std::wstring ffprobe_program() {
+  if (std::optional<std::wstring> named = named_in(L"HUSHMARK_FFPROBE")) {
+    return *named;
+  }
+  std::optional<std::wstring> ffmpeg = named_in(L"HUSHMARK_FFMPEG");
+  return ffmpeg ? ffprobe_beside(*ffmpeg) : L"ffprobe";
+}
+
+std::wstring ffprobe_beside(std::wstring_view ffmpeg) {
+  std::size_t name = ffmpeg.size();
+  while (name > 0 && !platform::is_path_separator(ffmpeg[name - 1]))
+    --name;
+  std::wstring_view rest = ffmpeg.substr(name);
+  constexpr std::wstring_view kFfmpeg = L"ffmpeg";
+  bool named_so = rest.size() >= kFfmpeg.size();
+  for (std::size_t k = 0; named_so && k < kFfmpeg.size(); ++k) {
+    named_so = (rest[k] | 0x20) == kFfmpeg[k];
+  }
+  return std::wstring(ffmpeg.substr(0, name)) + L"ffprobe" +
+         std::wstring(named_so ? rest.substr(kFfmpeg.size()) : L"");
+}
+
+std::vector<std::wstring> ffmpeg_arguments(
+    std::initializer_list<std::wstring> rest) {
+  std::vector<std::wstring> args = {L"-hide_banner", L"-nostdin", L"-loglevel",
+                                    L"error"};
+  args.insert(args.end(), rest);
+  return args;
+}
+
+std::wstring ffmpeg_file(std::wstring_view path) {
+  // Without a prefix, ffmpeg reads "concat:a.m4b" or "http:x" as a protocol
+  // and "-x.m4b" as an option; "file:" makes each the file of that name.
+  return std::wstring(kFilePrefix) + std::wstring(path);
+}
+
+std::wstring ffmpeg_said(std::string_view text) {
+  // ffmpeg's own errors end in a blank line.
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.remove_suffix(1);
+  }
+  std::size_t start = text.find_last_of("\r\n");
+  if (start != std::string_view::npos) text.remove_prefix(start + 1);
+  std::wstring said = platform::widen_utf8(text);
+  // ffmpeg names a file as it was given, by ffmpeg_file.
+  if (said.starts_with(kFilePrefix)) said.erase(0, kFilePrefix.size());
+  return said;
+}
+
+std::wstring ffmpeg_failure(FfmpegRun run, platform::StartResult started,
+                            std::wstring_view input,
+                            std::string_view error_text) {
+  const bool probe = run == FfmpegRun::kProbe;
+  switch (started) {
+  case platform::StartResult::kNotFound:
+    if (run == FfmpegRun::kDecode) return msg::kDecoderMissing;
+    return probe ? msg::kFfprobeMissing : msg::kFfmpegMissing;
+  case platform::StartResult::kFailed:
+    return probe ? msg::kFfprobeNotStarted : msg::kFfmpegNotStarted;
+  case platform::StartResult::kStarted:
+    break;
+  }
+  if (run == FfmpegRun::kDecode) return decode_failure(input, error_text);
+  return (probe ? msg::kFfprobeFailed : msg::kFfmpegFailed) +
+         ffmpeg_said(error_text) + L"\n";
+}
+
+bool start_ffmpeg(FfmpegRun run, std::span<const std::wstring> args,
+                  platform::ChildProcess& child, platform::InputFile& output,
+                  platform::ChildInput input, platform::ChildOutput output_to,
+                  platform::Console& console) {
+  const std::wstring program =
+      run == FfmpegRun::kProbe ? ffprobe_program() : ffmpeg_program();
+  const platform::StartResult started =
+      child.start(program, args, output, input, output_to);
+  if (started == platform::StartResult::kStarted) return true;
+  console.write(ffmpeg_failure(run, started, {}, {}));
+  return false;
+}
+
+void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
+                           const platform::ChildProcess& child,
+                           platform::Console& console) {
+  console.write(ffmpeg_failure(run, platform::StartResult::kStarted, input,
+                               child.error_text()));
+}
+
+bool take_progress_block(std::string_view& text, FfmpegProgress& block) {
+  FfmpegProgress read;
+  std::string_view rest = text;
+  std::size_t line_end;
+  while ((line_end = rest.find('\n')) != std::string_view::npos) {
+    std::string_view line = rest.substr(0, line_end);
+    rest.remove_prefix(line_end + 1);
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view key = line.substr(0, equals);
+    // ffmpeg pads some values on the left ("speed=   0x").
+    std::string_view value = line.substr(equals + 1);
+    value.remove_prefix(std::min(value.find_first_not_of(' '), value.size()));
+    if (value.ends_with('\r')) value.remove_suffix(1);
+    if (key == "out_time_us") {
+      read.out_time_us = progress_time(value);
+    } else if (key == "speed") {
+      read.speed = progress_speed(value);
+    } else if (key == "progress") {
+      read.end = value == "end";
+      block = read;
+      text = rest;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace hushmark

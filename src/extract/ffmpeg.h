@@ -1,0 +1,91 @@
+#ifndef HUSHMARK_EXTRACT_FFMPEG_H_
+#define HUSHMARK_EXTRACT_FFMPEG_H_
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/process.h"
+
+namespace hushmark {
+
+// What ffmpeg or ffprobe is run for, which picks the program and the words of
+// its messages.
+enum class FfmpegRun {
+  kDecode,  // ffmpeg decodes a recording for its samples
+  kEmbed,   // ffmpeg writes a copy with chapters, or lists an input's audio
+  kProbe,   // ffprobe lists a media file's chapters
+};
+
+// The ffmpeg to run: HUSHMARK_FFMPEG when it is set and not empty, else
+// "ffmpeg", which the platform looks up as it looks up any program.
+std::wstring ffmpeg_program();
+
+// The ffprobe to run: HUSHMARK_FFPROBE when it is set and not empty, else the
+// one beside HUSHMARK_FFMPEG when that is set and not empty, else "ffprobe".
+std::wstring ffprobe_program();
+
+// The ffprobe to run beside an ffmpeg program: the same folder, and what
+// follows "ffmpeg" in its name ("ffmpeg.exe" gives "ffprobe.exe").
+std::wstring ffprobe_beside(std::wstring_view ffmpeg);
+
+// ffmpeg's arguments that every run begins with, so that it shows nothing but
+// its errors and never reads the console, followed by rest.
+std::vector<std::wstring> ffmpeg_arguments(
+    std::initializer_list<std::wstring> rest = {});
+
+// A path as ffmpeg and ffprobe are given it: always the file of that name,
+// even one that begins with "-" or looks like "concat:" or "http:".
+std::wstring ffmpeg_file(std::wstring_view path);
+
+// The last line of what ffmpeg or ffprobe wrote on its standard error that
+// says something, which is where it says what failed; a file named to it by
+// ffmpeg_file is shown by its path alone.
+std::wstring ffmpeg_said(std::string_view error_text);
+
+// The message, ending in a line feed, for a run that went wrong: one that did
+// not start (kNotFound, kFailed), or one that started (kStarted) and then
+// failed, told by what it wrote on standard error; a failed decode names its
+// input.
+std::wstring ffmpeg_failure(FfmpegRun run, platform::StartResult started,
+                            std::wstring_view input,
+                            std::string_view error_text);
+
+// Starts the run's program with args as ChildProcess::start does; false once
+// the message saying why it did not start is out.
+bool start_ffmpeg(FfmpegRun run, std::span<const std::wstring> args,
+                  platform::ChildProcess& child, platform::InputFile& output,
+                  platform::ChildInput input, platform::ChildOutput output_to,
+                  platform::Console& console);
+
+// Says why a run that has been waited for failed; a decode names its input.
+void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
+                           const platform::ChildProcess& child,
+                           platform::Console& console);
+
+// Where ffmpeg's work has got to, as one block of what it writes with
+// -progress tells it.
+struct FfmpegProgress {
+  // How much of the output is written, in microseconds; nothing while ffmpeg
+  // does not know.
+  std::optional<std::uint64_t> out_time_us;
+  double speed = 0;  // times real time; 0 while ffmpeg does not know
+  bool end = false;  // the last block: ffmpeg has finished
+};
+
+// Takes the first whole block of ffmpeg's -progress output (its key=value
+// lines up to and including "progress=continue" or "progress=end") off the
+// front of text into block. False, with text and block as they were, when
+// text holds no whole block yet: a reader of the pipe keeps the rest for when
+// more arrives.
+bool take_progress_block(std::string_view& text, FfmpegProgress& block);
+
+}  // namespace hushmark
+
+#endif  // HUSHMARK_EXTRACT_FFMPEG_H_
