@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs the commands of the ```sh blocks of README.md and then of the guides in
-# docs/, in a fresh clone of this repository, as a new user would type them:
-# README.md first, since its first command builds the tool that the guides'
-# commands run, then docs/*.md in name order (C locale), each file's commands
+# Runs the commands of the ```sh blocks of README.md, README.ja.md and then of
+# the guides in docs/, in a fresh clone of this repository, as a new user
+# would type them: README.md first, since its first command builds the tool
+# that the guides' commands run, then its Japanese twin as a Japanese reader
+# would type it, then docs/*.md in name order (C locale), each file's commands
 # in the order they appear. Commands that only install packages, and those
 # that run for many minutes (the test suite, the Wine comparison, fuzzing,
 # benchmarks: .ci/run runs those itself), are left out, and each one left out
@@ -17,7 +18,7 @@ if [ $# -gt 0 ]; then
   # The commands run inside the clone, so the files are named from here first.
   for file in "$@"; do files+=("$(realpath -- "$file")"); done
 else
-  files=("$repo/README.md")
+  files=("$repo/README.md" "$repo/README.ja.md")
   while IFS= read -r guide; do files+=("$guide"); done < <(
     LC_ALL=C find "$repo/docs" -maxdepth 1 -name '*.md' -type f | LC_ALL=C sort)
 fi
