@@ -47,6 +47,11 @@ std::string seconds_text(std::uint64_t ms) {
   return text;
 }
 
+// What follows the separator at `at`; nothing when there is none (npos).
+std::string_view after(std::string_view text, std::size_t at) {
+  return at == std::string_view::npos ? "" : text.substr(at + 1);
+}
+
 bool is_digit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -71,8 +76,7 @@ bool decimal_ms(std::string_view text, std::size_t unit_digits,
                 std::uint64_t& ms) {
   std::size_t point = text.find_first_of(".,");
   std::string_view whole = text.substr(0, point);
-  std::string_view fraction =
-      point == std::string_view::npos ? "" : text.substr(point + 1);
+  std::string_view fraction = after(text, point);
   if (!all_digits(whole) || whole.size() > 15) return false;
   if (point != std::string_view::npos && !all_digits(fraction)) return false;
   ms = digits_value(whole);
@@ -140,6 +144,7 @@ std::string write_txt(std::span<const Chapter> chapters, std::string_view) {
 
 bool opens_audacity(std::string_view first);
 
+// A clock in front; an Audacity label, whose title may hold a colon, is not.
 bool opens_txt(std::string_view first) {
   return !first.empty() && is_digit(first[0]) &&
          first.find(':') != std::string_view::npos && !opens_audacity(first);
@@ -153,11 +158,7 @@ bool read_txt(std::string_view text, ListReading& out) {
     if (!parse_clock(line.text.substr(0, space), ms)) {
       return out.fail(ListProblem::kBadTime, line.number);
     }
-    out.add(ms,
-            std::string(space == std::string_view::npos
-                            ? ""
-                            : line.text.substr(space + 1)),
-            line.number);
+    out.add(ms, std::string(after(line.text, space)), line.number);
   }
   return true;
 }
@@ -233,8 +234,7 @@ bool metadata_ms(const MetadataChapter& chapter, std::uint64_t& ms) {
   std::string_view timebase = chapter.timebase;
   std::size_t slash = timebase.find('/');
   std::string_view num = timebase.substr(0, slash);
-  std::string_view den =
-      slash == std::string_view::npos ? "" : timebase.substr(slash + 1);
+  std::string_view den = after(timebase, slash);
   if (!all_digits(chapter.start) || chapter.start.size() > 18 ||
       !all_digits(num) || num.size() > 9 || !all_digits(den) ||
       den.size() > 9 || digits_value(den) == 0) {
@@ -296,6 +296,7 @@ std::string cue_text(std::string_view title) {
   return replaced(one_line(title), "\"", '\'');
 }
 
+// The frame ms falls in, as MM:SS:FF.
 std::string cue_time(std::uint64_t ms) {
   const std::uint64_t frames = ms_cue_frames(ms);
   const std::uint64_t seconds = frames / kCueFramesPerSecond;
@@ -305,6 +306,7 @@ std::string cue_time(std::uint64_t ms) {
   return text;
 }
 
+// MM:SS:FF as the nearest millisecond to its frame's start.
 bool parse_cue_time(std::string_view time, std::uint64_t& ms) {
   std::size_t c1 = time.find(':'), c2 = time.rfind(':');
   std::string_view mm = time.substr(0, c1);
@@ -408,11 +410,7 @@ bool read_audacity(std::string_view text, ListReading& out) {
     if (!decimal_ms(line.text.substr(0, tab), 3, ms)) {
       return out.fail(ListProblem::kBadTime, line.number);
     }
-    out.add(ms,
-            std::string(title_tab == std::string_view::npos
-                            ? ""
-                            : line.text.substr(title_tab + 1)),
-            line.number);
+    out.add(ms, std::string(after(line.text, title_tab)), line.number);
   }
   return true;
 }
@@ -424,7 +422,7 @@ bool read_audacity(std::string_view text, ListReading& out) {
 constexpr std::pair<std::string_view, std::string_view> kVttEntities[] = {
     {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&nbsp;", "\xC2\xA0"}};
 
-// '>' too, so that no title holds the cue arrow.
+// '&', '<' and '>' as entities: '>' too, so that no title holds the cue arrow.
 std::string vtt_text(std::string_view text) {
   std::string out;
   for (const char& c : text) {
@@ -635,8 +633,7 @@ bool read_ogm(std::string_view text, ListReading& out) {
     if (line.text.empty()) continue;
     std::size_t eq = line.text.find('=');
     std::string_view key = line.text.substr(0, eq);
-    std::string_view value =
-        eq == std::string_view::npos ? "" : line.text.substr(eq + 1);
+    std::string_view value = after(line.text, eq);
     std::uint64_t ms = 0;
     if (!key.starts_with("CHAPTER") || eq == std::string_view::npos) {
       return out.fail(ListProblem::kUnknownFormat, line.number);

@@ -59,8 +59,8 @@ struct FormatRow {
                        std::string_view input_name);
   // The title as the format carries it, before its own escaping.
   std::string (*carry)(std::string_view title);
-  // Whether a list whose first line that holds anything (spaces in front
-  // dropped) is this one starts so is in this format.
+  // Whether a list is in this format, told from its first line that holds
+  // anything (without the spaces or tabs in front).
   bool (*opens)(std::string_view first_line);
   // Reads a whole list in this format (UTF-8, its byte order mark dropped)
   // into out, the format's escaping undone; false once out.fail has said why.
