@@ -1,15 +1,20 @@
 #ifndef HUSHMARK_CHAPTERS_FORMATS_H_
 #define HUSHMARK_CHAPTERS_FORMATS_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "chapters/breaks.h"
+#include "chapters/chapter_list.h"
 
 namespace hushmark {
 
-// The kinds of chapter file hushmark-chapters writes.
+// The kinds of chapter file hushmark-chapters writes and reads.
 enum class ChapterFormat {
   kTxt,
   kFfmetadata,
@@ -18,6 +23,25 @@ enum class ChapterFormat {
   kVtt,
   kJson,
   kOgm
+};
+
+// The chapters a format's reader has found so far, with the line each was
+// found on, and why it stopped when it did.
+struct ListReading {
+  std::vector<ListedChapter>& chapters;
+  std::vector<std::size_t> lines;
+  ListError& error;
+
+  // Adds a chapter found on this line.
+  void add(std::uint64_t start_ms, std::string title, std::size_t line) {
+    chapters.push_back({start_ms, std::move(title)});
+    lines.push_back(line);
+  }
+  // Notes why the list is refused; false, for the reader to return.
+  bool fail(ListProblem problem, std::size_t line) {
+    error = {problem, line};
+    return false;
+  }
 };
 
 // Everything hushmark-chapters knows of one format.
@@ -35,6 +59,12 @@ struct FormatRow {
                        std::string_view input_name);
   // The title as the format carries it, before its own escaping.
   std::string (*carry)(std::string_view title);
+  // Whether a list is in this format, told from its first line that holds
+  // anything (without the spaces or tabs in front).
+  bool (*opens)(std::string_view first_line);
+  // Reads a whole list in this format (UTF-8, its byte order mark dropped)
+  // into out, the format's escaping undone; false once out.fail has said why.
+  bool (*read)(std::string_view text, ListReading& out);
 };
 
 // Every format, one row each, in the order the usage lists them; txt, the
@@ -43,6 +73,10 @@ std::span<const FormatRow> chapter_formats();
 
 // The row of a format.
 const FormatRow& format_row(ChapterFormat format);
+
+// The row of the format a chapter list is in, told from its first line that
+// holds anything; nullptr when no format starts so.
+const FormatRow* format_of_list(std::string_view text);
 
 // The row that -f names, or nullptr when none has that name.
 const FormatRow* format_named(std::string_view name);

@@ -1,11 +1,11 @@
 #include "chapters/titles.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
 
 #include "chapters/messages.h"
+#include "chapters/text.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/utf8.h"
@@ -45,8 +45,7 @@ std::optional<std::string> read_whole(std::wstring_view path) {
 
 // True for UTF-8 text without a NUL, which no title may hold.
 bool is_text(std::string_view line) {
-  return line.find('\0') == std::string_view::npos &&
-         platform::utf8_of(platform::widen_utf8(line)) == line;
+  return line.find('\0') == std::string_view::npos && is_utf8(line);
 }
 
 std::string_view trimmed(std::string_view line) {
@@ -64,21 +63,15 @@ bool read_titles(std::wstring_view path, std::vector<std::string>& titles,
     console.write(msg::kTitlesCannotRead + std::wstring(path) + L"\n");
     return false;
   }
-  std::string_view text = *bytes;
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   titles.clear();
-  for (std::size_t number = 1; !text.empty(); ++number) {
-    const std::size_t end = std::min(text.find('\n'), text.size());
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(std::min(end + 1, text.size()));
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    if (!is_text(line)) {
+  for (const TextLine& line : text_lines(without_bom(*bytes))) {
+    if (!is_text(line.text)) {
       console.write(msg::kTitlesNotText + std::wstring(path) +
-                    msg::kTitlesLine + std::to_wstring(number) +
+                    msg::kTitlesLine + std::to_wstring(line.number) +
                     msg::kTitlesLineEnd);
       return false;
     }
-    titles.emplace_back(trimmed(line));
+    titles.emplace_back(trimmed(line.text));
   }
   while (!titles.empty() && titles.back().empty())
     titles.pop_back();

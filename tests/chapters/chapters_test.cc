@@ -301,8 +301,9 @@ TEST(ChapterFormats, CarryEveryTitleTheirReadersCanHold) {
       EXPECT_EQ(parsed[1].title, carried_title(f.format, title))
           << f.name << " " << title << "\n"
           << text;
-      // A list given to align reads back the same: a CUE sheet's frame in
-      // the nearest millisecond.
+      // A list given to align is told to be in this format and reads back
+      // the same: a CUE sheet's frame in the nearest millisecond.
+      EXPECT_EQ(format_of_list(text), &f) << f.name << " " << title;
       std::vector<ListedChapter> listed;
       ListError error;
       ASSERT_TRUE(parse_chapter_list(text, listed, error))
