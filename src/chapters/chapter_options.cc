@@ -68,6 +68,11 @@ bool check_chapter_settings(ChapterSettings& settings,
     console.write(msg::kChaptersBadSplit);
     return false;
   }
+  if (settings.kbit_rate &&
+      (*settings.kbit_rate < 8 || *settings.kbit_rate > 512)) {
+    console.write(msg::kChaptersBadBitRate);
+    return false;
+  }
   return check_title_template(settings.title, console);
 }
 
@@ -116,6 +121,9 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
     case 'x':
       read_split(argument, settings);
       break;
+    case 'k':
+      settings.kbit_rate = read_number(argument);
+      break;
     case 's':
     case 'm':
       read_auto(option, argument, settings.scan);
@@ -127,7 +135,7 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
   };
   const std::wstring usage =
       msg::kChaptersUsage + format_names(L' ') + msg::kChaptersUsageEnd;
-  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:a:w:h", usage.c_str()};
+  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:a:w:k:h", usage.c_str()};
   if (!parse_options(argc, argv, settings.scan, console, line, own)) {
     return false;
   }

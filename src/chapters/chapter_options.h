@@ -37,6 +37,8 @@ struct ChapterSettings {
   // -x: chapters longer than the longest are split, about every desired.
   std::optional<std::int32_t> split_seconds;
   std::optional<std::int32_t> split_max_seconds;  // none: 1.5 x desired
+  // -k: the bit rate of an output that must be encoded, in kbit/s.
+  std::optional<std::int32_t> kbit_rate;
   // Every input in order: -i, then the arguments that are not options.
   std::vector<std::wstring> inputs;
 };

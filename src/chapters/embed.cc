@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "chapters/embed_plan.h"
 #include "chapters/formats.h"
 #include "chapters/messages.h"
 #include "cli/messages.h"
@@ -91,13 +92,18 @@ bool describe_audio(const std::wstring& input, std::string& description,
                         L"copy", L"-t", L"0", L"-f", L"framemd5", L"-"});
   std::string listing;
   if (!run_ffmpeg(args, {}, &listing, console)) return false;
+  // Each FLAC frame says its own rate, channels and sample size; the stream
+  // header that differs from file to file (length, checksum, frame sizes)
+  // need not agree for the frames to join.
+  const bool flac = listing.find(": flac\n") != std::string::npos;
   std::size_t at = 0;
   while (at < listing.size()) {
     std::size_t end = listing.find('\n', at);
     if (end == std::string::npos) end = listing.size();
     std::string_view line(listing.data() + at, end - at);
     if (line.starts_with('#') && !line.starts_with("#software") &&
-        !line.starts_with("#stream#")) {
+        !line.starts_with("#stream#") &&
+        !(flac && line.starts_with("#extradata"))) {
       description.append(line).push_back('\n');
     }
     at = end + 1;
@@ -191,7 +197,77 @@ std::vector<std::wstring> copy_args(std::span<const std::wstring> inputs,
   return args;
 }
 
+// Whether the output's writer keeps a cover as an attachment, which ffmpeg
+// takes only from a file of its own, rather than as a picture stream.
+bool attaches_cover(const EmbedPlan& plan) {
+  return plan.muxer == L"matroska";
+}
+
+// The cover's bytes in a file of their own beside outfile, and their MIME
+// type. False once the reason is out.
+bool extract_cover(const EmbedPlan& plan, std::wstring_view outfile,
+                   platform::ScratchFile& picture, std::wstring& mime,
+                   platform::Console& console) {
+  const std::vector<std::wstring> args =
+      ffmpeg_arguments({L"-i", ffmpeg_file(plan.cover), L"-map",
+                        L"0:" + std::to_wstring(plan.cover_stream), L"-c",
+                        L"copy", L"-f", L"image2pipe", L"-"});
+  std::string bytes;
+  if (!run_ffmpeg(args, {}, &bytes, console)) return false;
+  mime = bytes.starts_with("\x89PNG") ? L"image/png" : L"image/jpeg";
+  if (!picture.create(outfile, bytes)) {
+    console.write(msg::kEmbedCannotWrite);
+    return false;
+  }
+  return true;
+}
+
+// The remux's arguments: the encoded audio, the chapters on standard input,
+// the cover (a picture stream, or an attachment with its MIME type), and the
+// plan's tags.
+std::vector<std::wstring> remux_args(const EmbedPlan& plan,
+                                     const std::wstring& audio,
+                                     const std::wstring& attachment,
+                                     const std::wstring& mime,
+                                     const std::wstring& temp) {
+  const bool cover_stream = !plan.cover.empty() && attachment.empty();
+  std::vector<std::wstring> args =
+      ffmpeg_arguments({L"-y", L"-i", ffmpeg_file(audio), L"-f", L"ffmetadata",
+                        L"-i", L"pipe:0"});
+  if (cover_stream) args.insert(args.end(), {L"-i", ffmpeg_file(plan.cover)});
+  // The chapters' input holds no tags but theirs: the encoder's are dropped.
+  args.insert(args.end(), {L"-map", L"0:a", L"-map_metadata", L"1",
+                           L"-map_chapters", L"1"});
+  if (cover_stream) {
+    // A still picture: the mp4 writer keeps it as covr, the mp3 writer as
+    // APIC, and neither as a video track.
+    args.insert(args.end(),
+                {L"-map", L"2:" + std::to_wstring(plan.cover_stream),
+                 L"-disposition:v", L"attached_pic"});
+  }
+  if (!attachment.empty()) {
+    const std::wstring name =
+        mime == L"image/png" ? L"cover.png" : L"cover.jpg";
+    args.insert(args.end(),
+                {L"-attach", ffmpeg_file(attachment), L"-metadata:s:t",
+                 L"mimetype=" + mime, L"-metadata:s:t", L"filename=" + name});
+  }
+  args.insert(args.end(), {L"-c", L"copy"});
+  for (const Tag& tag : plan.tags) {
+    args.insert(args.end(),
+                {L"-metadata", platform::widen_utf8(tag.first) + L"=" +
+                                   platform::widen_utf8(tag.second)});
+  }
+  args.insert(args.end(), {L"-f", plan.muxer, ffmpeg_file(temp)});
+  return args;
+}
+
 }  // namespace
+
+std::wstring output_muxer(std::wstring_view outfile) {
+  const MediaEnding* m = media_ending(outfile);
+  return m ? std::wstring(m->muxer) : std::wstring();
+}
 
 MediaOutput media_output(std::wstring_view outfile) {
   const MediaEnding* m = media_ending(outfile);
@@ -283,6 +359,62 @@ bool embed_chapters(std::span<const std::wstring> inputs,
   if (!run_ffmpeg(args,
                   format_chapters(ChapterFormat::kFfmetadata, chapters, ""),
                   nullptr, console)) {
+    return false;
+  }
+  if (!output.commit_written()) {
+    console.write(msg::kEmbedCannotWrite);
+    return false;
+  }
+  return true;
+}
+
+bool start_encoder(const EmbedPlan& plan, std::wstring_view outfile,
+                   EmbedEncoder& encoder, platform::Console& console) {
+  if (!encoder.audio.create(outfile, {})) {
+    console.write(msg::kEmbedCannotWrite);
+    return false;
+  }
+  const std::vector<std::wstring> args = ffmpeg_arguments(
+      {L"-y", L"-f", L"s16le", L"-ar", std::to_wstring(plan.sample_rate),
+       L"-ac", std::to_wstring(plan.channels), L"-i", L"pipe:0", L"-c:a",
+       plan.encoder, L"-b:a", std::to_wstring(plan.kbit_rate) + L"k", L"-f",
+       plan.audio_muxer, ffmpeg_file(encoder.audio.path())});
+  return start_ffmpeg(FfmpegRun::kEmbed, args, encoder.ffmpeg, encoder.unused,
+                      platform::ChildInput::kPipe,
+                      platform::ChildOutput::kDiscard, console);
+}
+
+void feed_encoder(EmbedEncoder& encoder,
+                  std::span<const std::uint8_t> samples) {
+  if (encoder.taking) encoder.taking = encoder.ffmpeg.write_input(samples);
+}
+
+bool write_encoded(const EmbedPlan& plan, EmbedEncoder& encoder,
+                   std::span<const Chapter> chapters, std::wstring_view outfile,
+                   platform::Console& console) {
+  encoder.ffmpeg.close_input();
+  if (!encoder.ffmpeg.wait() || !encoder.taking) {
+    console.write(msg::kEmbedEncodeFailed +
+                  ffmpeg_said(encoder.ffmpeg.error_text()) + L"\n");
+    return false;
+  }
+  platform::WholeFile output;
+  std::wstring temp;
+  if (output.open(outfile)) temp = output.hand_over();
+  if (temp.empty()) {
+    console.write(msg::kEmbedCannotWrite);
+    return false;
+  }
+  platform::ScratchFile picture;
+  std::wstring mime;
+  if (!plan.cover.empty() && attaches_cover(plan) &&
+      !extract_cover(plan, outfile, picture, mime, console)) {
+    return false;
+  }
+  if (!run_ffmpeg(
+          remux_args(plan, encoder.audio.path(), picture.path(), mime, temp),
+          format_chapters(ChapterFormat::kFfmetadata, chapters, ""), nullptr,
+          console)) {
     return false;
   }
   if (!output.commit_written()) {

@@ -7,7 +7,10 @@
 #include <string_view>
 
 #include "chapters/breaks.h"
+#include "chapters/embed_plan.h"
 #include "platform/console.h"
+#include "platform/files.h"
+#include "platform/process.h"
 
 namespace hushmark {
 
@@ -22,6 +25,10 @@ enum class MediaOutput {
 // .m4b .m4a .mp4 .mov .mka .mkv .webm .mp3 are embedded; .ogg .oga .opus
 // .flac are media files whose chapters cannot be written.
 MediaOutput media_output(std::wstring_view outfile);
+
+// The ffmpeg writer of the output that outfile's ending names; empty when
+// there is none.
+std::wstring output_muxer(std::wstring_view outfile);
 
 // The first of the inputs, in order, that outfile names (another spelling or
 // a link counts), or inputs.size() when it names none: writing there would
@@ -44,6 +51,33 @@ bool check_embedding(std::span<const std::wstring> inputs,
 bool embed_chapters(std::span<const std::wstring> inputs,
                     std::span<const Chapter> chapters,
                     std::wstring_view outfile, platform::Console& console);
+
+// The encode route's one encoder: an ffmpeg that takes the decoded samples
+// of every input, in order, and writes the encoded audio to a file of its own
+// beside the output. Neither copied nor moved; the file goes with it.
+struct EmbedEncoder {
+  platform::ScratchFile audio;    // the encoded audio, before the remux
+  platform::ChildProcess ffmpeg;  // ended before its file is removed
+  platform::InputFile unused;     // its standard output, discarded
+  bool taking = true;             // false once it reads no more
+};
+
+// Starts the encoder that plan names for an output at outfile. False once
+// the reason is out.
+bool start_encoder(const EmbedPlan& plan, std::wstring_view outfile,
+                   EmbedEncoder& encoder, platform::Console& console);
+
+// Hands the encoder 16-bit samples at the plan's channels; one that has
+// stopped taking them is told by finish_encoded.
+void feed_encoder(EmbedEncoder& encoder, std::span<const std::uint8_t> samples);
+
+// Ends the encoder, then writes outfile from its audio with these chapters
+// and the plan's tags and cover, every stream copied. False, once its message
+// is out, when that cannot be done; then outfile keeps whatever bytes it had
+// and no file of the run is left.
+bool write_encoded(const EmbedPlan& plan, EmbedEncoder& encoder,
+                   std::span<const Chapter> chapters, std::wstring_view outfile,
+                   platform::Console& console);
 
 }  // namespace hushmark
 

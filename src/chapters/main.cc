@@ -25,13 +25,25 @@
 namespace hushmark {
 namespace {
 
+// How a copy of the recording with its chapters is made: its plan, and the
+// encoder that the encode route feeds during the scan.
+struct Embedding {
+  EmbedPlan plan;
+  EmbedEncoder encoder;
+};
+
 // Makes the output ready before the scan, so that one that cannot be written
-// is known then: a copy's inputs and name are checked; a chapter file is
-// opened at once, and nothing there changes before the end.
+// is known then: a copy's inputs and name are checked and its way planned,
+// its encoder started when it is encoded; a chapter file is opened at once,
+// and nothing there changes before the end.
 bool ready_output(const ChapterSettings& settings, platform::WholeFile& output,
-                  platform::Console& console) {
+                  Embedding& embedding, platform::Console& console) {
   if (settings.embed) {
-    return check_embedding(settings.inputs, settings.scan.outfile, console);
+    return make_embed_plan(settings.inputs, settings.scan.outfile,
+                           settings.kbit_rate, embedding.plan, console) &&
+           (embedding.plan.route == EmbedRoute::kCopy ||
+            start_encoder(embedding.plan, settings.scan.outfile,
+                          embedding.encoder, console));
   }
   if (input_named_by(settings.inputs, settings.scan.outfile) <
       settings.inputs.size()) {
@@ -46,11 +58,21 @@ bool ready_output(const ChapterSettings& settings, platform::WholeFile& output,
 }
 
 // Reads the inputs as one recording, refusing one without sound, and
-// chooses what the options leave to the recording.
-bool read_recording(const ChapterSettings& settings, Timeline& timeline,
-                    AutoChoice& choice, platform::Console& console) {
+// chooses what the options leave to the recording. An encoded copy hears the
+// samples as ffmpeg decodes them, its delay and padding trimmed.
+bool read_recording(const ChapterSettings& settings, Embedding& embedding,
+                    Timeline& timeline, AutoChoice& choice,
+                    platform::Console& console) {
+  ScanPlan plan = scan_plan(settings);
+  if (settings.embed && embedding.plan.route == EmbedRoute::kEncode) {
+    plan.every_sample = false;
+    plan.channels = embedding.plan.channels;
+    plan.tee = [&embedding](std::span<const std::uint8_t> samples) {
+      feed_encoder(embedding.encoder, samples);
+    };
+  }
   RecordingRuns runs;
-  if (!scan_recording(settings.inputs, scan_plan(settings), runs, console)) {
+  if (!scan_recording(settings.inputs, plan, runs, console)) {
     return false;
   }
   timeline = choose_timeline(settings, runs, choice);
@@ -116,7 +138,12 @@ void show_list(const ChapterSettings& settings, const Timeline& timeline,
 // Writes the chapter file, or the copy of the recording with the chapters.
 bool write_output(const ChapterSettings& settings,
                   std::span<const Chapter> chapters,
-                  platform::WholeFile& output, platform::Console& console) {
+                  platform::WholeFile& output, Embedding& embedding,
+                  platform::Console& console) {
+  if (settings.embed && embedding.plan.route == EmbedRoute::kEncode) {
+    return write_encoded(embedding.plan, embedding.encoder, chapters,
+                         settings.scan.outfile, console);
+  }
   if (settings.embed) {
     return embed_chapters(settings.inputs, chapters, settings.scan.outfile,
                           console);
@@ -143,16 +170,19 @@ bool make_chapters(const ChapterSettings& settings,
     return false;
   }
   platform::WholeFile output;
-  if (!ready_output(settings, output, console)) return false;
+  Embedding embedding;
+  if (!ready_output(settings, output, embedding, console)) return false;
   Timeline timeline;
   AutoChoice choice;
-  if (!read_recording(settings, timeline, choice, console)) return false;
+  if (!read_recording(settings, embedding, timeline, choice, console)) {
+    return false;
+  }
   std::size_t titled_count = 0;
   const std::vector<Chapter> chapters = make_list(
       settings, titles, listed, choice, timeline, titled_count, console);
   show_list(settings, timeline, choice, chapters, titles.size(), titled_count,
             console);
-  return write_output(settings, chapters, output, console);
+  return write_output(settings, chapters, output, embedding, console);
 }
 
 }  // namespace

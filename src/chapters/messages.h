@@ -25,6 +25,8 @@ inline constexpr wchar_t kChaptersBadLeadIn[] =
 inline constexpr wchar_t kChaptersBadSplit[] =
     L"チャプターを分ける長さ(-x)は目安を1以上の秒数で、最長を目安以上で"
     L"指定してください。(例: -x 300,420)\n";
+inline constexpr wchar_t kChaptersBadBitRate[] =
+    L"ビットレート(-k)は8～512のkbit/sで指定してください。\n";
 inline constexpr wchar_t kTitlesCannotRead[] =
     L"タイトルファイルを読み込めませんでした: ";  // name, "\n"
 inline constexpr wchar_t kTitlesNotText[] =
@@ -111,6 +113,8 @@ inline constexpr wchar_t kEmbedDifferentCodecs[] =
     L"ん。1つのファイルに再エンコードしてから入力にしてください。"
     L"(例: ffmpeg -i 1.mp3 -i 2.m4a -filter_complex concat=n=2:v=0:a=1 "
     L"-c:a aac -b:a 128k book.m4b)\n";
+inline constexpr wchar_t kEmbedEncodeFailed[] =
+    L"エンコードに失敗しました: ";  // ffmpeg's last line, "\n"
 inline constexpr wchar_t kEmbedCannotWrite[] =
     L"出力ファイルを書き出しできませんでした。\n";
 
@@ -181,6 +185,8 @@ inline constexpr wchar_t kChaptersUsageEnd[] =
     L"  -a list     チャプターリストのずれを直して無音に合わせる"
     L"(txt,ffmetadata,cue,json,m4bなど)\n"
     L"  -w 10       -aでチャプターを動かせる幅(秒)\n"
+    L"  -k 64       再エンコードするときのビットレート(kbit/s) 既定は入力の"
+    L"ビットレート(1チャンネル64まで)\n"
     L"  -h          ヘルプ\n"
     L"入力ファイルを続けて並べると、その順につないで1つの録音として扱います。"
     L"\n";

@@ -146,6 +146,9 @@ std::vector<std::wstring> decoder_arguments(std::wstring_view input,
   if (request.sample_rate != 0) {
     args.insert(args.end(), {L"-ar", std::to_wstring(request.sample_rate)});
   }
+  if (request.channels != 0) {
+    args.insert(args.end(), {L"-ac", std::to_wstring(request.channels)});
+  }
   // Larger writes cost fewer system calls on both sides of the pipe: ffmpeg
   // would otherwise write each decoded packet (4,608 bytes of an mp3) alone.
   args.insert(args.end(), {L"-f", L"wav", L"-flush_packets", L"0",

@@ -59,6 +59,7 @@ struct DecodeRequest {
   // Every sample of every packet, the encoder's delay and padding included,
   // as a copy of the packets joined to others is played.
   bool every_sample = false;
+  std::uint16_t channels = 0;  // mixed to this many channels when not 0
 };
 
 // ffmpeg's arguments to decode input (a file name, or empty for standard

@@ -96,6 +96,7 @@ bool read_decoded(Source& source, const FrameSink& sink,
         have.first(have.size() / frame_bytes * frame_bytes);
     in.consume(block.size());
     frames += block.size() / frame_bytes;
+    if (sink.samples) sink.samples(block);
     if (channels == 2) {
       sink.frames(block);
       continue;
@@ -121,12 +122,12 @@ bool read_decoded(Source& source, const FrameSink& sink,
 // Reads the files on workers, each from its own fresh source; the first one is
 // already open. Each file's messages are kept, then shown in order up to the
 // first file that failed.
-bool read_side_by_side(std::span<const std::wstring> paths, bool every_sample,
+bool read_side_by_side(std::span<const std::wstring> paths,
+                       DecodeRequest request, bool in_order,
                        std::unique_ptr<Source> first, const SinkMaker& sink_for,
                        const SourceEnded& ended, platform::Console& console) {
   const std::size_t n = paths.size();
-  const DecodeRequest request{sample_rate_of(first->nAvgBytesPerSec),
-                              every_sample};
+  request.sample_rate = sample_rate_of(first->nAvgBytesPerSec);
   auto consoles = std::make_unique<platform::Console[]>(n);
   std::vector<char> ok(n, 0);
   std::atomic<std::size_t> next{0};
@@ -155,7 +156,7 @@ bool read_side_by_side(std::span<const std::wstring> paths, bool every_sample,
   };
   std::vector<std::thread> helpers;
   const std::size_t workers =
-      std::min<std::size_t>(platform::processor_count(), n);
+      in_order ? 1 : std::min<std::size_t>(platform::processor_count(), n);
   for (std::size_t w = 1; w < workers; ++w)
     helpers.emplace_back(work);
   work();
@@ -188,11 +189,12 @@ bool open_source(std::wstring_view path, const DecodeRequest& request,
   }
   std::vector<std::uint8_t> head = read_head(source.file);
   const HeadInfo info = classify_head(head);
-  // A WAVE file at another rate than the book's is decoded to that rate.
+  // A WAVE file at another rate than the book's is decoded to that rate, and
+  // one whose channels are asked for is decoded to them.
   const bool same_rate =
       request.sample_rate == 0 || info.nAvgBytesPerSec == 0 ||
       info.nAvgBytesPerSec == byte_rate_of(request.sample_rate);
-  if (info.kind == HeadKind::kWave && same_rate) {
+  if (info.kind == HeadKind::kWave && same_rate && request.channels == 0) {
     source.kind = HeadKind::kWave;
     source.nAvgBytesPerSec = info.nAvgBytesPerSec;
     source.reader = std::make_unique<ByteReader>(source.file, head);
@@ -229,12 +231,15 @@ bool read_source(Source& source, const FrameSink& sink,
 
 bool read_sources(std::span<const std::wstring> paths,
                   const SinkMaker& sink_for, const SourceEnded& ended,
-                  platform::Console& console, bool every_sample) {
+                  platform::Console& console, const DecodeRequest& request,
+                  bool in_order) {
   auto first = std::make_unique<Source>();
-  if (!open_source(paths[0], {0, every_sample}, *first, console)) return false;
+  DecodeRequest first_request = request;
+  first_request.sample_rate = 0;
+  if (!open_source(paths[0], first_request, *first, console)) return false;
   if (paths.size() > 1) {
-    return read_side_by_side(paths, every_sample, std::move(first), sink_for,
-                             ended, console);
+    return read_side_by_side(paths, request, in_order, std::move(first),
+                             sink_for, ended, console);
   }
   const bool ok = read_source(*first, sink_for(0, *first), console);
   first.reset();

@@ -31,6 +31,9 @@ struct FrameSink {
   // Hears that a WAVE file's data ended before its chunk did, in place of
   // the message that says so; the read then fails.
   std::function<void()> data_ended_early;
+  // When set, hears a decoded file's 16-bit samples at its own channels, as
+  // ffmpeg gave them, before frames gets them folded to stereo.
+  std::function<void(std::span<const std::uint8_t> samples)> samples;
 };
 
 // One file of a recording, opened and read as far as it takes to know how it
@@ -82,11 +85,13 @@ using SourceEnded = std::function<void(std::size_t k, bool ok)>;
 // workers; the others are decoded to the first file's rate. Each file's
 // messages are kept and shown in order, up to the first file that failed. A
 // single file is read here, its messages shown as they come. False after any
-// failure, once its message is out. With every_sample set, decoded files keep
-// the encoder's delay and padding (DecodeRequest).
+// failure, once its message is out. Files are decoded as request says (its
+// rate but for the first file's). With in_order set, one file is read after
+// another, so that a sink's samples arrive in the files' order.
 bool read_sources(std::span<const std::wstring> paths,
                   const SinkMaker& sink_for, const SourceEnded& ended,
-                  platform::Console& console, bool every_sample = false);
+                  platform::Console& console, const DecodeRequest& request = {},
+                  bool in_order = false);
 
 // The source's name without its folder and extension, UTF-8, for a title.
 std::string source_name(std::wstring_view path);

@@ -235,7 +235,8 @@ FrameSink sink_of(FileScan& f) {
   FrameSink sink{
       [&f](std::uint32_t nAvgBytesPerSec) { begin_chunk(f, nAvgBytesPerSec); },
       [&f](std::span<const std::uint8_t> b) { scan_block(f, b); },
-      {}};
+      {},
+      f.plan->tee};
   if (f.plan->hold_short_read) {
     sink.data_ended_early = [&f] { f.data_ended_early = true; };
   }
@@ -278,7 +279,10 @@ bool scan_recording(std::span<const std::wstring> paths, const ScanPlan& plan,
     if (!j.files[k]) j.files[k] = std::make_unique<FileScan>();
     join_ended(j);
   };
-  bool ok = read_sources(paths, sink_for, ended, console, plan.every_sample);
+  const DecodeRequest request{0, plan.every_sample,
+                              plan.tee ? plan.channels : std::uint16_t{0}};
+  bool ok = read_sources(paths, sink_for, ended, console, request,
+                         static_cast<bool>(plan.tee));
   if (ok && j.other_rate) {
     console.write(msg::kRatesDiffer + std::wstring(paths[*j.other_rate]) +
                   L"\n");

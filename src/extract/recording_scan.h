@@ -2,6 +2,7 @@
 #define HUSHMARK_EXTRACT_RECORDING_SCAN_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -25,6 +26,11 @@ struct ScanPlan {
   // Decoded files keep the encoder's delay and padding, as a copy of their
   // packets joined into one file plays them.
   bool every_sample = false;
+  // When set, every file is decoded by ffmpeg to `channels` (the first
+  // file's rate), one file after another, and tee hears their 16-bit samples
+  // in order, before any fold to stereo.
+  std::function<void(std::span<const std::uint8_t> samples)> tee;
+  std::uint16_t channels = 0;
   // A WAVE file whose data ends early is told in data_ended_early instead of
   // its message, which then waits for the caller.
   bool hold_short_read = false;

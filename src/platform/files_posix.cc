@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 
 namespace hushmark::platform {
@@ -242,7 +243,10 @@ void WholeFile::discard() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   in_place_ = false;
-  if (!temp_.empty()) ::unlink(temp_.c_str());
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    forget_on_interrupt(temp_);
+  }
   temp_.clear();
 }
 
@@ -277,6 +281,7 @@ bool WholeFile::open(std::wstring_view path) {
   if (fd < 0) return false;
   fd_ = fd;
   temp_ = std::move(temp);
+  remove_on_interrupt(temp_);
   target_ = std::move(*target);
   // The replacement keeps the permissions and owner of the file it replaces.
   if (::stat(target_.c_str(), &st) == 0) {
@@ -313,7 +318,10 @@ bool WholeFile::commit(std::string_view bytes) {
   fd_ = -1;
   if (::close(fd) != 0) ok = false;
   if (ok && !temp_.empty()) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
-  if (ok) temp_.clear();
+  if (ok) {
+    forget_on_interrupt(temp_);
+    temp_.clear();
+  }
   discard();
   return ok;
 }
@@ -334,7 +342,10 @@ bool WholeFile::commit_written() {
 
 ScratchFile::~ScratchFile() {
   std::optional<std::string> name = narrow_path(path_);
-  if (name && !name->empty()) ::unlink(name->c_str());
+  if (name && !name->empty()) {
+    ::unlink(name->c_str());
+    forget_on_interrupt(*name);
+  }
 }
 
 bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
@@ -346,6 +357,7 @@ bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
       "/.hushmark-chapters-XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
+  remove_on_interrupt(temp);
   bool ok = true;
   while (ok && !bytes.empty()) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -356,6 +368,7 @@ bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
   if (::close(fd) != 0) ok = false;
   if (!ok) {
     ::unlink(temp.c_str());
+    forget_on_interrupt(temp);
     return false;
   }
   path_ = widen_argument(temp);

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/files.h"
+#include "platform/interrupt.h"
 
 namespace hushmark::platform {
 namespace {
@@ -248,7 +249,10 @@ WholeFile::~WholeFile() {
 void WholeFile::discard() {
   if (handle_ != nullptr) CloseHandle(handle_);
   handle_ = nullptr;
-  if (!temp_.empty()) DeleteFileW(temp_.c_str());
+  if (!temp_.empty()) {
+    DeleteFileW(temp_.c_str());
+    forget_on_interrupt(temp_);
+  }
   temp_.clear();
   target_.clear();
 }
@@ -282,6 +286,7 @@ bool WholeFile::open(std::wstring_view path) {
   std::wstring folder = cut == 0 ? L".\\" : target.substr(0, cut);
   h = create_temporary(folder, temp_);
   if (h == INVALID_HANDLE_VALUE) return false;
+  remove_on_interrupt(temp_);
   handle_ = h;
   target_ = std::move(target);
   return true;
@@ -311,7 +316,10 @@ bool WholeFile::commit(std::string_view bytes) {
     ok = MoveFileExW(temp_.c_str(), target_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
-  if (ok) temp_.clear();
+  if (ok) {
+    forget_on_interrupt(temp_);
+    temp_.clear();
+  }
   discard();
   return ok;
 }
@@ -343,7 +351,9 @@ bool WholeFile::commit_written() {
 }
 
 ScratchFile::~ScratchFile() {
-  if (!path_.empty()) DeleteFileW(path_.c_str());
+  if (path_.empty()) return;
+  DeleteFileW(path_.c_str());
+  forget_on_interrupt(path_);
 }
 
 bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
@@ -355,6 +365,7 @@ bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
   std::wstring temp;
   HANDLE h = create_temporary(cut == 0 ? L".\\" : name.substr(0, cut), temp);
   if (h == INVALID_HANDLE_VALUE) return false;
+  remove_on_interrupt(temp);
   bool ok = true;
   while (ok && !bytes.empty()) {
     DWORD want =
@@ -366,6 +377,7 @@ bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
   if (!CloseHandle(h)) ok = false;
   if (!ok) {
     DeleteFileW(temp.c_str());
+    forget_on_interrupt(temp);
     return false;
   }
   path_ = std::move(temp);

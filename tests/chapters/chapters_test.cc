@@ -1,5 +1,6 @@
 // The parts of hushmark-chapters that decide what a chapter file holds: which
-// silences become breaks, the titles, and each format read back.
+// silences become breaks, the titles, each format read back, and how a
+// chaptered copy of the recording is made.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "chapters/breaks.h"
 #include "chapters/chapter_list.h"
 #include "chapters/chapter_parsers.h"
+#include "chapters/embed_plan.h"
 #include "chapters/formats.h"
 #include "chapters/titles.h"
 #include "test_support.h"
@@ -427,6 +429,73 @@ TEST(ChapterLists, RefuseWhatCannotBeUsedNamingTheLine) {
                                 (dir / "list.txt").string() +
                                 " 2行目\nチャプター一覧を開けませんでした: " +
                                 (dir / "none.txt").string() + "\n");
+}
+
+TEST(EmbedPlans, EncodeWhereTheContainerCannotHoldTheCodecOrThePartsDiffer) {
+  const PartInfo aac{"aac", 44100, 2, 96000, {}, -1};
+  const PartInfo aac48{"aac", 48000, 2, 96000, {}, -1};
+  const PartInfo mp3{"mp3", 44100, 1, 32000, {}, -1};
+  const PartInfo mp3_48{"mp3", 48000, 1, 32000, {}, -1};
+  const PartInfo flac{"flac", 44100, 2, 700000, {}, -1};
+  const PartInfo opus{"opus", 48000, 1, 0, {}, -1};
+  const PartInfo alac{"alac", 44100, 2, 700000, {}, -1};
+  const struct {
+    std::vector<PartInfo> parts;
+    const wchar_t* out;
+    const wchar_t* encoder;  // empty: copied
+    std::uint32_t kbit_rate;
+  } cases[] = {{{aac, aac}, L"b.m4b", L"", 0},
+               {{alac}, L"b.M4A", L"", 0},
+               {{mp3, mp3}, L"b.m4b", L"aac", 32},
+               {{aac, aac48}, L"b.mp4", L"aac", 96},
+               {{mp3}, L"b.mp3", L"", 0},
+               {{flac}, L"b.mp3", L"libmp3lame", 128},
+               {{flac, flac}, L"b.mka", L"", 0},
+               {{mp3_48, opus}, L"b.mkv", L"libopus", 32},
+               {{mp3, opus}, L"b.mka", L"libvorbis", 32},
+               {{mp3}, L"b.webm", L"libvorbis", 32},
+               {{opus}, L"b.webm", L"", 0}};
+  for (const auto& c : cases) {
+    const std::vector<std::wstring> inputs(c.parts.size(), L"part");
+    const EmbedPlan plan = plan_embedding(inputs, c.parts, c.out, std::nullopt);
+    EXPECT_EQ(plan.encoder, c.encoder) << c.out;
+    EXPECT_EQ(plan.route == EmbedRoute::kEncode, *c.encoder != 0) << c.out;
+    EXPECT_EQ(plan.kbit_rate, c.kbit_rate) << c.out;
+  }
+  // -k wins; parts that ffprobe could not read are left to the copy.
+  const std::wstring one[] = {L"part"};
+  EXPECT_EQ(plan_embedding(one, std::vector{flac}, L"b.m4b", 48).kbit_rate,
+            48u);
+  EXPECT_EQ(plan_embedding(one, {}, L"b.m4b", 48).route, EmbedRoute::kCopy);
+}
+
+TEST(EmbedPlans, TakeEachTagFromTheFirstPartThatHasItAndTheAlbumAsTitle) {
+  const std::string json = R"({"streams": [
+      {"index": 0, "codec_type": "video", "disposition": {"attached_pic": 0}},
+      {"index": 1, "codec_type": "audio", "codec_name": "opus",
+       "sample_rate": "48000", "channels": 1, "tags": {"ARTIST": "Ogg"}},
+      {"index": 2, "codec_type": "video", "disposition": {"attached_pic": 1}}],
+    "format": {"bit_rate": "24000", "tags": {"Album": "Book", "title": "One"}}})";
+  PartInfo first;
+  ASSERT_TRUE(read_part_info(json, first));
+  EXPECT_EQ(first.codec, "opus");
+  EXPECT_EQ(first.sample_rate, 48000u);
+  EXPECT_EQ(first.channels, 1u);
+  EXPECT_EQ(first.bit_rate, 24000u);
+  EXPECT_EQ(first.picture_stream, 2);
+  const PartInfo second{
+      "mp3", 44100, 2, 0, {{"artist", "Later"}, {"genre", "Talk"}}, -1};
+  const std::wstring inputs[] = {L"a.opus", L"b.mp3"};
+  const EmbedPlan plan = plan_embedding(inputs, std::vector{first, second},
+                                        L"b.m4b", std::nullopt);
+  EXPECT_EQ(plan.tags, (std::vector<Tag>{{"album", "Book"},
+                                         {"artist", "Ogg"},
+                                         {"genre", "Talk"},
+                                         {"title", "Book"}}));
+  EXPECT_EQ(plan.cover, L"a.opus");
+  EXPECT_EQ(plan.cover_stream, 2);
+  PartInfo none;
+  EXPECT_FALSE(read_part_info(R"({"streams": []})", none));
 }
 
 }  // namespace

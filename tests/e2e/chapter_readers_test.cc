@@ -806,6 +806,138 @@ TEST(DecodedInputs, JoinMp3PartsAsFfmpegsConcatFilterDoes) {
   }
 }
 
+// What ffprobe says of a file: "key=value" lines of its streams, their
+// attached_pic flags, its chapters' starts and its tags.
+std::string probed(const TempDir& dir, const std::string& name) {
+  return output_of(dir,
+                   "ffprobe -v error -show_entries "
+                   "stream=codec_type,codec_name:stream_disposition="
+                   "attached_pic:chapter=start_time:format_tags -of "
+                   "default=nw=1 '" +
+                       name + "'");
+}
+
+// The samples that a player decodes from a file, in frames.
+std::int64_t played_frames(const TempDir& dir, const std::string& name) {
+  return static_cast<std::int64_t>(
+      output_of(dir, "ffmpeg -nostdin -v error -i '" + name +
+                         "' -map 0:a -ac 1 -f s16le -")
+          .size() /
+      2);
+}
+
+// mp3 parts into an m4b are encoded once, as one stream: the book plays the
+// parts' samples end to end, each chapter starting on a join; it takes the
+// parts' tags and the first cover, which stays a picture.
+TEST(EncodedBooks, PlayThePartsEndToEndWithTheirTagsAndCover) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  write_file(dir / "cover.ppm", "P6 2 2 255\n" + std::string(12, '\x7f'));
+  ASSERT_TRUE(run_in(
+      dir,
+      "ffmpeg -nostdin -v error -i talk.wav -i cover.ppm -t 3 -map 0 -map 1 "
+      "-c:v mjpeg -disposition:v attached_pic -ac 1 -metadata album=Book "
+      "-metadata artist=Someone -metadata title=One a.mp3 && "
+      "ffmpeg -nostdin -v error -ss 3 -t 2.5 -i talk.wav -metadata "
+      "composer=Else -metadata album=Other b.mp3 && "
+      "ffmpeg -nostdin -v error -ss 5.5 -i talk.wav c.mp3"));
+  testing::ToolRun run = run_chapters(
+      dir.path(), {"-F", "-o", "book.m4b", "a.mp3", "b.mp3", "c.mp3"});
+  ASSERT_EQ(run.status, 0) << run.out;
+  const std::string said = probed(dir, "book.m4b");
+  EXPECT_NE(said.find("codec_name=aac\ncodec_type=audio\n"
+                      "DISPOSITION:attached_pic=0\n"),
+            std::string::npos)
+      << said;
+  // One picture, a cover; an m4b's chapter track is data, not video.
+  EXPECT_EQ(said.find("codec_type=audio", said.find("codec_type=audio") + 1),
+            std::string::npos);
+  EXPECT_NE(said.find("codec_type=video\nDISPOSITION:attached_pic=1"),
+            std::string::npos);
+  EXPECT_EQ(said.find("attached_pic=1"), said.rfind("attached_pic=1"));
+  for (const char* tag : {"TAG:album=Book\n", "TAG:artist=Someone\n",
+                          "TAG:composer=Else\n", "TAG:title=Book\n"}) {
+    EXPECT_NE(said.find(tag), std::string::npos) << tag << said;
+  }
+  const std::int64_t a = played_frames(dir, "a.mp3"),
+                     b = played_frames(dir, "b.mp3"),
+                     c = played_frames(dir, "c.mp3");
+  // The edit list gives the length, which ffmpeg's own AAC encoding of the
+  // same samples leaves 17 short; ffmpeg decodes the last packet whole.
+  const std::string length =
+      output_of(dir,
+                "ffprobe -v error -select_streams a -show_entries "
+                "stream=duration_ts -of csv=p=0 book.m4b");
+  EXPECT_NEAR(std::stoll(length), a + b + c, 44);
+  EXPECT_LT(played_frames(dir, "book.m4b") - (a + b + c), 1024);
+  const Chapters chapters = probed_chapters(dir, "book.m4b");
+  ASSERT_EQ(chapters.size(), 3u);
+  const std::int64_t joins[] = {0, a, a + b};
+  for (std::size_t k = 0; k < 3; ++k) {
+    EXPECT_NEAR(std::get<0>(chapters[k]), joins[k] * 1000 / 44100, 25) << k;
+  }
+  EXPECT_EQ(std::get<2>(chapters[0]), "One");
+}
+
+// FLAC parts are copied into Matroska, which holds them as they are, and
+// encoded into an mp3.
+TEST(EncodedBooks, CopyWhereTheContainerHoldsTheCodecAndEncodeElsewhere) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  ASSERT_TRUE(run_in(dir,
+                     "ffmpeg -nostdin -v error -i talk.wav -t 4 a.flac && "
+                     "ffmpeg -nostdin -v error -ss 4 -i talk.wav b.flac"));
+  for (const auto& [out, codec] : {std::pair{"book.mka", "codec_name=flac\n"},
+                                   std::pair{"book.mp3", "codec_name=mp3\n"}}) {
+    testing::ToolRun run =
+        run_chapters(dir.path(), {"-F", "-o", out, "a.flac", "b.flac"});
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(probed(dir, out).starts_with(codec)) << probed(dir, out);
+    const Chapters chapters = probed_chapters(dir, out);
+    ASSERT_EQ(chapters.size(), 2u) << out;
+    EXPECT_NEAR(std::get<0>(chapters[1]), 4000, 25) << out;
+  }
+}
+
+// An encoder that fails, and a run stopped by SIGTERM or SIGINT while it
+// encodes, leave the earlier output as it was and no file of the run behind;
+// the failure says what went wrong.
+TEST(EncodedBooks,
+     AFailedOrStoppedRunLeavesTheEarlierOutputAndNoTemporaryFile) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  ASSERT_TRUE(
+      run_in(dir, "ffmpeg -nostdin -v error -i talk.wav -ac 1 part.mp3"));
+  fs::create_directory(dir / "bin");
+  // The encoder run is the one that reads raw samples.
+  write_file(dir / "bin/ffmpeg",
+             "#!/bin/sh\ncase \"$*\" in *'-f s16le'*) cat > /dev/null; "
+             "[ -n \"$STALL\" ] && exec sleep 60; "
+             "echo 'No space left on device' >&2; exit 1;; esac\n"
+             "exec ffmpeg \"$@\"\n");
+  fs::permissions(dir / "bin/ffmpeg", fs::perms(0755));
+  ASSERT_TRUE(run_in(dir, "ln -s \"$(command -v ffprobe)\" bin/ffprobe"));
+  write_file(dir / "book.m4b", "earlier");
+  const auto names = listing(dir.path());
+  const std::string ffmpeg = "HUSHMARK_FFMPEG=" + (dir / "bin/ffmpeg").string();
+  testing::ToolRun run = run_chapters(
+      dir.path(), {"-o", "book.m4b", "part.mp3"}, "C.UTF-8", nullptr, {ffmpeg});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(
+      run.out.ends_with("エンコードに失敗しました: No space left on device\n"))
+      << run.out;
+  for (const char* signal : {"TERM", "INT"}) {
+    EXPECT_FALSE(run_in(dir, "env STALL=1 " + ffmpeg + " timeout -s " + signal +
+                                 " 2 " HUSHMARK_CHAPTERS_BINARY
+                                 " -o book.m4b part.mp3 > /dev/null"));
+    EXPECT_EQ(listing(dir.path()), names) << signal;
+  }
+  EXPECT_EQ(read_file(dir / "book.m4b"), "earlier");
+}
+
 TEST(DecodedInputs, SayWhatFfmpegCouldNotReadAndKeepTheEarlierOutput) {
   SKIP_WITHOUT("ffmpeg");
   TempDir dir;

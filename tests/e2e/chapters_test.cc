@@ -264,6 +264,8 @@ TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
        "タイトルファイルを読み込めませんでした: none.txt\n"},
       {{"in.wav", "-w", "3601"},
        "チャプターを動かせる幅(-w)は0～3600の秒数で指定してください。\n"},
+      {{"in.wav", "-k", "513"},
+       "ビットレート(-k)は8～512のkbit/sで指定してください。\n"},
       {{"in.wav", "-a", "none.txt"},
        "チャプター一覧を開けませんでした: none.txt\n"},
       {{"in.wav", "-T", "latin1.txt"},

@@ -13,7 +13,7 @@ console window; the program must then write UTF-16 with WriteConsoleW, which
 Wine shows in UTF-8 whatever the code page, so the text must arrive intact
 even where the code page lacks it.
 
-Cases marked decoder have HUSHMARK_FFMPEG name the stand-in decoder built
+Cases marked decoder have HUSHMARK_FFMPEG (and HUSHMARK_FFPROBE) name the stand-in built
 from stand_in_decoder.cc: stand_in_decoder in the Linux build's folder and
 stand_in_decoder.exe in each Windows build's, copied to a folder whose name has
 a blank and Japanese in it. Without them those cases are skipped.
@@ -352,6 +352,17 @@ def decoder_cases():
              shows="ffmpegが見つかりません"),
         # Its last line of standard error reaches the message, and on Windows
         # that line ends in CR LF.
+        # PCM has no place in an m4b: the parts are decoded once and go to one
+        # encoder, whose file the remux copies with the chapters; the
+        # stand-in writes what each run was given.
+        Case("chapters: mono parts encoded into an m4b",
+             ["-F", "-o", "本.m4b", "録音/mono.wav", "録音/mono.wav"], folder, ["本.m4b"],
+             program="hushmark-chapters", decoder=True, status=0),
+        Case("chapters: a failed encoder keeps the earlier m4b",
+             ["-F", "-o", "本.m4b", "録音/mono.wav", "録音/mono.wav"],
+             dict(folder, **{"本.m4b": b"earlier"}), ["本.m4b"],
+             program="hushmark-chapters", decoder=True,
+             env={"STAND_IN_FAIL_ENCODE": "1"}, shows="No space left on device"),
         Case("chapters: the decoder refuses a file", ["-i", "録音/24.wav"],
              {"録音": None, "録音/24.wav": riff(fmt(channels=1, bits=24),
                                                chunk(b"data", b"\0" * 300))},
@@ -455,8 +466,9 @@ def compare(case, lang, linux_build, windows_build, work, decoders):
     env = clean_env(lang, case.env)
     win_env = env
     if case.decoder:
-        env = dict(env, HUSHMARK_FFMPEG=decoders[0])
-        win_env = dict(env, HUSHMARK_FFMPEG=decoders[1])
+        # The stand-in plays ffprobe too.
+        env = dict(env, HUSHMARK_FFMPEG=decoders[0], HUSHMARK_FFPROBE=decoders[0])
+        win_env = dict(env, HUSHMARK_FFMPEG=decoders[1], HUSHMARK_FFPROBE=decoders[1])
     lin_dir, win_dir = work / "linux", work / "wine"
     linux = str(linux_build / case.program)
     exe = str(windows_build / (case.program + ".exe"))

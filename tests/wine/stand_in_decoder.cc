@@ -2,16 +2,26 @@
 // so that their decoded route runs where no decoder is installed (a Windows
 // one under Wine). It takes exactly the command line the tools give,
 //   -hide_banner -nostdin -loglevel error -i INPUT -map 0:a:0 -c:a pcm_s16le
-//   [-ar RATE] -f wav -flush_packets 0 -blocksize 1048576 pipe:1
+//   [-ar RATE] [-ac CHANNELS] -f wav -flush_packets 0 -blocksize 1048576 pipe:1
 // with INPUT file:PATH or pipe:0, reads a 16-bit PCM WAVE file of any channel
 // count and writes its samples to standard output as a WAVE stream of unknown
-// length. Anything else gets a one-line message and status 1.
+// length. It plays the rest of an encoded copy's runs too, as plain files
+// that show what they were given:
+//   -v error -show_streams -show_format -of json file:PATH  (ffprobe) lists
+//     a WAVE file's audio stream;
+//   ... -f s16le ... -i pipe:0 ... file:OUT  (the encoder) writes its
+//     arguments, then the samples, to OUT; with STAND_IN_FAIL_ENCODE set, it
+//     reads them and fails as a full disk does;
+//   ... -i file:AUDIO -f ffmetadata -i pipe:0 ... file:OUT  (the remux)
+//     writes its arguments, AUDIO's bytes, then the chapters to OUT.
+// Anything else gets a one-line message and status 1.
 //
 // Windows: x86_64-w64-mingw32-g++ -std=c++20 -municode -static -O2
 // Linux:   g++ -std=c++20 -O2
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -66,7 +76,8 @@ bool starts_with(const Text& text, std::string_view word) {
 
 struct Request {
   Text input;
-  std::uint32_t rate = 0;  // 0: -ar was not given
+  std::uint32_t rate = 0;      // 0: -ar was not given
+  std::uint32_t channels = 0;  // 0: -ac was not given
 };
 
 bool parse_rate(const Text& text, std::uint32_t& rate) {
@@ -82,29 +93,17 @@ bool parse_rate(const Text& text, std::uint32_t& rate) {
 // Matches args against the tools' command line; INPUT and RATE stand for
 // their values, and "-ar RATE" may be left out.
 bool parse(const std::vector<Text>& args, Request& request) {
-  static const char* const kExpected[] = {"-hide_banner",
-                                          "-nostdin",
-                                          "-loglevel",
-                                          "error",
-                                          "-i",
-                                          "INPUT",
-                                          "-map",
-                                          "0:a:0",
-                                          "-c:a",
-                                          "pcm_s16le",
-                                          "-ar",
-                                          "RATE",
-                                          "-f",
-                                          "wav",
-                                          "-flush_packets",
-                                          "0",
-                                          "-blocksize",
-                                          "1048576",
-                                          "pipe:1"};
+  static const char* const kExpected[] = {
+      "-hide_banner", "-nostdin",       "-loglevel", "error",      "-i",
+      "INPUT",        "-map",           "0:a:0",     "-c:a",       "pcm_s16le",
+      "-ar",          "RATE",           "-ac",       "CHANNELS",   "-f",
+      "wav",          "-flush_packets", "0",         "-blocksize", "1048576",
+      "pipe:1"};
   std::size_t at = 0;
   for (std::size_t i = 0; i < std::size(kExpected); ++i) {
     std::string_view want = kExpected[i];
-    if (want == "-ar" && (at == args.size() || !is(args[at], "-ar"))) {
+    if ((want == "-ar" || want == "-ac") &&
+        (at == args.size() || !is(args[at], want))) {
       ++i;
       continue;
     }
@@ -114,6 +113,8 @@ bool parse(const std::vector<Text>& args, Request& request) {
       request.input = arg;
     } else if (want == "RATE") {
       if (!parse_rate(arg, request.rate)) return false;
+    } else if (want == "CHANNELS") {
+      if (!parse_rate(arg, request.channels)) return false;
     } else if (!is(arg, want)) {
       return false;
     }
@@ -211,6 +212,9 @@ int decode(std::FILE* in, const Request& request, const std::string& name) {
       if (f.tag != 1 || f.bits != 16 || f.channels == 0 || f.rate == 0) {
         return fail(invalid);
       }
+      if (request.channels != 0 && request.channels != f.channels) {
+        return fail("stand-in decoder: cannot mix channels");
+      }
       if (request.rate != 0 && request.rate != f.rate) {
         return fail("stand-in decoder: cannot resample " +
                     std::to_string(f.rate) + " Hz to " +
@@ -236,7 +240,88 @@ int decode(std::FILE* in, const Request& request, const std::string& name) {
   return fail(invalid);
 }
 
+// The first argument that is word, or args.size().
+std::size_t find(const std::vector<Text>& args, std::string_view word) {
+  std::size_t k = 0;
+  while (k < args.size() && !is(args[k], word))
+    ++k;
+  return k;
+}
+
+std::FILE* open_output(const Text& path) {
+#ifdef _WIN32
+  return _wfopen(path.c_str(), L"wb");
+#else
+  return std::fopen(path.c_str(), "wb");
+#endif
+}
+
+// Copies everything from in to out; false on a failed write.
+bool copy_all(std::FILE* in, std::FILE* out) {
+  char block[1 << 16];
+  for (std::size_t n; (n = std::fread(block, 1, sizeof block, in)) > 0;) {
+    if (std::fwrite(block, 1, n, out) != n) return false;
+  }
+  return true;
+}
+
+// ffprobe's JSON of a 16-bit PCM WAVE file, as much as the tools read of it.
+int probe(const Text& input) {
+  std::FILE* in = open_file(input.substr(5));
+  if (in == nullptr) return fail(utf8(input) + ": No such file or directory");
+  std::uint8_t head[36];
+  const bool read = read_exact(in, head, sizeof head);
+  std::fclose(in);
+  if (!read || std::memcmp(head, "RIFF", 4) != 0) {
+    return fail(utf8(input) + ": Invalid data found when processing input");
+  }
+  const std::uint32_t channels = le16(head + 22), rate = le32(head + 24);
+  std::printf(
+      "{\"streams\": [{\"index\": 0, \"codec_type\": \"audio\", "
+      "\"codec_name\": \"pcm_s16le\", \"sample_rate\": \"%u\", "
+      "\"channels\": %u, \"bit_rate\": \"%u\"}], \"format\": {}}\n",
+      static_cast<unsigned>(rate), static_cast<unsigned>(channels),
+      static_cast<unsigned>(rate * channels * 16));
+  return 0;
+}
+
+// The encoder and the remux: the arguments between the program's common
+// ones and the output, then what they were given, go to the output.
+int write_run(const std::vector<Text>& args, const Text* audio) {
+  if (std::getenv("STAND_IN_FAIL_ENCODE") && audio == nullptr) {
+    char block[1 << 16];
+    while (std::fread(block, 1, sizeof block, stdin) > 0) {
+    }
+    return fail("No space left on device");
+  }
+  const Text& target = args.back();
+  if (!starts_with(target, "file:")) return fail("stand-in: no output file");
+  std::FILE* out = open_output(target.substr(5));
+  if (out == nullptr) return fail(utf8(target) + ": Permission denied");
+  std::string said;
+  for (std::size_t k = 4; k + 1 < args.size(); ++k) {
+    said += starts_with(args[k], "file:") ? "FILE" : utf8(args[k]);
+    said += '\n';
+  }
+  bool ok = std::fwrite(said.data(), 1, said.size(), out) == said.size();
+  if (audio != nullptr) {
+    std::FILE* in = open_file(audio->substr(5));
+    ok = ok && in != nullptr && copy_all(in, out);
+    if (in) std::fclose(in);
+  }
+  ok = copy_all(stdin, out) && ok;
+  ok = std::fclose(out) == 0 && ok;
+  return ok ? 0 : fail("stand-in: cannot write the output");
+}
+
 int run(const std::vector<Text>& args) {
+  const std::size_t show = find(args, "-show_streams");
+  if (show < args.size() && !args.empty()) return probe(args.back());
+  if (find(args, "s16le") < args.size()) return write_run(args, nullptr);
+  const std::size_t chapters = find(args, "ffmetadata");
+  if (chapters < args.size() && chapters >= 2) {
+    return write_run(args, &args[chapters - 2]);
+  }
   Request request;
   if (!parse(args, request)) {
     return fail("stand-in decoder: not the command line the tools give");
