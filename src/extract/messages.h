@@ -63,6 +63,10 @@ inline constexpr wchar_t kCannotReadFolder[] =
 inline constexpr wchar_t kInputsInGivenOrder[] =
     L"※ 入力ファイルは指定された順につなぎます(名前の順とは違います)。\n";
 
+// The progress line on a terminal: "  42% 35倍速 残り 1:23".
+inline constexpr wchar_t kProgressSpeed[] = L"倍速";       // after the speed
+inline constexpr wchar_t kProgressTimeLeft[] = L" 残り ";  // the time left
+
 }  // namespace hushmark::msg
 
 #endif  // HUSHMARK_EXTRACT_MESSAGES_H_
