@@ -78,10 +78,11 @@ std::optional<std::uint32_t> first_data_size(
 }
 
 // The length of one file; nothing for a stream, which only its reading may
-// read.
+// open: a FIFO opened and closed here would end its writer's output.
 std::optional<double> file_seconds(const std::wstring& path) {
   platform::InputFile file;
-  if (path == kStandardInputName || !file.open(path) || file.is_stream()) {
+  if (path == kStandardInputName || !platform::is_regular_file(path) ||
+      !file.open(path)) {
     return std::nullopt;
   }
   std::vector<std::uint8_t> head(kHeadBytes);

@@ -203,6 +203,10 @@ struct FolderEntry {
 // True when path names a folder, through links too.
 bool is_folder(std::wstring_view path);
 
+// True when path names a regular file, through links too: one that can be
+// opened and read again, unlike a FIFO whose writer would see its reader go.
+bool is_regular_file(std::wstring_view path);
+
 // Lists the names in the folder at path but "." and "..", in the order the
 // system gives them; false when the folder cannot be read.
 bool list_folder(std::wstring_view path, std::vector<FolderEntry>& entries);

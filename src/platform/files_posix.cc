@@ -389,6 +389,13 @@ bool is_folder(std::wstring_view path) {
          S_ISDIR(st.st_mode);
 }
 
+bool is_regular_file(std::wstring_view path) {
+  std::optional<std::string> name = narrow_path(path);
+  struct stat st;
+  return name && !name->empty() && ::stat(name->c_str(), &st) == 0 &&
+         S_ISREG(st.st_mode);
+}
+
 bool list_folder(std::wstring_view path, std::vector<FolderEntry>& entries) {
   entries.clear();
   std::optional<std::string> folder = narrow_path(path);

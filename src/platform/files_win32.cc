@@ -400,6 +400,14 @@ bool is_folder(std::wstring_view path) {
          (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool is_regular_file(std::wstring_view path) {
+  // \\.\ names a device or a pipe, never a file on a disk.
+  if (!usable(path) || path.starts_with(L"\\\\.\\")) return false;
+  const DWORD attributes = GetFileAttributesW(native_path(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
 bool list_folder(std::wstring_view path, std::vector<FolderEntry>& entries) {
   entries.clear();
   if (!usable(path)) return false;

@@ -1,6 +1,7 @@
 #include "extract/progress.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -30,7 +31,7 @@ TEST(Progress, ShowsTheShareTheSpeedAndTheTimeLeft) {
   }
 }
 
-TEST(Progress, TellsTheLengthOfWaveFilesByTheirDataAndNotOfStandardInput) {
+TEST(Progress, TellsTheLengthOfWaveFilesByTheirDataAndNotOfStreams) {
   testing::TempDir dir;
   testing::write_file(dir / "a.wav", testing::WaveBytes()
                                          .fmt(8000)
@@ -44,6 +45,11 @@ TEST(Progress, TellsTheLengthOfWaveFilesByTheirDataAndNotOfStandardInput) {
   EXPECT_EQ(recording_seconds(files), 1.5);
   const std::vector<std::wstring> with_stdin = {files[0], L"-"};
   EXPECT_EQ(recording_seconds(with_stdin), std::nullopt);
+  // A FIFO is left for its reading alone: opened here, its writer would be
+  // let go and then find no reader.
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  const std::vector<std::wstring> fifo = {testing::wide(dir / "fifo")};
+  EXPECT_EQ(recording_seconds(fifo), std::nullopt);
 }
 
 }  // namespace
