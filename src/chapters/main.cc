@@ -54,7 +54,7 @@ bool read_recording(const ChapterSettings& settings, Timeline& timeline,
   ScanPlan plan = scan_plan(settings);
   Progress progress;
   if (console.is_terminal()) {
-    progress_start(progress, console, recording_seconds(settings.inputs));
+    progress_start(progress, console, settings.inputs);
     plan.progress = &progress;
   }
   const bool scanned = scan_recording(settings.inputs, plan, runs, console);

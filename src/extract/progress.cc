@@ -22,6 +22,8 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kQuietStart = std::chrono::milliseconds(1500);
 // The least time between two drawings of the line.
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
+// How often the wait to look for the length sees whether the run has ended.
+constexpr auto kMeasureWait = std::chrono::milliseconds(20);
 // Enough of a WAVE file to find its first data chunk behind the chunks that
 // recorders put first (bext, iXML, JUNK), as its reading does.
 constexpr std::size_t kHeadBytes = 64 * 1024;
@@ -150,7 +152,31 @@ void progress_add(Progress& progress, double seconds) {
   }
 }
 
+void progress_start(Progress& progress, platform::Console& console,
+                    std::span<const std::wstring> paths) {
+  if (!console.is_terminal()) return;
+  progress_start(progress, console, std::nullopt);
+  progress.stop_measuring = false;
+  progress.measuring = std::thread([&progress, paths] {
+    // A run that ends before its line would show pays for no ffprobe.
+    const Clock::time_point due = progress.start + kQuietStart;
+    while (!progress.stop_measuring && Clock::now() < due)
+      std::this_thread::sleep_for(kMeasureWait);
+    const std::optional<double> total =
+        recording_seconds(paths, &progress.stop_measuring);
+    std::lock_guard<std::mutex> lock(progress.drawing);
+    progress.total_seconds = total;
+  });
+}
+
+Progress::~Progress() {
+  stop_measuring = true;
+  if (measuring.joinable()) measuring.join();
+}
+
 void progress_end(Progress& progress) {
+  progress.stop_measuring = true;
+  if (progress.measuring.joinable()) progress.measuring.join();
   std::lock_guard<std::mutex> lock(progress.drawing);
   if (progress.console != nullptr && progress.shown) {
     progress.console->redraw(L"");
@@ -158,11 +184,12 @@ void progress_end(Progress& progress) {
   progress.console = nullptr;
 }
 
-std::optional<double> recording_seconds(std::span<const std::wstring> paths) {
+std::optional<double> recording_seconds(std::span<const std::wstring> paths,
+                                        const std::atomic<bool>* stop) {
   std::vector<std::optional<double>> lengths(paths.size());
   std::atomic<std::size_t> next{0};
   auto work = [&] {
-    for (std::size_t k; (k = next++) < paths.size();)
+    for (std::size_t k; (!stop || !*stop) && (k = next++) < paths.size();)
       lengths[k] = file_seconds(paths[k]);
   };
   std::vector<std::thread> helpers;
@@ -173,6 +200,7 @@ std::optional<double> recording_seconds(std::span<const std::wstring> paths) {
   work();
   for (std::thread& t : helpers)
     t.join();
+  if (stop && *stop) return std::nullopt;
   double total = 0;
   for (const std::optional<double>& length : lengths) {
     if (!length) return std::nullopt;

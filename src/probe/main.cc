@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   plan.hold_short_read = true;
   Progress progress;
   if (console.is_terminal()) {
-    progress_start(progress, console, recording_seconds(inputs));
+    progress_start(progress, console, inputs);
     plan.progress = &progress;
   }
   RecordingRuns runs;

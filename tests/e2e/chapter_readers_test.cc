@@ -874,11 +874,12 @@ TEST(DecodedInputs, ShowTheirProgressOnATerminalAndNothingElsewhere) {
   SKIP_WITHOUT("ffmpeg");
   SKIP_WITHOUT("ffprobe");
   TempDir dir;
-  // An ffmpeg that decodes at real time makes the scan last 2.5 s.
+  // An ffmpeg that decodes at real time makes the scan last 3.5 s,
+  // its length known from 1.5 s on.
   write_file(dir / "ffmpeg", "#!/bin/sh\nexec ffmpeg -re \"$@\"\n");
   fs::permissions(dir / "ffmpeg", fs::perms::owner_all);
   ASSERT_TRUE(run_in(dir,
-                     "ffmpeg -nostdin -v error -f lavfi -i sine=d=2.5 -ac 2 "
+                     "ffmpeg -nostdin -v error -f lavfi -i sine=d=3.5 -ac 2 "
                      "book.mp3"));
   const std::vector<std::string> env = {
       "HUSHMARK_FFMPEG=" + (dir / "ffmpeg").string(),
@@ -891,8 +892,7 @@ TEST(DecodedInputs, ShowTheirProgressOnATerminalAndNothingElsewhere) {
   EXPECT_EQ(piped.out.find('\r'), std::string::npos) << piped.out;
   // The line shows a share of the whole, and goes before anything else is
   // written; without it, the terminal shows what a pipe receives.
-  const std::regex line(
-      "\r(  [0-9]+% [0-9.]+倍速 残り [0-9]:[0-9]{2})?\x1B\\[K");
+  const std::regex line("\r(  [^\r\n\x1B]*)?\x1B\\[K");
   EXPECT_TRUE(std::regex_search(shown, std::regex("\r  [0-9]+% "))) << shown;
   EXPECT_EQ(std::regex_replace(shown, line, ""), piped.out) << shown;
 }
