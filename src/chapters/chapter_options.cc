@@ -8,6 +8,7 @@
 #include "chapters/titles.h"
 #include "cli/echo.h"
 #include "cli/options.h"
+#include "extract/inputs.h"
 #include "extract/point_format.h"
 #include "extract/time_base.h"
 #include "platform/paths.h"
@@ -140,8 +141,14 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
     return false;
   }
   take_inputs(settings.scan, settings.inputs);
-  return validate_settings(settings.scan, console) &&
-         check_chapter_settings(settings, console);
+  if (!validate_settings(settings.scan, console) ||
+      !check_chapter_settings(settings, console) ||
+      !expand_inputs(settings.inputs, console)) {
+    return false;
+  }
+  // A folder stands for its files: the first one read names the output.
+  settings.scan.infile = settings.inputs.front();
+  return true;
 }
 
 std::uint64_t split_max_ms(const ChapterSettings& settings) {

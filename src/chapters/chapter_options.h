@@ -45,8 +45,9 @@ struct ChapterSettings {
 
 // Fills settings from the command line and checks it: hushmark's checks
 // first, then -f, -n, -l, -t, -b and -x. Without -f, the output's name chooses
-// the format (txt when it has no format's ending). False, once the reason is
-// out, when the run must end with status 1 ("-h" included).
+// the format (txt when it has no format's ending). A folder among the inputs
+// is then put in place by its recordings (expand_inputs). False, once the
+// reason is out, when the run must end with status 1 ("-h" included).
 bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
                           platform::Console& console);
 

@@ -17,6 +17,7 @@
 #include "cli/startup.h"
 #include "extract/messages.h"
 #include "extract/point_format.h"
+#include "extract/progress.h"
 #include "extract/recording_scan.h"
 #include "extract/timeline.h"
 #include "platform/console.h"
@@ -72,9 +73,14 @@ bool read_recording(const ChapterSettings& settings, Embedding& embedding,
     };
   }
   RecordingRuns runs;
-  if (!scan_recording(settings.inputs, plan, runs, console)) {
-    return false;
+  Progress progress;
+  if (console.is_terminal()) {
+    progress_start(progress, console, settings.inputs);
+    plan.progress = &progress;
   }
+  const bool scanned = scan_recording(settings.inputs, plan, runs, console);
+  progress_end(progress);
+  if (!scanned) return false;
   timeline = choose_timeline(settings, runs, choice);
   if (timeline_end_ms(timeline) == 0) {
     console.write(msg::kChaptersNoSound);

@@ -152,6 +152,33 @@ void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
                                child.error_text()));
 }
 
+std::optional<double> probe_seconds(std::wstring_view path) {
+  const std::vector<std::wstring> args = {
+      L"-v",  L"error",   L"-show_entries", L"format=duration",
+      L"-of", L"csv=p=0", ffmpeg_file(path)};
+  platform::InputFile output;
+  platform::ChildProcess ffprobe;
+  if (ffprobe.start(ffprobe_program(), args, output) !=
+      platform::StartResult::kStarted) {
+    return std::nullopt;
+  }
+  std::string text;
+  std::uint8_t block[256];
+  for (std::size_t n; text.size() < 4096 && (n = output.read(block)) > 0;)
+    text.append(reinterpret_cast<const char*>(block), n);
+  output.close();  // an ffprobe that says more than a number is not waited on
+  if (!ffprobe.wait()) return std::nullopt;
+  // from_chars reads "123.456" whatever the locale's decimal separator.
+  double seconds = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, seconds);
+  if (error != std::errc() || stop == text.data() || !std::isfinite(seconds) ||
+      seconds < 0) {
+    return std::nullopt;
+  }
+  return seconds;
+}
+
 bool take_progress_block(std::string_view& text, FfmpegProgress& block) {
   FfmpegProgress read;
   std::string_view rest = text;

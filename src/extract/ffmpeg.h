@@ -69,6 +69,10 @@ void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
                            const platform::ChildProcess& child,
                            platform::Console& console);
 
+// The length of a media file in seconds as ffprobe tells it, or nothing when
+// it cannot tell or cannot be run; nothing is said on the console.
+std::optional<double> probe_seconds(std::wstring_view path);
+
 // Where ffmpeg's work has got to, as one block of what it writes with
 // -progress tells it.
 struct FfmpegProgress {

@@ -54,6 +54,19 @@ inline constexpr wchar_t kRatesDiffer[] =
     L"サンプリング周波数の違うファイルはつなげません: ";  // path
 inline constexpr wchar_t kDecoderSaid[] = L"ffmpeg: ";    // its last line
 
+// A folder as input, and inputs named one by one out of the order of their
+// names.
+inline constexpr wchar_t kNoRecordingsInFolder[] =
+    L"音声ファイルが見つかりません: ";  // folder
+inline constexpr wchar_t kCannotReadFolder[] =
+    L"読み取れませんでした: ";  // folder
+inline constexpr wchar_t kInputsInGivenOrder[] =
+    L"※ 入力ファイルは指定された順につなぎます(名前の順とは違います)。\n";
+
+// The progress line on a terminal: "  42% 35倍速 残り 1:23".
+inline constexpr wchar_t kProgressSpeed[] = L"倍速";       // after the speed
+inline constexpr wchar_t kProgressTimeLeft[] = L" 残り ";  // the time left
+
 }  // namespace hushmark::msg
 
 #endif  // HUSHMARK_EXTRACT_MESSAGES_H_

@@ -7,6 +7,7 @@
 #include "extract/fast_scan.h"
 #include "extract/ladder.h"
 #include "extract/messages.h"
+#include "extract/progress.h"
 #include "extract/recording.h"
 
 namespace hushmark {
@@ -151,6 +152,10 @@ void scan_block(FileScan& f, std::span<const std::uint8_t> bytes) {
   }
   if (f.single) scan_single_block(f, bytes);
   f.frames += bytes.size() / kFrameBytes;
+  if (f.plan->progress) {
+    progress_add(*f.plan->progress,
+                 static_cast<double>(bytes.size()) / f.nAvgBytesPerSec);
+  }
 }
 
 FileEdges ladder_edges(const FileScan& f, std::size_t rung) {

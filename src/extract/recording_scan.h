@@ -14,6 +14,8 @@
 
 namespace hushmark {
 
+struct Progress;
+
 // What a scan of a recording looks for.
 struct ScanPlan {
   // Every rung of the ladder, to choose a threshold from; without it, only
@@ -34,6 +36,8 @@ struct ScanPlan {
   // A WAVE file whose data ends early is told in data_ended_early instead of
   // its message, which then waits for the caller.
   bool hold_short_read = false;
+  // Counts the frames as they are read, for a progress line; may be nullptr.
+  Progress* progress = nullptr;
 };
 
 // Where one file of the recording starts, and its title: its title tag, or

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hushmark::platform {
 
@@ -185,6 +186,33 @@ class ScratchFile {
  private:
   std::wstring path_;
 };
+
+// What a name in a folder stands for.
+enum class EntryKind : std::uint8_t {
+  kFile,    // a regular file, or a link to one
+  kFolder,  // a folder itself, not one reached through a link
+  kOther,   // a link to a folder, a device, a FIFO, or what cannot be looked at
+};
+
+// One name in a folder.
+struct FolderEntry {
+  std::wstring name;  // without its folder
+  EntryKind kind = EntryKind::kOther;
+};
+
+// True when path names a folder, through links too.
+bool is_folder(std::wstring_view path);
+
+// True when path names a regular file, through links too: one that can be
+// opened and read again, unlike a FIFO whose writer would see its reader go.
+bool is_regular_file(std::wstring_view path);
+
+// Lists the names in the folder at path but "." and "..", in the order the
+// system gives them; false when the folder cannot be read.
+bool list_folder(std::wstring_view path, std::vector<FolderEntry>& entries);
+
+// The path of name inside folder, joined by the system's separator.
+std::wstring path_in_folder(std::wstring_view folder, std::wstring_view name);
 
 }  // namespace hushmark::platform
 

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -373,6 +374,65 @@ bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
   }
   path_ = widen_argument(temp);
   return true;
+}
+
+}  // namespace hushmark::platform
+
+namespace hushmark::platform {
+namespace {
+
+// What an entry of a folder stands for: a link is followed to a file, but a
+// link to a folder is left out, so that a link back up cannot loop.
+EntryKind entry_kind(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return EntryKind::kOther;
+  if (S_ISDIR(st.st_mode)) return EntryKind::kFolder;
+  if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0) {
+    return EntryKind::kOther;
+  }
+  return S_ISREG(st.st_mode) ? EntryKind::kFile : EntryKind::kOther;
+}
+
+}  // namespace
+
+bool is_folder(std::wstring_view path) {
+  std::optional<std::string> name = narrow_path(path);
+  struct stat st;
+  return name && !name->empty() && ::stat(name->c_str(), &st) == 0 &&
+         S_ISDIR(st.st_mode);
+}
+
+bool is_regular_file(std::wstring_view path) {
+  std::optional<std::string> name = narrow_path(path);
+  struct stat st;
+  return name && !name->empty() && ::stat(name->c_str(), &st) == 0 &&
+         S_ISREG(st.st_mode);
+}
+
+bool list_folder(std::wstring_view path, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  std::optional<std::string> folder = narrow_path(path);
+  if (!folder || folder->empty()) return false;
+  DIR* dir = ::opendir(folder->c_str());
+  if (dir == nullptr) return false;
+  if (!folder->ends_with('/')) *folder += '/';
+  const dirent* entry;
+  // readdir() gives nullptr both at the end and on a failure, told by errno.
+  while ((errno = 0, entry = ::readdir(dir)) != nullptr) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    entries.push_back(
+        {widen_argument(name), entry_kind(*folder + std::string(name))});
+  }
+  const bool read = errno == 0;
+  ::closedir(dir);
+  return read;
+}
+
+std::wstring path_in_folder(std::wstring_view folder, std::wstring_view name) {
+  std::wstring path(folder);
+  if (!path.empty() && !path.ends_with(L'/')) path += L'/';
+  return path + std::wstring(name);
 }
 
 }  // namespace hushmark::platform

@@ -385,3 +385,64 @@ bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
 }
 
 }  // namespace hushmark::platform
+
+namespace hushmark::platform {
+namespace {
+
+// What an entry found in a folder stands for: a reparse point that is a
+// folder (a symbolic link or a junction) is left out, so that a link back up
+// cannot loop.
+EntryKind entry_kind(const WIN32_FIND_DATAW& found) {
+  const DWORD attributes = found.dwFileAttributes;
+  const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (folder && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return EntryKind::kOther;
+  }
+  if (folder) return EntryKind::kFolder;
+  return (attributes & FILE_ATTRIBUTE_DEVICE) != 0 ? EntryKind::kOther
+                                                   : EntryKind::kFile;
+}
+
+}  // namespace
+
+bool is_folder(std::wstring_view path) {
+  if (!usable(path)) return false;
+  const DWORD attributes = GetFileAttributesW(native_path(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool is_regular_file(std::wstring_view path) {
+  // \\.\ names a device or a pipe, never a file on a disk.
+  if (!usable(path) || path.starts_with(L"\\\\.\\")) return false;
+  const DWORD attributes = GetFileAttributesW(native_path(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+bool list_folder(std::wstring_view path, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  if (!usable(path)) return false;
+  WIN32_FIND_DATAW found;
+  const std::wstring pattern = path_in_folder(native_path(path), L"*");
+  HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    entries.push_back({std::wstring(name), entry_kind(found)});
+  } while (FindNextFileW(find, &found));
+  const bool read = GetLastError() == ERROR_NO_MORE_FILES;
+  FindClose(find);
+  return read;
+}
+
+std::wstring path_in_folder(std::wstring_view folder, std::wstring_view name) {
+  std::wstring path(folder);
+  if (!path.empty() && !is_separator(path.back()) && !path.ends_with(L':')) {
+    path += L'\\';
+  }
+  return path + std::wstring(name);
+}
+
+}  // namespace hushmark::platform

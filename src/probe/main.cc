@@ -6,6 +6,7 @@
 #include "cli/settings.h"
 #include "cli/startup.h"
 #include "extract/messages.h"
+#include "extract/progress.h"
 #include "extract/recording_scan.h"
 #include "platform/console.h"
 #include "probe/messages.h"
@@ -33,11 +34,16 @@ int main(int argc, char** argv) {
   plan.threshold = given_threshold;
   plan.min_silence_ms = settings.min_silence_ms;
   plan.hold_short_read = true;
-  RecordingRuns runs;
-  // Other failures stop with their message alone, as hushmark does.
-  if (!scan_recording(inputs, plan, runs, console) && !runs.data_ended_early) {
-    return 1;
+  Progress progress;
+  if (console.is_terminal()) {
+    progress_start(progress, console, inputs);
+    plan.progress = &progress;
   }
+  RecordingRuns runs;
+  const bool scanned = scan_recording(inputs, plan, runs, console);
+  progress_end(progress);
+  // Other failures stop with their message alone, as hushmark does.
+  if (!scanned && !runs.data_ended_early) return 1;
   if (runs.data_chunks > 1) {
     console.write(msg::kProbeLaterData + std::to_wstring(runs.data_chunks) +
                   msg::kProbeLaterDataEnd);

@@ -1,6 +1,7 @@
 #include "probe/probe_options.h"
 
 #include "cli/options.h"
+#include "extract/inputs.h"
 #include "probe/messages.h"
 
 namespace hushmark {
@@ -16,7 +17,12 @@ bool read_probe_options(int argc, char** argv, Settings& settings,
   const CommandLine line{"i:m:s:h", msg::kProbeUsage};
   if (!parse_options(argc, argv, settings, console, line, own)) return false;
   take_inputs(settings, inputs);
-  return validate_settings(settings, console);
+  if (!validate_settings(settings, console) ||
+      !expand_inputs(inputs, console)) {
+    return false;
+  }
+  settings.infile = inputs.front();
+  return true;
 }
 
 }  // namespace hushmark

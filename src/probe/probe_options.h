@@ -11,8 +11,9 @@ namespace hushmark {
 
 // Fills settings from hushmark-probe's command line (-i, -m, -s, -h, and the
 // inputs after -i's) and checks it as hushmark does; "auto" for -s or -m
-// leaves it not given. False, once the reason is out, when the run must end
-// with status 1 ("-h" included).
+// leaves it not given; a folder among the inputs stands for its recordings
+// (expand_inputs). False, once the reason is out, when the run must end with
+// status 1 ("-h" included).
 bool read_probe_options(int argc, char** argv, Settings& settings,
                         std::vector<std::wstring>& inputs,
                         platform::Console& console);

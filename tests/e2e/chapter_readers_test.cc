@@ -2,8 +2,12 @@
 // recording to the programs that read them, and compares what those programs
 // read with the times and titles that were asked for.
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -12,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <regex>
 #include <set>
 #include <span>
 #include <sstream>
@@ -60,6 +65,42 @@ bool run_in(const TempDir& dir, const std::string& command) {
   return std::system(
              ("cd '" + dir.path().string() + "' && timeout 120 " + command)
                  .c_str()) == 0;
+}
+
+// Runs hushmark-chapters in dir with args on a terminal of its own, raw so
+// that its bytes arrive as they were sent, under C.UTF-8 with extra
+// environment entries; what the terminal received.
+std::string run_on_terminal(const TempDir& dir,
+                            const std::vector<std::string>& args,
+                            const std::vector<std::string>& extra_env) {
+  int master = -1;
+  const pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    termios mode;
+    ::tcgetattr(STDOUT_FILENO, &mode);
+    ::cfmakeraw(&mode);
+    ::tcsetattr(STDOUT_FILENO, TCSANOW, &mode);
+    ::unsetenv("LC_ALL");
+    ::setenv("LANG", "C.UTF-8", 1);
+    for (const std::string& entry : extra_env)
+      ::putenv(const_cast<char*>(entry.c_str()));
+    std::vector<char*> argv = {const_cast<char*>(HUSHMARK_CHAPTERS_BINARY)};
+    for (const std::string& arg : args)
+      argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    if (::chdir(dir.path().c_str()) == 0) ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  std::string bytes;
+  char block[256];
+  ssize_t n;
+  // The master reads EIO once the program and its children have closed it.
+  while (child > 0 && (n = ::read(master, block, sizeof block)) > 0)
+    bytes.append(block, static_cast<std::size_t>(n));
+  ::close(master);
+  int status = 0;
+  if (child > 0) ::waitpid(child, &status, 0);
+  return bytes;
 }
 
 // Writes the bundled recording's chapters to dir/chapters.<format>, titled by
@@ -959,6 +1000,33 @@ TEST(DecodedInputs, SayWhatFfmpegCouldNotReadAndKeepTheEarlierOutput) {
   EXPECT_TRUE(video.out.ends_with("音声がありません: video.mkv\n"))
       << video.out;
   EXPECT_EQ(read_file(dir / "out.txt"), "earlier\n");
+}
+
+TEST(DecodedInputs, ShowTheirProgressOnATerminalAndNothingElsewhere) {
+  SKIP_WITHOUT("ffmpeg");
+  SKIP_WITHOUT("ffprobe");
+  TempDir dir;
+  // An ffmpeg that decodes at real time makes the scan last 3.5 s,
+  // its length known from 1.5 s on.
+  write_file(dir / "ffmpeg", "#!/bin/sh\nexec ffmpeg -re \"$@\"\n");
+  fs::permissions(dir / "ffmpeg", fs::perms::owner_all);
+  ASSERT_TRUE(run_in(dir,
+                     "ffmpeg -nostdin -v error -f lavfi -i sine=d=3.5 -ac 2 "
+                     "book.mp3"));
+  const std::vector<std::string> env = {
+      "HUSHMARK_FFMPEG=" + (dir / "ffmpeg").string(),
+      "HUSHMARK_FFPROBE=ffprobe"};
+  const std::vector<std::string> args = {"-F", "-o", "book.txt", "book.mp3"};
+  const std::string shown = run_on_terminal(dir, args, env);
+  testing::ToolRun piped =
+      testing::run_chapters(dir.path(), args, "C.UTF-8", nullptr, env);
+  ASSERT_EQ(piped.status, 0) << piped.out;
+  EXPECT_EQ(piped.out.find('\r'), std::string::npos) << piped.out;
+  // The line shows a share of the whole, and goes before anything else is
+  // written; without it, the terminal shows what a pipe receives.
+  const std::regex line("\r(  [^\r\n\x1B]*)?\x1B\\[K");
+  EXPECT_TRUE(std::regex_search(shown, std::regex("\r  [0-9]+% "))) << shown;
+  EXPECT_EQ(std::regex_replace(shown, line, ""), piped.out) << shown;
 }
 
 }  // namespace

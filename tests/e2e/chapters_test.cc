@@ -119,6 +119,48 @@ TEST(Chapters, UseTheFirstDataChunkAndSayWhenThereAreMore) {
                          one.out.substr(one.out.find("  1  ")));
 }
 
+TEST(Chapters, ReadAFolderInTheOrderOfItsNamesAndNamedFilesAsGiven) {
+  TempDir dir;
+  fs::create_directory(dir / "Book");
+  std::string expected;
+  for (int k = 1; k <= 10; ++k) {
+    const std::string name = "part " + std::to_string(k);
+    write_file(dir / "Book" / (name + ".wav"),
+               WaveBytes().fmt(8000).data({loud(800)}).bytes());
+    expected += "00:00:0" + std::to_string((k - 1) / 10) + "." +
+                std::to_string((k - 1) % 10) + "00 " + name + "\n";
+  }
+  write_file(dir / "Book" / "cover.jpg", "\xFF\xD8\xFF\xE0");
+  write_file(dir / "Book" / "notes.txt", "read me\n");
+  write_file(dir / "Book" / ".part 0.wav",
+             WaveBytes().fmt(8000).data({loud(800)}).bytes());
+  testing::ToolRun book =
+      run_chapters(dir.path(), {"-F", "-o", "book.txt", "Book"});
+  ASSERT_EQ(book.status, 0) << book.out;
+  EXPECT_EQ(read_file(dir / "book.txt"), expected);
+  EXPECT_TRUE(
+      book.out.starts_with("infile = Book/part 1.wav\n"
+                           "infile = Book/part 2.wav\n"))
+      << book.out;
+  // Files named one by one keep their order, which the console points out.
+  testing::ToolRun named = run_chapters(
+      dir.path(),
+      {"-F", "-o", "named.txt", "Book/part 10.wav", "Book/part 9.wav"});
+  EXPECT_EQ(read_file(dir / "named.txt"),
+            "00:00:00.000 part 10\n00:00:00.100 part 9\n");
+  EXPECT_TRUE(named.out.starts_with(
+      "※ 入力ファイルは指定された順につなぎます(名前の順とは違います)。\n"
+      "infile = Book/part 10.wav\n"))
+      << named.out;
+  fs::remove_all(dir / "Book");
+  fs::create_directory(dir / "Book");
+  write_file(dir / "Book" / "cover.jpg", "\xFF\xD8\xFF\xE0");
+  testing::ToolRun empty =
+      run_chapters(dir.path(), {"-F", "-o", "empty.txt", "Book"});
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_EQ(empty.out, "音声ファイルが見つかりません: Book\n");
+}
+
 TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
   TempDir dir;
   fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
