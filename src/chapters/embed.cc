@@ -375,7 +375,7 @@ bool start_encoder(const EmbedPlan& plan, std::wstring_view outfile,
     return false;
   }
   const std::vector<std::wstring> args = ffmpeg_arguments(
-      {L"-y", L"-f", L"s16le", L"-ar", std::to_wstring(plan.sample_rate),
+      {L"-y", L"-f", L"f32le", L"-ar", std::to_wstring(plan.sample_rate),
        L"-ac", std::to_wstring(plan.channels), L"-i", L"pipe:0", L"-c:a",
        plan.encoder, L"-b:a", std::to_wstring(plan.kbit_rate) + L"k", L"-f",
        plan.audio_muxer, ffmpeg_file(encoder.audio.path())});

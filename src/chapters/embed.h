@@ -67,7 +67,7 @@ struct EmbedEncoder {
 bool start_encoder(const EmbedPlan& plan, std::wstring_view outfile,
                    EmbedEncoder& encoder, platform::Console& console);
 
-// Hands the encoder 16-bit samples at the plan's channels; one that has
+// Hands the encoder 32-bit float samples at the plan's channels; one that has
 // stopped taking them is told by finish_encoded.
 void feed_encoder(EmbedEncoder& encoder, std::span<const std::uint8_t> samples);
 

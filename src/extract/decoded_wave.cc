@@ -1,6 +1,7 @@
 #include "extract/decoded_wave.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 
 #include "extract/ffmpeg.h"
@@ -10,6 +11,7 @@ namespace hushmark {
 namespace {
 
 constexpr std::uint16_t kPcm = 1;
+constexpr std::uint16_t kFloat = 3;
 constexpr std::uint16_t kExtensible = 0xFFFE;
 // A LIST chunk longer than this holds more than titles; it is skipped.
 constexpr std::uint32_t kMaxListBytes = 64 * 1024;
@@ -27,13 +29,21 @@ bool read_chunk(ByteReader& in, std::uint32_t& id, std::uint32_t& size) {
 }
 
 bool read_format(ByteReader& in, std::uint32_t size, DecodedFormat& format) {
-  std::array<std::uint8_t, 16> body;
-  if (size < body.size() || !read_exact(in, body)) return false;
-  in.skip(size - body.size());
-  const std::uint16_t tag = le16(&body[0]);
+  // An extensible format names its samples' format in the first two bytes of
+  // its sub-format, 24 bytes in.
+  std::array<std::uint8_t, 26> body{};
+  const std::size_t have = size >= body.size() ? body.size() : 16;
+  if (size < 16 || !read_exact(in, std::span(body).first(have))) return false;
+  in.skip(size - have);
+  std::uint16_t tag = le16(&body[0]);
+  if (tag == kExtensible) {
+    tag = have == body.size() && le16(&body[24]) == kFloat ? kFloat : kPcm;
+  }
   format.channels = le16(&body[2]);
   format.sample_rate = le32(&body[4]);
-  return (tag == kPcm || tag == kExtensible) && le16(&body[14]) == 16 &&
+  const std::uint16_t bits = le16(&body[14]);
+  format.is_float = tag == kFloat && bits == 32;
+  return ((tag == kPcm && bits == 16) || format.is_float) &&
          format.channels >= 1 && format.channels <= kMaxChannels &&
          format.sample_rate != 0;
 }
@@ -133,6 +143,27 @@ void fold_to_stereo(std::span<const std::uint8_t> in, std::uint16_t channels,
   }
 }
 
+void float_to_s16(std::span<const std::uint8_t> in, std::uint8_t* out) {
+  for (std::size_t at = 0; at + 4 <= in.size(); at += 4, out += 2) {
+    float x;
+    std::memcpy(&x, &in[at], 4);
+    // Clipped before the conversion, which a huge value would overflow; a
+    // NaN, which no decoder writes, gives 0.
+    const float scaled = x * 32768.0f;
+    long v = 0;
+    if (scaled >= 32767.0f) {
+      v = 32767;
+    } else if (scaled <= -32768.0f) {
+      v = -32768;
+    } else if (scaled == scaled) {
+      v = std::lrintf(scaled);
+    }
+    const auto u = static_cast<std::uint16_t>(v);
+    out[0] = static_cast<std::uint8_t>(u & 0xFF);
+    out[1] = static_cast<std::uint8_t>(u >> 8);
+  }
+}
+
 std::vector<std::wstring> decoder_arguments(std::wstring_view input,
                                             const DecodeRequest& request) {
   std::vector<std::wstring> args = ffmpeg_arguments();
@@ -140,9 +171,10 @@ std::vector<std::wstring> decoder_arguments(std::wstring_view input,
   if (request.every_sample) {
     args.insert(args.end(), {L"-flags2", L"+skip_manual"});
   }
-  args.insert(args.end(),
-              {L"-i", input.empty() ? L"pipe:0" : ffmpeg_file(input), L"-map",
-               L"0:a:0", L"-c:a", L"pcm_s16le"});
+  args.insert(
+      args.end(),
+      {L"-i", input.empty() ? L"pipe:0" : ffmpeg_file(input), L"-map", L"0:a:0",
+       L"-c:a", request.float_samples ? L"pcm_f32le" : L"pcm_s16le"});
   if (request.sample_rate != 0) {
     args.insert(args.end(), {L"-ar", std::to_wstring(request.sample_rate)});
   }

@@ -35,12 +35,13 @@ HeadInfo classify_head(std::span<const std::uint8_t> head);
 struct DecodedFormat {
   std::uint16_t channels = 0;
   std::uint32_t sample_rate = 0;
-  std::string title;  // the INAM tag of its LIST INFO chunk, UTF-8
+  bool is_float = false;  // 32-bit float samples in place of 16-bit ones
+  std::string title;      // the INAM tag of its LIST INFO chunk, UTF-8
 };
 
 // Reads the header of a decoded WAVE stream up to its data: false when the
 // stream holds no such header (ffmpeg failed) or a format other than 16-bit
-// PCM with 1 to kMaxChannels channels.
+// PCM or 32-bit float with 1 to kMaxChannels channels.
 bool read_decoded_header(ByteReader& in, DecodedFormat& format);
 
 // The most channels a decoded frame may have.
@@ -53,6 +54,11 @@ inline constexpr std::uint16_t kMaxChannels = 32;
 void fold_to_stereo(std::span<const std::uint8_t> in, std::uint16_t channels,
                     std::uint8_t* out);
 
+// Turns 32-bit float samples into the 16-bit ones that ffmpeg would have
+// written for them: each scaled by 32768, rounded to the nearest (ties to
+// even) and clipped. out has room for 2 bytes per sample.
+void float_to_s16(std::span<const std::uint8_t> in, std::uint8_t* out);
+
 // How a file is decoded.
 struct DecodeRequest {
   std::uint32_t sample_rate = 0;  // resampled to this rate when not 0
@@ -60,6 +66,9 @@ struct DecodeRequest {
   // as a copy of the packets joined to others is played.
   bool every_sample = false;
   std::uint16_t channels = 0;  // mixed to this many channels when not 0
+  // 32-bit float samples, as an encoder takes them without a loss; the scan
+  // then reads them as float_to_s16 turns them.
+  bool float_samples = false;
 };
 
 // ffmpeg's arguments to decode input (a file name, or empty for standard

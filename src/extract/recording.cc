@@ -82,8 +82,10 @@ bool read_decoded(Source& source, const FrameSink& sink,
                   platform::Console& console) {
   ByteReader& in = *source.reader;
   const std::uint16_t channels = source.decoded.channels;
-  const std::size_t frame_bytes = std::size_t{channels} * 2;
+  const std::size_t sample_bytes = source.decoded.is_float ? 4 : 2;
+  const std::size_t frame_bytes = std::size_t{channels} * sample_bytes;
   std::vector<std::uint8_t> folded;
+  std::vector<std::uint8_t> narrowed;
   std::uint64_t frames = 0;
   sink.begin_chunk(source.nAvgBytesPerSec);
   for (;;) {
@@ -97,11 +99,16 @@ bool read_decoded(Source& source, const FrameSink& sink,
     in.consume(block.size());
     frames += block.size() / frame_bytes;
     if (sink.samples) sink.samples(block);
+    if (source.decoded.is_float) {
+      narrowed.resize(block.size() / 2);
+      float_to_s16(block, narrowed.data());
+      block = narrowed;
+    }
     if (channels == 2) {
       sink.frames(block);
       continue;
     }
-    folded.resize(block.size() / frame_bytes * kFrameBytes);
+    folded.resize(block.size() / (std::size_t{channels} * 2) * kFrameBytes);
     fold_to_stereo(block, channels, folded.data());
     sink.frames(folded);
   }

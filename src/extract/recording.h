@@ -31,8 +31,9 @@ struct FrameSink {
   // Hears that a WAVE file's data ended before its chunk did, in place of
   // the message that says so; the read then fails.
   std::function<void()> data_ended_early;
-  // When set, hears a decoded file's 16-bit samples at its own channels, as
-  // ffmpeg gave them, before frames gets them folded to stereo.
+  // When set, hears a decoded file's samples at its own channels, as ffmpeg
+  // gave them (16-bit, or 32-bit float when they were asked for), before
+  // frames gets them as 16-bit stereo.
   std::function<void(std::span<const std::uint8_t> samples)> samples;
 };
 

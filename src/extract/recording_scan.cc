@@ -285,7 +285,8 @@ bool scan_recording(std::span<const std::wstring> paths, const ScanPlan& plan,
     join_ended(j);
   };
   const DecodeRequest request{0, plan.every_sample,
-                              plan.tee ? plan.channels : std::uint16_t{0}};
+                              plan.tee ? plan.channels : std::uint16_t{0},
+                              static_cast<bool>(plan.tee)};
   bool ok = read_sources(paths, sink_for, ended, console, request,
                          static_cast<bool>(plan.tee));
   if (ok && j.other_rate) {

@@ -177,8 +177,12 @@ StartResult ChildProcess::start(std::wstring_view program,
     return failure_of(error);
   }
   ends.close();
+  // Hints, which may be refused. An encoder fed through a small pipe would
+  // wait on every pause of its feeder.
+  if (s.input_fd >= 0) {
+    ::fcntl(s.input_fd, F_SETPIPE_SZ, static_cast<int>(kSamplePipeBytes));
+  }
   if (output_fd >= 0) {
-    // A hint, which may be refused.
     ::fcntl(output_fd, F_SETPIPE_SZ, static_cast<int>(kSamplePipeBytes));
     output.adopt(output_fd);
   }

@@ -955,7 +955,7 @@ TEST(EncodedBooks,
   fs::create_directory(dir / "bin");
   // The encoder run is the one that reads raw samples.
   write_file(dir / "bin/ffmpeg",
-             "#!/bin/sh\ncase \"$*\" in *'-f s16le'*) cat > /dev/null; "
+             "#!/bin/sh\ncase \"$*\" in *'-f f32le'*) cat > /dev/null; "
              "[ -n \"$STALL\" ] && exec sleep 60; "
              "echo 'No space left on device' >&2; exit 1;; esac\n"
              "exec ffmpeg \"$@\"\n");

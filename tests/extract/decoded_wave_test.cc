@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <string>
+#include <vector>
 
+#include "test_support.h"
 #include "wave_bytes.h"
 
 namespace hushmark {
@@ -82,6 +88,61 @@ TEST(DecodedWave, ReadsFfmpegsHeaderAndFoldsEveryChannel) {
   fold_to_stereo(bytes_of(three).first(4), 1, out);
   EXPECT_EQ(testing::frames_of({{1, 3, 3}, {1, -7, -7}}),
             std::string(reinterpret_cast<char*>(out), 8));
+}
+
+std::string floats(std::initializer_list<float> values) {
+  std::string out;
+  for (float x : values) {
+    char b[4];
+    std::memcpy(b, &x, 4);
+    out.append(b, 4);
+  }
+  return out;
+}
+
+TEST(DecodedWave, TurnsFloatsIntoTheSamplesFfmpegWrites) {
+  // An encoded copy's float header, then the edges of the rounding.
+  const std::string stream =
+      WaveBytes().fmt_raw(3, 2, 48000 * 8, 32, 16).data("").bytes();
+  ByteReader in(bytes_of(stream), true);
+  DecodedFormat format;
+  ASSERT_TRUE(read_decoded_header(in, format));
+  EXPECT_TRUE(format.is_float);
+  const std::string edges = floats(
+      {0.0f, 1.0f, -1.0f, 2.0f, -2.0f, 0.5f / 32768, 1.5f / 32768,
+       -0.5f / 32768, 32766.5f / 32768, std::numeric_limits<float>::infinity(),
+       std::numeric_limits<float>::quiet_NaN()});
+  std::vector<std::uint8_t> out(edges.size() / 2);
+  float_to_s16(bytes_of(edges), out.data());
+  EXPECT_EQ(testing::frames_of({{1, 0, 32767},
+                                {1, -32768, 32767},
+                                {1, -32768, 0},
+                                {1, 2, 0},
+                                {1, 32766, 32767}}) +
+                std::string("\0\0", 2),
+            std::string(out.begin(), out.end()));
+
+  // ffmpeg's own 16-bit samples of a decoded mp3, against its floats turned.
+  if (std::system("command -v ffmpeg > /dev/null 2>&1") != 0)
+    GTEST_SKIP() << "ffmpeg is not installed";
+  testing::TempDir dir;
+  const std::string cd = "cd '" + dir.path().string() + "' && ffmpeg -v error ";
+  ASSERT_EQ(std::system((cd +
+                         "-f lavfi -i 'sine=f=440:d=3,volume=8' -ac 2 "
+                         "x.mp3 && " +
+                         cd + "-i x.mp3 -f s16le s16 && " + cd +
+                         "-i x.mp3 -f f32le f32")
+                            .c_str()),
+            0);
+  const std::string s16 = testing::read_file(dir.path() / "s16");
+  const std::string f32 = testing::read_file(dir.path() / "f32");
+  ASSERT_EQ(f32.size(), 2 * s16.size());
+  std::vector<std::uint8_t> turned(s16.size());
+  float_to_s16(bytes_of(f32), turned.data());
+  EXPECT_TRUE(std::equal(turned.begin(), turned.end(), s16.begin(),
+                         [](std::uint8_t a, char b) {
+                           return a == static_cast<std::uint8_t>(b);
+                         }));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // so that their decoded route runs where no decoder is installed (a Windows
 // one under Wine). It takes exactly the command line the tools give,
 //   -hide_banner -nostdin -loglevel error -i INPUT -map 0:a:0 -c:a pcm_s16le
+//   (or pcm_f32le, for an encoded copy's samples)
 //   [-ar RATE] [-ac CHANNELS] -f wav -flush_packets 0 -blocksize 1048576 pipe:1
 // with INPUT file:PATH or pipe:0, reads a 16-bit PCM WAVE file of any channel
 // count and writes its samples to standard output as a WAVE stream of unknown
@@ -9,7 +10,7 @@
 // that show what they were given:
 //   -v error -show_streams -show_format -of json file:PATH  (ffprobe) lists
 //     a WAVE file's audio stream;
-//   ... -f s16le ... -i pipe:0 ... file:OUT  (the encoder) writes its
+//   ... -f f32le ... -i pipe:0 ... file:OUT  (the encoder) writes its
 //     arguments, then the samples, to OUT; with STAND_IN_FAIL_ENCODE set, it
 //     reads them and fails as a full disk does;
 //   ... -i file:AUDIO -f ffmetadata -i pipe:0 ... file:OUT  (the remux)
@@ -78,6 +79,7 @@ struct Request {
   Text input;
   std::uint32_t rate = 0;      // 0: -ar was not given
   std::uint32_t channels = 0;  // 0: -ac was not given
+  bool to_float = false;       // pcm_f32le in place of pcm_s16le
 };
 
 bool parse_rate(const Text& text, std::uint32_t& rate) {
@@ -115,6 +117,8 @@ bool parse(const std::vector<Text>& args, Request& request) {
       if (!parse_rate(arg, request.rate)) return false;
     } else if (want == "CHANNELS") {
       if (!parse_rate(arg, request.channels)) return false;
+    } else if (want == "pcm_s16le" && is(arg, "pcm_f32le")) {
+      request.to_float = true;
     } else if (!is(arg, want)) {
       return false;
     }
@@ -160,22 +164,35 @@ struct Format {
   std::uint32_t tag = 0, channels = 0, rate = 0, bits = 0;
 };
 
-// The header of a WAVE stream whose length is not known when it starts.
-std::string stream_header(const Format& f) {
+// The header of a WAVE stream whose length is not known when it starts: its
+// samples 16-bit, or 32-bit float.
+std::string stream_header(const Format& f, bool to_float) {
+  const std::uint32_t bytes = to_float ? 4 : 2;
   std::string out = "RIFF\xff\xff\xff\xffWAVEfmt ";
   put32(out, 16);
-  put32(out, 1 | f.channels << 16);
+  put32(out, (to_float ? 3 : 1) | f.channels << 16);
   put32(out, f.rate);
-  put32(out, f.rate * f.channels * 2);
-  put32(out, f.channels * 2 | 16 << 16);
+  put32(out, f.rate * f.channels * bytes);
+  put32(out, f.channels * bytes | bytes * 8 << 16);
   out += "data\xff\xff\xff\xff";
+  return out;
+}
+
+// The 16-bit samples as floats that turn back into the same samples.
+std::vector<std::uint8_t> widened(const std::uint8_t* p, std::size_t n) {
+  std::vector<std::uint8_t> out(n * 2);
+  for (std::size_t k = 0; k + 1 < n; k += 2) {
+    const float x = static_cast<std::int16_t>(le16(p + k)) / 32768.0f;
+    std::memcpy(&out[k * 2], &x, 4);
+  }
   return out;
 }
 
 // Writes the header and then the data chunk's whole frames, up to its size
 // or the end of the input.
-bool copy_samples(std::FILE* in, std::uint64_t size, const Format& f) {
-  std::string header = stream_header(f);
+bool copy_samples(std::FILE* in, std::uint64_t size, const Format& f,
+                  bool to_float) {
+  std::string header = stream_header(f, to_float);
   if (std::fwrite(header.data(), 1, header.size(), stdout) != header.size()) {
     return false;
   }
@@ -190,7 +207,14 @@ bool copy_samples(std::FILE* in, std::uint64_t size, const Format& f) {
     size -= got;
     held += got;
     std::size_t whole = held - held % frame;
-    if (std::fwrite(buffer.data(), 1, whole, stdout) != whole) return false;
+    if (to_float) {
+      const std::vector<std::uint8_t> out = widened(buffer.data(), whole);
+      if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) {
+        return false;
+      }
+    } else if (std::fwrite(buffer.data(), 1, whole, stdout) != whole) {
+      return false;
+    }
     std::memmove(buffer.data(), buffer.data() + whole, held - whole);
     held -= whole;
   }
@@ -220,7 +244,9 @@ int decode(std::FILE* in, const Request& request, const std::string& name) {
                     std::to_string(f.rate) + " Hz to " +
                     std::to_string(request.rate) + " Hz");
       }
-      return copy_samples(in, size, f) ? 0 : fail("pipe:1: Broken pipe");
+      return copy_samples(in, size, f, request.to_float)
+                 ? 0
+                 : fail("pipe:1: Broken pipe");
     }
     std::uint64_t rest = std::uint64_t{size} + (size & 1);
     if (std::memcmp(head, "fmt ", 4) == 0) {
@@ -317,7 +343,7 @@ int write_run(const std::vector<Text>& args, const Text* audio) {
 int run(const std::vector<Text>& args) {
   const std::size_t show = find(args, "-show_streams");
   if (show < args.size() && !args.empty()) return probe(args.back());
-  if (find(args, "s16le") < args.size()) return write_run(args, nullptr);
+  if (find(args, "f32le") < args.size()) return write_run(args, nullptr);
   const std::size_t chapters = find(args, "ffmetadata");
   if (chapters < args.size() && chapters >= 2) {
     return write_run(args, &args[chapters - 2]);
