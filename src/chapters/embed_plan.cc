@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 
 #include "chapters/embed.h"
 #include "chapters/json_reader.h"
+#include "chapters/messages.h"
 #include "extract/ffmpeg.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -277,15 +279,27 @@ bool make_embed_plan(std::span<const std::wstring> inputs,
     }
   }
   plan = plan_embedding(inputs, parts, outfile, kbit_rate);
+  if (plan.route == EmbedRoute::kEncode || inputs.size() == 1) return true;
   // Parts alike to ffprobe may still differ in codec set-up (AAC parts of
   // another profile or extradata); told now, they are encoded, not refused
   // after the scan.
-  if (plan.route == EmbedRoute::kCopy && parts.size() > 1) {
-    for (std::size_t k = 0; k < inputs.size(); ++k) {
-      if (!describe_audio(inputs[k], parts[k].setup, console)) return false;
-    }
-    plan = plan_embedding(inputs, parts, outfile, kbit_rate);
+  std::vector<std::string> setups(inputs.size());
+  for (std::size_t k = 0; k < inputs.size(); ++k) {
+    if (!describe_audio(inputs[k], setups[k], console)) return false;
   }
+  if (parts.empty()) {
+    // Without ffprobe's account there is nothing to encode by; such parts
+    // joined as they are would play wrong.
+    if (std::adjacent_find(setups.begin(), setups.end(),
+                           std::not_equal_to<>()) != setups.end()) {
+      console.write(msg::kEmbedDifferentCodecs);
+      return false;
+    }
+    return true;
+  }
+  for (std::size_t k = 0; k < inputs.size(); ++k)
+    parts[k].setup = setups[k];
+  plan = plan_embedding(inputs, parts, outfile, kbit_rate);
   return true;
 }
 

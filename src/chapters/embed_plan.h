@@ -76,7 +76,8 @@ bool read_part_info(std::string_view json, PartInfo& part);
 
 // Runs the checks that check_embedding runs, then ffprobe once per input
 // (and, for inputs that could be joined, describe_audio), and plans the
-// output. False once the reason is out.
+// output. Inputs that ffprobe cannot read and that are set up otherwise are
+// refused. False once the reason is out.
 bool make_embed_plan(std::span<const std::wstring> inputs,
                      std::wstring_view outfile,
                      std::optional<std::int32_t> kbit_rate, EmbedPlan& plan,

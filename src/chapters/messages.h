@@ -108,6 +108,11 @@ inline constexpr wchar_t kEmbedStreamInput[] =
     L"入力がファイルではないので、チャプターを書き込めません。\n";
 inline constexpr wchar_t kEmbedLineBreakInName[] =
     L"改行を含むファイル名はつなげられません: ";  // name, "\n"
+inline constexpr wchar_t kEmbedDifferentCodecs[] =
+    L"入力ファイルのコーデックがそろっていないため、そのままではつなげられませ"
+    L"ん。1つのファイルに再エンコードしてから入力にしてください。"
+    L"(例: ffmpeg -i 1.mp3 -i 2.m4a -filter_complex concat=n=2:v=0:a=1 "
+    L"-c:a aac -b:a 128k book.m4b)\n";
 inline constexpr wchar_t kEmbedEncodeFailed[] =
     L"エンコードに失敗しました: ";  // ffmpeg's last line, "\n"
 inline constexpr wchar_t kEmbedCannotWrite[] =

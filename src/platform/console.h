@@ -12,7 +12,7 @@ namespace hushmark::platform {
 // encoding that can carry these can carry the messages. A test checks the
 // list against every messages.h under src/.
 inline constexpr std::wstring_view kMessageCharacters =
-    L"※、。あいうえおかがきぎくけげこごさしじすずせそただちつてでとどなに"
+    L"※、。あいうえおかがきぎくけげこごさしじすずせそただちっつてでとどなに"
     L"のはばびぶべほまみむめもよらりるれろわをんァイエクグコサシジスタチッデ"
     L"トドネビフプヘミメモャヤラリルレンー一上並中了以位作使例個倍候入再出分"
     L"切初前力動区取号合同名含周囲場境増壊声変外多大失好始字安定対小差幅式形"

@@ -552,9 +552,20 @@ TEST(EmbedChapters, OpensAwkwardNamesAsFilesAndJoinsLikeInputs) {
   EXPECT_TRUE(
       make_embed_plan(std::vector<std::wstring>{L"-x.m4b", L"http:y.m4a"},
                       L"mixed.m4b", std::nullopt, mixed, console.console()));
-  fs::current_path(cwd);
   EXPECT_EQ(mixed.route, EmbedRoute::kEncode);
-  EXPECT_EQ(console.text(), "");
+  // Without ffprobe there is nothing to encode by: they are refused.
+  setenv("HUSHMARK_FFPROBE", "missing", 1);
+  EXPECT_FALSE(
+      make_embed_plan(std::vector<std::wstring>{L"-x.m4b", L"http:y.m4a"},
+                      L"mixed.m4b", std::nullopt, mixed, console.console()));
+  unsetenv("HUSHMARK_FFPROBE");
+  fs::current_path(cwd);
+  EXPECT_EQ(
+      console.text(),
+      "入力ファイルのコーデックがそろっていないため、そのままではつなげられ"
+      "ません。1つのファイルに再エンコードしてから入力にしてください。(例: "
+      "ffmpeg -i 1.mp3 -i 2.m4a -filter_complex concat=n=2:v=0:a=1 -c:a "
+      "aac -b:a 128k book.m4b)\n");
   EXPECT_EQ(probed_chapters(dir, "-y.mp3"), expected_chapters(kEmbedded));
   EXPECT_EQ(audio_packets(dir, "-y.mp3"), audio_packets(dir, "http:x.mp3"));
   EXPECT_TRUE(fs::is_symlink(dir / "concat:b.m4b"));
