@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chapters/embed_plan.h"
@@ -83,34 +84,6 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
   return true;
 }
 
-// What ffmpeg says of an input's audio streams: their number, codecs, rates,
-// layouts and codec set-up, the header of a checksum listing.
-bool describe_audio(const std::wstring& input, std::string& description,
-                    platform::Console& console) {
-  const std::vector<std::wstring> args =
-      ffmpeg_arguments({L"-i", ffmpeg_file(input), L"-map", L"0:a", L"-c",
-                        L"copy", L"-t", L"0", L"-f", L"framemd5", L"-"});
-  std::string listing;
-  if (!run_ffmpeg(args, {}, &listing, console)) return false;
-  // Each FLAC frame says its own rate, channels and sample size; the stream
-  // header that differs from file to file (length, checksum, frame sizes)
-  // need not agree for the frames to join.
-  const bool flac = listing.find(": flac\n") != std::string::npos;
-  std::size_t at = 0;
-  while (at < listing.size()) {
-    std::size_t end = listing.find('\n', at);
-    if (end == std::string::npos) end = listing.size();
-    std::string_view line(listing.data() + at, end - at);
-    if (line.starts_with('#') && !line.starts_with("#software") &&
-        !line.starts_with("#stream#") &&
-        !(flac && line.starts_with("#extradata"))) {
-      description.append(line).push_back('\n');
-    }
-    at = end + 1;
-  }
-  return true;
-}
-
 // The concat demuxer's list of inputs, each named as ffmpeg_file names it.
 // Quoted, a name holds anything but a quote, which closes the quotes for an
 // escaped one; the list is read a line at a time, so a name cannot hold a
@@ -141,73 +114,18 @@ bool concat_list(std::span<const std::wstring> inputs, std::string& list,
   return true;
 }
 
-// Checks that every input's audio is set up as the first's, so that the
-// packets join without re-encoding.
-bool same_audio(std::span<const std::wstring> inputs,
-                platform::Console& console) {
-  std::string first;
-  if (!describe_audio(inputs[0], first, console)) return false;
-  for (std::size_t k = 1; k < inputs.size(); ++k) {
-    std::string other;
-    if (!describe_audio(inputs[k], other, console)) return false;
-    if (other != first) {
-      console.write(msg::kEmbedDifferentCodecs);
-      return false;
-    }
-  }
-  return true;
-}
-
-// ffmpeg's arguments up to the output: one input copied with every stream
-// but data streams, whose codecs the mp4 writer refuses (an m4b's earlier
-// chapter track is one); or the joined audio of the list, with the first
-// input's cover art and tags.
-std::vector<std::wstring> copy_args(std::span<const std::wstring> inputs,
-                                    const std::wstring& list) {
-  std::vector<std::wstring> args = ffmpeg_arguments({L"-y"});
-  if (list.empty()) {
-    args.insert(args.end(), {L"-i", ffmpeg_file(inputs[0]), L"-f",
-                             L"ffmetadata", L"-i", L"pipe:0", L"-map", L"0",
-                             L"-map", L"-0:d?", L"-map_metadata", L"0"});
-  } else {
-    // Cover art does not pass through the concat demuxer; "V" is video that
-    // is not a picture.
-    args.insert(args.end(), {L"-f",
-                             L"concat",
-                             L"-safe",
-                             L"0",
-                             L"-i",
-                             ffmpeg_file(list),
-                             L"-f",
-                             L"ffmetadata",
-                             L"-i",
-                             L"pipe:0",
-                             L"-i",
-                             ffmpeg_file(inputs[0]),
-                             L"-map",
-                             L"0:a",
-                             L"-map",
-                             L"2:v?",
-                             L"-map",
-                             L"-2:V?",
-                             L"-map_metadata",
-                             L"2"});
-  }
-  args.insert(args.end(), {L"-map_chapters", L"1", L"-c", L"copy"});
-  return args;
-}
-
 // Whether the output's writer keeps a cover as an attachment, which ffmpeg
 // takes only from a file of its own, rather than as a picture stream.
 bool attaches_cover(const EmbedPlan& plan) {
-  return plan.muxer == L"matroska";
+  return !plan.cover.empty() && plan.muxer == L"matroska";
 }
 
-// The cover's bytes in a file of their own beside outfile, and their MIME
-// type. False once the reason is out.
+// Where the output's writer attaches the plan's cover: its bytes in a file of
+// their own beside outfile, and their MIME type. False once the reason is out.
 bool extract_cover(const EmbedPlan& plan, std::wstring_view outfile,
                    platform::ScratchFile& picture, std::wstring& mime,
                    platform::Console& console) {
+  if (!attaches_cover(plan)) return true;
   const std::vector<std::wstring> args =
       ffmpeg_arguments({L"-i", ffmpeg_file(plan.cover), L"-map",
                         L"0:" + std::to_wstring(plan.cover_stream), L"-c",
@@ -222,20 +140,51 @@ bool extract_cover(const EmbedPlan& plan, std::wstring_view outfile,
   return true;
 }
 
-// The remux's arguments: the encoded audio, the chapters on standard input,
-// the cover (a picture stream, or an attachment with its MIME type), and the
-// plan's tags.
-std::vector<std::wstring> remux_args(const EmbedPlan& plan,
-                                     const std::wstring& audio,
-                                     const std::wstring& attachment,
-                                     const std::wstring& mime,
-                                     const std::wstring& temp) {
-  const bool cover_stream = !plan.cover.empty() && attachment.empty();
+void add_attachment(const std::wstring& attachment, const std::wstring& mime,
+                    std::vector<std::wstring>& args) {
+  if (attachment.empty()) return;
+  const std::wstring name = mime == L"image/png" ? L"cover.png" : L"cover.jpg";
+  args.insert(args.end(),
+              {L"-attach", ffmpeg_file(attachment), L"-metadata:s:t",
+               L"mimetype=" + mime, L"-metadata:s:t", L"filename=" + name});
+}
+
+// ffmpeg's arguments up to the output for one input copied with every stream
+// but data streams, whose codecs the mp4 writer refuses (an m4b's earlier
+// chapter track is one), and with its own tags; a cover that goes in as an
+// attachment is not copied as a video track too.
+std::vector<std::wstring> copy_args(const EmbedPlan& plan,
+                                    const std::wstring& input,
+                                    const std::wstring& attachment,
+                                    const std::wstring& mime) {
   std::vector<std::wstring> args =
-      ffmpeg_arguments({L"-y", L"-i", ffmpeg_file(audio), L"-f", L"ffmetadata",
-                        L"-i", L"pipe:0"});
+      ffmpeg_arguments({L"-y", L"-i", ffmpeg_file(input), L"-f", L"ffmetadata",
+                        L"-i", L"pipe:0", L"-map", L"0", L"-map", L"-0:d?"});
+  if (!attachment.empty()) {
+    args.insert(args.end(),
+                {L"-map", L"-0:" + std::to_wstring(plan.cover_stream)});
+  }
+  add_attachment(attachment, mime, args);
+  args.insert(args.end(),
+              {L"-map_metadata", L"0", L"-map_chapters", L"1", L"-c", L"copy"});
+  return args;
+}
+
+// ffmpeg's arguments up to the output for audio opened by audio_input (the
+// encoded audio, or the concat demuxer's list of the inputs): the chapters
+// on standard input, the cover (a picture stream, or an attachment with its
+// MIME type), and the plan's tags.
+std::vector<std::wstring> remux_args(const EmbedPlan& plan,
+                                     std::span<const std::wstring> audio_input,
+                                     const std::wstring& attachment,
+                                     const std::wstring& mime) {
+  const bool cover_stream = !plan.cover.empty() && attachment.empty();
+  std::vector<std::wstring> args = ffmpeg_arguments({L"-y"});
+  args.insert(args.end(), audio_input.begin(), audio_input.end());
+  args.insert(args.end(), {L"-f", L"ffmetadata", L"-i", L"pipe:0"});
   if (cover_stream) args.insert(args.end(), {L"-i", ffmpeg_file(plan.cover)});
-  // The chapters' input holds no tags but theirs: the encoder's are dropped.
+  // The chapters' input holds no tags but theirs: the encoder's, and the
+  // first part's (its title is its chapter's), are dropped.
   args.insert(args.end(), {L"-map", L"0:a", L"-map_metadata", L"1",
                            L"-map_chapters", L"1"});
   if (cover_stream) {
@@ -245,21 +194,41 @@ std::vector<std::wstring> remux_args(const EmbedPlan& plan,
                 {L"-map", L"2:" + std::to_wstring(plan.cover_stream),
                  L"-disposition:v", L"attached_pic"});
   }
-  if (!attachment.empty()) {
-    const std::wstring name =
-        mime == L"image/png" ? L"cover.png" : L"cover.jpg";
-    args.insert(args.end(),
-                {L"-attach", ffmpeg_file(attachment), L"-metadata:s:t",
-                 L"mimetype=" + mime, L"-metadata:s:t", L"filename=" + name});
-  }
+  add_attachment(attachment, mime, args);
   args.insert(args.end(), {L"-c", L"copy"});
   for (const Tag& tag : plan.tags) {
     args.insert(args.end(),
                 {L"-metadata", platform::widen_utf8(tag.first) + L"=" +
                                    platform::widen_utf8(tag.second)});
   }
-  args.insert(args.end(), {L"-f", plan.muxer, ffmpeg_file(temp)});
   return args;
+}
+
+// Runs ffmpeg with args, then the plan's writer into a file beside outfile,
+// the chapters on its standard input, and puts that file in outfile's place.
+// False once the reason is out; then outfile keeps whatever bytes it had.
+bool write_remuxed(const EmbedPlan& plan, std::vector<std::wstring> args,
+                   std::span<const Chapter> chapters, std::wstring_view outfile,
+                   platform::Console& console) {
+  platform::WholeFile output;
+  std::wstring temp;
+  if (output.open(outfile)) temp = output.hand_over();
+  // A FIFO or a device is refused too: the mp4 writer goes back to the start.
+  if (temp.empty()) {
+    console.write(msg::kEmbedCannotWrite);
+    return false;
+  }
+  args.insert(args.end(), {L"-f", plan.muxer, ffmpeg_file(temp)});
+  if (!run_ffmpeg(args,
+                  format_chapters(ChapterFormat::kFfmetadata, chapters, ""),
+                  nullptr, console)) {
+    return false;
+  }
+  if (!output.commit_written()) {
+    console.write(msg::kEmbedCannotWrite);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -329,43 +298,59 @@ bool check_embedding(std::span<const std::wstring> inputs,
   return true;
 }
 
-bool embed_chapters(std::span<const std::wstring> inputs,
+bool describe_audio(const std::wstring& input, std::string& description,
+                    platform::Console& console) {
+  const std::vector<std::wstring> args =
+      ffmpeg_arguments({L"-i", ffmpeg_file(input), L"-map", L"0:a", L"-c",
+                        L"copy", L"-t", L"0", L"-f", L"framemd5", L"-"});
+  std::string listing;
+  if (!run_ffmpeg(args, {}, &listing, console)) return false;
+  // Each FLAC frame says its own rate, channels and sample size; the stream
+  // header that differs from file to file (length, checksum, frame sizes)
+  // need not agree for the frames to join.
+  const bool flac = listing.find(": flac\n") != std::string::npos;
+  std::size_t at = 0;
+  while (at < listing.size()) {
+    std::size_t end = listing.find('\n', at);
+    if (end == std::string::npos) end = listing.size();
+    std::string_view line(listing.data() + at, end - at);
+    if (line.starts_with('#') && !line.starts_with("#software") &&
+        !line.starts_with("#stream#") &&
+        !(flac && line.starts_with("#extradata"))) {
+      description.append(line).push_back('\n');
+    }
+    at = end + 1;
+  }
+  return true;
+}
+
+bool embed_chapters(const EmbedPlan& plan, std::span<const std::wstring> inputs,
                     std::span<const Chapter> chapters,
                     std::wstring_view outfile, platform::Console& console) {
   if (!check_embedding(inputs, outfile, console)) return false;
-  std::string list;
-  if (inputs.size() > 1 &&
-      (!concat_list(inputs, list, console) || !same_audio(inputs, console))) {
-    return false;
+  platform::ScratchFile picture;
+  std::wstring mime;
+  if (!extract_cover(plan, outfile, picture, mime, console)) return false;
+  if (inputs.size() == 1) {
+    return write_remuxed(plan, copy_args(plan, inputs[0], picture.path(), mime),
+                         chapters, outfile, console);
   }
-  platform::WholeFile output;
-  std::wstring temp;
-  if (output.open(outfile)) temp = output.hand_over();
-  // A FIFO or a device is refused too: the mp4 writer goes back to the start.
+  std::string list;
+  if (!concat_list(inputs, list, console)) return false;
   platform::ScratchFile list_file;
-  if (temp.empty() || (!list.empty() && !list_file.create(temp, list))) {
+  if (!list_file.create(outfile, list)) {
     console.write(msg::kEmbedCannotWrite);
     return false;
   }
-  std::vector<std::wstring> args = copy_args(inputs, list_file.path());
-  const std::wstring muxer(media_ending(outfile)->muxer);
+  const std::wstring audio_input[] = {
+      L"-f", L"concat", L"-safe", L"0", L"-i", ffmpeg_file(list_file.path())};
+  std::vector<std::wstring> args =
+      remux_args(plan, audio_input, picture.path(), mime);
   // A joined copy is played whole, each file's encoder delay and padding
   // included, as the chapters count it: no header may tell a player to
   // skip the first file's.
-  if (!list.empty() && muxer == L"mp3") {
-    args.insert(args.end(), {L"-write_xing", L"0"});
-  }
-  args.insert(args.end(), {L"-f", muxer, ffmpeg_file(temp)});
-  if (!run_ffmpeg(args,
-                  format_chapters(ChapterFormat::kFfmetadata, chapters, ""),
-                  nullptr, console)) {
-    return false;
-  }
-  if (!output.commit_written()) {
-    console.write(msg::kEmbedCannotWrite);
-    return false;
-  }
-  return true;
+  if (plan.muxer == L"mp3") args.insert(args.end(), {L"-write_xing", L"0"});
+  return write_remuxed(plan, std::move(args), chapters, outfile, console);
 }
 
 bool start_encoder(const EmbedPlan& plan, std::wstring_view outfile,
@@ -398,30 +383,13 @@ bool write_encoded(const EmbedPlan& plan, EmbedEncoder& encoder,
                   ffmpeg_said(encoder.ffmpeg.error_text()) + L"\n");
     return false;
   }
-  platform::WholeFile output;
-  std::wstring temp;
-  if (output.open(outfile)) temp = output.hand_over();
-  if (temp.empty()) {
-    console.write(msg::kEmbedCannotWrite);
-    return false;
-  }
   platform::ScratchFile picture;
   std::wstring mime;
-  if (!plan.cover.empty() && attaches_cover(plan) &&
-      !extract_cover(plan, outfile, picture, mime, console)) {
-    return false;
-  }
-  if (!run_ffmpeg(
-          remux_args(plan, encoder.audio.path(), picture.path(), mime, temp),
-          format_chapters(ChapterFormat::kFfmetadata, chapters, ""), nullptr,
-          console)) {
-    return false;
-  }
-  if (!output.commit_written()) {
-    console.write(msg::kEmbedCannotWrite);
-    return false;
-  }
-  return true;
+  if (!extract_cover(plan, outfile, picture, mime, console)) return false;
+  const std::wstring audio_input[] = {L"-i", ffmpeg_file(encoder.audio.path())};
+  return write_remuxed(plan,
+                       remux_args(plan, audio_input, picture.path(), mime),
+                       chapters, outfile, console);
 }
 
 }  // namespace hushmark

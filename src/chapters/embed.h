@@ -43,12 +43,21 @@ std::size_t input_named_by(std::span<const std::wstring> inputs,
 bool check_embedding(std::span<const std::wstring> inputs,
                      std::wstring_view outfile, platform::Console& console);
 
+// What ffmpeg says of an input's audio streams: their number, codecs, rates,
+// layouts and codec set-up, the header of a checksum listing, so that parts
+// whose packets join without re-encoding say the same. False once the reason
+// is out.
+bool describe_audio(const std::wstring& input, std::string& description,
+                    platform::Console& console);
+
 // Writes a copy of the recording made of `inputs` (in order) to outfile, with
-// these chapters and their titles; every stream is copied, not re-encoded,
-// but for data streams (an earlier mp4 chapter track among them), and inputs
-// after the first give only their audio. False, once its message is out,
-// when that cannot be done; then outfile keeps whatever bytes it had.
-bool embed_chapters(std::span<const std::wstring> inputs,
+// these chapters and their titles, its packets copied, not re-encoded. One
+// input keeps every stream but data streams (an earlier mp4 chapter track
+// among them), and its tags; joined inputs give their audio, with the plan's
+// tags and cover. A cover goes into Matroska as an attachment. False, once
+// its message is out, when that cannot be done; then outfile keeps whatever
+// bytes it had.
+bool embed_chapters(const EmbedPlan& plan, std::span<const std::wstring> inputs,
                     std::span<const Chapter> chapters,
                     std::wstring_view outfile, platform::Console& console);
 

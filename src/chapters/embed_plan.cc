@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 
 #include "chapters/embed.h"
 #include "chapters/json_reader.h"
+#include "chapters/messages.h"
 #include "extract/ffmpeg.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -113,7 +115,7 @@ bool parts_agree(std::span<const PartInfo> parts) {
   for (const PartInfo& part : parts) {
     if (part.codec != parts[0].codec ||
         part.sample_rate != parts[0].sample_rate ||
-        part.channels != parts[0].channels) {
+        part.channels != parts[0].channels || part.setup != parts[0].setup) {
       return false;
     }
   }
@@ -240,8 +242,16 @@ EmbedPlan plan_embedding(std::span<const std::wstring> inputs,
   EmbedPlan plan;
   plan.muxer = output_muxer(outfile);
   const bool known = parts.size() == inputs.size() && !parts.empty();
-  if (!known ||
-      (parts_agree(parts) && container_holds(plan.muxer, parts[0].codec))) {
+  if (!known) return plan;
+  if (parts_agree(parts) && container_holds(plan.muxer, parts[0].codec)) {
+    // One file copied keeps its own tags and streams, its cover among them.
+    if (parts.size() > 1) {
+      choose_tags(parts, plan);
+      choose_cover(inputs, parts, plan);
+    } else if (parts[0].picture_stream >= 0) {
+      plan.cover = inputs[0];
+      plan.cover_stream = parts[0].picture_stream;
+    }
     return plan;
   }
   plan.route = EmbedRoute::kEncode;
@@ -268,6 +278,27 @@ bool make_embed_plan(std::span<const std::wstring> inputs,
       break;
     }
   }
+  plan = plan_embedding(inputs, parts, outfile, kbit_rate);
+  if (plan.route == EmbedRoute::kEncode || inputs.size() == 1) return true;
+  // Parts alike to ffprobe may still differ in codec set-up (AAC parts of
+  // another profile or extradata); told now, they are encoded, not refused
+  // after the scan.
+  std::vector<std::string> setups(inputs.size());
+  for (std::size_t k = 0; k < inputs.size(); ++k) {
+    if (!describe_audio(inputs[k], setups[k], console)) return false;
+  }
+  if (parts.empty()) {
+    // Without ffprobe's account there is nothing to encode by; such parts
+    // joined as they are would play wrong.
+    if (std::adjacent_find(setups.begin(), setups.end(),
+                           std::not_equal_to<>()) != setups.end()) {
+      console.write(msg::kEmbedDifferentCodecs);
+      return false;
+    }
+    return true;
+  }
+  for (std::size_t k = 0; k < inputs.size(); ++k)
+    parts[k].setup = setups[k];
   plan = plan_embedding(inputs, parts, outfile, kbit_rate);
   return true;
 }

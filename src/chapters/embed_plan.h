@@ -28,6 +28,9 @@ struct PartInfo {
   // Its tags, the container's before the audio stream's, keys in lower case.
   std::vector<std::pair<std::string, std::string>> tags;
   int picture_stream = -1;  // its first attached picture; -1 when none
+  // With several inputs: ffmpeg's account of its audio's codec set-up, which
+  // must be the same in every part for the packets to join.
+  std::string setup;
 };
 
 // A tag name and its value, UTF-8.
@@ -43,9 +46,11 @@ struct EmbedPlan {
   std::uint32_t kbit_rate = 0;    // with kEncode: the encoder's kbit/s
   std::uint32_t sample_rate = 0;  // with kEncode: the first input's
   std::uint16_t channels = 0;     // with kEncode: the first input's
-  std::vector<Tag> tags;          // with kEncode: the output's tags
-  // With kEncode: the file that holds the cover (an input, or a picture
-  // beside the inputs), and its stream; empty when there is none.
+  // The output's tags; none with one input copied, which keeps its own.
+  std::vector<Tag> tags;
+  // The file that holds the cover (an input, or a picture beside the inputs),
+  // and its stream; empty when there is none. One input copied gives only
+  // its own.
   std::wstring cover;
   int cover_stream = 0;
 };
@@ -57,9 +62,9 @@ std::uint32_t default_kbit_rate(std::span<const PartInfo> parts,
 
 // Decides copy or encode from the inputs (in order) and the output's
 // ending: an output whose container cannot hold the inputs' codec, or inputs
-// that differ in codec, rate or channels, are encoded. kbit_rate is -k's
-// value, when given. An input that ffprobe cannot read is left to the copy,
-// whose ffmpeg says what is wrong with it.
+// that differ in codec, rate, channels or codec set-up, are encoded. kbit_rate
+// is -k's value, when given. An input that ffprobe cannot read is left to the
+// copy, whose ffmpeg says what is wrong with it.
 EmbedPlan plan_embedding(std::span<const std::wstring> inputs,
                          std::span<const PartInfo> parts,
                          std::wstring_view outfile,
@@ -69,8 +74,10 @@ EmbedPlan plan_embedding(std::span<const std::wstring> inputs,
 // part; false when it is not such a listing.
 bool read_part_info(std::string_view json, PartInfo& part);
 
-// Runs the checks that check_embedding runs, then ffprobe once per input,
-// and plans the output. False once the reason is out.
+// Runs the checks that check_embedding runs, then ffprobe once per input
+// (and, for inputs that could be joined, describe_audio), and plans the
+// output. Inputs that ffprobe cannot read and that are set up otherwise are
+// refused. False once the reason is out.
 bool make_embed_plan(std::span<const std::wstring> inputs,
                      std::wstring_view outfile,
                      std::optional<std::int32_t> kbit_rate, EmbedPlan& plan,

@@ -151,8 +151,8 @@ bool write_output(const ChapterSettings& settings,
                          settings.scan.outfile, console);
   }
   if (settings.embed) {
-    return embed_chapters(settings.inputs, chapters, settings.scan.outfile,
-                          console);
+    return embed_chapters(embedding.plan, settings.inputs, chapters,
+                          settings.scan.outfile, console);
   }
   if (!output.commit(format_chapters(settings.format, chapters,
                                      input_name(settings.scan.infile)))) {

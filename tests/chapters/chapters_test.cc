@@ -432,13 +432,15 @@ TEST(ChapterLists, RefuseWhatCannotBeUsedNamingTheLine) {
 }
 
 TEST(EmbedPlans, EncodeWhereTheContainerCannotHoldTheCodecOrThePartsDiffer) {
-  const PartInfo aac{"aac", 44100, 2, 96000, {}, -1};
-  const PartInfo aac48{"aac", 48000, 2, 96000, {}, -1};
-  const PartInfo mp3{"mp3", 44100, 1, 32000, {}, -1};
-  const PartInfo mp3_48{"mp3", 48000, 1, 32000, {}, -1};
-  const PartInfo flac{"flac", 44100, 2, 700000, {}, -1};
-  const PartInfo opus{"opus", 48000, 1, 0, {}, -1};
-  const PartInfo alac{"alac", 44100, 2, 700000, {}, -1};
+  const PartInfo aac{"aac", 44100, 2, 96000, {}, -1, ""};
+  // To ffprobe the same, but set up otherwise (another profile).
+  const PartInfo aac_ltp{"aac", 44100, 2, 96000, {}, -1, "ltp"};
+  const PartInfo aac48{"aac", 48000, 2, 96000, {}, -1, ""};
+  const PartInfo mp3{"mp3", 44100, 1, 32000, {}, -1, ""};
+  const PartInfo mp3_48{"mp3", 48000, 1, 32000, {}, -1, ""};
+  const PartInfo flac{"flac", 44100, 2, 700000, {}, -1, ""};
+  const PartInfo opus{"opus", 48000, 1, 0, {}, -1, ""};
+  const PartInfo alac{"alac", 44100, 2, 700000, {}, -1, ""};
   const struct {
     std::vector<PartInfo> parts;
     const wchar_t* out;
@@ -448,6 +450,7 @@ TEST(EmbedPlans, EncodeWhereTheContainerCannotHoldTheCodecOrThePartsDiffer) {
                {{alac}, L"b.M4A", L"", 0},
                {{mp3, mp3}, L"b.m4b", L"aac", 32},
                {{aac, aac48}, L"b.mp4", L"aac", 96},
+               {{aac, aac_ltp}, L"b.m4b", L"aac", 96},
                {{mp3}, L"b.mp3", L"", 0},
                {{flac}, L"b.mp3", L"libmp3lame", 128},
                {{flac, flac}, L"b.mka", L"", 0},
@@ -484,7 +487,7 @@ TEST(EmbedPlans, TakeEachTagFromTheFirstPartThatHasItAndTheAlbumAsTitle) {
   EXPECT_EQ(first.bit_rate, 24000u);
   EXPECT_EQ(first.picture_stream, 2);
   const PartInfo second{
-      "mp3", 44100, 2, 0, {{"artist", "Later"}, {"genre", "Talk"}}, -1};
+      "mp3", 44100, 2, 0, {{"artist", "Later"}, {"genre", "Talk"}}, -1, ""};
   const std::wstring inputs[] = {L"a.opus", L"b.mp3"};
   const EmbedPlan plan = plan_embedding(inputs, std::vector{first, second},
                                         L"b.m4b", std::nullopt);

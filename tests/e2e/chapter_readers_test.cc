@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -371,6 +372,15 @@ Chapters probed_chapters(const TempDir& dir, const std::string& name) {
                          "' | python3 reduce.py"));
 }
 
+// The copy as hushmark-chapters makes it: planned, then written.
+bool copy_chapters(std::span<const std::wstring> inputs,
+                   std::span<const Chapter> chapters, std::wstring_view out,
+                   platform::Console& console) {
+  EmbedPlan plan;
+  return make_embed_plan(inputs, out, std::nullopt, plan, console) &&
+         embed_chapters(plan, inputs, chapters, out, console);
+}
+
 TEST(EmbedChapters, EveryContainerGetsTheChaptersAndKeepsThePackets) {
   SKIP_WITHOUT("ffmpeg");
   SKIP_WITHOUT("python3");
@@ -389,8 +399,8 @@ TEST(EmbedChapters, EveryContainerGetsTheChaptersAndKeepsThePackets) {
     const std::string before = read_file(dir / in), out = "out" + in.substr(2);
     CapturedConsole console;
     const std::wstring inputs[] = {testing::wide(dir / in)};
-    ASSERT_TRUE(embed_chapters(inputs, kEmbedded, testing::wide(dir / out),
-                               console.console()))
+    ASSERT_TRUE(copy_chapters(inputs, kEmbedded, testing::wide(dir / out),
+                              console.console()))
         << in << ": " << console.text();
     EXPECT_EQ(probed_chapters(dir, out), expected_chapters(kEmbedded)) << in;
     // The same chapters read back as a list to align.
@@ -414,9 +424,9 @@ TEST(EmbedChapters, EveryContainerGetsTheChaptersAndKeepsThePackets) {
     // Chapters replaced in a file that has some: an m4b's chapter track is a
     // data stream that ffmpeg cannot copy into an m4b.
     const std::vector<Chapter> two(kEmbedded.begin(), kEmbedded.begin() + 2);
-    ASSERT_TRUE(embed_chapters(std::vector{testing::wide(dir / out)}, two,
-                               testing::wide(dir / ("again" + out.substr(3))),
-                               console.console()))
+    ASSERT_TRUE(copy_chapters(std::vector{testing::wide(dir / out)}, two,
+                              testing::wide(dir / ("again" + out.substr(3))),
+                              console.console()))
         << in << ": " << console.text();
     EXPECT_EQ(probed_chapters(dir, "again" + out.substr(3)),
               expected_chapters(two));
@@ -464,14 +474,14 @@ TEST(EmbedChapters, RefusesOrFailsLeavingInputAndEarlierOutputAsTheyWere) {
        "(m4b,m4a,mp4,mov,mka,mkv,webm,mp3)\n"}};
   for (const auto& c : cases) {
     CapturedConsole console;
-    EXPECT_FALSE(embed_chapters(c.inputs, kEmbedded, testing::wide(dir / c.out),
-                                console.console()));
+    EXPECT_FALSE(copy_chapters(c.inputs, kEmbedded, testing::wide(dir / c.out),
+                               console.console()));
     EXPECT_EQ(console.text(), c.message);
   }
   setenv("HUSHMARK_FFMPEG", (dir / "missing").c_str(), 1);
   CapturedConsole console;
-  EXPECT_FALSE(embed_chapters(m4b, kEmbedded, testing::wide(dir / "out.m4b"),
-                              console.console()));
+  EXPECT_FALSE(copy_chapters(m4b, kEmbedded, testing::wide(dir / "out.m4b"),
+                             console.console()));
   unsetenv("HUSHMARK_FFMPEG");
   EXPECT_EQ(console.text(),
             "ffmpegが見つかりません。ffmpegをインストールするか、環境変数"
@@ -518,6 +528,8 @@ TEST(EmbedChapters, OpensAwkwardNamesAsFilesAndJoinsLikeInputs) {
   TempDir dir;
   make_recording(dir, "-x.m4b", "-c:a aac");
   make_recording(dir, "http:x.mp3", "-c:a libmp3lame");
+  // To ffprobe only the profile differs; the packets would not join.
+  make_recording(dir, "http:y.m4a", "-c:a aac -profile:a aac_ltp -strict -2");
   fs::copy_file(dir / "-x.m4b", dir / "it's.m4b");
   // A replaced output keeps its mode, and a link to it stays a link.
   fs::create_directory(dir / "real");
@@ -531,13 +543,22 @@ TEST(EmbedChapters, OpensAwkwardNamesAsFilesAndJoinsLikeInputs) {
       {{L"-x.m4b", L"it's.m4b"}, L"concat:b.m4b"}};
   for (const auto& [inputs, out] : runs) {
     CapturedConsole console;
-    EXPECT_TRUE(embed_chapters(inputs, kEmbedded, out, console.console()))
+    EXPECT_TRUE(copy_chapters(inputs, kEmbedded, out, console.console()))
         << console.text();
   }
+  // Parts that cannot be joined as they are go the encode route.
   CapturedConsole console;
+  EmbedPlan mixed;
+  EXPECT_TRUE(
+      make_embed_plan(std::vector<std::wstring>{L"-x.m4b", L"http:y.m4a"},
+                      L"mixed.m4b", std::nullopt, mixed, console.console()));
+  EXPECT_EQ(mixed.route, EmbedRoute::kEncode);
+  // Without ffprobe there is nothing to encode by: they are refused.
+  setenv("HUSHMARK_FFPROBE", "missing", 1);
   EXPECT_FALSE(
-      embed_chapters(std::vector<std::wstring>{L"-x.m4b", L"http:x.mp3"},
-                     kEmbedded, L"mixed.m4b", console.console()));
+      make_embed_plan(std::vector<std::wstring>{L"-x.m4b", L"http:y.m4a"},
+                      L"mixed.m4b", std::nullopt, mixed, console.console()));
+  unsetenv("HUSHMARK_FFPROBE");
   fs::current_path(cwd);
   EXPECT_EQ(
       console.text(),
@@ -939,6 +960,44 @@ TEST(EncodedBooks, CopyWhereTheContainerHoldsTheCodecAndEncodeElsewhere) {
     const Chapters chapters = probed_chapters(dir, out);
     ASSERT_EQ(chapters.size(), 2u) << out;
     EXPECT_NEAR(std::get<0>(chapters[1]), 4000, 25) << out;
+  }
+}
+
+// AAC parts are copied, not encoded, yet take the book's tags and cover as
+// an encoded book does: into an m4b one picture, into Matroska an attachment.
+TEST(EncodedBooks, CopiedPartsTakeTheBooksTagsAndCover) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  write_file(dir / "cover.ppm", "P6 2 2 255\n" + std::string(12, '\x7f'));
+  ASSERT_TRUE(run_in(
+      dir,
+      "ffmpeg -nostdin -v error -i talk.wav -i cover.ppm -t 3 -map 0 -map 1 "
+      "-c:v mjpeg -disposition:v attached_pic -c:a aac -metadata album=Book "
+      "-metadata title=One a.m4a && ffmpeg -nostdin -v error -ss 3 -i "
+      "talk.wav -c:a aac -metadata artist=Someone -metadata title=Two b.m4a"));
+  std::vector<std::string> packets = audio_packets(dir, "a.m4a");
+  for (const std::string& p : audio_packets(dir, "b.m4a"))
+    packets.push_back(p);
+  for (const char* out : {"book.m4b", "book.mka"}) {
+    testing::ToolRun run =
+        run_chapters(dir.path(), {"-F", "-o", out, "a.m4a", "b.m4a"});
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(audio_packets(dir, out), packets) << out;
+    // Matroska's tags are in capitals; ffprobe shows its attached picture
+    // as a video stream, which a video track would be too, but not attached.
+    std::string said = probed(dir, out);
+    for (char& c : said)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* tag :
+         {"tag:album=book\n", "tag:artist=someone\n", "tag:title=book\n"}) {
+      EXPECT_NE(said.find(tag), std::string::npos) << tag << said;
+    }
+    const std::size_t video =
+        said.find("codec_type=video\ndisposition:attached_pic=1\n");
+    EXPECT_NE(video, std::string::npos) << said;
+    EXPECT_EQ(said.find("codec_type=video"), said.rfind("codec_type=video"))
+        << said;
   }
 }
 
