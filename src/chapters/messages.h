@@ -189,7 +189,8 @@ inline constexpr wchar_t kChaptersUsageEnd[] =
     L"ビットレート(1チャンネル64まで)\n"
     L"  -h          ヘルプ\n"
     L"入力ファイルを続けて並べると、その順につないで1つの録音として扱います。"
-    L"\n";
+    L"\n"
+    L"フォルダを指定すると、中の音声ファイルを名前の順につなぎます。\n";
 
 }  // namespace hushmark::msg
 

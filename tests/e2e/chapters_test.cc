@@ -224,6 +224,10 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
       " \n"
       "usage : hushmark-chapters [options] -i input -o output [input2 ...]\n"))
       << usage.out;
+  EXPECT_TRUE(usage.out.ends_with(
+      "その順につないで1つの録音として扱います。\n"
+      "フォルダを指定すると、中の音声ファイルを名前の順につなぎます。\n"))
+      << usage.out;
 }
 
 TEST(Chapters, TakeTitlesFromAFileStartBeforeTheSoundAndSplitLongOnes) {
