@@ -179,20 +179,8 @@ bool probe_part(const std::wstring& input, PartInfo& part) {
   const std::vector<std::wstring> args = {
       L"-v",  L"error", L"-show_streams",  L"-show_format",
       L"-of", L"json",  ffmpeg_file(input)};
-  platform::InputFile output;
-  platform::ChildProcess ffprobe;
-  if (ffprobe.start(ffprobe_program(), args, output) !=
-      platform::StartResult::kStarted) {
-    return false;
-  }
   std::string json;
-  std::uint8_t block[4096];
-  for (std::size_t n; (n = output.read(block)) > 0;) {
-    if (json.size() < kMaxProbeBytes) {
-      json.append(reinterpret_cast<const char*>(block), n);
-    }
-  }
-  return ffprobe.wait() && json.size() < kMaxProbeBytes &&
+  return ffprobe_output(args, kMaxProbeBytes, json) &&
          read_part_info(json, part);
 }
 

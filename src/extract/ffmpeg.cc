@@ -152,22 +152,27 @@ void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
                                child.error_text()));
 }
 
-std::optional<double> probe_seconds(std::wstring_view path) {
-  const std::vector<std::wstring> args = {
-      L"-v",  L"error",   L"-show_entries", L"format=duration",
-      L"-of", L"csv=p=0", ffmpeg_file(path)};
+bool ffprobe_output(std::span<const std::wstring> args, std::size_t limit,
+                    std::string& text) {
   platform::InputFile output;
   platform::ChildProcess ffprobe;
   if (ffprobe.start(ffprobe_program(), args, output) !=
       platform::StartResult::kStarted) {
-    return std::nullopt;
+    return false;
   }
-  std::string text;
-  std::uint8_t block[256];
-  for (std::size_t n; text.size() < 4096 && (n = output.read(block)) > 0;)
+  std::uint8_t block[4096];
+  for (std::size_t n; text.size() < limit && (n = output.read(block)) > 0;)
     text.append(reinterpret_cast<const char*>(block), n);
-  output.close();  // an ffprobe that says more than a number is not waited on
-  if (!ffprobe.wait()) return std::nullopt;
+  output.close();  // an ffprobe that says more than that is not waited on
+  return ffprobe.wait() && text.size() < limit;
+}
+
+std::optional<double> probe_seconds(std::wstring_view path) {
+  const std::vector<std::wstring> args = {
+      L"-v",  L"error",   L"-show_entries", L"format=duration",
+      L"-of", L"csv=p=0", ffmpeg_file(path)};
+  std::string text;
+  if (!ffprobe_output(args, 4096, text)) return std::nullopt;
   // from_chars reads "123.456" whatever the locale's decimal separator.
   double seconds = 0;
   const char* end = text.data() + text.size();

@@ -69,6 +69,11 @@ void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
                            const platform::ChildProcess& child,
                            platform::Console& console);
 
+// Runs ffprobe with args and keeps what it writes on standard output in text;
+// false when it did not start, did not end well, or said limit bytes or more.
+bool ffprobe_output(std::span<const std::wstring> args, std::size_t limit,
+                    std::string& text);
+
 // The length of a media file in seconds as ffprobe tells it, or nothing when
 // it cannot tell or cannot be run; nothing is said on the console.
 std::optional<double> probe_seconds(std::wstring_view path);
