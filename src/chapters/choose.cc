@@ -1,8 +1,11 @@
 #include "chapters/choose.h"
 
 #include <algorithm>
+#include <string_view>
 
+#include "extract/evidence.h"
 #include "extract/time_base.h"
+#include "platform/utf8.h"
 
 namespace hushmark {
 namespace {
@@ -32,6 +35,70 @@ void drop_end_guarded(const RecordingRuns& runs, CutPosition cut,
     return silence_first_frame(p, cut) + p.length + runs.rules.end_guard >
            runs.frames;
   });
+}
+
+// A title without its numbers: digits, full-width digits and kanji numerals.
+std::wstring without_numbers(const std::string& title) {
+  constexpr std::wstring_view kNumerals =
+      L"０１２３４５６７８９〇一二三四五六七八九十百千";
+  std::wstring text;
+  for (wchar_t c : platform::widen_utf8(title)) {
+    if ((c >= L'0' && c <= L'9') ||
+        kNumerals.find(c) != std::wstring_view::npos) {
+      continue;
+    }
+    text += c;
+  }
+  return text;
+}
+
+bool titles_differ_beyond_numbers(std::span<const TimelineFile> files) {
+  for (std::size_t k = 1; k < files.size(); ++k) {
+    if (without_numbers(files[k].title) != without_numbers(files[0].title)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Weighs the evidence of a book in many files: its joins, the chapter
+// pauses inside its files (min_frames long, none when not found), the
+// headings after both, and the files' titles.
+FilesChoice choose_files(const RecordingRuns& runs, const RunTally& tally,
+                         std::optional<std::uint32_t> min_frames) {
+  FilesChoice out;
+  out.joins = runs.files.size() - 1;
+  const std::vector<Silence> silences = unpack_silences(tally.kept);
+  const std::vector<PauseMarks> marks =
+      mark_pauses(silences, runs.files, runs.nAvgBytesPerSec);
+  std::uint64_t joins_headed = 0;
+  for (std::size_t i = 0; i < silences.size(); ++i) {
+    if (marks[i].join) {
+      ++out.in_pause;
+      if (marks[i].heading) ++joins_headed;
+    } else if (min_frames && silences[i].length >= *min_frames &&
+               may_part(silences[i], runs)) {
+      ++out.inner;
+      if (marks[i].heading) ++out.inner_headed;
+    }
+  }
+  const auto verdict = [&out](FilesReason reason, bool chapters) {
+    out.reason = reason;
+    out.chapters = chapters;
+    return out;
+  };
+  if (2 * out.in_pause < out.joins) {
+    return verdict(FilesReason::kJoinsInSound, false);
+  }
+  if (out.inner == 0) return verdict(FilesReason::kNoInnerPauses, true);
+  if (out.in_pause > 0 && 4 * joins_headed >= 3 * out.in_pause &&
+      2 * out.inner_headed < out.inner) {
+    return verdict(FilesReason::kHeadingsAtJoins, true);
+  }
+  if (out.inner_headed == 0 && titles_differ_beyond_numbers(runs.files)) {
+    return verdict(FilesReason::kTitles, true);
+  }
+  return verdict(FilesReason::kInnerPauses, false);
 }
 
 }  // namespace
@@ -69,15 +136,21 @@ Timeline choose_timeline(const ChapterSettings& settings,
   std::uint32_t min_frames = runs.rules.min_frames;
   choice.pauses_looked_for = chooses_chapter_pauses(settings);
   if (choice.pauses_looked_for && runs.nAvgBytesPerSec != 0) {
-    choice.pauses =
-        choose_chapter_pauses(tally.pauses, runs.rules, runs.nAvgBytesPerSec);
+    choice.pauses = choose_pauses(runs, tally);
   }
   if (choice.pauses.found) {
     min_frames = compute_min_frames(runs.nAvgBytesPerSec, choice.pauses.min_ms);
     measure_margin(runs, tally, min_frames, choice);
   }
+  if (choice.pauses_looked_for && runs.files.size() > 1 &&
+      runs.nAvgBytesPerSec != 0) {
+    choice.files = choose_files(
+        runs, tally,
+        choice.pauses.found ? std::optional(min_frames) : std::nullopt);
+  }
   const CutPosition cut = cut_position_of(settings.scan.cut_position);
   Timeline timeline = timeline_of(runs, tally, cut, min_frames);
+  timeline.rank_by_marks = !settings.scan.threshold_given;
   if (choice.pauses.found) drop_end_guarded(runs, cut, timeline);
   return timeline;
 }

@@ -99,7 +99,10 @@ std::vector<Chapter> make_list(const ChapterSettings& settings,
                                const AutoChoice& choice, Timeline& timeline,
                                std::size_t& titled_count,
                                platform::Console& console) {
-  const BreakRules rules = break_rules(settings, titles, choice.pauses.found);
+  // Files that are the chapters start them, and nothing else does.
+  const bool file_starts = settings.file_chapters || choice.files.chapters;
+  const BreakRules rules = break_rules(
+      settings, titles, choice.pauses.found && !choice.files.chapters);
   if (settings.lead_in_ms) {
     place_lead_in(timeline, cut_position_of(settings.scan.cut_position),
                   static_cast<std::uint32_t>(*settings.lead_in_ms));
@@ -115,7 +118,7 @@ std::vector<Chapter> make_list(const ChapterSettings& settings,
     number_titles(timeline, chapters, settings.title);
   } else {
     chapters = list_chapters(timeline, choose_breaks(timeline, rules),
-                             settings.title, settings.file_chapters);
+                             settings.title, file_starts);
   }
   titled_count = chapters.size();
   apply_titles(chapters, titles);

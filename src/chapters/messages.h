@@ -81,6 +81,36 @@ inline constexpr wchar_t kChoiceNoChapterPauses[] =
     L"※ ほかより長く目立つ無音がないため、1チャプターにしました。"
     L"分けるには -x 300 (約300秒ごと) か -n 10 (10チャプター) を使います。\n";
 
+inline constexpr wchar_t kChoiceHeadings[] =
+    L"※ 長さだけでは決まらないため、見出し (無音のあとの短い声) "
+    L"が続く無音を章の区切りにしました: ";                     // count
+inline constexpr wchar_t kChoiceHeadingsOf[] = L"か所のうち";  // count
+inline constexpr wchar_t kChoiceHeadingsEnd[] = L"か所に見出しが続きます。\n";
+
+// Whether a book's files were taken as its chapters, and why.
+inline constexpr wchar_t kFilesChapters[] =
+    L"※ ファイルごとに1チャプターにしました: ";
+inline constexpr wchar_t kFilesNoInnerPauses[] =
+    L"ファイルの中に章の区切りの無音がありません。\n";
+inline constexpr wchar_t kFilesHeadingsAtJoins[] =
+    L"見出しはファイルの始めに続き、ファイルの中の長い無音には続きません。\n";
+inline constexpr wchar_t kFilesTitles[] =
+    L"ファイルの題名が番号のほかにも違います。\n";
+inline constexpr wchar_t kFilesCuts[] =
+    L"※ ファイルの区切りではなく、章の区切りの無音で分けました: ";
+inline constexpr wchar_t kFilesInnerPauses[] =
+    L"ファイルの中に章の区切りの無音が";  // count
+inline constexpr wchar_t kFilesInnerHeaded[] =
+    L"か所あり、見出しが続くのは";  // count
+inline constexpr wchar_t kFilesInnerEnd[] = L"か所です。";
+inline constexpr wchar_t kFilesJoinsInSound[] =
+    L"ファイルのつなぎ目の多くが音の途中です (つなぎ目";  // count
+inline constexpr wchar_t kFilesJoinsOf[] =
+    L"か所のうち無音にあるのは";  // count
+inline constexpr wchar_t kFilesJoinsEnd[] = L"か所)。";
+inline constexpr wchar_t kFilesUseF[] =
+    L"ファイルごとに分けるには -F を使います。\n";
+
 // A given chapter list moved onto the silences.
 inline constexpr wchar_t kAlignNoSilence[] = L"※無音なし";
 inline constexpr wchar_t kAlignTotal[] = L"リストのチャプター";  // count

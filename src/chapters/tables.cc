@@ -84,6 +84,31 @@ std::wstring pauses_text(const AutoChoice& choice,
   return text;
 }
 
+// Whether the files were taken as the chapters, and why, in one line.
+std::wstring files_text(const FilesChoice& files) {
+  switch (files.reason) {
+  case FilesReason::kNoInnerPauses:
+    return std::wstring(msg::kFilesChapters) + msg::kFilesNoInnerPauses;
+  case FilesReason::kHeadingsAtJoins:
+    return std::wstring(msg::kFilesChapters) + msg::kFilesHeadingsAtJoins;
+  case FilesReason::kTitles:
+    return std::wstring(msg::kFilesChapters) + msg::kFilesTitles;
+  case FilesReason::kInnerPauses:
+    return msg::kFilesCuts +
+           (msg::kFilesInnerPauses + std::to_wstring(files.inner)) +
+           msg::kFilesInnerHeaded + std::to_wstring(files.inner_headed) +
+           msg::kFilesInnerEnd + msg::kFilesUseF;
+  case FilesReason::kJoinsInSound:
+    return msg::kFilesCuts +
+           (msg::kFilesJoinsInSound + std::to_wstring(files.in_pause)) +
+           msg::kFilesJoinsOf + std::to_wstring(files.joins) +
+           msg::kFilesJoinsEnd + msg::kFilesUseF;
+  case FilesReason::kNotAsked:
+    break;
+  }
+  return {};
+}
+
 // "  2  00:00:04.461   1.500秒  Chapter 2": the number, the start, the
 // silence that starts the chapter (none for the first) and the title.
 std::wstring chapter_line(const Chapter& chapter, std::size_t number,
@@ -113,11 +138,22 @@ std::wstring signed_thousandths(std::int64_t value,
 
 void note_choice(const AutoChoice& choice, std::uint32_t nAvgBytesPerSec,
                  platform::Console& console) {
+  const bool by_pauses = choice.pauses.found && !choice.files.chapters;
   std::wstring line;
   if (choice.threshold) line += threshold_text(choice);
-  if (choice.pauses.found) line += pauses_text(choice, nAvgBytesPerSec);
+  if (by_pauses) line += pauses_text(choice, nAvgBytesPerSec);
   if (!line.empty()) console.write(msg::kChoiceHead + line + L"\n");
-  if (choice.pauses_looked_for && !choice.pauses.found) {
+  if (by_pauses && choice.pauses.by_headings) {
+    console.write(msg::kChoiceHeadings + std::to_wstring(choice.pauses.count) +
+                  msg::kChoiceHeadingsOf +
+                  std::to_wstring(choice.pauses.headed) +
+                  msg::kChoiceHeadingsEnd);
+  }
+  if (choice.files.reason != FilesReason::kNotAsked) {
+    console.write(files_text(choice.files));
+  }
+  if (choice.pauses_looked_for && !choice.pauses.found &&
+      !choice.files.chapters) {
     console.write(msg::kChoiceNoChapterPauses);
   }
 }

@@ -32,10 +32,14 @@ std::vector<std::uint32_t> chapter_candidates(const Timeline& timeline,
 
 void sort_longest_first(const Timeline& timeline,
                         std::span<std::uint32_t> points) {
+  const auto rank = [&](std::uint32_t i) {
+    const TimelinePoint& p = timeline.points[i];
+    return timeline.rank_by_marks ? ranked_length(p.length, p.marks)
+                                  : std::uint64_t{p.length};
+  };
   std::stable_sort(
-      points.begin(), points.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return timeline.points[a].length > timeline.points[b].length;
-      });
+      points.begin(), points.end(),
+      [&](std::uint32_t a, std::uint32_t b) { return rank(a) > rank(b); });
 }
 
 void keep_longest(const Timeline& timeline, std::vector<std::uint32_t>& points,

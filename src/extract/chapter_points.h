@@ -26,7 +26,8 @@ std::vector<std::uint32_t> chapter_candidates(const Timeline& timeline,
                                               std::uint64_t spacing = 1);
 
 // Orders points (indices into timeline.points, in time order) by the length
-// of their silences, longest first; of two as long, the earlier first.
+// of their silences (ranked by their marks where the timeline says so),
+// longest first; of two as long, the earlier first.
 void sort_longest_first(const Timeline& timeline,
                         std::span<std::uint32_t> points);
 

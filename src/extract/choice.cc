@@ -127,6 +127,57 @@ std::uint64_t distance(std::uint64_t a, std::uint64_t b) {
 // The longest -m there is.
 constexpr std::uint64_t kMaxMs = 0x7FFFFFFF;
 
+// How many of the first `count` pauses a heading follows.
+std::uint64_t headed_among(std::span<const MarkedPause> pauses,
+                           std::size_t from, std::size_t count) {
+  std::uint64_t headed = 0;
+  for (std::size_t k = from; k < from + count && k < pauses.size(); ++k) {
+    if (pauses[k].marks.heading) ++headed;
+  }
+  return headed;
+}
+
+// How sure a group told by headings must be: the least share of it that
+// headings follow, the most of as many pauses below it (at least 4), in
+// percent, and the least number of headed pauses in it.
+struct HeadedRule {
+  std::uint64_t top_percent;
+  std::uint64_t below_percent;
+  std::uint64_t least;
+};
+constexpr HeadedRule kBesideLengths = {80, 25, 2};
+constexpr HeadedRule kAlone = {90, 20, 3};
+
+// The number of the longest pauses that headings set apart from those
+// below, the one with the most headed pauses over plain ones; 0 for none.
+std::size_t headed_group(std::span<const MarkedPause> pauses,
+                         const HeadedRule& rule) {
+  std::size_t best = 0;
+  std::int64_t best_score = 0;
+  for (std::size_t k = kLeastGroup; k <= pauses.size() / kShareDivisor; ++k) {
+    // A step in length between the group and the rest, of 15% or more.
+    if (100 * std::uint64_t{pauses[k - 1].length} <
+        115 * std::uint64_t{pauses[k].length}) {
+      continue;
+    }
+    const std::uint64_t top = headed_among(pauses, 0, k);
+    const std::size_t window =
+        std::min(pauses.size() - k, std::max<std::size_t>(k, 4));
+    const std::uint64_t below = headed_among(pauses, k, window);
+    if (top < rule.least || 100 * top < rule.top_percent * k ||
+        100 * below > rule.below_percent * window) {
+      continue;
+    }
+    const std::int64_t score =
+        static_cast<std::int64_t>(2 * top) - static_cast<std::int64_t>(k);
+    if (best == 0 || score > best_score) {
+      best = k;
+      best_score = score;
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
 ThresholdChoice choose_threshold(const RecordingRuns& runs) {
@@ -188,6 +239,28 @@ PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
     out.count = group;
     out.min_ms = round_min_ms(edges[below + 1], edges[top], nAvgBytesPerSec);
   }
+  return out;
+}
+
+PauseChoice choose_pauses(const RecordingRuns& runs, const RunTally& tally) {
+  PauseChoice out =
+      choose_chapter_pauses(tally.pauses, runs.rules, runs.nAvgBytesPerSec);
+  const std::vector<MarkedPause> pauses = marked_pauses(runs, tally);
+  if (out.found) {
+    // The group by lengths is the longest out.count pauses.
+    out.headed = headed_among(pauses, 0, static_cast<std::size_t>(out.count));
+    if (4 * out.headed >= 3 * out.count) return out;
+  }
+  const std::size_t group =
+      headed_group(pauses, out.found ? kBesideLengths : kAlone);
+  if (group == 0 || (out.found && group == out.count)) return out;
+  out.found = true;
+  out.by_headings = true;
+  out.count = group;
+  out.headed = headed_among(pauses, 0, group);
+  out.first_bin = pause_bin(runs.rules.pause_edges, pauses[group - 1].length);
+  out.min_ms = round_min_ms(pauses[group].length + 1, pauses[group - 1].length,
+                            runs.nAvgBytesPerSec);
   return out;
 }
 

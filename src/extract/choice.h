@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 
+#include "extract/evidence.h"
 #include "extract/ladder.h"
 #include "extract/recording_scan.h"
 #include "extract/silences.h"
@@ -39,6 +40,10 @@ struct PauseChoice {
   std::size_t first_bin = 0;  // the group's pauses are in this bin and above
   std::uint64_t count = 0;    // how many pauses it holds
   std::int32_t min_ms = 0;    // a round -m that takes exactly the group
+  std::uint64_t headed = 0;   // how many of the group a heading follows
+  // The lengths alone left the choice open, and the headings after the
+  // pauses chose the group.
+  bool by_headings = false;
 };
 
 // Looks for the widest gap in the pause lengths (on a log scale) that sets
@@ -54,6 +59,17 @@ struct PauseChoice {
 PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
                                   const TallyRules& rules,
                                   std::uint32_t nAvgBytesPerSec);
+
+// The chapter pauses at one threshold: the group that the lengths choose,
+// unless headings follow too few of its pauses (under three in four) and
+// they follow a group of the longest pauses instead: at least four in five
+// of that group, and no more than one in four of as many pauses below it,
+// with a step in length between the two of at least 15%. With no group by
+// the lengths, the headings choose only where they follow three pauses or
+// more, nine in ten of the group, and no more than one in five below. The
+// tally's kept silences give the headings; without them, only the lengths
+// choose.
+PauseChoice choose_pauses(const RecordingRuns& runs, const RunTally& tally);
 
 // The roundest -m, in milliseconds, whose min_frames lies from `from` to
 // `to` frames, nearest to the middle of that span on a log scale.

@@ -39,9 +39,13 @@ Timeline timeline_of(const RecordingRuns& runs, const RunTally& tally,
   timeline.frames = runs.frames;
   timeline.files = runs.files;
   timeline.data_chunks = runs.data_chunks;
-  for (const Silence& silence : unpack_silences(tally.kept)) {
-    if (silence.length >= min_frames) {
-      timeline.points.push_back(point_of(silence, cut));
+  const std::vector<Silence> silences = unpack_silences(tally.kept);
+  const std::vector<PauseMarks> marks =
+      mark_pauses(silences, runs.files, runs.nAvgBytesPerSec);
+  for (std::size_t i = 0; i < silences.size(); ++i) {
+    if (silences[i].length >= min_frames) {
+      timeline.points.push_back(point_of(silences[i], cut));
+      timeline.points.back().marks = marks[i];
     }
   }
   return timeline;

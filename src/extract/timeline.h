@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/settings.h"
+#include "extract/evidence.h"
 #include "extract/recording_scan.h"
 #include "extract/scan_state.h"
 #include "extract/silences.h"
@@ -19,6 +20,7 @@ namespace hushmark {
 struct TimelinePoint {
   std::uint64_t cut;
   std::uint32_t length;
+  PauseMarks marks{};  // what else marks its silence
 };
 
 // What a recording gives: the points hushmark writes in the first data chunk
@@ -31,6 +33,9 @@ struct Timeline {
   // The most data chunks that any one WAVE file read as hushmark reads it
   // holds; only the first of each makes chapters.
   std::uint32_t data_chunks = 0;
+  // The longest points are taken as breaks by their ranked_length, which
+  // weighs a heading after them and a join; else by their length alone.
+  bool rank_by_marks = false;
 };
 
 // The timeline of a scan's silences at one threshold: its kept silences of

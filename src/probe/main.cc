@@ -34,6 +34,9 @@ int main(int argc, char** argv) {
   plan.threshold = given_threshold;
   plan.min_silence_ms = settings.min_silence_ms;
   plan.hold_short_read = true;
+  // The silences tell which pauses a heading follows, as for
+  // hushmark-chapters.
+  plan.keep = true;
   Progress progress;
   if (console.is_terminal()) {
     progress_start(progress, console, inputs);

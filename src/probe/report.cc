@@ -62,8 +62,7 @@ std::wstring format_min_table(std::int32_t threshold,
 std::wstring format_min_suggestion(std::int32_t threshold,
                                    const RecordingRuns& runs,
                                    const RunTally& tally) {
-  const PauseChoice choice =
-      choose_chapter_pauses(tally.pauses, runs.rules, runs.nAvgBytesPerSec);
+  const PauseChoice choice = choose_pauses(runs, tally);
   if (!choice.found) return msg::kProbeMinNoSuggestion;
   const std::uint32_t min_frames =
       compute_min_frames(runs.nAvgBytesPerSec, choice.min_ms);

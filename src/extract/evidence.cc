@@ -1,0 +1,68 @@
+#include "extract/evidence.h"
+
+#include <algorithm>
+
+#include "extract/time_base.h"
+
+namespace hushmark {
+
+std::vector<PauseMarks> mark_pauses(std::span<const Silence> silences,
+                                    std::span<const TimelineFile> files,
+                                    std::uint32_t nAvgBytesPerSec) {
+  std::vector<PauseMarks> marks(silences.size());
+  if (nAvgBytesPerSec == 0) return marks;
+  const std::uint64_t shortest = ms_frames(kHeadingShortestMs, nAvgBytesPerSec);
+  const std::uint64_t longest = ms_frames(kHeadingLongestMs, nAvgBytesPerSec);
+  const std::uint64_t pause = ms_frames(kHeadingPauseMs, nAvgBytesPerSec);
+  for (std::size_t i = 0; i + 1 < silences.size(); ++i) {
+    const Silence& next = silences[i + 1];
+    const std::uint64_t sound = next.start - silences[i].end();
+    marks[i].heading = next.start > silences[i].end() && sound >= shortest &&
+                       sound <= longest && next.length >= pause;
+  }
+  // Both lists are in time order: walk them side by side.
+  std::size_t i = 0;
+  for (std::size_t k = 1; k < files.size(); ++k) {
+    const std::uint64_t first = files[k].start + 1;  // its first frame
+    while (i < silences.size() && silences[i].end() < first)
+      ++i;
+    if (i < silences.size() && silences[i].start <= first) {
+      marks[i].join = true;
+    }
+  }
+  return marks;
+}
+
+bool may_part(const Silence& silence, const RecordingRuns& runs) {
+  return silence.start != 1 &&
+         silence.end() + runs.rules.end_guard <= runs.frames;
+}
+
+std::vector<MarkedPause> marked_pauses(const RecordingRuns& runs,
+                                       const RunTally& tally) {
+  const std::vector<Silence> silences = unpack_silences(tally.kept);
+  const std::vector<PauseMarks> marks =
+      mark_pauses(silences, runs.files, runs.nAvgBytesPerSec);
+  const std::uint32_t shortest =
+      compute_min_frames(runs.nAvgBytesPerSec, kShortestPauseMs);
+  std::vector<MarkedPause> pauses;
+  for (std::size_t i = 0; i < silences.size(); ++i) {
+    if (silences[i].length >= shortest && may_part(silences[i], runs)) {
+      pauses.push_back({silences[i].length, marks[i]});
+    }
+  }
+  std::stable_sort(pauses.begin(), pauses.end(),
+                   [](const MarkedPause& a, const MarkedPause& b) {
+                     return a.length > b.length;
+                   });
+  return pauses;
+}
+
+std::uint64_t ranked_length(std::uint32_t length, const PauseMarks& marks) {
+  std::uint64_t ranked = length;
+  if (marks.heading) ranked *= 2;
+  if (marks.join) ranked *= 3;
+  return ranked;
+}
+
+}  // namespace hushmark
