@@ -146,7 +146,7 @@ struct HeadedRule {
   std::uint64_t least;
 };
 constexpr HeadedRule kBesideLengths = {80, 25, 2};
-constexpr HeadedRule kAlone = {90, 20, 3};
+constexpr HeadedRule kAlone = {90, 20, 2};
 
 // The number of the longest pauses that headings set apart from those
 // below, the one with the most headed pauses over plain ones; 0 for none.

@@ -65,8 +65,8 @@ PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
 // they follow a group of the longest pauses instead: at least four in five
 // of that group, and no more than one in four of as many pauses below it,
 // with a step in length between the two of at least 15%. With no group by
-// the lengths, the headings choose only where they follow three pauses or
-// more, nine in ten of the group, and no more than one in five below. The
+// the lengths, the headings choose only where they follow nine in ten of
+// the group, and no more than one in five below. The
 // tally's kept silences give the headings; without them, only the lengths
 // choose.
 PauseChoice choose_pauses(const RecordingRuns& runs, const RunTally& tally);

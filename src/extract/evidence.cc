@@ -5,6 +5,24 @@
 #include "extract/time_base.h"
 
 namespace hushmark {
+namespace {
+
+// The middle length of the stretches of sound between silences: a sentence's
+// or a phrase's.
+std::uint64_t median_sound(std::span<const Silence> silences) {
+  std::vector<std::uint64_t> sounds;
+  for (std::size_t i = 0; i + 1 < silences.size(); ++i) {
+    if (silences[i + 1].start > silences[i].end()) {
+      sounds.push_back(silences[i + 1].start - silences[i].end());
+    }
+  }
+  if (sounds.empty()) return 0;
+  auto middle = sounds.begin() + static_cast<std::ptrdiff_t>(sounds.size() / 2);
+  std::nth_element(sounds.begin(), middle, sounds.end());
+  return *middle;
+}
+
+}  // namespace
 
 std::vector<PauseMarks> mark_pauses(std::span<const Silence> silences,
                                     std::span<const TimelineFile> files,
@@ -12,13 +30,16 @@ std::vector<PauseMarks> mark_pauses(std::span<const Silence> silences,
   std::vector<PauseMarks> marks(silences.size());
   if (nAvgBytesPerSec == 0) return marks;
   const std::uint64_t shortest = ms_frames(kHeadingShortestMs, nAvgBytesPerSec);
-  const std::uint64_t longest = ms_frames(kHeadingLongestMs, nAvgBytesPerSec);
+  const std::uint64_t longest =
+      std::min(ms_frames(kHeadingLongestMs, nAvgBytesPerSec),
+               median_sound(silences) * kHeadingSharePercent / 100);
   const std::uint64_t pause = ms_frames(kHeadingPauseMs, nAvgBytesPerSec);
   for (std::size_t i = 0; i + 1 < silences.size(); ++i) {
     const Silence& next = silences[i + 1];
     const std::uint64_t sound = next.start - silences[i].end();
     marks[i].heading = next.start > silences[i].end() && sound >= shortest &&
-                       sound <= longest && next.length >= pause;
+                       sound <= longest && next.length >= pause &&
+                       next.length < silences[i].length;
   }
   // Both lists are in time order: walk them side by side.
   std::size_t i = 0;

@@ -11,11 +11,14 @@
 namespace hushmark {
 
 // A spoken heading after a chapter pause ("Chapter four", 「第四章」) is a
-// burst of sound this long between two pauses...
+// burst of sound this long between two pauses, and no longer than this
+// share of the recording's middle stretch of sound between pauses: a short
+// sentence after a scene break is as long as a sentence...
 inline constexpr std::uint32_t kHeadingShortestMs = 400;
 inline constexpr std::uint32_t kHeadingLongestMs = 2500;
-// ...the second of them at least this long: a comma inside a sentence
-// leaves a shorter one.
+inline constexpr std::uint64_t kHeadingSharePercent = 60;
+// ...the second of them at least this long (a comma inside a sentence
+// leaves a shorter one), but shorter than the first.
 inline constexpr std::uint32_t kHeadingPauseMs = 500;
 
 // What else marks a pause besides its length.
@@ -26,8 +29,9 @@ struct PauseMarks {
 
 // The marks of each silence, in time order: a heading follows silence i
 // when the sound after it lasts from kHeadingShortestMs to kHeadingLongestMs
-// and silence i + 1, at least kHeadingPauseMs long, ends it. A silence spans
-// a join when the join's frame lies in it or at either of its edges.
+// (and the share of the middle stretch of sound) and silence i + 1, at least
+// kHeadingPauseMs long, ends it. A silence spans a join when the join's frame
+// lies in it or at either of its edges.
 std::vector<PauseMarks> mark_pauses(std::span<const Silence> silences,
                                     std::span<const TimelineFile> files,
                                     std::uint32_t nAvgBytesPerSec);
