@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes a corpus of generated narrated books whose chapter pauses are known.
 
-    make_books.py OUT [--set full|test|hour] [--jobs N]
+    make_books.py OUT [--set full|test|hour|evidence] [--jobs N]
 
 Each recording is spoken by espeak-ng, sentence by sentence, with pauses of
 chosen lengths between the sentences; a floor (noise, hum, dither...) runs
@@ -9,6 +9,12 @@ under the whole recording, speech included; the 16-bit stereo 44.1 kHz WAVE
 master is then kept or copied through a lossy codec. Beside each recording,
 NAME.json tells what it is and where its chapter pauses lie, in milliseconds
 of the master's timeline.
+
+The evidence set adds books that are not one plain file: a folder of chapter
+files, a book cut into CD-style tracks, scene breaks inside chapters, a floor
+that changes rooms halfway and a level that drifts. A folder's truth lies
+beside it (NAME.json next to NAME/), in milliseconds of its files as ffmpeg
+decodes them, joined in name order.
 
 The same files come out on every run: the pause lengths come from a random
 generator seeded with the book's name, the noise from ffmpeg's seeded noise
@@ -44,6 +50,7 @@ class Structure:
     heading: tuple  # after the spoken heading
     sentence: tuple
     paragraph: tuple
+    scene: tuple = ()  # a break inside a chapter, with no heading after it
 
 
 STRUCTURES = {
@@ -53,7 +60,20 @@ STRUCTURES = {
     # chapter pauses not much longer than the longest others
     "C": Structure((2.0, 2.5), (0.7, 1.0), (0.2, 0.8), (0.9, 1.3)),
     "D": Structure((4.0, 6.0), (1.0, 1.8), (0.3, 1.0), (1.2, 2.0)),
+    # scene breaks between the longest paragraph pauses and the chapter pauses
+    "S": Structure((3.0, 5.0), (0.6, 1.2), (0.25, 0.9), (1.0, 1.5), (1.6, 2.4)),
+    # a file per chapter: "chapter" is the room tone at each end of a file,
+    # so that a join is two of these, often shorter than a paragraph pause
+    "F": Structure((0.2, 0.9), (0.8, 1.2), (0.25, 1.0), (1.0, 1.5)),
 }
+
+# The share of paragraph ends that are scene breaks, in a structure that has them.
+SCENE_SHARE = 0.4
+
+# A CD-style track's length, in seconds, before it is cut at the next sentence
+# pause; no track is cut off with less than TRACK_LAST left.
+TRACK_SECONDS = (40, 70)
+TRACK_LAST = 20
 
 # A lecture's pauses: log-normal, median 0.55 s, drawn again until they fall
 # in this range, so that they spread with no gap from short to long.
@@ -73,9 +93,16 @@ class Book:
     pitch: int  # espeak-ng's 0 to 99
     chapters: int  # 1 for a lecture
     seconds: tuple  # the length to aim at, drawn from this range
+    headings: bool = True  # each chapter starts with its spoken heading
+    titled: bool = False  # chapter files' title tags have words after the number
 
     def key(self):
-        return f"{self.kind}-{self.voice}-{self.structure}-{self.speed}-{self.chapters}"
+        spoken = "" if self.headings else "-silent"
+        return f"{self.kind}-{self.voice}-{self.structure}-{self.speed}-{self.chapters}{spoken}"
+
+    def in_files(self):
+        """Whether the book is a folder of files rather than one file."""
+        return self.kind in ("f", "t")
 
 
 @dataclass(frozen=True)
@@ -86,13 +113,18 @@ class Recording:
     floor: str  # a key of FLOORS
     encoding: str  # a key of ENCODINGS
     peak_db: float  # the speech's peak, dBFS
+    drift_db: float = 0  # the speech's level falls (< 0) or rises by this much
 
     def name(self):
         b = self.book
         middle = "" if b.structure == "lecture" else b.structure + "-"
+        if self.drift_db:
+            middle += f"{'fall' if self.drift_db < 0 else 'rise'}{abs(self.drift_db):g}-"
         return f"{b.kind}-{b.voice}-{middle}{self.floor}-{self.encoding}"
 
     def file_name(self):
+        if self.book.in_files():
+            return self.name()
         return self.name() + "." + ENCODINGS[self.encoding][0]
 
 
@@ -105,6 +137,7 @@ class Floor:
     parts: tuple = ()
     dither: bool = False  # made at 24 bits, dithered to 16
     dc: tuple = ()  # a DC offset in samples, drawn from this range
+    then: tuple = ()  # parts of a second room, from a sentence pause halfway on
 
 
 FLOORS = {
@@ -121,6 +154,8 @@ FLOORS = {
     "rumble": Floor((("rumble", -45, "rms"),)),
     "room": Floor((("room", -54, "rms"),)),
     "dc": Floor((("white", -66, "rms"),), dc=(300, 1000)),
+    "hum48-hiss58": Floor((("hum50", -48, "peak"), ("white", -70, "rms")),
+                          then=(("white", -58, "rms"),)),
 }
 
 # encoding: (file extension, how the copy is made from the master). The
@@ -134,6 +169,8 @@ ENCODINGS = {
     "mp3_64_mono": ("mp3", ["-ac", "1", "-ar", "22050", "-c:a", "libmp3lame", "-b:a", "64k"]),
     "aac_64": ("m4b", ["-c:a", "aac", "-b:a", "64k"]),
     "aac_96": ("m4b", ["-c:a", "aac", "-b:a", "96k"]),
+    "m4a_64": ("m4a", ["-c:a", "aac", "-b:a", "64k"]),
+    "m4a_96": ("m4a", ["-c:a", "aac", "-b:a", "96k"]),
     "opus_32": ("opus", ["-c:a", "libopus", "-b:a", "32k"]),
     "opus_48": ("opus", ["-c:a", "libopus", "-b:a", "48k"]),
 }
@@ -222,7 +259,48 @@ def hour_set():
     return [Recording(hour, "white55", "wav", -4), Recording(hour, "white55", "mp3_128", -4)]
 
 
-SETS = {"full": full_set, "test": test_set, "hour": hour_set}
+def evidence_set():
+    """Small books that are not one plain file or whose pauses mislead: a
+    folder of chapter files, CD-style tracks, scene breaks, a floor that
+    changes rooms and a drifting level. Chapters of 30 to 60 s, 3 to 6 of them."""
+    chapters = lambda n: (n * 36, n * 54)
+    books = {
+        1: Book("f", "en-us", "F", 170, 50, 4, chapters(4), headings=True, titled=True),
+        2: Book("f", "en-gb", "F", 155, 45, 5, chapters(5), headings=False),
+        3: Book("f", "ja", "F", 160, 50, 3, chapters(3), headings=True, titled=True),
+        4: Book("f", "en-us", "F", 185, 55, 6, chapters(6), headings=False, titled=True),
+        5: Book("f", "ja", "F", 150, 40, 4, chapters(4), headings=False),
+        11: Book("t", "en-gb", "A", 165, 45, 4, chapters(4)),
+        12: Book("t", "ja", "B", 155, 50, 5, chapters(5)),
+        21: Book("s", "en-us", "S", 170, 50, 4, chapters(4)),
+        22: Book("s", "en-gb", "S", 150, 45, 5, chapters(5)),
+        23: Book("s", "ja", "S", 160, 55, 3, chapters(3)),
+        31: Book("r", "en-us", "A", 175, 50, 4, chapters(4)),
+        32: Book("r", "ja", "D", 150, 45, 4, chapters(4)),
+        41: Book("d", "en-gb", "A", 160, 50, 5, chapters(5)),
+        42: Book("d", "ja", "B", 165, 50, 4, chapters(4)),
+    }
+    rooms = "hum48-hiss58"
+    plan = [
+        (1, "white55", "wav", -4, 0), (1, "room", "mp3_128", -6, 0),
+        (2, "digital", "m4a_64", -3, 0), (2, "pink55", "opus_32", -5, 0),
+        (3, "white50", "wav", -3, 0), (3, "hum50", "mp3_64", -8, 0),
+        (4, "dither", "m4a_96", -2, 0), (4, "white60", "opus_48", -7, 0),
+        (5, "room", "wav", -5, 0), (5, "white55", "m4a_64", -4, 0),
+        (11, "white55", "wav", -4, 0), (11, "white55", "mp3_128", -4, 0),
+        (12, "pink55", "m4a_64", -5, 0), (12, "pink55", "opus_48", -5, 0),
+        (21, "white55", "wav", -3, 0), (21, "room", "mp3_64", -6, 0),
+        (22, "digital", "wav", -4, 0), (22, "white50", "opus_32", -5, 0),
+        (23, "pink55", "wav", -4, 0), (23, "hum60", "m4a_64", -7, 0),
+        (31, rooms, "wav", -4, 0), (31, rooms, "m4a_64", -4, 0),
+        (32, rooms, "wav", -6, 0), (32, rooms, "mp3_128", -6, 0),
+        (41, "white55", "wav", -3, -11), (41, "white55", "opus_32", -3, -11),
+        (42, "pink55", "wav", -4, 10), (42, "pink55", "mp3_64", -4, 10),
+    ]
+    return [Recording(books[b], f, e, p, d) for b, f, e, p, d in plan]
+
+
+SETS = {"full": full_set, "test": test_set, "hour": hour_set, "evidence": evidence_set}
 
 
 def run(command):
@@ -289,26 +367,32 @@ def plan_book(book, cache, work):
     sentences = sentence_stream(book, rng)
     reading = rng.uniform(*book.seconds) - overhead_seconds(book)
     shares = [rng.uniform(0.8, 1.2) for _ in range(book.chapters)]
-    plan = [pause("lead", rng.uniform(0.3, 0.8))]
+    files = book.structure == "F"
+    ends = STRUCTURES["F"].chapter if files else None  # room tone at a file's ends
+    plan = [pause("lead", rng.uniform(*ends) if files else rng.uniform(0.3, 0.8))]
     for chapter in range(1, book.chapters + 1):
         if book.structure != "lecture":
-            if chapter > 1:
+            if chapter > 1 and files:
+                # the end of one file and the start of the next: one pause
+                plan += [pause("chapter", rng.uniform(*ends)), ("cut", 0),
+                         pause("chapter", rng.uniform(*ends))]
+            elif chapter > 1:
                 plan.append(pause("chapter", rng.uniform(*STRUCTURES[book.structure].chapter)))
-            plan.append(("speech", speak(book, heading(book.voice, chapter), cache, work)))
-            plan.append(pause("heading", rng.uniform(*STRUCTURES[book.structure].heading)))
+            if book.headings:
+                plan.append(("speech", speak(book, heading(book.voice, chapter), cache, work)))
+                plan.append(pause("heading", rng.uniform(*STRUCTURES[book.structure].heading)))
         target = reading * shares[chapter - 1] / sum(shares)
         frames = 0
         new_paragraph = False
         while frames < target * SPEECH_RATE:
             text, ends_paragraph = next(sentences)
             if frames > 0:
-                plan.append(pause("paragraph" if new_paragraph else "sentence",
-                                  between_sentences(book, new_paragraph, rng)))
+                plan.append(between_sentences(book, new_paragraph, rng))
                 frames += plan[-1][1]
             plan.append(("speech", speak(book, text, cache, work)))
             frames += len(plan[-1][1]) // 2
             new_paragraph = ends_paragraph
-    plan.append(pause("tail", rng.uniform(0.5, 1.0)))
+    plan.append(pause("tail", rng.uniform(*ends) if files else rng.uniform(0.5, 1.0)))
     return plan
 
 
@@ -319,8 +403,9 @@ def overhead_seconds(book):
         return 1.3
     ranges = STRUCTURES[book.structure]
     middle = lambda low_high: sum(low_high) / 2
-    per_chapter = 1.2 + middle(ranges.heading) + middle(ranges.chapter)
-    return 1.3 + book.chapters * per_chapter - middle(ranges.chapter)
+    chapter = middle(ranges.chapter) * (2 if book.structure == "F" else 1)
+    per_chapter = chapter + ((1.2 + middle(ranges.heading)) if book.headings else 0)
+    return 1.3 + book.chapters * per_chapter - chapter
 
 
 def sentence_stream(book, rng):
@@ -336,11 +421,14 @@ def sentence_stream(book, rng):
 
 
 def between_sentences(book, new_paragraph, rng):
-    """The length of a pause between two sentences, in seconds."""
+    """The pause between two sentences."""
+    kind = "paragraph" if new_paragraph else "sentence"
     if book.structure == "lecture":
-        return lecture_pause(rng)
+        return pause(kind, lecture_pause(rng))
     ranges = STRUCTURES[book.structure]
-    return rng.uniform(*(ranges.paragraph if new_paragraph else ranges.sentence))
+    if new_paragraph and ranges.scene and rng.random() < SCENE_SHARE:
+        return pause("scene", rng.uniform(*ranges.scene))
+    return pause(kind, rng.uniform(*(ranges.paragraph if new_paragraph else ranges.sentence)))
 
 
 def lecture_pause(rng):
@@ -357,10 +445,23 @@ def heading(voice, number):
     return "Chapter " + ENGLISH_NUMBERS[number - 1]
 
 
+@dataclass(frozen=True)
+class Speech:
+    """A book spoken into a file, where its pauses and file cuts lie."""
+
+    path: str
+    frames: int  # at SPEECH_RATE, as all here
+    pauses: tuple  # (kind, first frame, end frame); a chapter pause whole
+    cuts: tuple  # where a chapter file ends and the next begins
+
+    def of_kind(self, kind):
+        return [(a, b) for k, a, b in self.pauses if k == kind]
+
+
 def write_speech(plan, path):
     """Writes the planned book as mono 16-bit WAVE at SPEECH_RATE, the pauses
-    exact zeros. Returns its length and the chapter pauses, in frames."""
-    chapter_pauses = []
+    exact zeros. Returns its length, its pauses and its cuts, in frames."""
+    pauses, cuts = [], []
     frames = 0
     with wave.open(path, "wb") as w:
         w.setnchannels(1)
@@ -370,21 +471,27 @@ def write_speech(plan, path):
             if kind == "speech":
                 w.writeframes(part)
                 frames += len(part) // 2
+            elif kind == "cut":
+                cuts.append(frames)
             else:
-                if kind == "chapter":
-                    chapter_pauses.append((frames, frames + part))
+                if kind == "chapter" and pauses and pauses[-1][0] == kind and pauses[-1][2] == frames:
+                    pauses[-1] = (kind, pauses[-1][1], frames + part)  # across a cut
+                else:
+                    pauses.append((kind, frames, frames + part))
                 w.writeframes(bytes(2 * part))
                 frames += part
-    return frames, chapter_pauses
+    return frames, pauses, cuts
+
+
+def speech_ms(frames):
+    return round(frames * 1000 / SPEECH_RATE)
 
 
 def make_speech(book, cache, work):
-    """Speaks BOOK into a WAVE file in WORK. Returns (path, length in ms,
-    chapter pauses in ms)."""
+    """Speaks BOOK into a WAVE file in WORK."""
     path = os.path.join(work, f"speech-{book.key()}.wav")
-    frames, chapter_pauses = write_speech(plan_book(book, cache, work), path)
-    to_ms = lambda f: round(f * 1000 / SPEECH_RATE)
-    return path, to_ms(frames), [[to_ms(a), to_ms(b)] for a, b in chapter_pauses]
+    frames, pauses, cuts = write_speech(plan_book(book, cache, work), path)
+    return Speech(path, frames, tuple(pauses), tuple(cuts))
 
 
 # Floors
@@ -452,25 +559,78 @@ def level_db(path, measure):
     return float(found.group(1))
 
 
-def make_master(rec, speech, frames, work):
+def floor_inputs(parts, seed_name, frames, work):
+    """Makes each of PARTS, FRAMES long, and returns sox's mixing inputs for
+    them at their levels."""
+    inputs = []
+    for i, (source, target, measure) in enumerate(parts):
+        part = os.path.join(work, f"{seed_name}.part{i}.wav")
+        make_part(source, seed_of(f"{seed_name}-{i}"), frames, part)
+        gain = 10 ** ((target - level_db(part, measure)) / 20)
+        inputs += ["-v", f"{gain:.8f}", part]
+    return inputs
+
+
+def switch_frame(speech):
+    """The middle of the sentence pause nearest the middle of the book."""
+    middles = [(a + b) // 2 for a, b in speech.of_kind("sentence")]
+    return min(middles, key=lambda m: abs(2 * m - speech.frames))
+
+
+def two_rooms(rec, speech, frames, work):
+    """Writes the floor of the first room up to the switch and of the second
+    after it, as one 32-bit WAVE file; returns its path."""
+    name = rec.name()
+    floor = FLOORS[rec.floor]
+    switch = 2 * switch_frame(speech)
+    halves = []
+    for i, (parts, seed_name) in enumerate(((floor.parts, name), (floor.then, name + "-then"))):
+        inputs = floor_inputs(parts, seed_name, frames, work)
+        whole = os.path.join(work, f"{name}.room{i}.wav")
+        mixing = ["-m"] if len(inputs) > 3 else []
+        run(["sox", "-R", "-D"] + mixing + inputs + ["-b", "32", "-e", "signed-integer", whole])
+        half = os.path.join(work, f"{name}.half{i}.wav")
+        run(["sox", "-R", "-D", whole, half, "trim"]
+            + (["0", f"{switch}s"] if i == 0 else [f"{switch}s"]))
+        halves.append(half)
+    spliced = os.path.join(work, f"{name}.rooms.wav")
+    run(["sox", "-R", "-D"] + halves + [spliced])
+    return spliced
+
+
+def drift(voice, db, frames, out):
+    """Writes VOICE with its level moving smoothly over the whole by DB:
+    falling from the start when DB < 0, rising to the end otherwise."""
+    seconds = frames / MASTER_RATE
+    shape = f"(1-cos(PI*t/{seconds:.3f}))" if db < 0 else f"(1+cos(PI*t/{seconds:.3f}))"
+    run(["ffmpeg", "-v", "error", "-nostdin", "-i", voice, "-af",
+         f"volume='pow(10,-{abs(db)}*{shape}/40)':eval=frame", "-c:a", "pcm_s24le",
+         "-fflags", "+bitexact", "-flags:a", "+bitexact", "-y", out])
+
+
+def make_master(rec, speech, work):
     """Writes the 16-bit stereo 44.1 kHz master of REC: the speech at its
     level over its floor. Returns any warning sox gave."""
     name = rec.name()
     floor = FLOORS[rec.floor]
+    frames = 2 * speech.frames
     voice = os.path.join(work, name + ".voice.wav")
     master = os.path.join(work, name + ".master.wav")
-    run(["sox", "-R", "-D", speech, "-b", "24", voice,
+    run(["sox", "-R", "-D", speech.path, "-b", "24", voice,
          "rate", "-v", str(MASTER_RATE), "channels", "2", "gain", "-n", str(rec.peak_db)])
+    if rec.drift_db:
+        drifting = os.path.join(work, name + ".drift.wav")
+        drift(voice, rec.drift_db, frames, drifting)
+        voice = drifting
     if floor.dither:
         return run(["sox", "-R", voice, "-b", "16", master, "dither"])
     if not floor.parts:
         return run(["sox", "-R", "-D", voice, "-b", "16", master])
     mix = ["sox", "-R", "-D", "-m", "-v", "1", voice]
-    for i, (source, target, measure) in enumerate(floor.parts):
-        part = os.path.join(work, f"{name}.part{i}.wav")
-        make_part(source, seed_of(f"{name}-{i}"), frames, part)
-        gain = 10 ** ((target - level_db(part, measure)) / 20)
-        mix += ["-v", f"{gain:.8f}", part]
+    if floor.then:
+        mix += ["-v", "1", two_rooms(rec, speech, frames, work)]
+    else:
+        mix += floor_inputs(floor.parts, name, frames, work)
     mix += ["-b", "16", "-e", "signed-integer", master]
     if floor.dc:
         offset = random.Random(seed_of(name)).randint(*floor.dc)
@@ -481,16 +641,28 @@ def make_master(rec, speech, frames, work):
 # Encodings and the check of a copy's start
 
 
-def encode(master, encoding, out_path):
-    """Makes OUT_PATH from the master in ENCODING."""
+def encode(master, encoding, out_path, tags=None):
+    """Makes OUT_PATH from the master in ENCODING, with TAGS (a dict) if any."""
     how = ENCODINGS[encoding][1]
-    if not how:
+    if not how and not tags:
         shutil.copyfile(master, out_path)
-    elif how[0] == "sox":
+    elif how and how[0] == "sox":
+        if tags:
+            sys.exit(f"{encoding} copies carry no tags")
         run(["sox", "-R", "-D", master] + how[1:] + [out_path])
     else:
+        metadata = [a for k, v in (tags or {}).items() for a in ("-metadata", f"{k}={v}")]
         run(["ffmpeg", "-v", "error", "-nostdin", "-i", master, "-map_metadata", "-1",
-             "-fflags", "+bitexact", "-flags:a", "+bitexact"] + how + ["-y", out_path])
+             "-fflags", "+bitexact", "-flags:a", "+bitexact"] + (how or ["-c:a", "pcm_s16le"])
+            + metadata + ["-y", out_path])
+
+
+def decoded_frames(path):
+    """How many frames ffmpeg decodes from PATH, at MASTER_RATE."""
+    done = subprocess.run(
+        ["ffmpeg", "-v", "error", "-nostdin", "-i", path, "-ac", "1", "-ar", str(MASTER_RATE),
+         "-f", "s16le", "-"], capture_output=True, check=True)
+    return len(done.stdout) // 2
 
 
 def decoded_start(path, seconds=8):
@@ -532,22 +704,37 @@ def start_offset_ms(master, copy):
 # One recording
 
 
+LAYOUTS = {"f": "chapter files", "t": "tracks", "s": "scene breaks", "r": "two rooms",
+           "d": "drifting level"}
+
+
 def make_recording(rec, speech, out, work):
     """Writes REC and its truth file into OUT. Returns a line about it."""
     began = time.monotonic()
-    path, duration_ms, chapter_pauses = speech
-    with wave.open(path) as w:
-        master_frames = 2 * w.getnframes()
-    warning = make_master(rec, path, master_frames, work)
+    warning = make_master(rec, speech, work)
     master = os.path.join(work, rec.name() + ".master.wav")
-    out_path = os.path.join(out, rec.file_name())
-    encode(master, rec.encoding, out_path)
-    note = ""
-    if rec.encoding != "wav":
-        note = f"  starts {start_offset_ms(master, out_path):+.2f} ms from the master"
+    extra = {}
+    if rec.book.in_files():
+        duration_ms, chapter_pauses, note, extra = write_parts(rec, speech, master, out, work)
+    else:
+        duration_ms = speech_ms(speech.frames)
+        chapter_pauses = [[speech_ms(a), speech_ms(b)] for a, b in speech.of_kind("chapter")]
+        out_path = os.path.join(out, rec.file_name())
+        encode(master, rec.encoding, out_path)
+        note = ""
+        if rec.encoding != "wav":
+            note = f"  starts {start_offset_ms(master, out_path):+.2f} ms from the master"
+    if rec.book.kind in LAYOUTS:
+        extra["layout"] = LAYOUTS[rec.book.kind]
+    if rec.book.kind == "s":
+        extra["scene_breaks"] = [[speech_ms(a), speech_ms(b)] for a, b in speech.of_kind("scene")]
+    if rec.book.kind == "r":
+        extra["switch_ms"] = speech_ms(switch_frame(speech))
+    if rec.drift_db:
+        extra["drift_db"] = rec.drift_db
     if "clip" in warning:
         note += "  (sox: clipped)"
-    write_truth(rec, duration_ms, chapter_pauses, out)
+    write_truth(rec, duration_ms, chapter_pauses, out, extra)
     for leftover in os.listdir(work):
         if leftover.startswith(rec.name() + "."):
             os.remove(os.path.join(work, leftover))
@@ -556,7 +743,86 @@ def make_recording(rec, speech, out, work):
             f"chapter(s) {time.monotonic() - began:5.1f} s{note}")
 
 
-def write_truth(rec, duration_ms, chapter_pauses, out):
+# Folders of files
+
+ALBUMS = {"en": "The Keeper of the Light", "ja": "ユキと パンや"}
+ENGLISH_TITLES = ["The Rock", "Storms", "The Harbour", "A Boat Without a Sail", "The Letter",
+                  "The Second Clock"]
+JAPANESE_TITLES = ["やまの むら", "しろい ねこ", "あめの よる", "おてら", "ねこの パン",
+                   "とおくの まち"]
+
+
+def track_cuts(book, speech):
+    """Where the book is cut into CD-style tracks: at the middle of a
+    sentence pause once a track is long enough, never near the end."""
+    rng = random.Random(seed_of(book.key() + "-tracks"))
+    cuts, last = [], 0
+    target = rng.uniform(*TRACK_SECONDS) * SPEECH_RATE
+    for a, b in speech.of_kind("sentence"):
+        middle = (a + b) // 2
+        if middle - last >= target and speech.frames - middle >= TRACK_LAST * SPEECH_RATE:
+            cuts.append(middle)
+            last = middle
+            target = rng.uniform(*TRACK_SECONDS) * SPEECH_RATE
+    return cuts
+
+
+def part_label(rec, number, parts):
+    """The file name (without extension) and the tags of part NUMBER."""
+    book = rec.book
+    language = "ja" if book.voice == "ja" else "en"
+    tags = {"album": ALBUMS[language], "artist": f"espeak-ng {book.voice}",
+            "track": f"{number}/{parts}"}
+    if book.kind == "t":
+        tags["title"] = f"Track {number:02}"
+        return tags["title"], tags
+    if language == "ja":
+        plain = f"第{number}章"
+        tags["title"] = plain + (" " + JAPANESE_TITLES[number - 1] if book.titled else "")
+    else:
+        plain = f"Chapter {number}"
+        tags["title"] = plain + (": " + ENGLISH_TITLES[number - 1] if book.titled else "")
+    return f"{number:02} - {plain}", tags
+
+
+def write_parts(rec, speech, master, out, work):
+    """Cuts the master into the folder of REC's files and encodes them.
+    Returns the length and the chapter pauses of the files as ffmpeg decodes
+    them, joined in name order, in ms; a note on their timing; and fields
+    for the truth."""
+    frames = 2 * speech.frames
+    inner = speech.cuts if rec.book.kind == "f" else track_cuts(rec.book, speech)
+    cuts = [0] + [2 * c for c in inner] + [frames]
+    folder = os.path.join(out, rec.name())
+    if os.path.isdir(folder):
+        shutil.rmtree(folder)
+    os.makedirs(folder)
+    lengths, offsets, names = [], [], []
+    for k in range(len(cuts) - 1):
+        part = os.path.join(work, f"{rec.name()}.cut{k}.wav")
+        run(["sox", "-R", "-D", master, part, "trim", f"{cuts[k]}s", f"{cuts[k + 1] - cuts[k]}s"])
+        label, tags = part_label(rec, k + 1, len(cuts) - 1)
+        names.append(label + "." + ENCODINGS[rec.encoding][0])
+        path = os.path.join(folder, names[-1])
+        encode(part, rec.encoding, path, tags)
+        lengths.append(decoded_frames(path))
+        offsets.append(start_offset_ms(part, path) if rec.encoding != "wav" else 0.0)
+
+    def joined_ms(t):
+        """A time of the master, in frames, on the joined decoded files."""
+        k = max(i for i in range(len(cuts) - 1) if cuts[i] <= t)
+        return round((sum(lengths[:k]) + t - cuts[k]) * 1000 / MASTER_RATE + offsets[k])
+
+    pauses = [[joined_ms(2 * a), joined_ms(2 * b)] for a, b in speech.of_kind("chapter")]
+    total = sum(lengths)
+    note = (f"  {len(lengths)} files decode {(total - frames) * 1000 / MASTER_RATE:+.2f} ms "
+            f"from the master, start {min(offsets):+.2f} to {max(offsets):+.2f} ms from its parts")
+    extra = {"folder": True, "files": names,
+             "file_ms": [round(n * 1000 / MASTER_RATE) for n in lengths]}
+    return round(total * 1000 / MASTER_RATE), pauses, note, extra
+
+
+def write_truth(rec, duration_ms, chapter_pauses, out, extra=None):
     """Writes NAME.json, one field a line."""
     lecture = rec.book.structure == "lecture"
     truth = {
@@ -569,6 +835,7 @@ def write_truth(rec, duration_ms, chapter_pauses, out):
         "duration_ms": duration_ms,
         "chapter_pauses": [] if lecture else chapter_pauses,
     }
+    truth.update(extra or {})
     fields = [f" {json.dumps(k)}: {json.dumps(v, ensure_ascii=False)}" for k, v in truth.items()]
     with open(os.path.join(out, rec.name() + ".json"), "w", encoding="utf-8") as f:
         f.write("{\n" + ",\n".join(fields) + "\n}\n")

@@ -13,13 +13,17 @@ one chapter start, give or take TOLERANCE_MS, and no chapter starts anywhere
 else but at 0; a lecture is RIGHT with exactly one chapter. Exits 0 whatever
 the score.
 
+A recording may be a folder of files (its truth NAME.json beside folder
+NAME/): it is given to each way whole, as the files joined in name order.
+
 The ways:
   auto           hushmark-chapters -i X -o OUT.txt, nothing else
   n              hushmark-chapters -i X -n K -o OUT.txt, K the chapters expected
   probe          the -s and -m that hushmark-probe -i X proposes, each left
                  out where it proposes none, given to hushmark-chapters
   silencedetect  ffmpeg's silencedetect=n=-30dB:d=1.75, a chapter at the
-                 start of each silence
+                 start of each silence (a folder's files joined by ffmpeg's
+                 concat filter)
 """
 
 import argparse
@@ -48,6 +52,12 @@ def load_corpus(folder, match):
         with open(os.path.join(folder, file), encoding="utf-8") as f:
             truth = json.load(f)
         if match not in truth["name"]:
+            continue
+        if truth.get("folder"):
+            path = os.path.join(folder, truth["name"])
+            if not os.path.isdir(path):
+                sys.exit(f"{file}: no folder {truth['name']} beside it")
+            corpus.append((truth, path))
             continue
         recordings = [r for r in files if r.startswith(truth["name"] + ".") and r != file]
         if len(recordings) != 1:
@@ -112,9 +122,21 @@ def find_probe(bin_dir, truth, audio, work):
     return chapters_of(bin_dir, audio, options, work)
 
 
+def natural_key(name):
+    """Sorts names with their numbers as numbers: "Track 2" before "Track 10"."""
+    return [(int(p), "") if p.isdigit() else (0, p.lower()) for p in re.split(r"(\d+)", name)]
+
+
 def find_silencedetect(bin_dir, truth, audio, work):
-    done = run(["ffmpeg", "-hide_banner", "-nostats", "-nostdin", "-i", audio,
-                "-af", "silencedetect=n=-30dB:d=1.75", "-f", "null", "-"])
+    detect = "silencedetect=n=-30dB:d=1.75"
+    if os.path.isdir(audio):
+        files = sorted(os.listdir(audio), key=natural_key)
+        inputs = [a for f in files for a in ("-i", os.path.join(audio, f))]
+        graph = "".join(f"[{k}:a]" for k in range(len(files)))
+        how = inputs + ["-filter_complex", f"{graph}concat=n={len(files)}:v=0:a=1,{detect}"]
+    else:
+        how = ["-i", audio, "-af", detect]
+    done = run(["ffmpeg", "-hide_banner", "-nostats", "-nostdin"] + how + ["-f", "null", "-"])
     if done.returncode != 0:
         return None, f"ffmpeg exit {done.returncode}"
     log = done.stderr.decode("utf-8", errors="replace")
@@ -179,7 +201,8 @@ def main():
             chapters, note = MODES[args.mode](args.bin, truth, audio, work)
             expected, found, missed, extra, right = score(truth, chapters)
             verdict = "RIGHT" if right else "wrong"
-            print(f"{os.path.basename(audio):44} {expected:8} {found:5} {missed:6} {extra:5}  "
+            shown = os.path.basename(audio) + ("/" if os.path.isdir(audio) else "")
+            print(f"{shown:44} {expected:8} {found:5} {missed:6} {extra:5}  "
                   f"{verdict:5}  {note}".rstrip(), flush=True)
             rows.append((truth, right))
     print(f"\nright {sum(right for _, right in rows)} of {len(rows)}"
@@ -187,6 +210,13 @@ def main():
     print_totals("floor", lambda t: t["floor"], rows)
     print_totals("encoding", lambda t: t["encoding"], rows)
     print_totals("structure", lambda t: t["structure"], rows)
+    print_totals("layout", layout_of, rows)
+
+
+def layout_of(truth):
+    """What kind of recording it is: a plain book or lecture, or one laid out
+    otherwise (a folder of chapter files, tracks, scene breaks...)."""
+    return truth.get("layout", "lecture" if truth["lecture"] else "book")
 
 
 if __name__ == "__main__":
