@@ -37,6 +37,9 @@ void drop_end_guarded(const RecordingRuns& runs, CutPosition cut,
   });
 }
 
+// A file of a chapter opens with its heading and the pause after it.
+constexpr std::uint32_t kFileOpeningMs = 5000;
+
 // A title without its numbers: digits, full-width digits and kanji numerals.
 std::wstring without_numbers(const std::string& title) {
   constexpr std::wstring_view kNumerals =
@@ -72,12 +75,20 @@ FilesChoice choose_files(const RecordingRuns& runs, const RunTally& tally,
   const std::vector<PauseMarks> marks =
       mark_pauses(silences, runs.files, runs.nAvgBytesPerSec);
   std::uint64_t joins_headed = 0;
+  // The pause after a file's heading lies within this of its start.
+  const std::uint64_t opening = ms_frames(kFileOpeningMs, runs.nAvgBytesPerSec);
+  std::size_t file = 0;
   for (std::size_t i = 0; i < silences.size(); ++i) {
+    while (file + 1 < runs.files.size() &&
+           runs.files[file + 1].start < silences[i].start) {
+      ++file;
+    }
     if (marks[i].join) {
       ++out.in_pause;
       if (marks[i].heading) ++joins_headed;
     } else if (min_frames && silences[i].length >= *min_frames &&
-               may_part(silences[i], runs)) {
+               may_part(silences[i], runs) &&
+               silences[i].start > runs.files[file].start + opening) {
       ++out.inner;
       if (marks[i].heading) ++out.inner_headed;
     }

@@ -34,13 +34,6 @@ std::vector<PauseMarks> mark_pauses(std::span<const Silence> silences,
       std::min(ms_frames(kHeadingLongestMs, nAvgBytesPerSec),
                median_sound(silences) * kHeadingSharePercent / 100);
   const std::uint64_t pause = ms_frames(kHeadingPauseMs, nAvgBytesPerSec);
-  for (std::size_t i = 0; i + 1 < silences.size(); ++i) {
-    const Silence& next = silences[i + 1];
-    const std::uint64_t sound = next.start - silences[i].end();
-    marks[i].heading = next.start > silences[i].end() && sound >= shortest &&
-                       sound <= longest && next.length >= pause &&
-                       next.length < silences[i].length;
-  }
   // Both lists are in time order: walk them side by side.
   std::size_t i = 0;
   for (std::size_t k = 1; k < files.size(); ++k) {
@@ -50,6 +43,14 @@ std::vector<PauseMarks> mark_pauses(std::span<const Silence> silences,
     if (i < silences.size() && silences[i].start <= first) {
       marks[i].join = true;
     }
+  }
+  for (i = 0; i + 1 < silences.size(); ++i) {
+    const Silence& next = silences[i + 1];
+    const std::uint64_t sound = next.start - silences[i].end();
+    // A file of a chapter starts with its heading after a short lead.
+    marks[i].heading = next.start > silences[i].end() && sound >= shortest &&
+                       sound <= longest && next.length >= pause &&
+                       (next.length < silences[i].length || marks[i].join);
   }
   return marks;
 }

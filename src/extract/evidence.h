@@ -30,7 +30,8 @@ struct PauseMarks {
 // The marks of each silence, in time order: a heading follows silence i
 // when the sound after it lasts from kHeadingShortestMs to kHeadingLongestMs
 // (and the share of the middle stretch of sound) and silence i + 1, at least
-// kHeadingPauseMs long, ends it. A silence spans a join when the join's frame
+// kHeadingPauseMs long and shorter than silence i unless i spans a join,
+// ends it. A silence spans a join when the join's frame
 // lies in it or at either of its edges.
 std::vector<PauseMarks> mark_pauses(std::span<const Silence> silences,
                                     std::span<const TimelineFile> files,

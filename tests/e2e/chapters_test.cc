@@ -456,5 +456,80 @@ TEST(Chapters, ChooseTheChapterPausesButNoneNearTheEnd) {
   }
 }
 
+// A chapter read aloud at 8 frames a ms: its heading (0.75 s) and the pause
+// after it (1 s), then sentences of 2 to 2.7 s parted by pauses of 0.3 to
+// 0.5 s, and by `breaks` (a paragraph's 1.2 s, or a scene break's 2.3 s)
+// after the second and fifth.
+std::string read_chapter(std::uint32_t breaks) {
+  std::string body = testing::frames_of({loud(6000), quiet(8000)});
+  for (std::uint32_t j = 0; j < 7; ++j) {
+    const std::uint32_t pause =
+        j == 1 || j == 4 ? breaks : 2400 + 400 * (j % 3);
+    body += testing::frames_of({loud(16000 + 800 * j), quiet(pause)});
+  }
+  return body + testing::frames_of({loud(18000)});
+}
+
+TEST(Chapters, TellChapterFilesFromCutsAndChapterPausesFromSceneBreaks) {
+  TempDir dir;
+  const std::string lead = testing::frames_of({quiet(2400)});
+  const std::string chapter_pause = testing::frames_of({quiet(24000)});
+  // Three files of a chapter each, joined by pauses of 0.6 s.
+  fs::create_directories(dir / "files");
+  for (int k = 1; k <= 3; ++k) {
+    write_file(
+        dir / "files" / ("Chapter " + std::to_string(k) + ".wav"),
+        WaveBytes().fmt(8000).data(lead + read_chapter(9600) + lead).bytes());
+  }
+  // Three chapters parted by 3 s, cut into two tracks in a sentence pause.
+  const std::string book = lead + read_chapter(9600) + chapter_pause +
+                           read_chapter(9600) + chapter_pause +
+                           read_chapter(9600) + lead;
+  const std::size_t cut = (lead.size() + 2 * 4 * 60000) / 4 * 4;
+  fs::create_directories(dir / "tracks");
+  write_file(dir / "tracks" / "Track 01.wav",
+             WaveBytes().fmt(8000).data(book.substr(0, cut)).bytes());
+  write_file(dir / "tracks" / "Track 02.wav",
+             WaveBytes().fmt(8000).data(book.substr(cut)).bytes());
+  // Four chapters whose scene breaks are longer than their paragraphs.
+  write_file(
+      dir / "scenes.wav",
+      WaveBytes()
+          .fmt(8000)
+          .data(lead + read_chapter(18400) + chapter_pause +
+                read_chapter(18400) + chapter_pause + read_chapter(18400) +
+                chapter_pause + read_chapter(18400) + lead)
+          .bytes());
+  struct Case {
+    std::string input;
+    std::size_t chapters;
+    std::string says;
+  };
+  const Case cases[] = {
+      {"files", 3, "※ ファイルごとに1チャプターにしました: "},
+      {"tracks", 3,
+       "※ ファイルの区切りではなく、章の区切りの無音で分けました: "
+       "ファイルの中に章の区切りの無音が2か所あり、見出しが続くのは2か所です。"
+       "ファイルごとに分けるには -F を使います。\n"},
+      {"scenes.wav", 4,
+       "※ 長さだけでは決まらないため、見出し (無音のあとの短い声) "
+       "が続く無音を章の区切りにしました: "
+       "3か所のうち3か所に見出しが続きます。\n"},
+  };
+  for (const Case& c : cases) {
+    testing::ToolRun run =
+        run_chapters(dir.path(), {"-i", c.input, "-o", "out.txt"});
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(lines(read_file(dir / "out.txt")).size(), c.chapters) << run.out;
+    EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
+  }
+  // The files start the chapters, titled as the files are.
+  EXPECT_EQ(lines(read_file(dir / "out.txt")).size(), 4u);
+  run_chapters(dir.path(), {"-i", "files", "-o", "out.txt"});
+  const std::vector<std::string> got = lines(read_file(dir / "out.txt"));
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[1].substr(13), "Chapter 2");
+}
+
 }  // namespace
 }  // namespace hushmark
