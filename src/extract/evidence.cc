@@ -81,9 +81,9 @@ std::vector<MarkedPause> marked_pauses(const RecordingRuns& runs,
 }
 
 std::uint64_t ranked_length(std::uint32_t length, const PauseMarks& marks) {
-  std::uint64_t ranked = length;
-  if (marks.heading) ranked *= 2;
-  if (marks.join) ranked *= 3;
+  // In halves of a frame, so that a heading's weight is whole.
+  std::uint64_t ranked = std::uint64_t{length} * (marks.heading ? 3 : 2);
+  if (marks.join) ranked *= 4;
   return ranked;
 }
 

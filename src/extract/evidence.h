@@ -52,8 +52,9 @@ struct MarkedPause {
 std::vector<MarkedPause> marked_pauses(const RecordingRuns& runs,
                                        const RunTally& tally);
 
-// The frames a point ranks by when the longest are taken as breaks: its
-// length, twice that after a heading, and three times more at a join.
+// What a point ranks by when the longest are taken as breaks: its length,
+// half as long again after a heading, and four times that at a join, where
+// chapter files part even when their lead and tail are short.
 std::uint64_t ranked_length(std::uint32_t length, const PauseMarks& marks);
 
 }  // namespace hushmark
