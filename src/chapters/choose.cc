@@ -37,6 +37,30 @@ void drop_end_guarded(const RecordingRuns& runs, CutPosition cut,
   });
 }
 
+// A chapter holds only the closing silence when less sound than this (a
+// click, a breath, a codec's last frame) lies between its pause and the
+// silence that runs to the end, or the end itself.
+constexpr std::uint32_t kClosingSoundMs = 250;
+
+// Drops the point of the last silence when its chapter would hold only the
+// closing silence.
+void drop_closing_only(const RecordingRuns& runs, const RunTally& tally,
+                       CutPosition cut, Timeline& timeline) {
+  const std::vector<Silence> silences = unpack_silences(tally.kept);
+  if (silences.empty() || timeline.points.empty()) return;
+  const Silence& last = silences.back();
+  const std::uint64_t closing =
+      tally.closing_start != 0 ? tally.closing_start : runs.frames + 1;
+  if (closing < last.end() ||
+      closing - last.end() >=
+          ms_frames(kClosingSoundMs, runs.nAvgBytesPerSec)) {
+    return;
+  }
+  if (silence_first_frame(timeline.points.back(), cut) == last.start) {
+    timeline.points.pop_back();
+  }
+}
+
 // A file of a chapter opens with its heading and the pause after it.
 constexpr std::uint32_t kFileOpeningMs = 5000;
 
@@ -163,6 +187,7 @@ Timeline choose_timeline(const ChapterSettings& settings,
   Timeline timeline = timeline_of(runs, tally, cut, min_frames);
   timeline.rank_by_marks = !settings.scan.threshold_given;
   if (choice.pauses.found) drop_end_guarded(runs, cut, timeline);
+  drop_closing_only(runs, tally, cut, timeline);
   return timeline;
 }
 

@@ -56,7 +56,10 @@ ScanPlan scan_plan(const ChapterSettings& settings);
 // The timeline at -s's threshold or at the one chosen (threshold 0 when the
 // pauses settle at no rung). With the chapter pauses found, only they and
 // the pauses as long are its points, as -m would leave them, but none after
-// which sound resumes within the end guard. Without -s, the
+// which sound resumes within the end guard. Whatever the options, no point
+// starts a chapter that would hold only the closing silence: less than
+// kClosingSoundMs of sound before the end or the silence that runs to it.
+// Without -s, the
 // points rank by their marks. With many files and nothing else choosing,
 // the files are the chapters unless they are cuts of the book: most joins
 // fall in sound, or chapter pauses lie inside the files, headings follow

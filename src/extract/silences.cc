@@ -169,6 +169,7 @@ void finish_join(const TallyRules& rules, JoinedRuns& joined) {
     joined.tally.set_apart.push_back(s.length);
   }
   joined.tally.recent.clear();
+  joined.tally.closing_start = joined.open_start;
 }
 
 }  // namespace hushmark

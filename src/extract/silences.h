@@ -105,6 +105,9 @@ struct RunTally {
   PackedSilences kept;
   // Pauses counted in `pauses` that may yet end within end_guard of the end.
   std::vector<Silence> recent;
+  // The first frame of the silence that runs to the end of the recording,
+  // once the tally is finished; 0 when sound ends it.
+  std::uint64_t closing_start = 0;
 };
 
 // Counts one silence; may_part is false for one from the first frame.
@@ -139,7 +142,7 @@ void join_file(const TallyRules& rules, std::uint64_t file_frames,
                const FileEdges& edges, RunTally&& file, JoinedRuns& joined);
 
 // Ends the recording: pauses that end within end_guard of its end leave the
-// pause histogram.
+// pause histogram, and the silence still open is its closing silence.
 void finish_join(const TallyRules& rules, JoinedRuns& joined);
 
 // The bin of a pause of `length` frames, or kPauseBins when it is shorter

@@ -58,9 +58,12 @@ TEST(Chapters, StartAtExactlyThePointsHushmarkWrites) {
   for (int round = 0; round < 16; ++round) {
     const std::uint32_t rate = rates[round % 4];
     // A loud first frame: no silence starts at the recording's first frame.
+    // A loud half second at the end: the last chapter holds more than a
+    // closing silence.
     std::string body =
         testing::frames_of({loud(1)}) +
-        testing::ladder_frames(rng, 2000 + rng() % 30000, levels);
+        testing::ladder_frames(rng, 2000 + rng() % 30000, levels) +
+        testing::frames_of({{rate / 2, 20000, -20000}});
     write_file(dir / "in.wav", WaveBytes().fmt(rate).data(body).bytes());
     const std::vector<std::string> options = {
         "-s", std::to_string(levels[rng() % 4]),
@@ -94,7 +97,7 @@ TEST(Chapters, StartAtExactlyThePointsHushmarkWrites) {
 TEST(Chapters, UseTheFirstDataChunkAndSayWhenThereAreMore) {
   TempDir dir;
   std::string first = testing::frames_of(
-      {loud(10), quiet(1800), loud(10), quiet(2000), loud(5)});
+      {loud(10), quiet(1800), loud(10), quiet(2000), loud(2400)});
   write_file(dir / "one.wav", WaveBytes().fmt(8000).data(first).bytes());
   write_file(dir / "two.wav", WaveBytes()
                                   .fmt(8000)
@@ -207,11 +210,12 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
   std::string flips;
   for (int i = 0; i < 900; ++i)
     flips += testing::frames_of({loud(1), quiet(1)});
+  flips += testing::frames_of({loud(2400)});
   write_file(dir / "flips.wav", WaveBytes().fmt(8000).data(flips).bytes());
   testing::ToolRun cue = run_chapters(
       dir.path(), {"-i", "flips.wav", "-f", "cue", "-s", "0", "-m", "0"});
   EXPECT_TRUE(cue.out.ends_with(
-      "チャプター225個 (候補の無音899か所から)\n"
+      "チャプター226個 (候補の無音900か所から)\n"
       "※ CUEシートのトラックは99までしか読めないプレーヤーが多くあります。"
       "(-n 99で99個までにできます)\n"))
       << cue.out;
@@ -351,7 +355,7 @@ TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
 TEST(Chapters, ReplaceAFileWholeAndWriteThroughLinksPipesAndDevices) {
   TempDir dir;
   const std::string wave =
-      WaveBytes().fmt(8000).data({loud(10), quiet(2000), loud(10)}).bytes();
+      WaveBytes().fmt(8000).data({loud(10), quiet(2000), loud(2400)}).bytes();
   write_file(dir / "in.wav", wave);
   const std::string want = "00:00:00.000 Chapter 1\n00:00:00.001 Chapter 2\n";
   // An earlier file keeps its permissions; a link stays a link.
@@ -453,6 +457,23 @@ TEST(Chapters, ChooseTheChapterPausesButNoneNearTheEnd) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(read_file(dir / "out.txt"), c.chapters) << run.out;
     EXPECT_TRUE(run.out.ends_with(c.closing)) << run.out;
+  }
+  // A click after the last pause, then the closing silence or the end: that
+  // chapter would hold only the closing silence, whatever the options.
+  for (const std::uint32_t closing : {0u, 4000u}) {
+    write_file(dir / "click.wav",
+               WaveBytes()
+                   .fmt(8000)
+                   .data({loud(800), quiet(3200), loud(4000), quiet(24000),
+                          loud(8), quiet(closing)})
+                   .bytes());
+    for (const char* m : {"200", "0"}) {
+      run_chapters(dir.path(),
+                   {"-i", "click.wav", "-s", "0", "-m", m, "-o", "out.txt"});
+      EXPECT_EQ(read_file(dir / "out.txt"),
+                "00:00:00.000 Chapter 1\n00:00:00.100 Chapter 2\n")
+          << closing << " " << m;
+    }
   }
 }
 
