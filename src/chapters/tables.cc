@@ -48,15 +48,37 @@ std::wstring level_text(std::size_t bin) {
   return std::to_wstring(static_cast<int>(std::lround(db)));
 }
 
+// Floors of regions this many level bins (6 dB) apart or more are shown as
+// a range.
+constexpr std::size_t kFloorRangeBins = 4;
+
+// The regions whose floor no threshold tells from the voice, with their
+// times, in one line.
+std::wstring unserved_text(const ThresholdChoice& t) {
+  std::wstring text = msg::kChoiceUnserved;
+  for (const FloorRegion& r : t.unserved) {
+    text += L" " + time_text(r.first * kLevelBlockMs) + msg::kChoiceUnservedTo +
+            time_text((r.first + r.blocks) * kLevelBlockMs);
+  }
+  return text + L"\n";
+}
+
 // " -s 362 (間の雑音 -44dBFS、声 -21dBFS)": the threshold chosen and why.
 std::wstring threshold_text(const AutoChoice& choice) {
   const ThresholdChoice& t = *choice.threshold;
   if (t.rung < 0) return msg::kChoiceNoThreshold;
   std::wstring text =
       msg::kChoiceThreshold + std::to_wstring(choice.threshold_value);
-  text += t.floor_level == 0 ? std::wstring(msg::kChoiceDigitalFloor)
-                             : msg::kChoiceFloor + level_text(t.floor_level) +
-                                   msg::kChoiceFloorEnd;
+  if (t.floor_level == 0) {
+    text += msg::kChoiceDigitalFloor;
+  } else if (t.floor_high >= t.floor_low + kFloorRangeBins) {
+    // Floors that differ region by region: the quietest to the loudest.
+    text += msg::kChoiceFloor + level_text(t.floor_low) + msg::kChoiceFloorTo +
+            level_text(t.floor_high) + msg::kChoiceFloorEnd;
+  } else {
+    text +=
+        msg::kChoiceFloor + level_text(t.floor_level) + msg::kChoiceFloorEnd;
+  }
   return text + msg::kChoiceVoice + level_text(t.voice_level) +
          msg::kChoiceVoiceEnd;
 }
@@ -143,6 +165,9 @@ void note_choice(const AutoChoice& choice, std::uint32_t nAvgBytesPerSec,
   if (choice.threshold) line += threshold_text(choice);
   if (by_pauses) line += pauses_text(choice, nAvgBytesPerSec);
   if (!line.empty()) console.write(msg::kChoiceHead + line + L"\n");
+  if (choice.threshold && !choice.threshold->unserved.empty()) {
+    console.write(unserved_text(*choice.threshold));
+  }
   if (by_pauses && choice.pauses.by_headings) {
     console.write(msg::kChoiceHeadings + std::to_wstring(choice.pauses.count) +
                   msg::kChoiceHeadingsOf +

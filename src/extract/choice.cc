@@ -124,6 +124,42 @@ std::uint64_t distance(std::uint64_t a, std::uint64_t b) {
   return a > b ? a - b : b - a;
 }
 
+// The bin under which the loudest fifth of the blocks lie: the voice.
+std::size_t voice_bin(const BlockLevels& levels) {
+  const std::uint64_t total = std::accumulate(
+      levels.blocks.begin(), levels.blocks.end(), std::uint64_t{0});
+  std::uint64_t seen = 0;
+  for (std::size_t b = 0; b < kLevelBins; ++b) {
+    seen += levels.blocks[b];
+    if (5 * seen >= 4 * total) return b;
+  }
+  return kLevelBins - 1;
+}
+
+// Measures the floor region by region into out and returns the lowest rung
+// above the loudest floor that lies well below the voice (0 for none).
+std::size_t weigh_floors(const BlockLevels& levels, ThresholdChoice& out) {
+  const std::size_t voice = voice_bin(levels);
+  std::size_t lowest = 0;
+  bool any = false;
+  for (const FloorRegion& r : floor_regions(levels)) {
+    if (r.floor + kWellBelowBins > voice) {
+      out.unserved.push_back(r);
+      continue;
+    }
+    out.floor_low = any ? std::min(out.floor_low, r.floor) : r.floor;
+    out.floor_high = std::max(out.floor_high, r.floor);
+    any = true;
+  }
+  if (!any || out.floor_high == 0) return 0;
+  // Above every peak of the loudest floor's bin.
+  while (lowest < kRungs && level_bin(static_cast<std::uint32_t>(
+                                kLadder[lowest])) <= out.floor_high) {
+    ++lowest;
+  }
+  return lowest;
+}
+
 // The longest -m there is.
 constexpr std::uint64_t kMaxMs = 0x7FFFFFFF;
 
@@ -183,14 +219,24 @@ std::size_t headed_group(std::span<const MarkedPause> pauses,
 ThresholdChoice choose_threshold(const RecordingRuns& runs) {
   ThresholdChoice out;
   if (runs.tallies.size() < kRungs) return out;
-  for (std::size_t k = 0; k <= kHighestChoice; ++k) {
+  const std::size_t lowest = weigh_floors(runs.levels, out);
+  for (std::size_t k = lowest; k <= kHighestChoice; ++k) {
     if (settled(rung_pauses(runs.tallies[k]),
                 rung_pauses(runs.tallies[k + 1]))) {
       out.rung = static_cast<int>(k);
       break;
     }
   }
+  // Pauses that settle only under a region's floor leave it unserved; the
+  // lowest rung over it serves it best.
+  if (out.rung < 0 && lowest > 0 && lowest <= kHighestChoice) {
+    out.rung = static_cast<int>(lowest);
+  }
   if (out.rung < 0) return out;
+  const std::size_t at = level_bin(
+      static_cast<std::uint32_t>(kLadder[static_cast<std::size_t>(out.rung)]));
+  std::erase_if(out.unserved,
+                [at](const FloorRegion& r) { return r.floor < at; });
   const auto rung = static_cast<std::size_t>(out.rung);
   std::uint64_t most = runs.tallies[rung].points;
   for (std::size_t k = 0; k < rung; ++k) {

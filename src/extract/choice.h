@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "extract/evidence.h"
 #include "extract/ladder.h"
@@ -23,10 +24,23 @@ struct ThresholdChoice {
   // is bin 0 where it is digital silence.
   std::size_t floor_level = 0;
   std::size_t voice_level = 0;
+  // The quietest and the loudest floor of the regions that lie well below
+  // the voice, as level bins; the threshold lies above the loudest.
+  std::size_t floor_low = 0;
+  std::size_t floor_high = 0;
+  // Regions whose floor comes so near the voice that no threshold tells
+  // their pauses, where the threshold lies under their floor.
+  std::vector<FloorRegion> unserved;
 };
 
-// The lowest rung, no higher than kHighestChoice, at which the pauses have
-// settled: from there to the next
+// The floor of a region lies well below the voice when it is at least this
+// many level bins (24 dB) under the loudest fifth of the recording's
+// blocks.
+inline constexpr std::size_t kWellBelowBins = 16;
+
+// The lowest rung, no higher than kHighestChoice, above the loudest floor
+// of the regions that lie well below the voice (a room that changes, a new
+// session), at which the pauses have settled: from there to the next
 // rung up, the kLongest longest silences of kShortestPauseMs or more grow by
 // no more than 3% in all (none of them is still being split by the floor's
 // peaks), and their number neither falls by more than 5% (pieces no longer

@@ -58,7 +58,9 @@ void tally_levels(std::span<const std::uint8_t> bytes, BlockLevels& levels) {
 
 void finish_levels(BlockLevels& levels) {
   if (levels.filled == 0) return;
-  ++levels.blocks[level_bin(levels.peak)];
+  const std::size_t bin = level_bin(levels.peak);
+  ++levels.blocks[bin];
+  levels.sequence.push_back(static_cast<std::uint8_t>(bin));
   levels.peak = 0;
   levels.filled = 0;
 }
@@ -66,6 +68,27 @@ void finish_levels(BlockLevels& levels) {
 void add_levels(const BlockLevels& file, BlockLevels& recording) {
   for (std::size_t b = 0; b < kLevelBins; ++b)
     recording.blocks[b] += file.blocks[b];
+  recording.sequence.insert(recording.sequence.end(), file.sequence.begin(),
+                            file.sequence.end());
+}
+
+std::vector<FloorRegion> floor_regions(const BlockLevels& levels) {
+  std::vector<FloorRegion> regions;
+  const std::size_t total = levels.sequence.size();
+  for (std::size_t first = 0; first < total; first += kRegionBlocks) {
+    std::size_t blocks = std::min(kRegionBlocks, total - first);
+    if (total - first - blocks < kRegionBlocks / 3) blocks = total - first;
+    std::array<std::size_t, kLevelBins> counts{};
+    for (std::size_t k = first; k < first + blocks; ++k)
+      ++counts[levels.sequence[k]];
+    std::size_t seen = 0, bin = 0;
+    while (bin + 1 < kLevelBins && 20 * (seen + counts[bin]) < blocks) {
+      seen += counts[bin++];
+    }
+    regions.push_back({first, blocks, bin});
+    if (first + blocks == total) break;
+  }
+  return regions;
 }
 
 }  // namespace hushmark

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace hushmark {
 
@@ -29,7 +30,26 @@ struct BlockLevels {
   std::uint32_t block_frames = 0;  // 0 until a byte rate is known
   std::uint32_t peak = 0;          // of the block in progress
   std::uint32_t filled = 0;        // its frames so far
+  // Each block's bin in time order, so that the floor can be told region
+  // by region: a byte for 10 ms, 360 KB an hour.
+  std::vector<std::uint8_t> sequence;
 };
+
+// A stretch of the recording whose floor is measured as one: its first
+// block and its number of blocks, and the level bin below which a few of
+// its blocks lie (those between words).
+struct FloorRegion {
+  std::size_t first = 0;
+  std::size_t blocks = 0;
+  std::size_t floor = 0;
+};
+
+// The regions are this many blocks long (30 s); a last one shorter than a
+// third of that joins the one before.
+inline constexpr std::size_t kRegionBlocks = 3000;
+
+// The floor of each region: the bin of its quietest twentieth of blocks.
+std::vector<FloorRegion> floor_regions(const BlockLevels& levels);
 
 // Starts counting blocks of kLevelBlockMs at this byte rate.
 void start_levels(BlockLevels& levels, std::uint32_t nAvgBytesPerSec);
