@@ -67,9 +67,7 @@ inline constexpr wchar_t kChoiceThreshold[] = L" -s ";     // threshold
 inline constexpr wchar_t kChoiceFloor[] = L" (間の雑音 ";  // dB
 inline constexpr wchar_t kChoiceFloorEnd[] = L"dBFS、";
 inline constexpr wchar_t kChoiceFloorTo[] = L"〜";  // the loudest floor, dB
-inline constexpr wchar_t kChoiceUnserved[] =
-    L"※ 雑音が声に近く、どの -s でも無音を見分けられない区間があります:";
-inline constexpr wchar_t kChoiceUnservedTo[] = L"〜";
+
 inline constexpr wchar_t kChoiceDigitalFloor[] = L" (間はデジタル無音、";
 inline constexpr wchar_t kChoiceVoice[] = L"声 ";  // dB
 inline constexpr wchar_t kChoiceVoiceEnd[] = L"dBFS)";

@@ -55,9 +55,9 @@ constexpr std::size_t kFloorRangeBins = 4;
 // The regions whose floor no threshold tells from the voice, with their
 // times, in one line.
 std::wstring unserved_text(const ThresholdChoice& t) {
-  std::wstring text = msg::kChoiceUnserved;
+  std::wstring text = msg::kUnservedRegions;
   for (const FloorRegion& r : t.unserved) {
-    text += L" " + time_text(r.first * kLevelBlockMs) + msg::kChoiceUnservedTo +
+    text += L" " + time_text(r.first * kLevelBlockMs) + msg::kUnservedTo +
             time_text((r.first + r.blocks) * kLevelBlockMs);
   }
   return text + L"\n";

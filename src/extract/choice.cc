@@ -143,7 +143,8 @@ std::size_t weigh_floors(const BlockLevels& levels, ThresholdChoice& out) {
   std::size_t lowest = 0;
   bool any = false;
   for (const FloorRegion& r : floor_regions(levels)) {
-    if (r.floor + kWellBelowBins > voice) {
+    // Digital silence lies below any voice, however little there is.
+    if (r.floor != 0 && r.floor + kWellBelowBins > voice) {
       out.unserved.push_back(r);
       continue;
     }
@@ -152,9 +153,10 @@ std::size_t weigh_floors(const BlockLevels& levels, ThresholdChoice& out) {
     any = true;
   }
   if (!any || out.floor_high == 0) return 0;
-  // Above every peak of the loudest floor's bin.
-  while (lowest < kRungs && level_bin(static_cast<std::uint32_t>(
-                                kLadder[lowest])) <= out.floor_high) {
+  // At or above every peak of the loudest floor's bin.
+  while (lowest < kRungs &&
+         level_bin(static_cast<std::uint32_t>(kLadder[lowest]) + 1) <=
+             out.floor_high) {
     ++lowest;
   }
   return lowest;

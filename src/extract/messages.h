@@ -67,6 +67,12 @@ inline constexpr wchar_t kInputsInGivenOrder[] =
 inline constexpr wchar_t kProgressSpeed[] = L"倍速";       // after the speed
 inline constexpr wchar_t kProgressTimeLeft[] = L" 残り ";  // the time left
 
+// Regions whose floor lies so near the voice that no threshold tells their
+// pauses: both programs name them by their times.
+inline constexpr wchar_t kUnservedRegions[] =
+    L"※ 雑音が声に近く、どの -s でも無音を見分けられない区間があります:";
+inline constexpr wchar_t kUnservedTo[] = L"〜";
+
 }  // namespace hushmark::msg
 
 #endif  // HUSHMARK_EXTRACT_MESSAGES_H_

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "extract/messages.h"
+#include "extract/silence_scan.h"
 #include "extract/time_base.h"
 #include "probe/messages.h"
 
@@ -125,6 +126,16 @@ std::wstring format_suggestion(const RecordingRuns& runs,
   text += msg::kProbeSuggestionPoints;
   text += std::to_wstring(runs.tallies[rung].points);
   text += msg::kProbeSuggestionEnd;
+  if (!suggestion.unserved.empty()) {
+    text += msg::kUnservedRegions;
+    for (const FloorRegion& r : suggestion.unserved) {
+      const std::string from = format_time(r.first * kLevelBlockMs);
+      const std::string to = format_time((r.first + r.blocks) * kLevelBlockMs);
+      text += L" " + std::wstring(from.begin(), from.end()) + msg::kUnservedTo +
+              std::wstring(to.begin(), to.end());
+    }
+    text += L"\n";
+  }
   if (suggestion.splitting >= 0) {
     auto low = static_cast<std::size_t>(suggestion.splitting);
     text += msg::kProbeSplitting;

@@ -159,5 +159,42 @@ TEST(ChooseThreshold, TakesTheLowestRungWhereTheLongestPausesAreWhole) {
   }
 }
 
+// Regions of 30 s of 10 ms blocks: a twentieth or more of each at its
+// floor's bin, the rest at the voice's.
+void add_region(BlockLevels& levels, std::size_t floor, std::size_t voice) {
+  for (std::size_t k = 0; k < kRegionBlocks; ++k) {
+    const std::size_t bin = k % 5 == 0 ? floor : voice;
+    ++levels.blocks[bin];
+    levels.sequence.push_back(static_cast<std::uint8_t>(bin));
+  }
+}
+
+TEST(ChooseThreshold, StaysAboveTheLoudestFloorThatLiesWellBelowTheVoice) {
+  struct Case {
+    const char* what;
+    std::vector<std::size_t> floors;  // a region each, under a voice at 50
+    int rung;                         // the pauses settle at every rung
+    std::size_t low, high, unserved;
+  };
+  const Case cases[] = {
+      {"one room", {25, 25, 25}, 13, 25, 25, 0},
+      {"hum, then hiss", {29, 29, 25, 25}, 15, 25, 29, 0},
+      {"digital silence, then hiss", {0, 25}, 13, 0, 25, 0},
+      {"dither of one step", {1, 1}, 1, 1, 1, 0},
+      // A floor near the voice cannot be served: named, and not followed.
+      {"a loud region", {25, 45, 25}, 13, 25, 25, 1},
+  };
+  for (const Case& c : cases) {
+    RecordingRuns runs = ladder_of({{70, 20.0}});
+    for (std::size_t floor : c.floors)
+      add_region(runs.levels, floor, 50);
+    const ThresholdChoice got = choose_threshold(runs);
+    EXPECT_EQ(got.rung, c.rung) << c.what;
+    EXPECT_EQ(got.floor_low, c.low) << c.what;
+    EXPECT_EQ(got.floor_high, c.high) << c.what;
+    EXPECT_EQ(got.unserved.size(), c.unserved) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace hushmark
