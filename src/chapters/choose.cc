@@ -45,8 +45,8 @@ constexpr std::uint32_t kClosingSoundMs = 250;
 // Drops the point of the last silence when its chapter would hold only the
 // closing silence.
 void drop_closing_only(const RecordingRuns& runs, const RunTally& tally,
-                       CutPosition cut, Timeline& timeline) {
-  const std::vector<Silence> silences = unpack_silences(tally.kept);
+                       std::span<const Silence> silences, CutPosition cut,
+                       Timeline& timeline) {
   if (silences.empty() || timeline.points.empty()) return;
   const Silence& last = silences.back();
   const std::uint64_t closing =
@@ -89,13 +89,13 @@ bool titles_differ_beyond_numbers(std::span<const TimelineFile> files) {
 }
 
 // Weighs the evidence of a book in many files: its joins, the chapter
-// pauses inside its files (min_frames long, none when not found), the
-// headings after both, and the files' titles.
-FilesChoice choose_files(const RecordingRuns& runs, const RunTally& tally,
+// pauses inside its files (min_frames long, none when not found) among the
+// silences of the tally, the headings after both, and the files' titles.
+FilesChoice choose_files(const RecordingRuns& runs,
+                         std::span<const Silence> silences,
                          std::optional<std::uint32_t> min_frames) {
   FilesChoice out;
   out.joins = runs.files.size() - 1;
-  const std::vector<Silence> silences = unpack_silences(tally.kept);
   const std::vector<PauseMarks> marks =
       mark_pauses(silences, runs.files, runs.nAvgBytesPerSec);
   std::uint64_t joins_headed = 0;
@@ -177,17 +177,18 @@ Timeline choose_timeline(const ChapterSettings& settings,
     min_frames = compute_min_frames(runs.nAvgBytesPerSec, choice.pauses.min_ms);
     measure_margin(runs, tally, min_frames, choice);
   }
+  const std::vector<Silence> silences = unpack_silences(tally.kept);
   if (choice.pauses_looked_for && runs.files.size() > 1 &&
       runs.nAvgBytesPerSec != 0) {
     choice.files = choose_files(
-        runs, tally,
+        runs, silences,
         choice.pauses.found ? std::optional(min_frames) : std::nullopt);
   }
   const CutPosition cut = cut_position_of(settings.scan.cut_position);
   Timeline timeline = timeline_of(runs, tally, cut, min_frames);
   timeline.rank_by_marks = !settings.scan.threshold_given;
   if (choice.pauses.found) drop_end_guarded(runs, cut, timeline);
-  drop_closing_only(runs, tally, cut, timeline);
+  drop_closing_only(runs, tally, silences, cut, timeline);
   return timeline;
 }
 
