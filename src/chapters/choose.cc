@@ -1,11 +1,9 @@
 #include "chapters/choose.h"
 
 #include <algorithm>
-#include <string_view>
 
 #include "extract/evidence.h"
 #include "extract/time_base.h"
-#include "platform/utf8.h"
 
 namespace hushmark {
 namespace {
@@ -59,81 +57,6 @@ void drop_closing_only(const RecordingRuns& runs, const RunTally& tally,
   if (silence_first_frame(timeline.points.back(), cut) == last.start) {
     timeline.points.pop_back();
   }
-}
-
-// A file of a chapter opens with its heading and the pause after it.
-constexpr std::uint32_t kFileOpeningMs = 5000;
-
-// A title without its numbers: digits, full-width digits and kanji numerals.
-std::wstring without_numbers(const std::string& title) {
-  constexpr std::wstring_view kNumerals =
-      L"０１２３４５６７８９〇一二三四五六七八九十百千";
-  std::wstring text;
-  for (wchar_t c : platform::widen_utf8(title)) {
-    if ((c >= L'0' && c <= L'9') ||
-        kNumerals.find(c) != std::wstring_view::npos) {
-      continue;
-    }
-    text += c;
-  }
-  return text;
-}
-
-bool titles_differ_beyond_numbers(std::span<const TimelineFile> files) {
-  for (std::size_t k = 1; k < files.size(); ++k) {
-    if (without_numbers(files[k].title) != without_numbers(files[0].title)) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// Weighs the evidence of a book in many files: its joins, the chapter
-// pauses inside its files (min_frames long, none when not found) among the
-// silences of the tally, the headings after both, and the files' titles.
-FilesChoice choose_files(const RecordingRuns& runs,
-                         std::span<const Silence> silences,
-                         std::optional<std::uint32_t> min_frames) {
-  FilesChoice out;
-  out.joins = runs.files.size() - 1;
-  const std::vector<PauseMarks> marks =
-      mark_pauses(silences, runs.files, runs.nAvgBytesPerSec);
-  std::uint64_t joins_headed = 0;
-  // The pause after a file's heading lies within this of its start.
-  const std::uint64_t opening = ms_frames(kFileOpeningMs, runs.nAvgBytesPerSec);
-  std::size_t file = 0;
-  for (std::size_t i = 0; i < silences.size(); ++i) {
-    while (file + 1 < runs.files.size() &&
-           runs.files[file + 1].start < silences[i].start) {
-      ++file;
-    }
-    if (marks[i].join) {
-      ++out.in_pause;
-      if (marks[i].heading) ++joins_headed;
-    } else if (min_frames && silences[i].length >= *min_frames &&
-               may_part(silences[i], runs) &&
-               silences[i].start > runs.files[file].start + opening) {
-      ++out.inner;
-      if (marks[i].heading) ++out.inner_headed;
-    }
-  }
-  const auto verdict = [&out](FilesReason reason, bool chapters) {
-    out.reason = reason;
-    out.chapters = chapters;
-    return out;
-  };
-  if (2 * out.in_pause < out.joins) {
-    return verdict(FilesReason::kJoinsInSound, false);
-  }
-  if (out.inner == 0) return verdict(FilesReason::kNoInnerPauses, true);
-  if (out.in_pause > 0 && 4 * joins_headed >= 3 * out.in_pause &&
-      2 * out.inner_headed < out.inner) {
-    return verdict(FilesReason::kHeadingsAtJoins, true);
-  }
-  if (out.inner_headed == 0 && titles_differ_beyond_numbers(runs.files)) {
-    return verdict(FilesReason::kTitles, true);
-  }
-  return verdict(FilesReason::kInnerPauses, false);
 }
 
 }  // namespace

@@ -11,27 +11,6 @@
 
 namespace hushmark {
 
-// Whether a book's files are its chapters, and why.
-enum class FilesReason {
-  kNotAsked,         // one file, or an option chooses the breaks
-  kNoInnerPauses,    // chapters: no chapter pause lies inside a file
-  kHeadingsAtJoins,  // chapters: headings follow the joins, and not the
-                     // long pauses inside the files
-  kTitles,           // chapters: the titles differ beyond a number
-  kInnerPauses,      // not: the files hold chapter pauses of their own
-  kJoinsInSound,     // not: most joins fall in sound, not in a pause
-};
-
-struct FilesChoice {
-  FilesReason reason = FilesReason::kNotAsked;
-  bool chapters = false;       // a chapter starts at every file, and nowhere
-                               // else
-  std::uint64_t joins = 0;     // between the files
-  std::uint64_t in_pause = 0;  // joins that fall in a pause
-  std::uint64_t inner = 0;     // chapter pauses inside the files
-  std::uint64_t inner_headed = 0;  // of those, the ones a heading follows
-};
-
 // What hushmark-chapters chose from the recording itself.
 struct AutoChoice {
   std::optional<ThresholdChoice> threshold;  // when -s was not given
@@ -58,14 +37,9 @@ ScanPlan scan_plan(const ChapterSettings& settings);
 // the pauses as long are its points, as -m would leave them, but none after
 // which sound resumes within the end guard. Whatever the options, no point
 // starts a chapter that would hold only the closing silence: less than
-// kClosingSoundMs of sound before the end or the silence that runs to it.
-// Without -s, the
-// points rank by their marks. With many files and nothing else choosing,
-// the files are the chapters unless they are cuts of the book: most joins
-// fall in sound, or chapter pauses lie inside the files, headings follow
-// them (or none follow the joins) and the titles differ by a number alone.
-// Titles differ beyond a number when they differ once their digits (and
-// kanji numerals) are left out.
+// 250 ms of sound before the end or the silence that runs to it. Without
+// -s, the points rank by their marks. With many files and nothing else
+// choosing, choose_files says whether the files are the chapters.
 Timeline choose_timeline(const ChapterSettings& settings,
                          const RecordingRuns& runs, AutoChoice& choice);
 

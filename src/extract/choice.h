@@ -85,6 +85,40 @@ PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
 // choose.
 PauseChoice choose_pauses(const RecordingRuns& runs, const RunTally& tally);
 
+// Whether a book's files are its chapters, and why.
+enum class FilesReason {
+  kNotAsked,         // one file, or an option chooses the breaks
+  kNoInnerPauses,    // chapters: no chapter pause lies inside a file
+  kHeadingsAtJoins,  // chapters: headings follow the joins, and not the
+                     // long pauses inside the files
+  kTitles,           // chapters: the titles differ beyond a number
+  kInnerPauses,      // not: the files hold chapter pauses of their own
+  kJoinsInSound,     // not: most joins fall in sound, not in a pause
+};
+
+struct FilesChoice {
+  FilesReason reason = FilesReason::kNotAsked;
+  bool chapters = false;       // a chapter starts at every file, and nowhere
+                               // else
+  std::uint64_t joins = 0;     // between the files
+  std::uint64_t in_pause = 0;  // joins that fall in a pause
+  std::uint64_t inner = 0;     // chapter pauses inside the files
+  std::uint64_t inner_headed = 0;  // of those, the ones a heading follows
+};
+
+// Weighs the evidence of a book in many files: its joins, the chapter
+// pauses inside its files (min_frames long, none when not found) among the
+// silences of one threshold, the headings after both, and the files'
+// titles. The files are the chapters unless they are cuts of the book: most
+// joins fall in sound, or chapter pauses lie inside the files (not in a
+// file's first 5 s, where its heading's pause lies), headings follow them
+// (or none follow the joins) and the titles differ by a number alone.
+// Titles differ beyond a number when they differ once their digits (and
+// kanji numerals) are left out.
+FilesChoice choose_files(const RecordingRuns& runs,
+                         std::span<const Silence> silences,
+                         std::optional<std::uint32_t> min_frames);
+
 // The roundest -m, in milliseconds, whose min_frames lies from `from` to
 // `to` frames, nearest to the middle of that span on a log scale.
 std::int32_t round_min_ms(std::uint32_t from, std::uint32_t to,

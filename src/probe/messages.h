@@ -37,6 +37,10 @@ inline constexpr wchar_t kProbeMinSuggestion[] =
     L"章の区切りのおすすめ: -m ";                                 // ms
 inline constexpr wchar_t kProbeMinSuggestionPoints[] = L" (-s ";  // threshold
 inline constexpr wchar_t kProbeMinSuggestionCount[] = L" で区切り";  // count
+inline constexpr wchar_t kProbeMinFiles[] =
+    L"章の区切りのおすすめ: -F (ファイルごとに1チャプター。"
+    L"ファイルの中に章の区切りの無音がないか、見出しがファイルの始めに続きます)"
+    L"\n";
 inline constexpr wchar_t kProbeMinNoSuggestion[] =
     L"章の区切りのおすすめ: なし (ほかより長く目立つ無音がありません)\n";
 inline constexpr wchar_t kProbeExactCount[] =

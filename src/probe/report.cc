@@ -64,6 +64,17 @@ std::wstring format_min_suggestion(std::int32_t threshold,
                                    const RecordingRuns& runs,
                                    const RunTally& tally) {
   const PauseChoice choice = choose_pauses(runs, tally);
+  if (runs.files.size() > 1 && runs.nAvgBytesPerSec != 0) {
+    // A book in many files: its files may be its chapters, as
+    // hushmark-chapters weighs them with no option.
+    const std::optional<std::uint32_t> min_frames =
+        choice.found ? std::optional(compute_min_frames(runs.nAvgBytesPerSec,
+                                                        choice.min_ms))
+                     : std::nullopt;
+    if (choose_files(runs, unpack_silences(tally.kept), min_frames).chapters) {
+      return msg::kProbeMinFiles;
+    }
+  }
   if (!choice.found) return msg::kProbeMinNoSuggestion;
   const std::uint32_t min_frames =
       compute_min_frames(runs.nAvgBytesPerSec, choice.min_ms);

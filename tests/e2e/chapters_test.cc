@@ -550,6 +550,13 @@ TEST(Chapters, TellChapterFilesFromCutsAndChapterPausesFromSceneBreaks) {
   const std::vector<std::string> got = lines(read_file(dir / "out.txt"));
   ASSERT_EQ(got.size(), 3u);
   EXPECT_EQ(got[1].substr(13), "Chapter 2");
+  // The probe proposes what the run with no option does.
+  EXPECT_NE(testing::run_probe(dir.path(), {"-i", "files"})
+                .out.find("章の区切りのおすすめ: -F "),
+            std::string::npos);
+  EXPECT_NE(testing::run_probe(dir.path(), {"-i", "tracks"})
+                .out.find("章の区切りのおすすめ: -m "),
+            std::string::npos);
 }
 
 }  // namespace
