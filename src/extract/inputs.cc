@@ -77,7 +77,7 @@ std::vector<std::uint8_t> first_bytes(std::wstring_view path) {
   std::vector<std::uint8_t> head(kHeadBytes);
   platform::InputFile file;
   std::size_t got = 0;
-  if (file.open(path)) {
+  if (file.open_to_peek(path)) {
     while (got < head.size()) {
       const std::size_t n = file.read(std::span(head).subspan(got));
       if (n == 0) break;
