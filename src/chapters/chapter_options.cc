@@ -88,8 +88,9 @@ void read_split(const char* argument, ChapterSettings& settings) {
 
 }  // namespace
 
-bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
-                          platform::Console& console) {
+OptionsOutcome read_chapter_options(int argc, char** argv,
+                                    ChapterSettings& settings,
+                                    platform::Console& console) {
   auto own = [&settings, &console](int option, const char* argument) {
     switch (option) {
     case 'f':
@@ -136,19 +137,20 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
   };
   const std::wstring usage =
       msg::kChaptersUsage + format_names(L' ') + msg::kChaptersUsageEnd;
-  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:a:w:k:h", usage.c_str()};
-  if (!parse_options(argc, argv, settings.scan, console, line, own)) {
-    return false;
-  }
+  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:a:w:k:h", usage.c_str(),
+                         msg::kChaptersVersion};
+  const OptionsOutcome parsed =
+      parse_options(argc, argv, settings.scan, console, line, own);
+  if (parsed != OptionsOutcome::kRun) return parsed;
   take_inputs(settings.scan, settings.inputs);
   if (!validate_settings(settings.scan, console) ||
       !check_chapter_settings(settings, console) ||
       !expand_inputs(settings.inputs, console)) {
-    return false;
+    return OptionsOutcome::kExitFailure;
   }
   // A folder stands for its files: the first one read names the output.
   settings.scan.infile = settings.inputs.front();
-  return true;
+  return OptionsOutcome::kRun;
 }
 
 std::uint64_t split_max_ms(const ChapterSettings& settings) {

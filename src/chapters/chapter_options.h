@@ -9,6 +9,7 @@
 
 #include "chapters/align.h"
 #include "chapters/formats.h"
+#include "cli/options.h"
 #include "cli/settings.h"
 #include "platform/console.h"
 
@@ -46,10 +47,11 @@ struct ChapterSettings {
 // Fills settings from the command line and checks it: hushmark's checks
 // first, then -f, -n, -l, -t, -b and -x. Without -f, the output's name chooses
 // the format (txt when it has no format's ending). A folder among the inputs
-// is then put in place by its recordings (expand_inputs). False, once the
-// reason is out, when the run must end with status 1 ("-h" included).
-bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
-                          platform::Console& console);
+// is then put in place by its recordings (expand_inputs). Anything but kRun
+// ends the program, once the answer (--help, --version) or the reason is out.
+OptionsOutcome read_chapter_options(int argc, char** argv,
+                                    ChapterSettings& settings,
+                                    platform::Console& console);
 
 // The longest that -x lets a chapter be, in milliseconds.
 std::uint64_t split_max_ms(const ChapterSettings& settings);

@@ -673,15 +673,12 @@ constexpr FormatRow kFormats[] = {
      opens_ogm, read_ogm},
 };
 
-wchar_t ascii_lower(wchar_t c) {
-  return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
 bool ends_with_ignoring_case(std::wstring_view name, std::wstring_view end) {
   if (end.empty() || name.size() < end.size()) return false;
   name.remove_prefix(name.size() - end.size());
   for (std::size_t i = 0; i < end.size(); ++i) {
-    if (ascii_lower(name[i]) != ascii_lower(end[i])) return false;
+    if (platform::ascii_lower(name[i]) != platform::ascii_lower(end[i]))
+      return false;
   }
   return true;
 }

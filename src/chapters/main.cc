@@ -202,10 +202,9 @@ int main(int argc, char** argv) {
   Program program = start_program(argc, argv);
   platform::Console& console = program.console;
   ChapterSettings settings;
-  if (!read_chapter_options(program.args.count(), program.args.values(),
-                            settings, console)) {
-    return 1;
-  }
+  const OptionsOutcome read = read_chapter_options(
+      program.args.count(), program.args.values(), settings, console);
+  if (read != OptionsOutcome::kRun) return exit_status(read);
   if (settings.scan.outfile.empty() &&
       !derive_outfile(settings.scan, console, format_suffix(settings.format))) {
     return 1;

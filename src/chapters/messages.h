@@ -189,6 +189,9 @@ inline constexpr wchar_t kEchoSplitEnd[] = L"秒\n";
 inline constexpr wchar_t kEchoFileChapters[] =
     L"ファイルごとにチャプターを始めます。\n";
 
+inline constexpr wchar_t kChaptersVersion[] =
+    L"hushmark-chapters v" HUSHMARK_VERSION_TEXT L"\n";
+
 inline constexpr wchar_t kChaptersUsage[] =
     L"hushmark-chapters 無音でチャプター v" HUSHMARK_VERSION_TEXT L" \n"
     L"usage : hushmark-chapters [options] -i input -o output [input2 ...]\n"

@@ -10,12 +10,17 @@ inline constexpr wchar_t kNoInput[] = L"WAVEファイルを指定してくださ
 inline constexpr wchar_t kBadCutPosition[] =
     L"区切り位置(-p)は0,1,2で指定してください。\n";
 inline constexpr wchar_t kPathTooLong[] = L"ファイル名が長すぎます。\n";
+// Follows a long option that the program does not take, as given.
+inline constexpr wchar_t kNoLongOption[] =
+    L" は使えません。指定は -i のような1文字で、一覧は -h で見られます。\n";
 
 inline constexpr wchar_t kEchoInfile[] = L"infile = ";
 inline constexpr wchar_t kEchoOutfile[] = L"outfile = ";
 inline constexpr wchar_t kEchoThreshold[] = L"無音範囲:";    // threshold
 inline constexpr wchar_t kEchoMinSilence[] = L"無音時間が";  // ms, suffix
 inline constexpr wchar_t kEchoMinSilenceSuffix[] = L"ms以上で区切ります。\n";
+
+inline constexpr wchar_t kVersion[] = L"hushmark v" HUSHMARK_VERSION_TEXT L"\n";
 
 inline constexpr wchar_t kUsage[] =
     L"hushmark 無音区切り v" HUSHMARK_VERSION_TEXT L" \n"

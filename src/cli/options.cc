@@ -36,19 +36,21 @@ std::int32_t read_number(const char* text) {
   return static_cast<std::int32_t>(value);
 }
 
-bool parse_options(int argc, char** argv, Settings& settings,
-                   platform::Console& console, const CommandLine& line,
-                   const OptionHandler& own) {
+OptionsOutcome parse_options(int argc, char** argv, Settings& settings,
+                             platform::Console& console,
+                             const CommandLine& line,
+                             const OptionHandler& own) {
+  constexpr OptionsOutcome kFailed = OptionsOutcome::kExitFailure;
   platform::OptionReader options(argc, argv, line.options);
   int opt;
   while ((opt = options.next()) != -1) {
     const char* optarg = options.argument();
     switch (opt) {
     case 'i':
-      if (!read_path(optarg, settings.infile, console)) return false;
+      if (!read_path(optarg, settings.infile, console)) return kFailed;
       break;
     case 'o':
-      if (!read_path(optarg, settings.outfile, console)) return false;
+      if (!read_path(optarg, settings.outfile, console)) return kFailed;
       break;
     case 's':
       settings.threshold = read_number(optarg);
@@ -63,19 +65,28 @@ bool parse_options(int argc, char** argv, Settings& settings,
       break;
     case 'h':
       print_usage(line.usage, console);
-      return false;
+      return kFailed;
+    case platform::kHelpOption:
+      print_usage(line.usage, console);
+      return OptionsOutcome::kExitSuccess;
+    case platform::kVersionOption:
+      console.write(line.version);
+      return OptionsOutcome::kExitSuccess;
+    case platform::kOtherLongOption:
+      console.write(platform::widen_argument(optarg) + msg::kNoLongOption);
+      return kFailed;
     case '?':
     case ':':
       continue;  // getopt has already said what was wrong; carry on without it
     default:
       break;  // another program's own option
     }
-    if (own && !own(opt, optarg)) return false;
+    if (own && !own(opt, optarg)) return kFailed;
   }
   for (int k = options.operands(); own && k < argc; ++k) {
-    if (!own(kOperand, argv[k])) return false;
+    if (!own(kOperand, argv[k])) return kFailed;
   }
-  return true;
+  return OptionsOutcome::kRun;
 }
 
 void read_auto(int option, const char* argument, Settings& settings) {
@@ -147,11 +158,15 @@ bool derive_outfile(Settings& settings, platform::Console& console,
   return true;
 }
 
-bool read_options(int argc, char** argv, Settings& settings,
-                  platform::Console& console) {
-  return parse_options(argc, argv, settings, console) &&
-         validate_settings(settings, console) &&
-         (!settings.outfile.empty() || derive_outfile(settings, console));
+OptionsOutcome read_options(int argc, char** argv, Settings& settings,
+                            platform::Console& console) {
+  const OptionsOutcome parsed = parse_options(argc, argv, settings, console);
+  if (parsed != OptionsOutcome::kRun) return parsed;
+  return validate_settings(settings, console) &&
+                 (!settings.outfile.empty() ||
+                  derive_outfile(settings, console))
+             ? OptionsOutcome::kRun
+             : OptionsOutcome::kExitFailure;
 }
 
 }  // namespace hushmark

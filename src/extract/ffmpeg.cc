@@ -80,7 +80,7 @@ std::wstring ffprobe_beside(std::wstring_view ffmpeg) {
   constexpr std::wstring_view kFfmpeg = L"ffmpeg";
   bool named_so = rest.size() >= kFfmpeg.size();
   for (std::size_t k = 0; named_so && k < kFfmpeg.size(); ++k) {
-    named_so = (rest[k] | 0x20) == kFfmpeg[k];
+    named_so = platform::ascii_lower(rest[k]) == kFfmpeg[k];
   }
   return std::wstring(ffmpeg.substr(0, name)) + L"ffprobe" +
          std::wstring(named_so ? rest.substr(kFfmpeg.size()) : L"");

@@ -7,6 +7,7 @@
 #include "extract/recording.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/utf8.h"
 
 namespace hushmark {
 namespace {
@@ -27,8 +28,7 @@ bool is_digit(wchar_t c) {
 // letters in either case alike.
 std::uint32_t rank_of(wchar_t c) {
   if (platform::is_path_separator(c)) return 0;
-  if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  return static_cast<std::uint32_t>(c) + 1;
+  return static_cast<std::uint32_t>(platform::ascii_lower(c)) + 1;
 }
 
 // The end of the run of digits that starts at `at`.
@@ -77,7 +77,7 @@ std::vector<std::uint8_t> first_bytes(std::wstring_view path) {
   std::vector<std::uint8_t> head(kHeadBytes);
   platform::InputFile file;
   std::size_t got = 0;
-  if (file.open(path)) {
+  if (file.open_to_peek(path)) {
     while (got < head.size()) {
       const std::size_t n = file.read(std::span(head).subspan(got));
       if (n == 0) break;

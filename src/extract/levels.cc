@@ -16,14 +16,6 @@ std::size_t level_bin(std::uint32_t magnitude) {
   return static_cast<std::size_t>(std::bit_width(m * m * m * m));
 }
 
-std::uint32_t level_floor(std::size_t bin) {
-  if (bin == 0) return 0;
-  std::uint32_t m = 1;
-  while (level_bin(m) < bin)
-    ++m;
-  return m;
-}
-
 void start_levels(BlockLevels& levels, std::uint32_t nAvgBytesPerSec) {
   levels.block_frames = std::max<std::uint32_t>(
       1, compute_min_frames(nAvgBytesPerSec, kLevelBlockMs));

@@ -20,9 +20,6 @@ inline constexpr std::uint32_t kLevelBlockMs = 10;
 // The level bin of a peak magnitude (0 to 32768).
 std::size_t level_bin(std::uint32_t magnitude);
 
-// The smallest magnitude in a level bin.
-std::uint32_t level_floor(std::size_t bin);
-
 // The peaks of a recording's blocks, counted by level; blocks are counted
 // from each file's first frame.
 struct BlockLevels {

@@ -23,6 +23,11 @@ class InputFile {
   // directory.
   bool open(std::wstring_view path);
 
+  // Opens path to read its first bytes when it is a regular file; false for
+  // a FIFO, a device, a folder or a missing file, none of which is waited on.
+  // Reads never wait: a file that waits for data gives none.
+  bool open_to_peek(std::wstring_view path);
+
   // Reads the program's standard input, in binary; false when there is none.
   bool open_standard_input();
 
@@ -187,10 +192,11 @@ class ScratchFile {
   std::wstring path_;
 };
 
-// What a name in a folder stands for.
+// What a name in a folder stands for. Only what lies on the folder's own
+// file system (volume) is a file or a folder.
 enum class EntryKind : std::uint8_t {
   kFile,    // a regular file, or a link to one
-  kFolder,  // a folder itself, not one reached through a link
+  kFolder,  // a folder itself, not one reached through a link or mounted there
   kOther,   // a link to a folder, a device, a FIFO, or what cannot be looked at
 };
 

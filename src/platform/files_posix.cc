@@ -16,7 +16,7 @@ namespace hushmark::platform {
 namespace {
 
 // Opens without blocking on a FIFO that has no peer yet, then goes back to
-// ordinary blocking I/O.
+// ordinary blocking I/O unless flags ask for O_NONBLOCK.
 int open_path(std::wstring_view path, int flags) {
   std::optional<std::string> bytes = narrow_path(path);
   if (!bytes || bytes->empty()) return -1;
@@ -24,7 +24,7 @@ int open_path(std::wstring_view path, int flags) {
   do {
     fd = ::open(bytes->c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return -1;
+  if (fd < 0 || (flags & O_NONBLOCK) != 0) return fd;
   int fl = ::fcntl(fd, F_GETFL);
   if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
   return fd;
@@ -91,6 +91,17 @@ bool InputFile::take(int fd, bool standard_input) {
 
 bool InputFile::open(std::wstring_view path) {
   return take(open_path(path, O_RDONLY), false);
+}
+
+bool InputFile::open_to_peek(std::wstring_view path) {
+  // Reads stay nonblocking: a file of /proc such as kmsg waits for data.
+  const int fd = open_path(path, O_RDONLY | O_NONBLOCK);
+  struct stat st;
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(fd);
+    return false;
+  }
+  return take(fd, false);
 }
 
 bool InputFile::open_standard_input() {
@@ -381,16 +392,21 @@ bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
 namespace hushmark::platform {
 namespace {
 
-// What an entry of a folder stands for: a link is followed to a file, but a
-// link to a folder is left out, so that a link back up cannot loop.
-EntryKind entry_kind(const std::string& path) {
+// What an entry of a folder on file system `device` stands for: a link is
+// followed to a file, but a link to a folder is left out, so that a link back
+// up cannot loop. What lies on another file system (a mount point, a link
+// into /proc, whose regular files may wait for data) is left out too.
+EntryKind entry_kind(const std::string& path, dev_t device) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0) return EntryKind::kOther;
-  if (S_ISDIR(st.st_mode)) return EntryKind::kFolder;
+  if (S_ISDIR(st.st_mode)) {
+    return st.st_dev == device ? EntryKind::kFolder : EntryKind::kOther;
+  }
   if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0) {
     return EntryKind::kOther;
   }
-  return S_ISREG(st.st_mode) ? EntryKind::kFile : EntryKind::kOther;
+  return S_ISREG(st.st_mode) && st.st_dev == device ? EntryKind::kFile
+                                                    : EntryKind::kOther;
 }
 
 }  // namespace
@@ -415,14 +431,19 @@ bool list_folder(std::wstring_view path, std::vector<FolderEntry>& entries) {
   if (!folder || folder->empty()) return false;
   DIR* dir = ::opendir(folder->c_str());
   if (dir == nullptr) return false;
+  struct stat st;
+  if (::fstat(::dirfd(dir), &st) != 0) {
+    ::closedir(dir);
+    return false;
+  }
   if (!folder->ends_with('/')) *folder += '/';
   const dirent* entry;
   // readdir() gives nullptr both at the end and on a failure, told by errno.
   while ((errno = 0, entry = ::readdir(dir)) != nullptr) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
-    entries.push_back(
-        {widen_argument(name), entry_kind(*folder + std::string(name))});
+    entries.push_back({widen_argument(name),
+                       entry_kind(*folder + std::string(name), st.st_dev)});
   }
   const bool read = errno == 0;
   ::closedir(dir);

@@ -89,6 +89,13 @@ bool InputFile::open(std::wstring_view path) {
   return true;
 }
 
+bool InputFile::open_to_peek(std::wstring_view path) {
+  if (!open(path)) return false;
+  if (!stream_) return true;
+  close();  // a pipe or a device
+  return false;
+}
+
 bool InputFile::open_standard_input() {
   int fd = _dup(0);
   if (fd < 0) return false;
@@ -390,8 +397,8 @@ namespace hushmark::platform {
 namespace {
 
 // What an entry found in a folder stands for: a reparse point that is a
-// folder (a symbolic link or a junction) is left out, so that a link back up
-// cannot loop.
+// folder (a symbolic link, a junction, another volume mounted there) is left
+// out, so that a link back up cannot loop and the walk stays on its volume.
 EntryKind entry_kind(const WIN32_FIND_DATAW& found) {
   const DWORD attributes = found.dwFileAttributes;
   const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -7,6 +7,17 @@
 
 namespace hushmark::platform {
 
+int long_option_of(std::string_view element) {
+  const std::string_view name = element.substr(2);
+  // Neither takes an argument, so "--help=x" is refused as glibc does.
+  if (name.empty() || name.find('=') != std::string_view::npos) {
+    return kOtherLongOption;
+  }
+  if (std::string_view("help").starts_with(name)) return kHelpOption;
+  if (std::string_view("version").starts_with(name)) return kVersionOption;
+  return kOtherLongOption;
+}
+
 GnuShortOptions::GnuShortOptions(int argc, char** argv, const char* optstring)
     : argc_(argc),
       argv_(argv),
@@ -84,8 +95,15 @@ int GnuShortOptions::take_option() {
 int GnuShortOptions::next() {
   argument_ = nullptr;
   if (index_ > argc_) return -1;  // an empty argv, not even a program name
-  if ((next_char_ == nullptr || *next_char_ == '\0') && !start_element()) {
-    return -1;
+  if (next_char_ == nullptr || *next_char_ == '\0') {
+    if (!start_element()) return -1;
+    if (*next_char_ == '-') {  // "--name"; "--" alone ended the options
+      next_char_ = nullptr;
+      const char* element = argv_[index_++];
+      const int option = long_option_of(element);
+      if (option == kOtherLongOption) argument_ = element;
+      return option;
+    }
   }
   return take_option();
 }

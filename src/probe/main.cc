@@ -19,10 +19,9 @@ int main(int argc, char** argv) {
   platform::Console& console = program.console;
   Settings settings;
   std::vector<std::wstring> inputs;
-  if (!read_probe_options(program.args.count(), program.args.values(), settings,
-                          inputs, console)) {
-    return 1;
-  }
+  const OptionsOutcome read = read_probe_options(
+      program.args.count(), program.args.values(), settings, inputs, console);
+  if (read != OptionsOutcome::kRun) return exit_status(read);
   // -s's threshold, where it was given, as 0 is a threshold too.
   const std::optional<std::int32_t> given_threshold =
       settings.threshold_given ? std::optional(settings.threshold)

@@ -6,6 +6,9 @@
 
 namespace hushmark::msg {
 
+inline constexpr wchar_t kProbeVersion[] =
+    L"hushmark-probe v" HUSHMARK_VERSION_TEXT L"\n";
+
 inline constexpr wchar_t kProbeUsage[] =
     L"hushmark-probe 無音範囲しらべ v" HUSHMARK_VERSION_TEXT L" \n"
     L"usage : hushmark-probe [options] -i input [input2 ...]\n"

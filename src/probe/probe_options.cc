@@ -6,23 +6,25 @@
 
 namespace hushmark {
 
-bool read_probe_options(int argc, char** argv, Settings& settings,
-                        std::vector<std::wstring>& inputs,
-                        platform::Console& console) {
+OptionsOutcome read_probe_options(int argc, char** argv, Settings& settings,
+                                  std::vector<std::wstring>& inputs,
+                                  platform::Console& console) {
   auto own = [&](int option, const char* argument) {
     if (option == kOperand) return read_operand(argument, inputs, console);
     read_auto(option, argument, settings);
     return true;
   };
-  const CommandLine line{"i:m:s:h", msg::kProbeUsage};
-  if (!parse_options(argc, argv, settings, console, line, own)) return false;
+  const CommandLine line{"i:m:s:h", msg::kProbeUsage, msg::kProbeVersion};
+  const OptionsOutcome parsed =
+      parse_options(argc, argv, settings, console, line, own);
+  if (parsed != OptionsOutcome::kRun) return parsed;
   take_inputs(settings, inputs);
   if (!validate_settings(settings, console) ||
       !expand_inputs(inputs, console)) {
-    return false;
+    return OptionsOutcome::kExitFailure;
   }
   settings.infile = inputs.front();
-  return true;
+  return OptionsOutcome::kRun;
 }
 
 }  // namespace hushmark

@@ -21,6 +21,7 @@ struct Parsed {
   bool ok;
   Settings settings;
   std::string console;
+  OptionsOutcome outcome = OptionsOutcome::kRun;
 };
 
 // A command line for an option reader: the program's name, then args.
@@ -44,8 +45,9 @@ Parsed parse(std::vector<std::string> args) {
   CommandLineArgs line(std::move(args));
   Parsed p{false, {}, {}};
   CapturedConsole console;
-  p.ok = parse_options(line.argc(), line.argv.data(), p.settings,
-                       console.console());
+  p.outcome = parse_options(line.argc(), line.argv.data(), p.settings,
+                            console.console());
+  p.ok = p.outcome == OptionsOutcome::kRun;
   p.console = console.text();
   return p;
 }
@@ -57,8 +59,9 @@ Parsed parse_probe(std::vector<std::string> args) {
   Parsed p{false, {}, {}};
   std::vector<std::wstring> inputs;
   CapturedConsole console;
-  p.ok = read_probe_options(line.argc(), line.argv.data(), p.settings, inputs,
-                            console.console());
+  p.outcome = read_probe_options(line.argc(), line.argv.data(), p.settings,
+                                 inputs, console.console());
+  p.ok = p.outcome == OptionsOutcome::kRun;
   if (p.ok) echo_probe_settings(p.settings, console.console());
   p.console = console.text();
   return p;
@@ -72,8 +75,9 @@ Parsed parse_chapters(std::vector<std::string> args) {
   Parsed p{false, {}, {}};
   ChapterSettings settings;
   CapturedConsole console;
-  p.ok = read_chapter_options(line.argc(), line.argv.data(), settings,
-                              console.console());
+  p.outcome = read_chapter_options(line.argc(), line.argv.data(), settings,
+                                   console.console());
+  p.ok = p.outcome == OptionsOutcome::kRun;
   if (p.ok) echo_chapter_settings(settings, console.console());
   p.settings = settings.scan;
   p.console = console.text();
@@ -211,6 +215,48 @@ TEST(ParseOptions, HelpActsWhenReadAndIgnoresTheRest) {
   p = parse({"-i", "-h"});
   EXPECT_TRUE(p.ok);
   EXPECT_EQ(p.settings.infile, L"-h");
+}
+
+TEST(ParseOptions, AnswerHelpAndVersionAndRefuseOtherLongOptions) {
+  using enum OptionsOutcome;
+  const std::string refused =
+      " は使えません。指定は -i のような1文字で、一覧は -h で見られます。\n";
+  const struct {
+    std::vector<std::string> args;
+    OptionsOutcome outcome;
+    std::string console;  // "usage" and "version" stand for the program's
+  } cases[] = {
+      {{"--help"}, kExitSuccess, "usage"},
+      {{"--he", "-p", "9"}, kExitSuccess, "usage"},
+      {{"-s", "5", "--version", "--help"}, kExitSuccess, "version"},
+      {{"a.wav", "--vers"}, kExitSuccess, "version"},
+      {{"--foo", "--help"}, kExitFailure, "--foo" + refused},
+      {{"--help=x"}, kExitFailure, "--help=x" + refused},
+      {{"---"}, kExitFailure, "---" + refused},
+      {{"--verbose"}, kExitFailure, "--verbose" + refused},
+      // An option's argument, and what follows "--", are no options.
+      {{"-i", "--version"}, kRun, ""},
+      {{"--", "--help"}, kRun, ""},
+  };
+  const std::pair<std::string, Parsed (*)(std::vector<std::string>)>
+      programs[] = {{"hushmark", parse},
+                    {"hushmark-probe", parse_probe},
+                    {"hushmark-chapters", parse_chapters}};
+  for (const auto& [name, read] : programs) {
+    const std::string usage = read({"-h"}).console;
+    for (const auto& c : cases) {
+      std::string where = name;
+      for (const std::string& arg : c.args)
+        where += " " + arg;
+      const Parsed p = read(c.args);
+      EXPECT_EQ(p.outcome, c.outcome) << where;
+      if (c.outcome == kRun) continue;  // the echo is tested elsewhere
+      const std::string expected = c.console == "usage"     ? usage
+                                   : c.console == "version" ? name + " v0.02\n"
+                                                            : c.console;
+      EXPECT_EQ(p.console, expected) << where;
+    }
+  }
 }
 
 TEST(ParseOptions, RefusesPathsTooLongForTheRecord) {

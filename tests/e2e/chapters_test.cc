@@ -1,10 +1,12 @@
 // Runs the built hushmark-chapters beside hushmark: its chapters start at
 // exactly the points hushmark writes, it shares hushmark's messages and
 // statuses, and it never leaves an output file half written.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -383,14 +385,20 @@ TEST(Chapters, ReplaceAFileWholeAndWriteThroughLinksPipesAndDevices) {
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
   std::string from_fifo;
   std::thread reader([&] { from_fifo = read_file(dir / "fifo"); });
-  // The reader must have the FIFO open before the run looks for one.
-  while (true) {
-    testing::ToolRun run = run_chapters(
-        dir.path(),
-        {"-i", "in.wav", "-s", "0", "-m", "200", "-o", "fifo", "-f", "ogm"});
-    if (run.status == 0) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  // The reader must have the FIFO open before the run looks for one. Runs
+  // that keep failing give up after two minutes, and a writer of the
+  // test's own then lets the reader go, so that the test fails, not hangs.
+  bool written = false;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (!written && std::chrono::steady_clock::now() < deadline) {
+    written = run_chapters(dir.path(), {"-i", "in.wav", "-s", "0", "-m", "200",
+                                        "-o", "fifo", "-f", "ogm"})
+                  .status == 0;
+    if (!written) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  EXPECT_TRUE(written);
+  if (!written) ::close(::open((dir / "fifo").c_str(), O_WRONLY));
   reader.join();
   EXPECT_EQ(from_fifo,
             "CHAPTER01=00:00:00.000\nCHAPTER01NAME=Chapter 1\n"

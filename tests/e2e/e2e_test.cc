@@ -222,6 +222,43 @@ TEST(Cli, EndsWithStatusOneWhenItCannotRun) {
   EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
+testing::ToolRun run_named(const std::string& name, const fs::path& folder,
+                           const std::vector<std::string>& args) {
+  if (name == "hushmark-probe") return testing::run_probe(folder, args);
+  if (name == "hushmark-chapters") return testing::run_chapters(folder, args);
+  return run_tool(folder, args);
+}
+
+// What the option tests cannot see: the exit status, and that a long option
+// draws no word of the C library's own on standard error.
+TEST(Cli, AnswerVersionAndRefuseOtherLongOptionsAsEachProgram) {
+  TempDir dir;
+  for (const std::string name :
+       {"hushmark", "hushmark-probe", "hushmark-chapters"}) {
+    auto run = [&](const std::vector<std::string>& args, const fs::path& at) {
+      return run_named(name, at, args);
+    };
+    const testing::ToolRun version = run({"--version"}, dir.path());
+    EXPECT_EQ(version.status, 0) << name;
+    EXPECT_EQ(version.out, name + " v0.02\n");
+    EXPECT_EQ(version.err, "");
+    const testing::ToolRun help = run({"--help"}, dir.path());
+    EXPECT_EQ(help.status, 0) << name;
+    EXPECT_EQ(help.out, run({"-h"}, dir.path()).out);
+    const testing::ToolRun other =
+        run({"-y", "--hex", "-i", "a.wav"}, dir.path());
+    EXPECT_EQ(other.status, 1) << name;
+    EXPECT_EQ(other.out,
+              "--hex は使えません。指定は -i のような1文字で、一覧は -h "
+              "で見られます。\n");
+    // One line, glibc's, for the short option alone.
+    EXPECT_TRUE(other.err.ends_with("/" + name + ": invalid option -- 'y'\n") &&
+                other.err.find('\n') + 1 == other.err.size())
+        << other.err;
+  }
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
 TEST(Cli, FailsWhenTheChapterFileCannotBeWritten) {
   TempDir dir;
   WaveBytes w;

@@ -1,12 +1,22 @@
 #include "extract/inputs.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "test_support.h"
+
 namespace hushmark {
 namespace {
+
+namespace fs = std::filesystem;
 
 TEST(Inputs, CompareInNaturalOrderAComponentAtATime) {
   // Each path comes strictly before every one after it, and the comparison
@@ -69,6 +79,45 @@ TEST(Inputs, TellRecordingsByTheirFirstBytes) {
     EXPECT_EQ(looks_like_audio({bytes, row.head.size()}), row.audio)
         << row.head;
   }
+}
+
+// A FIFO whose writer sends nothing would hold a walk that reads it forever;
+// this one carries a recording's first bytes, so that such a walk takes it
+// for a recording instead of hanging the test.
+TEST(Inputs, AFolderGivesOnlyRegularFilesOnItsOwnFileSystem) {
+  testing::TempDir dir;
+  const std::string head("RIFF\0\0\0\0WAVEfmt ", 16);
+  testing::write_file(dir / "part 1.wav", head);
+  const fs::path fifo = dir / "part 2.wav";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::create_symlink(fifo, dir / "part 3.wav");
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  for (int k = 0; k < 4; ++k)
+    ASSERT_EQ(::write(writer, head.data(), head.size()), 16);
+  // A link to a file on another file system: /dev/shm, where it is one.
+  const fs::path away =
+      "/dev/shm/hushmark-inputs-" + std::to_string(::getpid()) + ".wav";
+  struct stat here, shm;
+  const bool apart = ::stat(dir.path().c_str(), &here) == 0 &&
+                     ::stat("/dev/shm", &shm) == 0 && here.st_dev != shm.st_dev;
+  if (apart) {
+    testing::write_file(away, head);
+    fs::create_symlink(away, dir / "part 4.wav");
+  }
+  std::vector<std::wstring> inputs = {
+      platform::widen_argument(dir.path().c_str())};
+  testing::CapturedConsole console;
+  EXPECT_TRUE(expand_inputs(inputs, console.console()));
+  EXPECT_EQ(inputs, std::vector<std::wstring>{platform::widen_argument(
+                        (dir / "part 1.wav").c_str())});
+  // Nor is a FIFO that turns up between the listing and the opening waited on.
+  platform::InputFile file;
+  EXPECT_FALSE(file.open_to_peek(platform::widen_argument(fifo.c_str())));
+  if (apart) fs::remove(away);
+  ::close(writer);
+  ::close(reader);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ bool check_settings(Settings& settings, platform::Console& console,
 
 void run_hushmark(int argc, char** argv, platform::Console& console) {
   Settings settings;
-  if (!parse_options(argc, argv, settings, console) ||
+  if (parse_options(argc, argv, settings, console) != OptionsOutcome::kRun ||
       !validate_settings(settings, console) ||
       !check_settings(settings, console, kChapterSuffix)) {
     return;
@@ -100,7 +100,10 @@ void run_hushmark(int argc, char** argv, platform::Console& console) {
 
 void run_chapters(int argc, char** argv, platform::Console& console) {
   ChapterSettings settings;
-  if (!read_chapter_options(argc, argv, settings, console)) return;
+  if (read_chapter_options(argc, argv, settings, console) !=
+      OptionsOutcome::kRun) {
+    return;
+  }
   check(!settings.max_chapters || *settings.max_chapters >= 1,
         "a chapter count below 1 let through");
   check(!settings.min_seconds || *settings.min_seconds >= 0,

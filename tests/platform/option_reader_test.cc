@@ -1,5 +1,6 @@
 // The own option reader must read every command line exactly as glibc's
-// getopt does, since the Windows build relies on it.
+// getopt_long does, through the reader that Linux builds use, since the
+// Windows build relies on it.
 #include "platform/option_reader.h"
 
 #include <getopt.h>
@@ -39,20 +40,25 @@ struct Line {
 };
 
 std::string seen(int c, const char* arg) {
-  return std::string(1, static_cast<char>(c)) + (arg ? arg : "");
+  const std::string name = c == kHelpOption      ? "<help>"
+                           : c == kVersionOption ? "<version>"
+                           : c == kOtherLongOption
+                               ? "<other>"
+                               : std::string(1, static_cast<char>(c));
+  return name + (arg && c != '?' ? arg : "");
 }
 
 Reading with_glibc(const std::vector<std::string>& args) {
   Line line(args);
   optind = 0;
   opterr = 0;
+  OptionReader reader(line.argc(), line.argv.data(), kOptstring);
   Reading r;
   int c;
-  while ((c = getopt(line.argc(), line.argv.data(), kOptstring)) != -1) {
-    r.options.push_back(seen(c, c == '?' ? nullptr : optarg));
-  }
+  while ((c = reader.next()) != -1)
+    r.options.push_back(seen(c, reader.argument()));
   r.argv = line.now();
-  r.index = optind;
+  r.index = reader.operands();
   return r;
 }
 
@@ -87,6 +93,14 @@ const std::vector<std::vector<std::string>> kLines = {
     {"x", "-i"},
     {"--"},
     {"x", "--", "--", "-h"},
+    {"--help", "--version", "--he", "--v", "--verbose"},
+    {"a", "-p1", "--help", "b", "--foo", "-i", "c"},
+    {"--help=x", "--h=", "--=x", "--hex"},
+    {"-o", "--version", "-i", "--help"},
+    {"-ph", "--v", "-xp", "--foo", "-ho--x"},
+    {"-h--help", "-i--", "--help"},
+    {"--", "--help"},
+    {"x", "--version", "--", "--foo"},
 };
 
 TEST(GnuShortOptions, ReadsEveryLineAsGlibcGetoptDoes) {
