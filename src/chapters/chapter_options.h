@@ -25,6 +25,9 @@ struct ChapterSettings {
   // Without -f, an output named as a media file is a copy of the recording
   // with the chapters in it.
   bool embed = false;
+  // The output's file name holds a chapter number: one file per chapter.
+  bool chapter_files = false;
+  bool overwrite = false;  // -y: a media output may replace a file
 
   std::optional<std::int32_t> max_chapters;  // -n: at most this many
   std::optional<std::int32_t> min_seconds;   // -l: none shorter than this
@@ -45,7 +48,8 @@ struct ChapterSettings {
 
 // Fills settings from the command line and checks it: hushmark's checks
 // first, then -f, -n, -l, -t, -b and -x. Without -f, the output's name chooses
-// the format (txt when it has no format's ending). A folder among the inputs
+// the format (txt when it has no format's ending), and a chapter number in
+// its file name asks for one media file per chapter. A folder among the inputs
 // is then put in place by its recordings (expand_inputs). False, once the
 // reason is out, when the run must end with status 1 ("-h" included).
 bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,

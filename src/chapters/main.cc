@@ -11,6 +11,7 @@
 #include "chapters/embed.h"
 #include "chapters/formats.h"
 #include "chapters/messages.h"
+#include "chapters/split.h"
 #include "chapters/tables.h"
 #include "chapters/titles.h"
 #include "cli/options.h"
@@ -35,13 +36,18 @@ struct Embedding {
 
 // Makes the output ready before the scan, so that one that cannot be written
 // is known then: a copy's inputs and name are checked and its way planned,
-// its encoder started when it is encoded; a chapter file is opened at once,
-// and nothing there changes before the end.
+// a file it would replace refused without -y, the folders of a file per
+// chapter made, its encoder started when it is encoded; a chapter file is
+// opened at once, and nothing there changes before the end.
 bool ready_output(const ChapterSettings& settings, platform::WholeFile& output,
                   Embedding& embedding, platform::Console& console) {
   if (settings.embed) {
-    return make_embed_plan(settings.inputs, settings.scan.outfile,
-                           settings.kbit_rate, embedding.plan, console) &&
+    const std::wstring& outfile = settings.scan.outfile;
+    return make_embed_plan(settings.inputs, outfile, settings.kbit_rate,
+                           embedding.plan, console, settings.chapter_files) &&
+           check_new_output(outfile, settings.chapter_files, settings.overwrite,
+                            console) &&
+           (!settings.chapter_files || make_chapter_folder(outfile, console)) &&
            (embedding.plan.route == EmbedRoute::kCopy ||
             start_encoder(embedding.plan, settings.scan.outfile,
                           embedding.encoder, console));
@@ -146,6 +152,11 @@ bool write_output(const ChapterSettings& settings,
                   std::span<const Chapter> chapters,
                   platform::WholeFile& output, Embedding& embedding,
                   platform::Console& console) {
+  if (settings.chapter_files) {
+    return write_chapter_files(
+        embedding.plan, settings.inputs, embedding.encoder, chapters,
+        settings.scan.outfile, settings.overwrite, console);
+  }
   if (settings.embed && embedding.plan.route == EmbedRoute::kEncode) {
     return write_encoded(embedding.plan, embedding.encoder, chapters,
                          settings.scan.outfile, console);

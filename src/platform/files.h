@@ -187,6 +187,35 @@ class ScratchFile {
   std::wstring path_;
 };
 
+// A folder of the program's own inside another, holding files that are put
+// in place only once every one of them is complete; removed with whatever it
+// still holds when the object goes, and on an interruption. Neither copied
+// nor moved.
+class ScratchFolder {
+ public:
+  ScratchFolder() = default;
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder();
+
+  // Makes a new folder inside folder; false when that cannot be done.
+  bool create(std::wstring_view folder);
+
+  // Its name, as another program is given it.
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+};
+
+// Makes the folder at path and every folder above it that is missing; false
+// when one cannot be made, or path names something other than a folder.
+bool make_folders(std::wstring_view path);
+
+// Gives the file at from the name to, in the same file system, replacing a
+// file of that name; false when that cannot be done.
+bool move_file(std::wstring_view from, std::wstring_view to);
+
 // What a name in a folder stands for.
 enum class EntryKind : std::uint8_t {
   kFile,    // a regular file, or a link to one
