@@ -961,6 +961,13 @@ TEST(EncodedBooks, CopyWhereTheContainerHoldsTheCodecAndEncodeElsewhere) {
     ASSERT_EQ(chapters.size(), 2u) << out;
     EXPECT_NEAR(std::get<0>(chapters[1]), 4000, 25) << out;
   }
+  // A file per chapter is encoded once too, and cut at the join.
+  testing::ToolRun run = run_chapters(
+      dir.path(), {"-F", "-o", "files/%d.mp3", "a.flac", "b.flac"});
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(probed(dir, "files/1.mp3").starts_with("codec_name=mp3\n"));
+  EXPECT_NEAR(played_frames(dir, "files/1.mp3"), 4 * 44100, 1152);
+  EXPECT_EQ(listing(dir / "files"), (std::set<std::string>{"1.mp3", "2.mp3"}));
 }
 
 // AAC parts are copied, not encoded, yet take the book's tags and cover as
