@@ -135,6 +135,9 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
     case 'y':
       settings.overwrite = true;
       break;
+    case 'c':
+      settings.own_chapters = true;
+      break;
     case 's':
     case 'm':
       read_auto(option, argument, settings.scan);
@@ -146,7 +149,7 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
   };
   const std::wstring usage =
       msg::kChaptersUsage + format_names(L' ') + msg::kChaptersUsageEnd;
-  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:a:w:k:yh", usage.c_str()};
+  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:a:w:k:ych", usage.c_str()};
   if (!parse_options(argc, argv, settings.scan, console, line, own)) {
     return false;
   }
@@ -154,6 +157,10 @@ bool read_chapter_options(int argc, char** argv, ChapterSettings& settings,
   if (!validate_settings(settings.scan, console) ||
       !check_chapter_settings(settings, console) ||
       !expand_inputs(settings.inputs, console)) {
+    return false;
+  }
+  if (settings.own_chapters && settings.inputs.size() > 1) {
+    console.write(msg::kOwnChaptersOneInput);
     return false;
   }
   // A folder stands for its files: the first one read names the output.

@@ -27,7 +27,8 @@ struct ChapterSettings {
   bool embed = false;
   // The output's file name holds a chapter number: one file per chapter.
   bool chapter_files = false;
-  bool overwrite = false;  // -y: a media output may replace a file
+  bool overwrite = false;     // -y: a media output may replace a file
+  bool own_chapters = false;  // -c: the input's own chapters, as they are
 
   std::optional<std::int32_t> max_chapters;  // -n: at most this many
   std::optional<std::int32_t> min_seconds;   // -l: none shorter than this

@@ -137,6 +137,13 @@ inline constexpr wchar_t kFilesCutShort[] =
     L"チャプターごとに分けられませんでした。(ffmpegが書き出したファイル";
 inline constexpr wchar_t kFilesCutShortMiddle[] = L"個、チャプター";  // count
 inline constexpr wchar_t kFilesCutShortEnd[] = L"個)\n";
+inline constexpr wchar_t kOwnChaptersNone[] =
+    L"入力ファイルにチャプターがありません: ";  // name
+inline constexpr wchar_t kOwnChaptersNoneEnd[] =
+    L"\n-cは入力ファイルが持つチャプターを使います。"
+    L"無音から選ぶときは-cを付けずに実行してください。\n";
+inline constexpr wchar_t kOwnChaptersOneInput[] =
+    L"-cで使える入力ファイルは1つだけです。\n";
 inline constexpr wchar_t kFilesWritten[] = L"ファイル";  // count
 inline constexpr wchar_t kFilesWrittenEnd[] = L"個を書き出しました。\n";
 
@@ -209,6 +216,8 @@ inline constexpr wchar_t kChaptersUsageEnd[] =
     L"  -w 10       -aでチャプターを動かせる幅(秒)\n"
     L"  -k 64       再エンコードするときのビットレート(kbit/s) 既定は入力の"
     L"ビットレート(1チャンネル64まで)\n"
+    L"  -c          "
+    L"入力ファイルが持つチャプターをそのまま使う(無音は探さない)\n"
     L"  -y          出力の音声ファイルがすでにあれば置き換える\n"
     L"  -h          ヘルプ\n"
     L"入力ファイルを続けて並べると、その順につないで1つの録音として扱います。"

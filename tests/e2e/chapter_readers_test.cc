@@ -1099,10 +1099,13 @@ TEST(ChapterFiles, AnMp3BookSplitsIntoTaggedFilesOfItsOwnPackets) {
   EXPECT_EQ(said.find("start_time"), std::string::npos) << said;
 }
 
-// An m4b into m4a files, and CD tracks into mp3 files across their join:
-// every file copied, together the book's packets in order.
+// An m4b into m4a files, its own chapters with -c, and CD tracks into mp3
+// files across their join: every file copied, together the book's packets
+// in order. -c copies the chapters into one file too, retitled by -T, and
+// refuses a book without chapters.
 TEST(ChapterFiles, AnM4bAndCdTracksSplitIntoCopiedFiles) {
   SKIP_WITHOUT("ffmpeg");
+  SKIP_WITHOUT("python3");
   TempDir dir;
   fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
   fs::create_directory(dir / "CD");
@@ -1110,16 +1113,22 @@ TEST(ChapterFiles, AnM4bAndCdTracksSplitIntoCopiedFiles) {
                      "ffmpeg -nostdin -v error -i talk.wav -c:a aac book.m4b "
                      "&& ffmpeg -nostdin -v error -i talk.wav -t 3 CD/1.mp3 "
                      "&& ffmpeg -nostdin -v error -ss 3 -i talk.wav CD/2.mp3"));
+  ASSERT_EQ(run_chapters(dir.path(), {"-i", "book.m4b", "-m", "200", "-t",
+                                      "第%d章", "-o", "own.m4b"})
+                .status,
+            0);
   const struct {
     std::vector<std::string> args;
     std::vector<std::string> sources;
     const char* folder;
-  } runs[] = {{{"-i", "book.m4b", "-o", "m4a/%d.m4a"}, {"book.m4b"}, "m4a"},
-              {{"-o", "cd/%d.mp3", "CD"}, {"CD/1.mp3", "CD/2.mp3"}, "cd"}};
+  } runs[] = {
+      {{"-m", "200", "-i", "book.m4b", "-o", "m4a/%d.m4a"},
+       {"book.m4b"},
+       "m4a"},
+      {{"-c", "-i", "own.m4b", "-o", "c/%t %02d.m4a"}, {"book.m4b"}, "c"},
+      {{"-m", "200", "-o", "cd/%d.mp3", "CD"}, {"CD/1.mp3", "CD/2.mp3"}, "cd"}};
   for (const auto& r : runs) {
-    std::vector<std::string> args = {"-m", "200"};
-    args.insert(args.end(), r.args.begin(), r.args.end());
-    testing::ToolRun run = run_chapters(dir.path(), args);
+    testing::ToolRun run = run_chapters(dir.path(), r.args);
     ASSERT_EQ(run.status, 0) << run.out;
     std::vector<std::string> expected, joined;
     for (const std::string& source : r.sources) {
@@ -1135,6 +1144,25 @@ TEST(ChapterFiles, AnM4bAndCdTracksSplitIntoCopiedFiles) {
     }
     EXPECT_EQ(joined, expected) << r.folder;
   }
+  EXPECT_EQ(sorted_listing(dir / "c").front(), "第1章 01.m4a");
+  write_file(dir / "titles.txt", "One\nTwo\n");
+  ASSERT_EQ(run_chapters(dir.path(), {"-c", "-T", "titles.txt", "-i", "own.m4b",
+                                      "-o", "retitled.m4b"})
+                .status,
+            0);
+  const Chapters own = probed_chapters(dir, "own.m4b");
+  Chapters retitled = own;
+  std::get<2>(retitled[0]) = "One";
+  std::get<2>(retitled[1]) = "Two";
+  EXPECT_EQ(probed_chapters(dir, "retitled.m4b"), retitled);
+  testing::ToolRun none =
+      run_chapters(dir.path(), {"-c", "-i", "book.m4b", "-o", "none.m4b"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_TRUE(none.out.ends_with(
+      "入力ファイルにチャプターがありません: book.m4b\n-cは入力ファイルが持つ"
+      "チャプターを使います。無音から選ぶときは-cを付けずに実行してください。"
+      "\n"))
+      << none.out;
 }
 
 // Without -y no media output replaces a file, and the run says so before
