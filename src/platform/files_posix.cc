@@ -405,10 +405,11 @@ ScratchFolder::~ScratchFolder() {
 bool ScratchFolder::create(std::wstring_view folder) {
   std::optional<std::string> name = narrow_path(folder);
   if (!name) return false;
-  if (name->empty()) *name = ".";
-  if (!name->ends_with('/')) *name += '/';
+  if (name->empty()) name->push_back('.');
+  if (!name->ends_with('/')) name->push_back('/');
   // A hidden name of the program's own, as its temporary files have.
-  std::string temp = *name + ".hushmark-chapters-XXXXXX";
+  std::string temp = *name;
+  temp.append(".hushmark-chapters-XXXXXX");
   if (::mkdtemp(temp.data()) == nullptr) return false;
   remove_on_interrupt(temp);
   path_ = widen_argument(temp);
