@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chapters/messages.h"
 #include "extract/ffmpeg.h"
+#include "extract/progress.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/utf8.h"
@@ -183,6 +185,44 @@ std::wstring numbered(wchar_t kind, std::size_t k) {
   return std::wstring(1, kind) + digits;
 }
 
+// Runs ffmpeg with args, its -progress reports on its standard output, and
+// shows on a terminal's progress line how much of total_seconds it has
+// written. False once the reason is out.
+bool run_ffmpeg_shown(std::vector<std::wstring> args, double total_seconds,
+                      platform::Console& console) {
+  args.insert(args.begin(), {L"-progress", L"pipe:1"});
+  platform::InputFile output;
+  platform::ChildProcess ffmpeg;
+  if (!start_ffmpeg(FfmpegRun::kEmbed, args, ffmpeg, output,
+                    platform::ChildInput::kNothing,
+                    platform::ChildOutput::kPipe, console)) {
+    return false;
+  }
+  Progress progress;
+  if (console.is_terminal()) progress_start(progress, console, total_seconds);
+  std::string text;
+  std::uint64_t shown_us = 0;
+  std::uint8_t block[4096];
+  for (std::size_t n; (n = output.read(block)) > 0;) {
+    text.append(reinterpret_cast<const char*>(block), n);
+    std::string_view rest = text;
+    FfmpegProgress report;
+    while (take_progress_block(rest, report)) {
+      if (report.out_time_us && *report.out_time_us > shown_us) {
+        progress_add(progress, (*report.out_time_us - shown_us) / 1e6);
+        shown_us = *report.out_time_us;
+      }
+    }
+    text.erase(0, text.size() - rest.size());
+  }
+  progress_end(progress);
+  if (!ffmpeg.wait()) {
+    report_ffmpeg_failure(FfmpegRun::kEmbed, {}, ffmpeg, console);
+    return false;
+  }
+  return true;
+}
+
 // Cuts the source into one file per chapter in folder (c000000, c000001,
 // ...), each starting at the first packet from its chapter's start on, its
 // packets copied; false once the reason is out.
@@ -213,7 +253,10 @@ bool cut_chapters(const EmbedPlan& plan, std::span<const std::wstring> source,
     if (c == L'%') pattern += L'%';
   }
   args.push_back(ffmpeg_file(platform::path_in_folder(pattern, L"c%06d")));
-  if (!run_ffmpeg(args, {}, nullptr, console)) return false;
+  if (!run_ffmpeg_shown(std::move(args), chapters.back().end_ms / 1000.0,
+                        console)) {
+    return false;
+  }
   std::size_t cut = 0;
   while (platform::is_regular_file(
       platform::path_in_folder(folder, numbered(L'c', cut)))) {
@@ -253,43 +296,80 @@ std::vector<Tag> chapter_tags(const EmbedPlan& plan, const Chapter& chapter,
   return tags;
 }
 
-// Whether the writer keeps a cover as a picture stream.
-bool takes_picture(const EmbedPlan& plan) {
+// How the writer keeps a cover: as a picture stream (mp4, mp3), as an
+// attachment (Matroska), or not at all (Ogg, Opus, FLAC, WebM).
+enum class CoverKind { kNone, kPicture, kAttachment };
+
+CoverKind cover_kind(const EmbedPlan& plan) {
   const std::wstring& m = plan.muxer;
-  return !plan.cover.empty() &&
-         (m == L"ipod" || m == L"mp4" || m == L"mov" || m == L"mp3");
+  if (plan.cover.empty()) return CoverKind::kNone;
+  if (m == L"ipod" || m == L"mp4" || m == L"mov" || m == L"mp3") {
+    return CoverKind::kPicture;
+  }
+  return m == L"matroska" ? CoverKind::kAttachment : CoverKind::kNone;
 }
 
-// Writes chapter k's file in folder from its cut (t000000, ...), with its
-// tags and the cover, every stream copied; false once the reason is out.
-bool tag_chapter(const EmbedPlan& plan, std::span<const Chapter> chapters,
-                 std::size_t k, const std::wstring& folder,
-                 const std::wstring& attachment, const std::wstring& mime,
-                 platform::Console& console) {
-  const std::wstring cut = platform::path_in_folder(folder, numbered(L'c', k));
-  std::vector<std::wstring> args =
-      ffmpeg_arguments({L"-y", L"-i", ffmpeg_file(cut)});
-  if (takes_picture(plan)) {
-    args.insert(args.end(), {L"-i", ffmpeg_file(plan.cover)});
+// The plan's cover in a file of its own in folder, and its MIME type: the
+// book that holds it is read only up to its picture, once, however many
+// files take it. False once the reason is out.
+bool cover_picture(const EmbedPlan& plan, const std::wstring& folder,
+                   platform::ScratchFile& picture, std::wstring& mime,
+                   platform::Console& console) {
+  if (cover_kind(plan) == CoverKind::kNone) return true;
+  const std::vector<std::wstring> args = ffmpeg_arguments(
+      {L"-i", ffmpeg_file(plan.cover), L"-map",
+       L"0:" + std::to_wstring(plan.cover_stream), L"-c", L"copy", L"-frames:v",
+       L"1", L"-f", L"image2pipe", L"-"});
+  std::string bytes;
+  if (!run_ffmpeg(args, {}, &bytes, console)) return false;
+  mime = bytes.starts_with("\x89PNG") ? L"image/png" : L"image/jpeg";
+  if (!picture.create(platform::path_in_folder(folder, L"p"), bytes)) {
+    console.write(msg::kEmbedCannotWrite);
+    return false;
   }
-  args.insert(args.end(), {L"-map", L"0:a"});
-  if (takes_picture(plan)) {
-    args.insert(args.end(),
-                {L"-map", L"1:" + std::to_wstring(plan.cover_stream),
-                 L"-disposition:v", L"attached_pic"});
+  return true;
+}
+
+// The most files one ffmpeg tags at once, which keeps its command line
+// within what Windows takes (32767 characters) with long titles and paths.
+constexpr std::size_t kFilesPerRun = 16;
+
+// Writes the files of chapters first to last (t000000, ...) in folder from
+// their cuts (c000000, ...), with their tags and the cover, every stream
+// copied, in one ffmpeg; false once the reason is out.
+bool tag_chapters(const EmbedPlan& plan, std::span<const Chapter> chapters,
+                  std::size_t first, std::size_t last,
+                  const std::wstring& folder, const std::wstring& picture,
+                  const std::wstring& mime, platform::Console& console) {
+  const CoverKind cover = picture.empty() ? CoverKind::kNone : cover_kind(plan);
+  std::vector<std::wstring> args = ffmpeg_arguments({L"-y"});
+  for (std::size_t k = first; k < last; ++k) {
+    args.insert(args.end(), {L"-i", ffmpeg_file(platform::path_in_folder(
+                                        folder, numbered(L'c', k)))});
   }
-  add_attachment(attachment, mime, args);
-  args.insert(args.end(), {L"-map_metadata", L"-1", L"-map_chapters", L"-1",
-                           L"-c", L"copy"});
-  for (const Tag& tag : chapter_tags(plan, chapters[k], k, chapters.size())) {
-    args.insert(args.end(),
-                {L"-metadata", platform::widen_utf8(tag.first) + L"=" +
-                                   platform::widen_utf8(tag.second)});
+  const std::wstring picture_input = std::to_wstring(last - first);
+  if (cover == CoverKind::kPicture) {
+    args.insert(args.end(), {L"-i", ffmpeg_file(picture)});
   }
-  args.insert(
-      args.end(),
-      {L"-f", plan.muxer,
-       ffmpeg_file(platform::path_in_folder(folder, numbered(L't', k)))});
+  for (std::size_t k = first; k < last; ++k) {
+    args.insert(args.end(), {L"-map", std::to_wstring(k - first) + L":a"});
+    if (cover == CoverKind::kPicture) {
+      args.insert(args.end(), {L"-map", picture_input + L":0",
+                               L"-disposition:v", L"attached_pic"});
+    }
+    if (cover == CoverKind::kAttachment) add_attachment(picture, mime, args);
+    args.insert(args.end(), {L"-map_metadata", L"-1", L"-map_chapters", L"-1",
+                             L"-c", L"copy"});
+    for (const Tag& tag : chapter_tags(plan, chapters[k], k, chapters.size())) {
+      args.insert(args.end(),
+                  {L"-metadata", platform::widen_utf8(tag.first) + L"=" +
+                                     platform::widen_utf8(tag.second)});
+    }
+    args.insert(
+        args.end(),
+        {L"-f", plan.muxer,
+         ffmpeg_file(platform::path_in_folder(folder, numbered(L't', k)))});
+  }
   return run_ffmpeg(args, {}, nullptr, console);
 }
 
@@ -439,11 +519,13 @@ bool write_chapter_files(const EmbedPlan& plan,
   }
   platform::ScratchFile picture;
   std::wstring mime;
-  const std::wstring beside = platform::path_in_folder(scratch.path(), L"p");
-  if (!extract_cover(plan, beside, picture, mime, console)) return false;
-  for (std::size_t k = 0; k < chapters.size(); ++k) {
-    if (!tag_chapter(plan, chapters, k, scratch.path(), picture.path(), mime,
-                     console)) {
+  if (!cover_picture(plan, scratch.path(), picture, mime, console)) {
+    return false;
+  }
+  for (std::size_t k = 0; k < chapters.size(); k += kFilesPerRun) {
+    const std::size_t last = std::min(chapters.size(), k + kFilesPerRun);
+    if (!tag_chapters(plan, chapters, k, last, scratch.path(), picture.path(),
+                      mime, console)) {
       return false;
     }
   }

@@ -1257,6 +1257,15 @@ TEST(DecodedInputs, ShowTheirProgressOnATerminalAndNothingElsewhere) {
   const std::regex line("\r(  [^\r\n\x1B]*)?\x1B\\[K");
   EXPECT_TRUE(std::regex_search(shown, std::regex("\r  [0-9]+% "))) << shown;
   EXPECT_EQ(std::regex_replace(shown, line, ""), piped.out) << shown;
+  // Files per chapter are written after the list: the line shows again.
+  const std::string split =
+      run_on_terminal(dir, {"-F", "-o", "files/%d.mp3", "book.mp3"}, env);
+  const std::size_t listed = split.find("か所から)");
+  ASSERT_NE(listed, std::string::npos) << split;
+  EXPECT_TRUE(
+      std::regex_search(split.substr(listed), std::regex("\r  [0-9]+% ")))
+      << split;
+  EXPECT_TRUE(split.ends_with("ファイル1個を書き出しました。\n")) << split;
 }
 
 }  // namespace
