@@ -532,9 +532,14 @@ bool write_chapter_files(const EmbedPlan& plan,
   std::vector<std::wstring> targets;
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     targets.push_back(chapter_file_path(outfile, k + 1, chapters[k].title));
-    // A file may have come since the check before the scan.
+    // A file may have come since the check before the scan; and -y never
+    // lets a chapter's file replace the book it was cut from.
     if (!overwrite && platform::is_regular_file(targets.back())) {
       return refuse_existing(targets.back(), console);
+    }
+    if (input_named_by(inputs, targets.back()) < inputs.size()) {
+      console.write(msg::kEmbedSameAsInput);
+      return false;
     }
   }
   for (std::size_t k = 0; k < chapters.size(); ++k) {

@@ -52,8 +52,9 @@ bool make_chapter_folder(std::wstring_view outfile, platform::Console& console);
 // start on, with the chapter's title, its number of all, the plan's book
 // tags and cover. The files are written into a folder of their own beside
 // them and moved into place once all are complete; without overwrite, a file
-// that has come there since check_new_output is not replaced. False, once
-// its message is out, when that cannot be done; then no file has changed.
+// that has come there since check_new_output is not replaced, and an input
+// never is. False, once its message is out, when that cannot be done; then
+// no file has changed.
 bool write_chapter_files(const EmbedPlan& plan,
                          std::span<const std::wstring> inputs,
                          EmbedEncoder& encoder,

@@ -1205,6 +1205,17 @@ TEST(ChapterFiles, NothingIsReplacedWithoutYAndAFailedRunLeavesNothing) {
                       " timeout -s INT 2 " HUSHMARK_CHAPTERS_BINARY
                       " -y -m 200 -o Book/%d.mp3 book.mp3 > /dev/null"));
   EXPECT_EQ(listing(dir.path()), names);
+  // Even with -y, no chapter's file replaces the book.
+  fs::copy_file(dir / "book.mp3", dir / "Book/1.mp3");
+  const std::string book = read_file(dir / "Book/1.mp3");
+  run = run_chapters(dir.path(),
+                     {"-y", "-m", "200", "-o", "Book/%d.mp3", "Book/1.mp3"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(
+      run.out.ends_with("入力ファイルと同じファイルには書き出せません。\n"))
+      << run.out;
+  EXPECT_EQ(read_file(dir / "Book/1.mp3"), book);
+  fs::remove(dir / "Book/1.mp3");
   EXPECT_EQ(listing(dir / "Book"), std::set<std::string>{"03 Old.mp3"});
   EXPECT_EQ(read_file(dir / "Book/03 Old.mp3"), "earlier");
 }
