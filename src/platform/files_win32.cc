@@ -391,7 +391,7 @@ ScratchFolder::~ScratchFolder() {
   for (const FolderEntry& entry : entries)
     DeleteFileW(native_path(path_in_folder(path_, entry.name)).c_str());
   RemoveDirectoryW(native_path(path_).c_str());
-  forget_on_interrupt(path_);
+  forget_on_interrupt(native_path(path_));
 }
 
 bool ScratchFolder::create(std::wstring_view folder) {
