@@ -133,10 +133,6 @@ inline constexpr wchar_t kFilesNotMedia[] =
     L"(mp3,m4a,m4b,opus,ogg,mka,flacなど)\n";
 inline constexpr wchar_t kFilesCannotMakeFolder[] =
     L"フォルダを作れませんでした: ";  // name, "\n"
-inline constexpr wchar_t kFilesCutShort[] =
-    L"チャプターごとに分けられませんでした。(ffmpegが書き出したファイル";
-inline constexpr wchar_t kFilesCutShortMiddle[] = L"個、チャプター";  // count
-inline constexpr wchar_t kFilesCutShortEnd[] = L"個)\n";
 inline constexpr wchar_t kOwnChaptersNone[] =
     L"入力ファイルにチャプターがありません: ";  // name
 inline constexpr wchar_t kOwnChaptersNoneEnd[] =

@@ -148,18 +148,22 @@ std::wstring folder_of(std::wstring_view outfile) {
 
 // ffmpeg's arguments that open the audio to be cut: the encoded audio, the
 // one input, or the inputs joined by the concat demuxer from a list in
-// list_file.
+// list_file; bytes is what they hold, or 0 when that is not known.
 bool source_arguments(const EmbedPlan& plan,
                       std::span<const std::wstring> inputs,
                       EmbedEncoder& encoder, std::wstring_view folder,
                       platform::ScratchFile& list_file,
-                      std::vector<std::wstring>& source,
+                      std::vector<std::wstring>& source, std::uint64_t& bytes,
                       platform::Console& console) {
+  bytes = 0;
   if (plan.route == EmbedRoute::kEncode) {
     if (!finish_encoder(encoder, console)) return false;
     source = {L"-i", ffmpeg_file(encoder.audio.path())};
+    bytes = platform::file_size(encoder.audio.path()).value_or(0);
     return true;
   }
+  for (const std::wstring& input : inputs)
+    bytes += platform::file_size(input).value_or(0);
   if (inputs.size() == 1) {
     source = {L"-i", ffmpeg_file(inputs[0])};
     return true;
@@ -185,11 +189,35 @@ std::wstring numbered(wchar_t kind, std::size_t k) {
   return std::wstring(1, kind) + digits;
 }
 
+// How far the writing of the files has got, for the progress line: the
+// bytes that earlier runs of ffmpeg wrote, and the source's, which the files
+// together hold about as many of.
+struct Writing {
+  Progress progress;
+  double book_seconds = 0;
+  std::uint64_t source_bytes = 0;  // 0: not known, and nothing is shown
+  std::uint64_t done_bytes = 0;
+  double shown_seconds = 0;
+};
+
+// Counts what ffmpeg has written so far in this run, bytes on top of the
+// earlier runs', as seconds of the book on the progress line.
+void count_written(Writing& writing, std::uint64_t bytes) {
+  if (writing.source_bytes == 0) return;
+  const double seconds =
+      std::min(1.0, static_cast<double>(writing.done_bytes + bytes) /
+                        static_cast<double>(writing.source_bytes)) *
+      writing.book_seconds;
+  if (seconds <= writing.shown_seconds) return;
+  progress_add(writing.progress, seconds - writing.shown_seconds);
+  writing.shown_seconds = seconds;
+}
+
 // Runs ffmpeg with args, its -progress reports on its standard output, and
-// shows on a terminal's progress line how much of total_seconds it has
-// written. False once the reason is out.
-bool run_ffmpeg_shown(std::vector<std::wstring> args, double total_seconds,
-                      platform::Console& console) {
+// counts the bytes it writes on the progress line. False once the reason is
+// out.
+bool run_ffmpeg_counted(std::vector<std::wstring> args, Writing& writing,
+                        platform::Console& console) {
   args.insert(args.begin(), {L"-progress", L"pipe:1"});
   platform::InputFile output;
   platform::ChildProcess ffmpeg;
@@ -198,74 +226,22 @@ bool run_ffmpeg_shown(std::vector<std::wstring> args, double total_seconds,
                     platform::ChildOutput::kPipe, console)) {
     return false;
   }
-  Progress progress;
-  if (console.is_terminal()) progress_start(progress, console, total_seconds);
   std::string text;
-  std::uint64_t shown_us = 0;
+  std::uint64_t written = 0;
   std::uint8_t block[4096];
   for (std::size_t n; (n = output.read(block)) > 0;) {
     text.append(reinterpret_cast<const char*>(block), n);
     std::string_view rest = text;
     FfmpegProgress report;
     while (take_progress_block(rest, report)) {
-      if (report.out_time_us && *report.out_time_us > shown_us) {
-        progress_add(progress, (*report.out_time_us - shown_us) / 1e6);
-        shown_us = *report.out_time_us;
-      }
+      if (report.total_size) written = *report.total_size;
+      count_written(writing, written);
     }
     text.erase(0, text.size() - rest.size());
   }
-  progress_end(progress);
+  writing.done_bytes += written;
   if (!ffmpeg.wait()) {
     report_ffmpeg_failure(FfmpegRun::kEmbed, {}, ffmpeg, console);
-    return false;
-  }
-  return true;
-}
-
-// Cuts the source into one file per chapter in folder (c000000, c000001,
-// ...), each starting at the first packet from its chapter's start on, its
-// packets copied; false once the reason is out.
-bool cut_chapters(const EmbedPlan& plan, std::span<const std::wstring> source,
-                  std::span<const Chapter> chapters, const std::wstring& folder,
-                  platform::Console& console) {
-  std::vector<std::wstring> args = ffmpeg_arguments({L"-y"});
-  args.insert(args.end(), source.begin(), source.end());
-  args.insert(args.end(),
-              {L"-map", L"0:a:0", L"-map_metadata", L"-1", L"-map_chapters",
-               L"-1", L"-c", L"copy", L"-f", L"segment", L"-segment_format",
-               plan.muxer, L"-reset_timestamps", L"1"});
-  // Without times the writer cuts every 2 s; one chapter is one file.
-  if (chapters.size() == 1) {
-    args.insert(args.end(), {L"-segment_time", L"1000000000"});
-  } else {
-    std::wstring times;
-    for (std::size_t k = 1; k < chapters.size(); ++k) {
-      times += (k > 1 ? L"," : L"") + seconds_text(chapters[k].start_ms);
-    }
-    args.insert(args.end(), {L"-segment_times", times});
-  }
-  // The segment writer reads its file name as a pattern: a % in the folder
-  // must be doubled.
-  std::wstring pattern;
-  for (wchar_t c : folder) {
-    pattern += c;
-    if (c == L'%') pattern += L'%';
-  }
-  args.push_back(ffmpeg_file(platform::path_in_folder(pattern, L"c%06d")));
-  if (!run_ffmpeg_shown(std::move(args), chapters.back().end_ms / 1000.0,
-                        console)) {
-    return false;
-  }
-  std::size_t cut = 0;
-  while (platform::is_regular_file(
-      platform::path_in_folder(folder, numbered(L'c', cut)))) {
-    ++cut;
-  }
-  if (cut != chapters.size()) {
-    console.write(msg::kFilesCutShort + std::to_wstring(cut) +
-                  msg::kFilesCutShortMiddle + std::to_wstring(chapters.size()) +
-                  msg::kFilesCutShortEnd);
     return false;
   }
   return true;
@@ -330,47 +306,68 @@ bool cover_picture(const EmbedPlan& plan, const std::wstring& folder,
   return true;
 }
 
-// The most files one ffmpeg tags at once, which keeps its command line
+// The most files one ffmpeg writes at once, which keeps its command line
 // within what Windows takes (32767 characters) with long titles and paths.
 constexpr std::size_t kFilesPerRun = 16;
 
-// Writes the files of chapters first to last (t000000, ...) in folder from
-// their cuts (c000000, ...), with their tags and the cover, every stream
-// copied, in one ffmpeg; false once the reason is out.
-bool tag_chapters(const EmbedPlan& plan, std::span<const Chapter> chapters,
-                  std::size_t first, std::size_t last,
-                  const std::wstring& folder, const std::wstring& picture,
-                  const std::wstring& mime, platform::Console& console) {
+// Adds ffmpeg's arguments for chapter k's file, written to path from input
+// 0, with the cover from input `picture` (an attachment from picture's
+// path), its tags, and the packets from its chapter's start on to the
+// next's, copied: a packet goes to the file whose range holds its time.
+void add_chapter_output(const EmbedPlan& plan,
+                        std::span<const Chapter> chapters, std::size_t k,
+                        const std::wstring& picture_input,
+                        const std::wstring& attachment,
+                        const std::wstring& mime, const std::wstring& path,
+                        std::vector<std::wstring>& args) {
+  args.insert(args.end(), {L"-map", L"0:a:0"});
+  if (!picture_input.empty()) {
+    args.insert(args.end(), {L"-map", picture_input + L":0", L"-disposition:v",
+                             L"attached_pic"});
+  }
+  add_attachment(attachment, mime, args);
+  args.insert(args.end(), {L"-map_metadata", L"-1", L"-map_chapters", L"-1",
+                           L"-c", L"copy"});
+  if (k > 0) {
+    args.insert(args.end(), {L"-ss", seconds_text(chapters[k].start_ms)});
+  }
+  if (k + 1 < chapters.size()) {
+    args.insert(args.end(), {L"-to", seconds_text(chapters[k + 1].start_ms)});
+  }
+  for (const Tag& tag : chapter_tags(plan, chapters[k], k, chapters.size())) {
+    args.insert(args.end(),
+                {L"-metadata", platform::widen_utf8(tag.first) + L"=" +
+                                   platform::widen_utf8(tag.second)});
+  }
+  args.insert(args.end(), {L"-f", plan.muxer, ffmpeg_file(path)});
+}
+
+// Writes the files of chapters first to last (t000000, ...) into folder in
+// one ffmpeg, which reads the source once; false once the reason is out.
+bool write_group(const EmbedPlan& plan, std::span<const std::wstring> source,
+                 std::span<const Chapter> chapters, std::size_t first,
+                 std::size_t last, const std::wstring& folder,
+                 const std::wstring& picture, const std::wstring& mime,
+                 Writing& writing, platform::Console& console) {
   const CoverKind cover = picture.empty() ? CoverKind::kNone : cover_kind(plan);
   std::vector<std::wstring> args = ffmpeg_arguments({L"-y"});
+  args.insert(args.end(), source.begin(), source.end());
+  // A file that starts later drops every packet before its start, the
+  // cover's too: each file's cover is put at its start.
+  for (std::size_t k = first; k < last && cover == CoverKind::kPicture; ++k) {
+    args.insert(args.end(), {L"-itsoffset", seconds_text(chapters[k].start_ms),
+                             L"-i", ffmpeg_file(picture)});
+  }
   for (std::size_t k = first; k < last; ++k) {
-    args.insert(args.end(), {L"-i", ffmpeg_file(platform::path_in_folder(
-                                        folder, numbered(L'c', k)))});
+    const std::wstring picture_input =
+        cover == CoverKind::kPicture ? std::to_wstring(1 + k - first) : L"";
+    const std::wstring attachment =
+        cover == CoverKind::kAttachment ? picture : L"";
+    add_chapter_output(plan, chapters, k, picture_input, attachment, mime,
+                       platform::path_in_folder(folder, numbered(L't', k)),
+                       args);
   }
-  const std::wstring picture_input = std::to_wstring(last - first);
-  if (cover == CoverKind::kPicture) {
-    args.insert(args.end(), {L"-i", ffmpeg_file(picture)});
-  }
-  for (std::size_t k = first; k < last; ++k) {
-    args.insert(args.end(), {L"-map", std::to_wstring(k - first) + L":a"});
-    if (cover == CoverKind::kPicture) {
-      args.insert(args.end(), {L"-map", picture_input + L":0",
-                               L"-disposition:v", L"attached_pic"});
-    }
-    if (cover == CoverKind::kAttachment) add_attachment(picture, mime, args);
-    args.insert(args.end(), {L"-map_metadata", L"-1", L"-map_chapters", L"-1",
-                             L"-c", L"copy"});
-    for (const Tag& tag : chapter_tags(plan, chapters[k], k, chapters.size())) {
-      args.insert(args.end(),
-                  {L"-metadata", platform::widen_utf8(tag.first) + L"=" +
-                                     platform::widen_utf8(tag.second)});
-    }
-    args.insert(
-        args.end(),
-        {L"-f", plan.muxer,
-         ffmpeg_file(platform::path_in_folder(folder, numbered(L't', k)))});
-  }
-  return run_ffmpeg(args, {}, nullptr, console);
+  return run_ffmpeg_counted(std::move(args), writing, console);
 }
 
 // Refuses a file that would be replaced; false once the reason is out.
@@ -512,23 +509,27 @@ bool write_chapter_files(const EmbedPlan& plan,
   }
   platform::ScratchFile list_file;
   std::vector<std::wstring> source;
-  if (!source_arguments(plan, inputs, encoder, scratch.path(), list_file,
-                        source, console) ||
-      !cut_chapters(plan, source, chapters, scratch.path(), console)) {
-    return false;
-  }
+  Writing writing;
+  writing.book_seconds = chapters.back().end_ms / 1000.0;
   platform::ScratchFile picture;
   std::wstring mime;
-  if (!cover_picture(plan, scratch.path(), picture, mime, console)) {
+  if (!source_arguments(plan, inputs, encoder, scratch.path(), list_file,
+                        source, writing.source_bytes, console) ||
+      !cover_picture(plan, scratch.path(), picture, mime, console)) {
     return false;
+  }
+  if (console.is_terminal()) {
+    progress_start(writing.progress, console, writing.book_seconds);
   }
   for (std::size_t k = 0; k < chapters.size(); k += kFilesPerRun) {
     const std::size_t last = std::min(chapters.size(), k + kFilesPerRun);
-    if (!tag_chapters(plan, chapters, k, last, scratch.path(), picture.path(),
-                      mime, console)) {
+    if (!write_group(plan, source, chapters, k, last, scratch.path(),
+                     picture.path(), mime, writing, console)) {
+      progress_end(writing.progress);
       return false;
     }
   }
+  progress_end(writing.progress);
   std::vector<std::wstring> targets;
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     targets.push_back(chapter_file_path(outfile, k + 1, chapters[k].title));

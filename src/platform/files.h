@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -235,6 +236,10 @@ bool is_folder(std::wstring_view path);
 // True when path names a regular file, through links too: one that can be
 // opened and read again, unlike a FIFO whose writer would see its reader go.
 bool is_regular_file(std::wstring_view path);
+
+// The size in bytes of the regular file at path, through links too; nothing
+// when it is not one.
+std::optional<std::uint64_t> file_size(std::wstring_view path);
 
 // Lists the names in the folder at path but "." and "..", in the order the
 // system gives them; false when the folder cannot be read.

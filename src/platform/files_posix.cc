@@ -467,6 +467,16 @@ bool is_regular_file(std::wstring_view path) {
          S_ISREG(st.st_mode);
 }
 
+std::optional<std::uint64_t> file_size(std::wstring_view path) {
+  std::optional<std::string> name = narrow_path(path);
+  struct stat st;
+  if (!name || name->empty() || ::stat(name->c_str(), &st) != 0 ||
+      !S_ISREG(st.st_mode)) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
 bool list_folder(std::wstring_view path, std::vector<FolderEntry>& entries) {
   entries.clear();
   std::optional<std::string> folder = narrow_path(path);

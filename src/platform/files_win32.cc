@@ -475,6 +475,16 @@ bool is_regular_file(std::wstring_view path) {
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
+std::optional<std::uint64_t> file_size(std::wstring_view path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!is_regular_file(path) ||
+      !GetFileAttributesExW(native_path(path).c_str(), GetFileExInfoStandard,
+                            &data)) {
+    return std::nullopt;
+  }
+  return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
 bool list_folder(std::wstring_view path, std::vector<FolderEntry>& entries) {
   entries.clear();
   if (!usable(path)) return false;
