@@ -1195,6 +1195,12 @@ TEST(ChapterFiles, NothingIsReplacedWithoutYAndAFailedRunLeavesNothing) {
                                   "\n置き換えるときは-yを指定してください。\n"))
         << run.out;
   }
+  // A folder that cannot be made is known before the scan too.
+  testing::ToolRun folder =
+      run_chapters(dir.path(), {"-i", "book.mp3", "-o", "out.m4b/%d.mp3"});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_TRUE(folder.out.ends_with("フォルダを作れませんでした: out.m4b/\n"))
+      << folder.out;
   fs::create_directory(dir / "bin");
   write_file(dir / "bin/ffmpeg",
              "#!/bin/sh\ncase \"$*\" in *'-progress pipe:1'*) "
