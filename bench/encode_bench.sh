@@ -37,7 +37,7 @@ ffmpeg_concat() {
   ffmpeg -v error -y -f concat -safe 0 -i "$TMP/list" -vn -c:a aac \
     -b:a "${KBIT}k" "$TMP/ffmpeg.m4a"
 }
-chapters_m4b() { "$CHAPTERS" -F -k "$KBIT" -o "$TMP/book.m4b" "${PARTS[@]}"; }
+chapters_m4b() { "$CHAPTERS" -y -F -k "$KBIT" -o "$TMP/book.m4b" "${PARTS[@]}"; }
 WAYS=(ffmpeg_concat chapters_m4b)
 
 elapsed() {
@@ -49,7 +49,7 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 for ((r = 1; r <= RUNS; r++)); do
   for way in "${WAYS[@]}"; do elapsed "$way" >>"$TMP/$way.times"; done
 done
-/usr/bin/time -v "$CHAPTERS" -F -k "$KBIT" -o "$TMP/book.m4b" "${PARTS[@]}" \
+/usr/bin/time -v "$CHAPTERS" -y -F -k "$KBIT" -o "$TMP/book.m4b" "${PARTS[@]}" \
   >/dev/null 2>"$TMP/time.txt"
 
 t() { median <"$TMP/$1.times"; }

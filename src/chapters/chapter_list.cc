@@ -175,4 +175,20 @@ bool read_chapter_list(std::wstring_view path, std::vector<ListedChapter>& list,
   return true;
 }
 
+bool read_own_chapters(std::wstring_view path, std::vector<ListedChapter>& list,
+                       platform::Console& console) {
+  std::string text;
+  if (!probe_chapters(path, text, console)) return false;
+  ListError error;
+  if (parse_chapter_list(text, list, error)) return true;
+  if (error.problem == ListProblem::kEmpty) {
+    console.write(msg::kOwnChaptersNone + std::wstring(path) +
+                  msg::kOwnChaptersNoneEnd);
+    return false;
+  }
+  error.line = 0;  // a line of ffprobe's, not of the file
+  report_list_error(path, error, console);
+  return false;
+}
+
 }  // namespace hushmark

@@ -51,6 +51,11 @@ bool parse_chapter_list(std::string_view bytes,
 bool read_chapter_list(std::wstring_view path, std::vector<ListedChapter>& list,
                        platform::Console& console);
 
+// Reads a media file's own chapters through ffprobe, for -c. False once a
+// message naming the file is out, one of its own for a file without any.
+bool read_own_chapters(std::wstring_view path, std::vector<ListedChapter>& list,
+                       platform::Console& console);
+
 }  // namespace hushmark
 
 #endif  // HUSHMARK_CHAPTERS_CHAPTER_LIST_H_

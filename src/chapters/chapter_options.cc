@@ -5,6 +5,7 @@
 #include "chapters/align.h"
 #include "chapters/embed.h"
 #include "chapters/messages.h"
+#include "chapters/split.h"
 #include "chapters/titles.h"
 #include "cli/echo.h"
 #include "cli/options.h"
@@ -31,7 +32,13 @@ bool choose_format(ChapterSettings& settings, platform::Console& console) {
     const FormatRow* row = format_for_output(settings.scan.outfile);
     settings.format = row ? row->format : ChapterFormat::kTxt;
     settings.embed = media_output(settings.scan.outfile) != MediaOutput::kNone;
-    return true;
+    settings.chapter_files = names_chapter_files(settings.scan.outfile);
+    if (settings.chapter_files && !settings.embed) {
+      console.write(msg::kFilesNotMedia);
+      return false;
+    }
+    return !settings.embed ||
+           check_chapter_files(settings.scan.outfile, console);
   }
   const FormatRow* row = format_named(*settings.format_name);
   if (row == nullptr) {
@@ -126,6 +133,12 @@ OptionsOutcome read_chapter_options(int argc, char** argv,
     case 'k':
       settings.kbit_rate = read_number(argument);
       break;
+    case 'y':
+      settings.overwrite = true;
+      break;
+    case 'c':
+      settings.own_chapters = true;
+      break;
     case 's':
     case 'm':
       read_auto(option, argument, settings.scan);
@@ -137,7 +150,7 @@ OptionsOutcome read_chapter_options(int argc, char** argv,
   };
   const std::wstring usage =
       msg::kChaptersUsage + format_names(L' ') + msg::kChaptersUsageEnd;
-  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:a:w:k:h", usage.c_str(),
+  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:a:w:k:ych", usage.c_str(),
                          msg::kChaptersVersion};
   const OptionsOutcome parsed =
       parse_options(argc, argv, settings.scan, console, line, own);
@@ -146,6 +159,10 @@ OptionsOutcome read_chapter_options(int argc, char** argv,
   if (!validate_settings(settings.scan, console) ||
       !check_chapter_settings(settings, console) ||
       !expand_inputs(settings.inputs, console)) {
+    return OptionsOutcome::kExitFailure;
+  }
+  if (settings.own_chapters && settings.inputs.size() > 1) {
+    console.write(msg::kOwnChaptersOneInput);
     return OptionsOutcome::kExitFailure;
   }
   // A folder stands for its files: the first one read names the output.

@@ -26,6 +26,10 @@ struct ChapterSettings {
   // Without -f, an output named as a media file is a copy of the recording
   // with the chapters in it.
   bool embed = false;
+  // The output's file name holds a chapter number: one file per chapter.
+  bool chapter_files = false;
+  bool overwrite = false;     // -y: a media output may replace a file
+  bool own_chapters = false;  // -c: the input's own chapters, as they are
 
   std::optional<std::int32_t> max_chapters;  // -n: at most this many
   std::optional<std::int32_t> min_seconds;   // -l: none shorter than this
@@ -46,7 +50,8 @@ struct ChapterSettings {
 
 // Fills settings from the command line and checks it: hushmark's checks
 // first, then -f, -n, -l, -t, -b and -x. Without -f, the output's name chooses
-// the format (txt when it has no format's ending). A folder among the inputs
+// the format (txt when it has no format's ending), and a chapter number in
+// its file name asks for one media file per chapter. A folder among the inputs
 // is then put in place by its recordings (expand_inputs). Anything but kRun
 // ends the program, once the answer (--help, --version) or the reason is out.
 OptionsOutcome read_chapter_options(int argc, char** argv,

@@ -23,17 +23,27 @@ namespace {
 // An output ending and the ffmpeg muxer that writes it; none where ffmpeg
 // 5.1 cannot keep chapters there: its Ogg writer rounds their times to whole
 // seconds (3.5 s became 4.5 s in an Opus file), and neither a Vorbis Ogg file
-// nor a FLAC file comes back with any.
+// nor a FLAC file comes back with any. A file per chapter needs none, and
+// has a muxer for each.
 struct MediaEnding {
   std::wstring_view ending;
   std::wstring_view muxer;
+  std::wstring_view file_muxer;  // for one file per chapter
 };
 
 constexpr MediaEnding kMediaEndings[] = {
-    {L".m4b", L"ipod"},  {L".m4a", L"ipod"},     {L".mp4", L"mp4"},
-    {L".mov", L"mov"},   {L".mka", L"matroska"}, {L".mkv", L"matroska"},
-    {L".webm", L"webm"}, {L".mp3", L"mp3"},      {L".ogg", L""},
-    {L".oga", L""},      {L".opus", L""},        {L".flac", L""},
+    {L".m4b", L"ipod", L"ipod"},
+    {L".m4a", L"ipod", L"ipod"},
+    {L".mp4", L"mp4", L"mp4"},
+    {L".mov", L"mov", L"mov"},
+    {L".mka", L"matroska", L"matroska"},
+    {L".mkv", L"matroska", L"matroska"},
+    {L".webm", L"webm", L"webm"},
+    {L".mp3", L"mp3", L"mp3"},
+    {L".ogg", L"", L"ogg"},
+    {L".oga", L"", L"ogg"},
+    {L".opus", L"", L"opus"},
+    {L".flac", L"", L"flac"},
 };
 
 wchar_t ascii_lower(wchar_t c) {
@@ -50,103 +60,6 @@ const MediaEnding* media_ending(std::wstring_view outfile) {
     if (same) return &m;
   }
   return nullptr;
-}
-
-// Runs ffmpeg with args, input_text as its standard input, and keeps its
-// standard output in *stdout_text when that is given. False once the reason is
-// out.
-bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
-                std::string* stdout_text, platform::Console& console) {
-  platform::InputFile output;
-  platform::ChildProcess ffmpeg;
-  if (!start_ffmpeg(FfmpegRun::kEmbed, args, ffmpeg, output,
-                    input_text.empty() ? platform::ChildInput::kNothing
-                                       : platform::ChildInput::kPipe,
-                    stdout_text ? platform::ChildOutput::kPipe
-                                : platform::ChildOutput::kDiscard,
-                    console)) {
-    return false;
-  }
-  // An ffmpeg that stops reading has failed, and its status says so.
-  ffmpeg.write_input({reinterpret_cast<const std::uint8_t*>(input_text.data()),
-                      input_text.size()});
-  ffmpeg.close_input();
-  std::uint8_t block[4096];
-  while (stdout_text) {
-    std::size_t n = output.read(block);
-    if (n == 0) break;
-    stdout_text->append(reinterpret_cast<const char*>(block), n);
-  }
-  if (!ffmpeg.wait()) {
-    report_ffmpeg_failure(FfmpegRun::kEmbed, {}, ffmpeg, console);
-    return false;
-  }
-  return true;
-}
-
-// The concat demuxer's list of inputs, each named as ffmpeg_file names it.
-// Quoted, a name holds anything but a quote, which closes the quotes for an
-// escaped one; the list is read a line at a time, so a name cannot hold a
-// line break.
-bool concat_list(std::span<const std::wstring> inputs, std::string& list,
-                 platform::Console& console) {
-  for (const std::wstring& input : inputs) {
-    std::optional<std::string> named =
-        platform::narrow_path(ffmpeg_file(input));
-    if (!named) {
-      console.write(msg::kEmbedCannotOpenInput + input + L"\n");
-      return false;
-    }
-    if (named->find_first_of("\r\n") != std::string::npos) {
-      console.write(msg::kEmbedLineBreakInName + input + L"\n");
-      return false;
-    }
-    list += "file '";
-    for (char c : *named) {
-      if (c == '\'') {
-        list += "'\\''";
-      } else {
-        list += c;
-      }
-    }
-    list += "'\n";
-  }
-  return true;
-}
-
-// Whether the output's writer keeps a cover as an attachment, which ffmpeg
-// takes only from a file of its own, rather than as a picture stream.
-bool attaches_cover(const EmbedPlan& plan) {
-  return !plan.cover.empty() && plan.muxer == L"matroska";
-}
-
-// Where the output's writer attaches the plan's cover: its bytes in a file of
-// their own beside outfile, and their MIME type. False once the reason is out.
-bool extract_cover(const EmbedPlan& plan, std::wstring_view outfile,
-                   platform::ScratchFile& picture, std::wstring& mime,
-                   platform::Console& console) {
-  if (!attaches_cover(plan)) return true;
-  const std::vector<std::wstring> args =
-      ffmpeg_arguments({L"-i", ffmpeg_file(plan.cover), L"-map",
-                        L"0:" + std::to_wstring(plan.cover_stream), L"-c",
-                        L"copy", L"-f", L"image2pipe", L"-"});
-  std::string bytes;
-  if (!run_ffmpeg(args, {}, &bytes, console)) return false;
-  mime = bytes.starts_with("\x89PNG") ? L"image/png" : L"image/jpeg";
-  if (!picture.create(outfile, bytes)) {
-    console.write(msg::kEmbedCannotWrite);
-    return false;
-  }
-  return true;
-}
-
-void add_attachment(const std::wstring& attachment, const std::wstring& mime,
-                    std::vector<std::wstring>& args) {
-  if (attachment.empty()) return;
-  const std::wstring name = mime == L"image/png" ? L"cover.png" : L"cover.jpg";
-  args.insert(args.end(),
-              {L"-attach", ffmpeg_file(attachment), L"-metadata:s:t",
-               L"mimetype=" + mime, L"-metadata:s:t", L"filename=" + name});
 }
 
 // ffmpeg's arguments up to the output for one input copied with every stream
@@ -233,9 +146,109 @@ bool write_remuxed(const EmbedPlan& plan, std::vector<std::wstring> args,
 
 }  // namespace
 
+bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
+                std::string* stdout_text, platform::Console& console) {
+  platform::InputFile output;
+  platform::ChildProcess ffmpeg;
+  if (!start_ffmpeg(FfmpegRun::kEmbed, args, ffmpeg, output,
+                    input_text.empty() ? platform::ChildInput::kNothing
+                                       : platform::ChildInput::kPipe,
+                    stdout_text ? platform::ChildOutput::kPipe
+                                : platform::ChildOutput::kDiscard,
+                    console)) {
+    return false;
+  }
+  // An ffmpeg that stops reading has failed, and its status says so.
+  ffmpeg.write_input({reinterpret_cast<const std::uint8_t*>(input_text.data()),
+                      input_text.size()});
+  ffmpeg.close_input();
+  std::uint8_t block[4096];
+  while (stdout_text) {
+    std::size_t n = output.read(block);
+    if (n == 0) break;
+    stdout_text->append(reinterpret_cast<const char*>(block), n);
+  }
+  if (!ffmpeg.wait()) {
+    report_ffmpeg_failure(FfmpegRun::kEmbed, {}, ffmpeg, console);
+    return false;
+  }
+  return true;
+}
+
+bool concat_list(std::span<const std::wstring> inputs, std::string& list,
+                 platform::Console& console) {
+  // Quoted, a name holds anything but a quote, which closes the quotes for an
+  // escaped one; the list is read a line at a time, so a name cannot hold a
+  // line break.
+  for (const std::wstring& input : inputs) {
+    std::optional<std::string> named =
+        platform::narrow_path(ffmpeg_file(input));
+    if (!named) {
+      console.write(msg::kEmbedCannotOpenInput + input + L"\n");
+      return false;
+    }
+    if (named->find_first_of("\r\n") != std::string::npos) {
+      console.write(msg::kEmbedLineBreakInName + input + L"\n");
+      return false;
+    }
+    list += "file '";
+    for (char c : *named) {
+      if (c == '\'') {
+        list += "'\\''";
+      } else {
+        list += c;
+      }
+    }
+    list += "'\n";
+  }
+  return true;
+}
+
+namespace {
+
+// Whether the output's writer keeps a cover as an attachment, which ffmpeg
+// takes only from a file of its own, rather than as a picture stream.
+bool attaches_cover(const EmbedPlan& plan) {
+  return !plan.cover.empty() && plan.muxer == L"matroska";
+}
+
+}  // namespace
+
+bool extract_cover(const EmbedPlan& plan, std::wstring_view outfile,
+                   platform::ScratchFile& picture, std::wstring& mime,
+                   platform::Console& console) {
+  if (!attaches_cover(plan)) return true;
+  const std::vector<std::wstring> args =
+      ffmpeg_arguments({L"-i", ffmpeg_file(plan.cover), L"-map",
+                        L"0:" + std::to_wstring(plan.cover_stream), L"-c",
+                        L"copy", L"-f", L"image2pipe", L"-"});
+  std::string bytes;
+  if (!run_ffmpeg(args, {}, &bytes, console)) return false;
+  mime = bytes.starts_with("\x89PNG") ? L"image/png" : L"image/jpeg";
+  if (!picture.create(outfile, bytes)) {
+    console.write(msg::kEmbedCannotWrite);
+    return false;
+  }
+  return true;
+}
+
+void add_attachment(const std::wstring& attachment, const std::wstring& mime,
+                    std::vector<std::wstring>& args) {
+  if (attachment.empty()) return;
+  const std::wstring name = mime == L"image/png" ? L"cover.png" : L"cover.jpg";
+  args.insert(args.end(),
+              {L"-attach", ffmpeg_file(attachment), L"-metadata:s:t",
+               L"mimetype=" + mime, L"-metadata:s:t", L"filename=" + name});
+}
+
 std::wstring output_muxer(std::wstring_view outfile) {
   const MediaEnding* m = media_ending(outfile);
   return m ? std::wstring(m->muxer) : std::wstring();
+}
+
+std::wstring file_muxer(std::wstring_view outfile) {
+  const MediaEnding* m = media_ending(outfile);
+  return m ? std::wstring(m->file_muxer) : std::wstring();
 }
 
 MediaOutput media_output(std::wstring_view outfile) {
@@ -257,7 +270,8 @@ std::size_t input_named_by(std::span<const std::wstring> inputs,
 }
 
 bool check_embedding(std::span<const std::wstring> inputs,
-                     std::wstring_view outfile, platform::Console& console) {
+                     std::wstring_view outfile, platform::Console& console,
+                     bool chapter_files) {
   if (inputs.empty()) {
     console.write(msg::kNoInput);
     return false;
@@ -267,6 +281,7 @@ bool check_embedding(std::span<const std::wstring> inputs,
     console.write(msg::kEmbedNotMedia);
     return false;
   case MediaOutput::kChaptersLost:
+    if (chapter_files) break;
     console.write(msg::kEmbedChaptersLost);
     return false;
   case MediaOutput::kEmbedded:
@@ -362,8 +377,10 @@ bool start_encoder(const EmbedPlan& plan, std::wstring_view outfile,
   const std::vector<std::wstring> args = ffmpeg_arguments(
       {L"-y", L"-f", L"f32le", L"-ar", std::to_wstring(plan.sample_rate),
        L"-ac", std::to_wstring(plan.channels), L"-i", L"pipe:0", L"-c:a",
-       plan.encoder, L"-b:a", std::to_wstring(plan.kbit_rate) + L"k", L"-f",
-       plan.audio_muxer, ffmpeg_file(encoder.audio.path())});
+       plan.encoder, L"-b:a", std::to_wstring(plan.kbit_rate) + L"k", L"-ar",
+       std::to_wstring(plan.encoded_rate ? plan.encoded_rate
+                                         : plan.sample_rate),
+       L"-f", plan.audio_muxer, ffmpeg_file(encoder.audio.path())});
   return start_ffmpeg(FfmpegRun::kEmbed, args, encoder.ffmpeg, encoder.unused,
                       platform::ChildInput::kPipe,
                       platform::ChildOutput::kDiscard, console);
@@ -374,15 +391,20 @@ void feed_encoder(EmbedEncoder& encoder,
   if (encoder.taking) encoder.taking = encoder.ffmpeg.write_input(samples);
 }
 
-bool write_encoded(const EmbedPlan& plan, EmbedEncoder& encoder,
-                   std::span<const Chapter> chapters, std::wstring_view outfile,
-                   platform::Console& console) {
+bool finish_encoder(EmbedEncoder& encoder, platform::Console& console) {
   encoder.ffmpeg.close_input();
   if (!encoder.ffmpeg.wait() || !encoder.taking) {
     console.write(msg::kEmbedEncodeFailed +
                   ffmpeg_said(encoder.ffmpeg.error_text()) + L"\n");
     return false;
   }
+  return true;
+}
+
+bool write_encoded(const EmbedPlan& plan, EmbedEncoder& encoder,
+                   std::span<const Chapter> chapters, std::wstring_view outfile,
+                   platform::Console& console) {
+  if (!finish_encoder(encoder, console)) return false;
   platform::ScratchFile picture;
   std::wstring mime;
   if (!extract_cover(plan, outfile, picture, mime, console)) return false;

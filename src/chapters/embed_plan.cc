@@ -108,6 +108,11 @@ bool container_holds(std::wstring_view muxer, std::string_view codec) {
   }
   if (muxer == L"mp3") return codec == "mp3";
   if (muxer == L"webm") return codec == "opus" || codec == "vorbis";
+  if (muxer == L"ogg") {
+    return codec == "opus" || codec == "vorbis" || codec == "flac";
+  }
+  if (muxer == L"opus") return codec == "opus";
+  if (muxer == L"flac") return codec == "flac";
   return true;
 }
 
@@ -131,10 +136,15 @@ void choose_encoder(EmbedPlan& plan) {
   } else if (m == L"mp3") {
     plan.encoder = L"libmp3lame";
     plan.audio_muxer = L"mp3";
+  } else if (m == L"flac") {
+    plan.encoder = L"flac";
+    plan.audio_muxer = L"flac";
   } else {
     const bool opus = std::find(std::begin(kOpusRates), std::end(kOpusRates),
                                 plan.sample_rate) != std::end(kOpusRates);
-    plan.encoder = opus ? L"libopus" : L"libvorbis";
+    plan.encoder = opus || m == L"opus" ? L"libopus" : L"libvorbis";
+    // An Opus file holds nothing else: its encoder takes 48 kHz.
+    if (!opus && m == L"opus") plan.encoded_rate = 48000;
     plan.audio_muxer = L"matroska";
   }
 }
@@ -226,14 +236,16 @@ bool read_part_info(std::string_view json, PartInfo& part) {
 EmbedPlan plan_embedding(std::span<const std::wstring> inputs,
                          std::span<const PartInfo> parts,
                          std::wstring_view outfile,
-                         std::optional<std::int32_t> kbit_rate) {
+                         std::optional<std::int32_t> kbit_rate,
+                         bool chapter_files) {
   EmbedPlan plan;
-  plan.muxer = output_muxer(outfile);
+  plan.muxer = chapter_files ? file_muxer(outfile) : output_muxer(outfile);
   const bool known = parts.size() == inputs.size() && !parts.empty();
   if (!known) return plan;
   if (parts_agree(parts) && container_holds(plan.muxer, parts[0].codec)) {
-    // One file copied keeps its own tags and streams, its cover among them.
-    if (parts.size() > 1) {
+    // One file copied whole keeps its own tags and streams, its cover among
+    // them; a file per chapter is tagged anew.
+    if (parts.size() > 1 || chapter_files) {
       choose_tags(parts, plan);
       choose_cover(inputs, parts, plan);
     } else if (parts[0].picture_stream >= 0) {
@@ -256,8 +268,8 @@ EmbedPlan plan_embedding(std::span<const std::wstring> inputs,
 bool make_embed_plan(std::span<const std::wstring> inputs,
                      std::wstring_view outfile,
                      std::optional<std::int32_t> kbit_rate, EmbedPlan& plan,
-                     platform::Console& console) {
-  if (!check_embedding(inputs, outfile, console)) return false;
+                     platform::Console& console, bool chapter_files) {
+  if (!check_embedding(inputs, outfile, console, chapter_files)) return false;
   std::vector<PartInfo> parts(inputs.size());
   for (std::size_t k = 0; k < inputs.size(); ++k) {
     // What ffprobe cannot read is left to the copy, as before.
@@ -266,7 +278,7 @@ bool make_embed_plan(std::span<const std::wstring> inputs,
       break;
     }
   }
-  plan = plan_embedding(inputs, parts, outfile, kbit_rate);
+  plan = plan_embedding(inputs, parts, outfile, kbit_rate, chapter_files);
   if (plan.route == EmbedRoute::kEncode || inputs.size() == 1) return true;
   // Parts alike to ffprobe may still differ in codec set-up (AAC parts of
   // another profile or extradata); told now, they are encoded, not refused
@@ -287,7 +299,7 @@ bool make_embed_plan(std::span<const std::wstring> inputs,
   }
   for (std::size_t k = 0; k < inputs.size(); ++k)
     parts[k].setup = setups[k];
-  plan = plan_embedding(inputs, parts, outfile, kbit_rate);
+  plan = plan_embedding(inputs, parts, outfile, kbit_rate, chapter_files);
   return true;
 }
 

@@ -46,7 +46,10 @@ struct EmbedPlan {
   std::uint32_t kbit_rate = 0;    // with kEncode: the encoder's kbit/s
   std::uint32_t sample_rate = 0;  // with kEncode: the first input's
   std::uint16_t channels = 0;     // with kEncode: the first input's
-  // The output's tags; none with one input copied, which keeps its own.
+  // With kEncode: the rate the encoder takes, when not the input's.
+  std::uint32_t encoded_rate = 0;
+  // The output's tags; none with one input copied whole, which keeps its
+  // own.
   std::vector<Tag> tags;
   // The file that holds the cover (an input, or a picture beside the inputs),
   // and its stream; empty when there is none. One input copied gives only
@@ -64,11 +67,14 @@ std::uint32_t default_kbit_rate(std::span<const PartInfo> parts,
 // ending: an output whose container cannot hold the inputs' codec, or inputs
 // that differ in codec, rate, channels or codec set-up, are encoded. kbit_rate
 // is -k's value, when given. An input that ffprobe cannot read is left to the
-// copy, whose ffmpeg says what is wrong with it.
+// copy, whose ffmpeg says what is wrong with it. With chapter_files, outfile
+// names one file per chapter, and the plan always holds the book's tags and
+// cover.
 EmbedPlan plan_embedding(std::span<const std::wstring> inputs,
                          std::span<const PartInfo> parts,
                          std::wstring_view outfile,
-                         std::optional<std::int32_t> kbit_rate);
+                         std::optional<std::int32_t> kbit_rate,
+                         bool chapter_files = false);
 
 // Reads ffprobe's JSON listing of one file (-show_streams -show_format) into
 // part; false when it is not such a listing.
@@ -81,7 +87,7 @@ bool read_part_info(std::string_view json, PartInfo& part);
 bool make_embed_plan(std::span<const std::wstring> inputs,
                      std::wstring_view outfile,
                      std::optional<std::int32_t> kbit_rate, EmbedPlan& plan,
-                     platform::Console& console);
+                     platform::Console& console, bool chapter_files = false);
 
 }  // namespace hushmark
 

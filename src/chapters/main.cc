@@ -1,4 +1,5 @@
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -11,10 +12,12 @@
 #include "chapters/embed.h"
 #include "chapters/formats.h"
 #include "chapters/messages.h"
+#include "chapters/split.h"
 #include "chapters/tables.h"
 #include "chapters/titles.h"
 #include "cli/options.h"
 #include "cli/startup.h"
+#include "extract/ffmpeg.h"
 #include "extract/messages.h"
 #include "extract/point_format.h"
 #include "extract/progress.h"
@@ -35,13 +38,18 @@ struct Embedding {
 
 // Makes the output ready before the scan, so that one that cannot be written
 // is known then: a copy's inputs and name are checked and its way planned,
-// its encoder started when it is encoded; a chapter file is opened at once,
-// and nothing there changes before the end.
+// a file it would replace refused without -y, the folders of a file per
+// chapter made, its encoder started when it is encoded; a chapter file is
+// opened at once, and nothing there changes before the end.
 bool ready_output(const ChapterSettings& settings, platform::WholeFile& output,
                   Embedding& embedding, platform::Console& console) {
   if (settings.embed) {
-    return make_embed_plan(settings.inputs, settings.scan.outfile,
-                           settings.kbit_rate, embedding.plan, console) &&
+    const std::wstring& outfile = settings.scan.outfile;
+    return make_embed_plan(settings.inputs, outfile, settings.kbit_rate,
+                           embedding.plan, console, settings.chapter_files) &&
+           check_new_output(outfile, settings.chapter_files, settings.overwrite,
+                            console) &&
+           (!settings.chapter_files || make_chapter_folder(outfile, console)) &&
            (embedding.plan.route == EmbedRoute::kCopy ||
             start_encoder(embedding.plan, settings.scan.outfile,
                           embedding.encoder, console));
@@ -149,6 +157,11 @@ bool write_output(const ChapterSettings& settings,
                   std::span<const Chapter> chapters,
                   platform::WholeFile& output, Embedding& embedding,
                   platform::Console& console) {
+  if (settings.chapter_files) {
+    return write_chapter_files(
+        embedding.plan, settings.inputs, embedding.encoder, chapters,
+        settings.scan.outfile, settings.overwrite, console);
+  }
   if (settings.embed && embedding.plan.route == EmbedRoute::kEncode) {
     return write_encoded(embedding.plan, embedding.encoder, chapters,
                          settings.scan.outfile, console);
@@ -165,6 +178,57 @@ bool write_output(const ChapterSettings& settings,
   return true;
 }
 
+// The input's own chapters, each to the next one's start and the last to
+// the recording's end, titled from the titles file where it gives one. A
+// chapter that starts where the one before it does, or at the end, has no
+// sound of its own and goes.
+std::vector<Chapter> own_chapter_list(std::span<const ListedChapter> own,
+                                      std::span<const std::string> titles,
+                                      std::uint64_t end_ms) {
+  std::vector<Chapter> chapters;
+  for (const ListedChapter& c : own) {
+    if (c.start_ms >= end_ms ||
+        (!chapters.empty() && c.start_ms <= chapters.back().start_ms)) {
+      continue;
+    }
+    if (!chapters.empty()) chapters.back().end_ms = c.start_ms;
+    chapters.push_back({c.start_ms, end_ms, 0, c.title, true});
+  }
+  apply_titles(chapters, titles);
+  return chapters;
+}
+
+// -c: the input's own chapters written as they are. Only an encoded output
+// reads the recording, for the samples its encoder takes; the others ask
+// ffprobe for its length.
+bool write_own_chapters(const ChapterSettings& settings,
+                        std::span<const std::string> titles,
+                        std::span<const ListedChapter> own,
+                        platform::WholeFile& output, Embedding& embedding,
+                        platform::Console& console) {
+  Timeline timeline;
+  std::uint64_t end_ms = own.back().start_ms + 1;
+  if (settings.embed && embedding.plan.route == EmbedRoute::kEncode) {
+    AutoChoice choice;
+    if (!read_recording(settings, embedding, timeline, choice, console)) {
+      return false;
+    }
+    end_ms = timeline_end_ms(timeline);
+  } else if (std::optional<double> seconds =
+                 probe_seconds(settings.inputs.front())) {
+    end_ms = static_cast<std::uint64_t>(*seconds * 1000 + 0.5);
+  }
+  const std::vector<Chapter> chapters = own_chapter_list(own, titles, end_ms);
+  if (chapters.empty()) {
+    console.write(msg::kOwnChaptersNone + settings.inputs.front() +
+                  msg::kOwnChaptersNoneEnd);
+    return false;
+  }
+  show_chapters(timeline, chapters, console);
+  console.flush();
+  return write_output(settings, chapters, output, embedding, console);
+}
+
 bool make_chapters(const ChapterSettings& settings,
                    platform::Console& console) {
   // What can be refused is refused before the scan.
@@ -178,9 +242,18 @@ bool make_chapters(const ChapterSettings& settings,
       !read_chapter_list(*settings.align_file, listed, console)) {
     return false;
   }
+  std::vector<ListedChapter> own;
+  if (settings.own_chapters &&
+      !read_own_chapters(settings.inputs.front(), own, console)) {
+    return false;
+  }
   platform::WholeFile output;
   Embedding embedding;
   if (!ready_output(settings, output, embedding, console)) return false;
+  if (settings.own_chapters) {
+    return write_own_chapters(settings, titles, own, output, embedding,
+                              console);
+  }
   Timeline timeline;
   AutoChoice choice;
   if (!read_recording(settings, embedding, timeline, choice, console)) {

@@ -150,6 +150,31 @@ inline constexpr wchar_t kEmbedEncodeFailed[] =
 inline constexpr wchar_t kEmbedCannotWrite[] =
     L"出力ファイルを書き出しできませんでした。\n";
 
+// An output that is there already, and one file per chapter.
+inline constexpr wchar_t kOutputExists[] =
+    L"出力ファイルがすでにあります: ";  // name
+inline constexpr wchar_t kOutputExistsEnd[] =
+    L"\n置き換えるときは-yを指定してください。\n";
+inline constexpr wchar_t kFilesBadName[] =
+    L"チャプターごとのファイル名(-o)に使える%は%d,%02d,%03d,%t,%%だけです。\n";
+inline constexpr wchar_t kFilesNoNumber[] =
+    L"%tを使うときは、チャプター番号(%d,%02d,%03d)もファイル名(-o)に入れて"
+    L"ください。\n";
+inline constexpr wchar_t kFilesNotMedia[] =
+    L"チャプターごとのファイルは音声ファイルの形式で指定してください。"
+    L"(mp3,m4a,m4b,opus,ogg,mka,flacなど)\n";
+inline constexpr wchar_t kFilesCannotMakeFolder[] =
+    L"フォルダを作れませんでした: ";  // name, "\n"
+inline constexpr wchar_t kOwnChaptersNone[] =
+    L"入力ファイルにチャプターがありません: ";  // name
+inline constexpr wchar_t kOwnChaptersNoneEnd[] =
+    L"\n-cは入力ファイルが持つチャプターを使います。"
+    L"無音から選ぶときは-cを付けずに実行してください。\n";
+inline constexpr wchar_t kOwnChaptersOneInput[] =
+    L"-cで使える入力ファイルは1つだけです。\n";
+inline constexpr wchar_t kFilesWritten[] = L"ファイル";  // count
+inline constexpr wchar_t kFilesWrittenEnd[] = L"個を書き出しました。\n";
+
 // A chapter list read to be aligned; each message is followed by the file's
 // name, then the line where that is known (" 12" and kListLine).
 inline constexpr wchar_t kListCannotOpen[] =
@@ -222,6 +247,9 @@ inline constexpr wchar_t kChaptersUsageEnd[] =
     L"  -w 10       -aでチャプターを動かせる幅(秒)\n"
     L"  -k 64       再エンコードするときのビットレート(kbit/s) 既定は入力の"
     L"ビットレート(1チャンネル64まで)\n"
+    L"  -c          "
+    L"入力ファイルが持つチャプターをそのまま使う(無音は探さない)\n"
+    L"  -y          出力の音声ファイルがすでにあれば置き換える\n"
     L"  -h          ヘルプ\n"
     L"入力ファイルを続けて並べると、その順につないで1つの録音として扱います。"
     L"\n"

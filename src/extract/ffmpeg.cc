@@ -200,6 +200,8 @@ bool take_progress_block(std::string_view& text, FfmpegProgress& block) {
     if (value.ends_with('\r')) value.remove_suffix(1);
     if (key == "out_time_us") {
       read.out_time_us = progress_time(value);
+    } else if (key == "total_size") {
+      read.total_size = progress_time(value);
     } else if (key == "speed") {
       read.speed = progress_speed(value);
     } else if (key == "progress") {

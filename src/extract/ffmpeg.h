@@ -86,6 +86,9 @@ struct FfmpegProgress {
   std::optional<std::uint64_t> out_time_us;
   double speed = 0;  // times real time; 0 while ffmpeg does not know
   bool end = false;  // the last block: ffmpeg has finished
+  // The bytes written to every output so far; nothing while ffmpeg does not
+  // know.
+  std::optional<std::uint64_t> total_size;
 };
 
 // Takes the first whole block of ffmpeg's -progress output (its key=value

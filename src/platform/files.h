@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -192,6 +193,35 @@ class ScratchFile {
   std::wstring path_;
 };
 
+// A folder of the program's own inside another, holding files that are put
+// in place only once every one of them is complete; removed with whatever it
+// still holds when the object goes, and on an interruption. Neither copied
+// nor moved.
+class ScratchFolder {
+ public:
+  ScratchFolder() = default;
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder();
+
+  // Makes a new folder inside folder; false when that cannot be done.
+  bool create(std::wstring_view folder);
+
+  // Its name, as another program is given it.
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+};
+
+// Makes the folder at path and every folder above it that is missing; false
+// when one cannot be made, or path names something other than a folder.
+bool make_folders(std::wstring_view path);
+
+// Gives the file at from the name to, in the same file system, replacing a
+// file of that name; false when that cannot be done.
+bool move_file(std::wstring_view from, std::wstring_view to);
+
 // What a name in a folder stands for. Only what lies on the folder's own
 // file system (volume) is a file or a folder.
 enum class EntryKind : std::uint8_t {
@@ -212,6 +242,10 @@ bool is_folder(std::wstring_view path);
 // True when path names a regular file, through links too: one that can be
 // opened and read again, unlike a FIFO whose writer would see its reader go.
 bool is_regular_file(std::wstring_view path);
+
+// The size in bytes of the regular file at path, through links too; nothing
+// when it is not one.
+std::optional<std::uint64_t> file_size(std::wstring_view path);
 
 // Lists the names in the folder at path but "." and "..", in the order the
 // system gives them; false when the folder cannot be read.

@@ -387,6 +387,64 @@ bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
   return true;
 }
 
+namespace {
+
+// Removes every entry of the folder at path (its own files; it holds no
+// folders), then the folder.
+void remove_folder(const std::string& path) {
+  DIR* dir = ::opendir(path.c_str());
+  if (dir != nullptr) {
+    const dirent* entry;
+    while ((entry = ::readdir(dir)) != nullptr) {
+      const std::string_view name = entry->d_name;
+      if (name != "." && name != "..") ::unlinkat(::dirfd(dir), name.data(), 0);
+    }
+    ::closedir(dir);
+  }
+  ::rmdir(path.c_str());
+}
+
+}  // namespace
+
+ScratchFolder::~ScratchFolder() {
+  std::optional<std::string> name = narrow_path(path_);
+  if (!name || name->empty()) return;
+  remove_folder(*name);
+  forget_on_interrupt(*name);
+}
+
+bool ScratchFolder::create(std::wstring_view folder) {
+  std::optional<std::string> name = narrow_path(folder);
+  if (!name) return false;
+  if (name->empty()) name->push_back('.');
+  if (!name->ends_with('/')) name->push_back('/');
+  // A hidden name of the program's own, as its temporary files have.
+  std::string temp = *name;
+  temp.append(".hushmark-chapters-XXXXXX");
+  if (::mkdtemp(temp.data()) == nullptr) return false;
+  remove_on_interrupt(temp);
+  path_ = widen_argument(temp);
+  return true;
+}
+
+bool make_folders(std::wstring_view path) {
+  std::optional<std::string> name = narrow_path(path);
+  if (!name) return false;
+  if (name->empty()) return true;
+  for (std::size_t slash = name->find('/', 1); slash != std::string::npos;
+       slash = name->find('/', slash + 1)) {
+    ::mkdir(name->substr(0, slash).c_str(), 0777);
+  }
+  ::mkdir(name->c_str(), 0777);
+  return is_folder(path);
+}
+
+bool move_file(std::wstring_view from, std::wstring_view to) {
+  std::optional<std::string> a = narrow_path(from), b = narrow_path(to);
+  return a && b && !a->empty() && !b->empty() &&
+         ::rename(a->c_str(), b->c_str()) == 0;
+}
+
 }  // namespace hushmark::platform
 
 namespace hushmark::platform {
@@ -423,6 +481,16 @@ bool is_regular_file(std::wstring_view path) {
   struct stat st;
   return name && !name->empty() && ::stat(name->c_str(), &st) == 0 &&
          S_ISREG(st.st_mode);
+}
+
+std::optional<std::uint64_t> file_size(std::wstring_view path) {
+  std::optional<std::string> name = narrow_path(path);
+  struct stat st;
+  if (!name || name->empty() || ::stat(name->c_str(), &st) != 0 ||
+      !S_ISREG(st.st_mode)) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(st.st_size);
 }
 
 bool list_folder(std::wstring_view path, std::vector<FolderEntry>& entries) {

@@ -391,6 +391,61 @@ bool ScratchFile::create(std::wstring_view beside, std::string_view bytes) {
   return true;
 }
 
+ScratchFolder::~ScratchFolder() {
+  if (path_.empty()) return;
+  std::vector<FolderEntry> entries;
+  list_folder(path_, entries);
+  for (const FolderEntry& entry : entries)
+    DeleteFileW(native_path(path_in_folder(path_, entry.name)).c_str());
+  RemoveDirectoryW(native_path(path_).c_str());
+  forget_on_interrupt(native_path(path_));
+}
+
+bool ScratchFolder::create(std::wstring_view folder) {
+  if (folder.find(L'\0') != std::wstring_view::npos) return false;
+  std::wstring base = folder.empty() ? L"." : std::wstring(folder);
+  if (!is_separator(base.back())) base += L'\\';
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  unsigned long long seed =
+      (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
+      GetTickCount64();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::wstring name = base + L".hushmark-chapters-";
+    unsigned long long value = seed + static_cast<unsigned long long>(attempt);
+    for (int i = 0; i < 16; ++i, value >>= 4) {
+      name += kDigits[value & 15];
+    }
+    if (CreateDirectoryW(native_path(name).c_str(), nullptr)) {
+      path_ = std::move(name);
+      remove_on_interrupt(native_path(path_));
+      return true;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  return false;
+}
+
+bool make_folders(std::wstring_view path) {
+  if (!usable(path)) return path.empty();
+  const std::wstring name(path);
+  // A drive ("C:\") or a share ("\\server\share\") is there or not; only
+  // what follows it is made.
+  for (std::size_t at = 1; at < name.size(); ++at) {
+    if (is_separator(name[at]) && name[at - 1] != L':' &&
+        !is_separator(name[at - 1])) {
+      CreateDirectoryW(native_path(name.substr(0, at)).c_str(), nullptr);
+    }
+  }
+  CreateDirectoryW(native_path(name).c_str(), nullptr);
+  return is_folder(path);
+}
+
+bool move_file(std::wstring_view from, std::wstring_view to) {
+  return usable(from) && usable(to) &&
+         MoveFileExW(native_path(from).c_str(), native_path(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 }  // namespace hushmark::platform
 
 namespace hushmark::platform {
@@ -425,6 +480,16 @@ bool is_regular_file(std::wstring_view path) {
   const DWORD attributes = GetFileAttributesW(native_path(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+std::optional<std::uint64_t> file_size(std::wstring_view path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!is_regular_file(path) ||
+      !GetFileAttributesExW(native_path(path).c_str(), GetFileExInfoStandard,
+                            &data)) {
+    return std::nullopt;
+  }
+  return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
 }
 
 bool list_folder(std::wstring_view path, std::vector<FolderEntry>& entries) {

@@ -12,8 +12,9 @@ using NativePathView = std::wstring_view;
 using NativePathView = std::string_view;
 #endif
 
-// Has the file at path removed should the run be interrupted (Ctrl+C,
-// SIGINT, SIGTERM, SIGHUP, a console window closed) before it is forgotten;
+// Has the file at path (or a folder of the program's own, with the files in
+// it) removed should the run be interrupted (Ctrl+C, SIGINT, SIGTERM, SIGHUP,
+// a console window closed) before it is forgotten;
 // the program then ends as the interruption would have ended it. Up to 32
 // files at once; a path past that, or too long, is not kept.
 void remove_on_interrupt(NativePathView path);

@@ -1,7 +1,10 @@
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/interrupt.h"
@@ -24,9 +27,36 @@ struct Slot {
 Slot g_slots[kSlots];
 std::atomic<bool> g_installed{false};
 
+// Empties a folder of the program's own with system calls alone, which are
+// safe in a signal handler as opendir() is not, then removes it.
+void remove_folder(const char* path) {
+#ifdef SYS_getdents64
+  const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    alignas(8) char block[4096];
+    long n;
+    while ((n = ::syscall(SYS_getdents64, fd, block, sizeof block)) > 0) {
+      for (long at = 0; at < n;) {
+        // struct linux_dirent64: inode, offset, record length, type, name.
+        unsigned short length;
+        std::memcpy(&length, block + at + 16, sizeof length);
+        const char* name = block + at + 19;
+        if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
+          ::unlinkat(fd, name, 0);
+        }
+        at += length;
+      }
+    }
+    ::close(fd);
+  }
+#endif
+  ::rmdir(path);
+}
+
 void on_interrupt(int signal_number) {
   for (Slot& slot : g_slots) {
-    if (slot.state.load() == kKept) ::unlink(slot.path);
+    if (slot.state.load() != kKept) continue;
+    if (::unlink(slot.path) != 0 && errno == EISDIR) remove_folder(slot.path);
   }
   ::signal(signal_number, SIG_DFL);
   ::raise(signal_number);  // delivered once the handler returns

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/interrupt.h"
 
@@ -23,6 +24,34 @@ struct Slot {
 Slot g_slots[kSlots];
 std::atomic<bool> g_installed{false};
 
+// Empties a folder of the program's own and removes it; false when it is not
+// a folder or cannot be removed yet.
+bool remove_folder(const wchar_t* path) {
+  const DWORD attributes = GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return false;
+  }
+  static wchar_t name[kPathChars + MAX_PATH];
+  const std::size_t length = std::wcslen(path);
+  std::memcpy(name, path, length * sizeof(wchar_t));
+  std::memcpy(name + length, L"\\*", 3 * sizeof(wchar_t));
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(name, &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+      const std::size_t n = std::wcslen(found.cFileName);
+      if (length + 1 + n >= kPathChars + MAX_PATH) continue;
+      std::memcpy(name + length + 1, found.cFileName,
+                  (n + 1) * sizeof(wchar_t));
+      DeleteFileW(name);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+  }
+  return RemoveDirectoryW(path) != 0;
+}
+
 BOOL WINAPI on_interrupt(DWORD) {
   // Ctrl+C reaches every program on the console, ffmpeg too: a file it
   // still holds open is removed once it has let go of it.
@@ -30,7 +59,8 @@ BOOL WINAPI on_interrupt(DWORD) {
     bool left = false;
     for (Slot& slot : g_slots) {
       if (slot.state.load() != kKept) continue;
-      if (DeleteFileW(slot.path) || GetLastError() == ERROR_FILE_NOT_FOUND) {
+      if (DeleteFileW(slot.path) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+          remove_folder(slot.path)) {
         slot.state.store(kFree);
       } else {
         left = true;

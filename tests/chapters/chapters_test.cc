@@ -14,6 +14,7 @@
 #include "chapters/chapter_parsers.h"
 #include "chapters/embed_plan.h"
 #include "chapters/formats.h"
+#include "chapters/split.h"
 #include "chapters/titles.h"
 #include "test_support.h"
 
@@ -470,6 +471,58 @@ TEST(EmbedPlans, EncodeWhereTheContainerCannotHoldTheCodecOrThePartsDiffer) {
   EXPECT_EQ(plan_embedding(one, std::vector{flac}, L"b.m4b", 48).kbit_rate,
             48u);
   EXPECT_EQ(plan_embedding(one, {}, L"b.m4b", 48).route, EmbedRoute::kCopy);
+  // A file per chapter carries no chapters: Ogg and Opus files take them,
+  // and an Opus file holds Opus alone, at a rate its encoder takes.
+  const EmbedPlan opus_files =
+      plan_embedding(one, std::vector{opus}, L"%d.opus", std::nullopt, true);
+  EXPECT_EQ(opus_files.route, EmbedRoute::kCopy);
+  EXPECT_EQ(opus_files.muxer, L"opus");
+  const EmbedPlan flac_files =
+      plan_embedding(one, std::vector{flac}, L"%d.opus", std::nullopt, true);
+  EXPECT_EQ(flac_files.encoder, L"libopus");
+  EXPECT_EQ(flac_files.encoded_rate, 48000u);
+  EXPECT_EQ(plan_embedding(one, std::vector{mp3}, L"%d.ogg", 64, true).encoder,
+            L"libvorbis");
+}
+
+TEST(ChapterFiles, TakeNamesThatLinuxAndWindowsBothAccept) {
+  EXPECT_TRUE(names_chapter_files(L"Book/%02d %t.mp3"));
+  EXPECT_TRUE(names_chapter_files(L"%d.m4a"));
+  for (const wchar_t* one : {L"%%d.mp3", L"%t.mp3", L"%2d.mp3", L"%d/a.mp3"})
+    EXPECT_FALSE(names_chapter_files(one)) << one;
+  testing::CapturedConsole console;
+  EXPECT_TRUE(check_chapter_files(L"%%/%03d %t %%.mp3", console.console()));
+  EXPECT_FALSE(check_chapter_files(L"%d %f.mp3", console.console()));
+  EXPECT_FALSE(check_chapter_files(L"%t.mp3", console.console()));
+  EXPECT_EQ(console.text(),
+            "チャプターごとのファイル名(-o)に使える%は%d,%02d,%03d,%t,%%だけで"
+            "す。\n%tを使うときは、チャプター番号(%d,%02d,%03d)もファイル名(-o)"
+            "に入れてください。\n");
+  const struct {
+    const wchar_t* pattern;
+    std::uint64_t number;
+    const char* title;
+    const wchar_t* path;
+  } cases[] = {
+      {L"Book/%02d %t.mp3", 3, "Part: 1/2?", L"Book/03 Part_ 1_2_.mp3"},
+      {L"%03d%%.m4a", 7, "", L"007%.m4a"},
+      {L"%d %t.mp3", 12, "a\\b*c\"d<e>f|g\th\x7F", L"12 a_b_c_d_e_f_g_h_.mp3"},
+      {L"%t%d", 1, "The end. . ", L"The end1"},
+      {L"%t %d.", 2, "x", L"x 2"},
+      {L"%t.%d.mp3", 1, "con", L"_con.1.mp3"},
+      {L"%t.%d.txt", 1, "LPT1 ", L"_LPT1.1.txt"},
+      {L"%d%t.mp3", 1, "COM1.x", L"1COM1.x.mp3"},
+      {L"%d %t.opus", 5, "第五章 Émile", L"5 第五章 Émile.opus"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(chapter_file_path(c.pattern, c.number, c.title), c.path)
+        << c.title;
+  }
+  // A long title is cut at a character, keeping the ending: 255 bytes.
+  std::string long_title;
+  for (int i = 0; i < 100; ++i)
+    long_title += "章";
+  const std::wstring cut = chapter_file_path(L"d/%02d %t.m4b", 1, long_title);
+  EXPECT_EQ(cut, L"d/01 " + std::wstring(82, L'章') + L".m4b");
 }
 
 TEST(EmbedPlans, TakeEachTagFromTheFirstPartThatHasItAndTheAlbumAsTitle) {

@@ -993,6 +993,13 @@ TEST(EncodedBooks, CopyWhereTheContainerHoldsTheCodecAndEncodeElsewhere) {
     ASSERT_EQ(chapters.size(), 2u) << out;
     EXPECT_NEAR(std::get<0>(chapters[1]), 4000, 25) << out;
   }
+  // A file per chapter is encoded once too, and cut at the join.
+  testing::ToolRun run = run_chapters(
+      dir.path(), {"-F", "-o", "files/%d.mp3", "a.flac", "b.flac"});
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(probed(dir, "files/1.mp3").starts_with("codec_name=mp3\n"));
+  EXPECT_NEAR(played_frames(dir, "files/1.mp3"), 4 * 44100, 1152);
+  EXPECT_EQ(listing(dir / "files"), (std::set<std::string>{"1.mp3", "2.mp3"}));
 }
 
 // AAC parts are copied, not encoded, yet take the book's tags and cover as
@@ -1057,15 +1064,16 @@ TEST(EncodedBooks,
   write_file(dir / "book.m4b", "earlier");
   const auto names = listing(dir.path());
   const std::string ffmpeg = "HUSHMARK_FFMPEG=" + (dir / "bin/ffmpeg").string();
-  testing::ToolRun run = run_chapters(
-      dir.path(), {"-o", "book.m4b", "part.mp3"}, "C.UTF-8", nullptr, {ffmpeg});
+  testing::ToolRun run =
+      run_chapters(dir.path(), {"-y", "-o", "book.m4b", "part.mp3"}, "C.UTF-8",
+                   nullptr, {ffmpeg});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(
       run.out.ends_with("エンコードに失敗しました: No space left on device\n"))
       << run.out;
   const fs::path stalled = dir / "bin/stalled";
   for (int signal_number : {SIGTERM, SIGINT}) {
-    EXPECT_TRUE(stopped_once_marked(dir, {"-o", "book.m4b", "part.mp3"},
+    EXPECT_TRUE(stopped_once_marked(dir, {"-y", "-o", "book.m4b", "part.mp3"},
                                     {ffmpeg, "STALL=1"}, stalled,
                                     signal_number));
     EXPECT_EQ(listing(dir.path()), names) << signal_number;
@@ -1076,6 +1084,198 @@ TEST(EncodedBooks,
     }
   }
   EXPECT_EQ(read_file(dir / "book.m4b"), "earlier");
+}
+
+// The names in a folder of chapter files, in order.
+std::vector<std::string> sorted_listing(const fs::path& dir) {
+  const std::set<std::string> names = listing(dir);
+  return {names.begin(), names.end()};
+}
+
+// An mp3 book split at its chapters: each file holds the next run of the
+// book's packets, starts within a frame of its chapter, decodes without an
+// error, and carries its title, its number, the book's tags and cover, and
+// no chapters; nothing else is left in the folder.
+TEST(ChapterFiles, AnMp3BookSplitsIntoTaggedFilesOfItsOwnPackets) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  write_file(dir / "cover.ppm", "P6 2 2 255\n" + std::string(12, '\x7f'));
+  ASSERT_TRUE(run_in(
+      dir,
+      "ffmpeg -nostdin -v error -i talk.wav -i cover.ppm -map 0 -map 1 "
+      "-c:v mjpeg -disposition:v attached_pic -metadata title=Book -metadata "
+      "artist=Someone -metadata genre=Talk -metadata date=2024 book.mp3"));
+  testing::ToolRun run =
+      run_chapters(dir.path(), {"-i", "book.mp3", "-m", "200", "-t",
+                                "Part: %d?", "-o", "Book/%02d %t.mp3"});
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_TRUE(run.out.ends_with("ファイル5個を書き出しました。\n")) << run.out;
+  const std::vector<std::string> names = sorted_listing(dir / "Book");
+  ASSERT_EQ(names, (std::vector<std::string>{
+                       "01 Part_ 1_.mp3", "02 Part_ 2_.mp3", "03 Part_ 3_.mp3",
+                       "04 Part_ 4_.mp3", "05 Part_ 5_.mp3"}));
+  // Each file starts at the first frame from its chapter's start on.
+  std::vector<double> starts;
+  std::istringstream shown(run.out);
+  for (std::string line; std::getline(shown, line);) {
+    int number = 0, h = 0, m = 0;
+    double s = 0;
+    if (std::sscanf(line.c_str(), "%d %d:%d:%lf", &number, &h, &m, &s) == 4)
+      starts.push_back((h * 3600 + m * 60 + s) * 1000);
+  }
+  ASSERT_EQ(starts.size(), names.size()) << run.out;
+  std::vector<std::string> joined;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    const std::string file = "Book/" + names[k];
+    // The book's first 1105 samples are its encoder's delay.
+    const double start =
+        std::max(0.0, (joined.size() * 1152.0 - 1105) * 1000 / 44100);
+    EXPECT_GE(start, starts[k] - 1) << file;
+    EXPECT_LT(start, starts[k] + 1152 * 1000.0 / 44100) << file;
+    const std::vector<std::string> packets = audio_packets(dir, file);
+    joined.insert(joined.end(), packets.begin(), packets.end());
+    EXPECT_EQ(output_of(dir, "ffmpeg -nostdin -v error -i '" + file +
+                                 "' -f null - 2>&1"),
+              "")
+        << file;
+  }
+  EXPECT_EQ(joined, audio_packets(dir, "book.mp3"));
+  const std::string said = probed(dir, "Book/02 Part_ 2_.mp3");
+  for (const char* tag :
+       {"TAG:title=Part: 2?\n", "TAG:track=2/5\n", "TAG:album=Book\n",
+        "TAG:artist=Someone\n", "TAG:genre=Talk\n", "TAG:date=2024\n",
+        "codec_type=video\nDISPOSITION:attached_pic=1\n"}) {
+    EXPECT_NE(said.find(tag), std::string::npos) << tag << said;
+  }
+  EXPECT_EQ(said.find("start_time"), std::string::npos) << said;
+}
+
+// An m4b into m4a files, its own chapters with -c, and CD tracks into mp3
+// files across their join: every file copied, together the book's packets
+// in order. -c copies the chapters into one file too, retitled by -T, and
+// refuses a book without chapters.
+TEST(ChapterFiles, AnM4bAndCdTracksSplitIntoCopiedFiles) {
+  SKIP_WITHOUT("ffmpeg");
+  SKIP_WITHOUT("python3");
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  fs::create_directory(dir / "CD");
+  ASSERT_TRUE(run_in(dir,
+                     "ffmpeg -nostdin -v error -i talk.wav -c:a aac book.m4b "
+                     "&& ffmpeg -nostdin -v error -i talk.wav -t 3 CD/1.mp3 "
+                     "&& ffmpeg -nostdin -v error -ss 3 -i talk.wav CD/2.mp3"));
+  ASSERT_EQ(run_chapters(dir.path(), {"-i", "book.m4b", "-m", "200", "-t",
+                                      "第%d章", "-o", "own.m4b"})
+                .status,
+            0);
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> sources;
+    const char* folder;
+  } runs[] = {
+      {{"-m", "200", "-i", "book.m4b", "-o", "m4a/%d.m4a"},
+       {"book.m4b"},
+       "m4a"},
+      {{"-c", "-i", "own.m4b", "-o", "c/%t %02d.m4a"}, {"book.m4b"}, "c"},
+      {{"-m", "200", "-o", "cd/%d.mp3", "CD"}, {"CD/1.mp3", "CD/2.mp3"}, "cd"}};
+  for (const auto& r : runs) {
+    testing::ToolRun run = run_chapters(dir.path(), r.args);
+    ASSERT_EQ(run.status, 0) << run.out;
+    std::vector<std::string> expected, joined;
+    for (const std::string& source : r.sources) {
+      const std::vector<std::string> p = audio_packets(dir, source);
+      expected.insert(expected.end(), p.begin(), p.end());
+    }
+    const std::vector<std::string> names = sorted_listing(dir / r.folder);
+    EXPECT_EQ(names.size(), 5u) << r.folder;
+    for (const std::string& name : names) {
+      const std::vector<std::string> p =
+          audio_packets(dir, std::string(r.folder) + "/" + name);
+      joined.insert(joined.end(), p.begin(), p.end());
+    }
+    EXPECT_EQ(joined, expected) << r.folder;
+  }
+  EXPECT_EQ(sorted_listing(dir / "c").front(), "第1章 01.m4a");
+  write_file(dir / "titles.txt", "One\nTwo\n");
+  ASSERT_EQ(run_chapters(dir.path(), {"-c", "-T", "titles.txt", "-i", "own.m4b",
+                                      "-o", "retitled.m4b"})
+                .status,
+            0);
+  const Chapters own = probed_chapters(dir, "own.m4b");
+  Chapters retitled = own;
+  std::get<2>(retitled[0]) = "One";
+  std::get<2>(retitled[1]) = "Two";
+  EXPECT_EQ(probed_chapters(dir, "retitled.m4b"), retitled);
+  testing::ToolRun none =
+      run_chapters(dir.path(), {"-c", "-i", "book.m4b", "-o", "none.m4b"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_TRUE(none.out.ends_with(
+      "入力ファイルにチャプターがありません: book.m4b\n-cは入力ファイルが持つ"
+      "チャプターを使います。無音から選ぶときは-cを付けずに実行してください。"
+      "\n"))
+      << none.out;
+}
+
+// Without -y no media output replaces a file, and the run says so before
+// the scan; a split that fails or is stopped leaves no file of its own and
+// the earlier files as they were.
+TEST(ChapterFiles, NothingIsReplacedWithoutYAndAFailedRunLeavesNothing) {
+  SKIP_WITHOUT("ffmpeg");
+  TempDir dir;
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+  ASSERT_TRUE(run_in(dir, "ffmpeg -nostdin -v error -i talk.wav book.mp3"));
+  fs::create_directory(dir / "Book");
+  write_file(dir / "Book/03 Old.mp3", "earlier");
+  write_file(dir / "out.m4b", "earlier");
+  for (const char* out : {"Book/%02d %t.mp3", "out.m4b"}) {
+    testing::ToolRun run =
+        run_chapters(dir.path(), {"-i", "book.mp3", "-o", out});
+    EXPECT_EQ(run.status, 1);
+    const std::string named = out[0] == 'B' ? "Book/03 Old.mp3" : out;
+    EXPECT_TRUE(run.out.ends_with("出力ファイルがすでにあります: " + named +
+                                  "\n置き換えるときは-yを指定してください。\n"))
+        << run.out;
+  }
+  // A folder that cannot be made is known before the scan too.
+  testing::ToolRun folder =
+      run_chapters(dir.path(), {"-i", "book.mp3", "-o", "out.m4b/%d.mp3"});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_TRUE(folder.out.ends_with("フォルダを作れませんでした: out.m4b/\n"))
+      << folder.out;
+  fs::create_directory(dir / "bin");
+  write_file(dir / "bin/ffmpeg",
+             "#!/bin/sh\ncase \"$*\" in *'-progress pipe:1'*) "
+             "[ -n \"$STALL\" ] && exec sleep 60; "
+             "echo 'No space left on device' >&2; exit 1;; esac\n"
+             "exec ffmpeg \"$@\"\n");
+  fs::permissions(dir / "bin/ffmpeg", fs::perms(0755));
+  ASSERT_TRUE(run_in(dir, "ln -s \"$(command -v ffprobe)\" bin/ffprobe"));
+  const std::string ffmpeg = "HUSHMARK_FFMPEG=" + (dir / "bin/ffmpeg").string();
+  const auto names = listing(dir.path());
+  testing::ToolRun run = run_chapters(
+      dir.path(), {"-y", "-m", "200", "-o", "Book/%d.mp3", "book.mp3"},
+      "C.UTF-8", nullptr, {ffmpeg});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.out.ends_with("No space left on device\n")) << run.out;
+  EXPECT_FALSE(
+      run_in(dir, "env STALL=1 " + ffmpeg +
+                      " timeout -s INT 2 " HUSHMARK_CHAPTERS_BINARY
+                      " -y -m 200 -o Book/%d.mp3 book.mp3 > /dev/null"));
+  EXPECT_EQ(listing(dir.path()), names);
+  // Even with -y, no chapter's file replaces the book.
+  fs::copy_file(dir / "book.mp3", dir / "Book/1.mp3");
+  const std::string book = read_file(dir / "Book/1.mp3");
+  run = run_chapters(dir.path(),
+                     {"-y", "-m", "200", "-o", "Book/%d.mp3", "Book/1.mp3"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(
+      run.out.ends_with("入力ファイルと同じファイルには書き出せません。\n"))
+      << run.out;
+  EXPECT_EQ(read_file(dir / "Book/1.mp3"), book);
+  fs::remove(dir / "Book/1.mp3");
+  EXPECT_EQ(listing(dir / "Book"), std::set<std::string>{"03 Old.mp3"});
+  EXPECT_EQ(read_file(dir / "Book/03 Old.mp3"), "earlier");
 }
 
 TEST(DecodedInputs, SayWhatFfmpegCouldNotReadAndKeepTheEarlierOutput) {
@@ -1126,6 +1326,15 @@ TEST(DecodedInputs, ShowTheirProgressOnATerminalAndNothingElsewhere) {
   const std::regex line("\r(  [^\r\n\x1B]*)?\x1B\\[K");
   EXPECT_TRUE(std::regex_search(shown, std::regex("\r  [0-9]+% "))) << shown;
   EXPECT_EQ(std::regex_replace(shown, line, ""), piped.out) << shown;
+  // Files per chapter are written after the list: the line shows again.
+  const std::string split =
+      run_on_terminal(dir, {"-F", "-o", "files/%d.mp3", "book.mp3"}, env);
+  const std::size_t listed = split.find("か所から)");
+  ASSERT_NE(listed, std::string::npos) << split;
+  EXPECT_TRUE(
+      std::regex_search(split.substr(listed), std::regex("\r  [0-9]+% ")))
+      << split;
+  EXPECT_TRUE(split.ends_with("ファイル1個を書き出しました。\n")) << split;
 }
 
 }  // namespace

@@ -246,13 +246,13 @@ TEST(Cli, AnswerVersionAndRefuseOtherLongOptionsAsEachProgram) {
     EXPECT_EQ(help.status, 0) << name;
     EXPECT_EQ(help.out, run({"-h"}, dir.path()).out);
     const testing::ToolRun other =
-        run({"-y", "--hex", "-i", "a.wav"}, dir.path());
+        run({"-j", "--hex", "-i", "a.wav"}, dir.path());
     EXPECT_EQ(other.status, 1) << name;
     EXPECT_EQ(other.out,
               "--hex は使えません。指定は -i のような1文字で、一覧は -h "
               "で見られます。\n");
     // One line, glibc's, for the short option alone.
-    EXPECT_TRUE(other.err.ends_with("/" + name + ": invalid option -- 'y'\n") &&
+    EXPECT_TRUE(other.err.ends_with("/" + name + ": invalid option -- 'j'\n") &&
                 other.err.find('\n') + 1 == other.err.size())
         << other.err;
   }

@@ -56,8 +56,9 @@ constexpr std::string_view kProgress =
     "drop_frames=0\nspeed=3.19e+03x\nprogress=end\n";
 
 TEST(FfmpegProgress, TakesWholeBlocksOnlyWhereverThePipeCutsThem) {
-  const FfmpegProgress expected[] = {
-      {0, 0, false}, {13072834, 26.1, false}, {3600000000, 3190, true}};
+  const FfmpegProgress expected[] = {{0, 0, false, 44},
+                                     {13072834, 26.1, false, 44},
+                                     {3600000000, 3190, true, 318633858}};
   std::vector<std::size_t> block_ends;
   for (std::size_t at = 0;
        (at = kProgress.find("progress=", at)) != std::string_view::npos;) {
@@ -73,6 +74,7 @@ TEST(FfmpegProgress, TakesWholeBlocksOnlyWhereverThePipeCutsThem) {
       EXPECT_EQ(block.out_time_us, expected[k].out_time_us) << cut;
       EXPECT_DOUBLE_EQ(block.speed, expected[k].speed) << cut;
       EXPECT_EQ(block.end, expected[k].end) << cut;
+      EXPECT_EQ(block.total_size, expected[k].total_size) << cut;
       EXPECT_EQ(text.size(), cut - block_ends[k]) << cut;
       ++k;
     }
