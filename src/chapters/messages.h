@@ -98,6 +98,8 @@ inline constexpr wchar_t kFilesHeadingsAtJoins[] =
     L"見出しはファイルの始めに続き、ファイルの中の長い無音には続きません。\n";
 inline constexpr wchar_t kFilesTitles[] =
     L"ファイルの題名が番号のほかにも違います。\n";
+inline constexpr wchar_t kFilesLengths[] =
+    L"ファイルの長さが章のようにばらばらです (最長は最短の2倍以上)。\n";
 inline constexpr wchar_t kFilesCuts[] =
     L"※ ファイルの区切りではなく、章の区切りの無音で分けました: ";
 inline constexpr wchar_t kFilesInnerPauses[] =

@@ -115,6 +115,8 @@ std::wstring files_text(const FilesChoice& files) {
     return std::wstring(msg::kFilesChapters) + msg::kFilesHeadingsAtJoins;
   case FilesReason::kTitles:
     return std::wstring(msg::kFilesChapters) + msg::kFilesTitles;
+  case FilesReason::kLengths:
+    return std::wstring(msg::kFilesChapters) + msg::kFilesLengths;
   case FilesReason::kInnerPauses:
     return msg::kFilesCuts +
            (msg::kFilesInnerPauses + std::to_wstring(files.inner)) +

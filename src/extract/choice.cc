@@ -236,6 +236,20 @@ std::wstring without_numbers(const std::string& title) {
   return text;
 }
 
+// Whether the files' lengths spread as chapters' do: the longest at least
+// twice the shortest, the last left out (a book's last track is often
+// short). CD tracks are cut to about the same length.
+bool lengths_spread(const RecordingRuns& runs) {
+  if (runs.files.size() < 3) return false;
+  std::uint64_t shortest = UINT64_MAX, longest = 0;
+  for (std::size_t k = 0; k + 1 < runs.files.size(); ++k) {
+    const std::uint64_t length = runs.files[k + 1].start - runs.files[k].start;
+    shortest = std::min(shortest, length);
+    longest = std::max(longest, length);
+  }
+  return longest >= 2 * shortest;
+}
+
 bool titles_differ_beyond_numbers(std::span<const TimelineFile> files) {
   for (std::size_t k = 1; k < files.size(); ++k) {
     if (without_numbers(files[k].title) != without_numbers(files[0].title)) {
@@ -419,6 +433,9 @@ FilesChoice choose_files(const RecordingRuns& runs,
   }
   if (out.inner_headed == 0 && titles_differ_beyond_numbers(runs.files)) {
     return verdict(FilesReason::kTitles, true);
+  }
+  if (out.inner_headed == 0 && lengths_spread(runs)) {
+    return verdict(FilesReason::kLengths, true);
   }
   return verdict(FilesReason::kInnerPauses, false);
 }

@@ -92,6 +92,7 @@ enum class FilesReason {
   kHeadingsAtJoins,  // chapters: headings follow the joins, and not the
                      // long pauses inside the files
   kTitles,           // chapters: the titles differ beyond a number
+  kLengths,          // chapters: their lengths spread as chapters' do
   kInnerPauses,      // not: the files hold chapter pauses of their own
   kJoinsInSound,     // not: most joins fall in sound, not in a pause
 };
@@ -112,7 +113,9 @@ struct FilesChoice {
 // titles. The files are the chapters unless they are cuts of the book: most
 // joins fall in sound, or chapter pauses lie inside the files (not in a
 // file's first 5 s, where its heading's pause lies), headings follow them
-// (or none follow the joins) and the titles differ by a number alone.
+// (or none follow the joins), the titles differ by a number alone and the
+// lengths do not spread (the longest part but the last under twice the
+// shortest).
 // Titles differ beyond a number when they differ once their digits (and
 // kanji numerals) are left out.
 FilesChoice choose_files(const RecordingRuns& runs,
