@@ -486,11 +486,12 @@ TEST(Chapters, ChooseTheChapterPausesButNoneNearTheEnd) {
 }
 
 // A chapter read aloud at 8 frames a ms: its heading (0.75 s) and the pause
-// after it (1 s), then sentences of 2 to 2.7 s parted by pauses of 0.3 to
-// 0.5 s, and by `breaks` (a paragraph's 1.2 s, or a scene break's 2.3 s)
-// after the second and fifth.
-std::string read_chapter(std::uint32_t breaks) {
-  std::string body = testing::frames_of({loud(6000), quiet(8000)});
+// after it (1 s) unless it has none, then sentences of 2 to 2.7 s parted by
+// pauses of 0.3 to 0.5 s, and by `breaks` (a paragraph's 1.2 s, or a scene
+// break's 2.3 s) after the second and fifth.
+std::string read_chapter(std::uint32_t breaks, bool heading = true) {
+  std::string body =
+      heading ? testing::frames_of({loud(6000), quiet(8000)}) : std::string();
   for (std::uint32_t j = 0; j < 7; ++j) {
     const std::uint32_t pause =
         j == 1 || j == 4 ? breaks : 2400 + 400 * (j % 3);
@@ -529,12 +530,30 @@ TEST(Chapters, TellChapterFilesFromCutsAndChapterPausesFromSceneBreaks) {
                 read_chapter(18400) + chapter_pause + read_chapter(18400) +
                 chapter_pause + read_chapter(18400) + lead)
           .bytes());
+  // Files without headings, each with pauses of 3 s inside, named by a
+  // number alone: alike in length they are cuts, one three times as long
+  // as another they are chapters.
+  for (const char* folder : {"even", "spread"}) {
+    fs::create_directories(dir / folder);
+    for (int k = 1; k <= 3; ++k) {
+      std::string body = lead + read_chapter(24000, false);
+      if (k == 2 && folder == std::string("spread")) {
+        body += read_chapter(24000, false) + read_chapter(24000, false);
+      }
+      write_file(dir / folder / ("Part " + std::to_string(k) + ".wav"),
+                 WaveBytes().fmt(8000).data(body + lead).bytes());
+    }
+  }
   struct Case {
     std::string input;
     std::size_t chapters;
     std::string says;
   };
   const Case cases[] = {
+      {"even", 7, "※ ファイルの区切りではなく、章の区切りの無音で分けました: "},
+      {"spread", 3,
+       "※ ファイルごとに1チャプターにしました: "
+       "ファイルの長さが章のようにばらばらです (最長は最短の2倍以上)。\n"},
       {"files", 3, "※ ファイルごとに1チャプターにしました: "},
       {"tracks", 3,
        "※ ファイルの区切りではなく、章の区切りの無音で分けました: "
