@@ -66,7 +66,7 @@ inline constexpr wchar_t kChoiceHead[] = L"自動で選びました:";
 inline constexpr wchar_t kChoiceThreshold[] = L" -s ";     // threshold
 inline constexpr wchar_t kChoiceFloor[] = L" (間の雑音 ";  // dB
 inline constexpr wchar_t kChoiceFloorEnd[] = L"dBFS、";
-inline constexpr wchar_t kChoiceFloorTo[] = L"〜";  // the loudest floor, dB
+inline constexpr wchar_t kChoiceFloorTo[] = L"から";  // the loudest floor, dB
 
 inline constexpr wchar_t kChoiceDigitalFloor[] = L" (間はデジタル無音、";
 inline constexpr wchar_t kChoiceVoice[] = L"声 ";  // dB

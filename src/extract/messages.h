@@ -71,7 +71,7 @@ inline constexpr wchar_t kProgressTimeLeft[] = L" 残り ";  // the time left
 // pauses: both programs name them by their times.
 inline constexpr wchar_t kUnservedRegions[] =
     L"※ 雑音が声に近く、どの -s でも無音を見分けられない区間があります:";
-inline constexpr wchar_t kUnservedTo[] = L"〜";
+inline constexpr wchar_t kUnservedTo[] = L"-";
 
 }  // namespace hushmark::msg
 

@@ -45,6 +45,10 @@ TEST(Console, KnowsEveryCharacterOfTheMessages) {
     used.merge(non_ascii(testing::read_file(entry.path())));
   }
   EXPECT_GE(files, 4);
+  // The wave dash is one code in Shift_JIS and EUC-JP but two characters in
+  // Unicode, and Windows' code page 932 and glibc's EUC-JP each take a
+  // different one: no message may use it.
+  EXPECT_EQ(used.count(U'\u301C'), 0u);
   used.erase(U'\uFF5E');
   std::set<char32_t> known;
   for (wchar_t c : platform::kMessageCharacters)
