@@ -7,33 +7,11 @@
 
 #include "cli/settings.h"
 #include "extract/byte_reader.h"
+#include "extract/wave_chunks.h"
 #include "platform/console.h"
 #include "platform/files.h"
 
 namespace hushmark {
-
-// The fields of a "fmt " chunk that decide whether a data chunk can be scanned.
-// They are all 0 until a "fmt " chunk has been read.
-struct WaveFormat {
-  std::uint16_t wFormatTag = 0;
-  std::uint16_t nChannels = 0;
-  std::uint32_t nAvgBytesPerSec = 0;
-  std::uint16_t wBitsPerSample = 0;
-};
-
-// One chunk header: the identifier as four bytes and the declared body size.
-struct ChunkHeader {
-  std::uint32_t id = 0;  // the four bytes read little-endian
-  std::uint32_t size = 0;
-};
-
-// The identifier's four bytes as a little-endian number, e.g. fourcc("data").
-constexpr std::uint32_t fourcc(const char (&s)[5]) {
-  return std::uint32_t{static_cast<std::uint8_t>(s[0])} |
-         std::uint32_t{static_cast<std::uint8_t>(s[1])} << 8 |
-         std::uint32_t{static_cast<std::uint8_t>(s[2])} << 16 |
-         std::uint32_t{static_cast<std::uint8_t>(s[3])} << 24;
-}
 
 // The identifier as it is shown: its bytes up to the first zero byte, with
 // every byte outside printable ASCII written as \xNN.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "extract/byte_reader.h"
 #include "platform/files.h"
@@ -215,6 +216,30 @@ TEST(WaveReader, SurvivesTruncationAtEveryLength) {
     }
     // The run ends with frame 8; any cut before that loses the point.
     EXPECT_EQ(out.chapters, n == full.size() ? "00:00:00.000\r\n" : "") << n;
+  }
+}
+
+TEST(WaveReader, TellsAnEndFromACutChunkHeader) {
+  const std::string two = WaveBytes().chunk("LIST", 3).chunk("junk", 0).bytes();
+  for (std::size_t n = 12; n <= two.size(); ++n) {
+    ByteReader in(
+        std::span(reinterpret_cast<const std::uint8_t*>(two.data()), n));
+    ASSERT_TRUE(read_riff_header(in)) << n;
+    ChunkHeader chunk;
+    std::vector<ChunkRead> reads;
+    ChunkRead r;
+    while ((r = read_chunk_header(in, chunk)) == ChunkRead::kOk) {
+      reads.push_back(r);
+      skip_body(in, chunk);
+      skip_pad(in, chunk);
+    }
+    reads.push_back(r);
+    // Headers at 12 and 24, the first body 3 bytes and a pad byte; a body
+    // cut short is for its reader to notice.
+    const std::size_t whole = (n >= 20) + (n >= 32);
+    const bool cut = (n > 12 && n < 20) || (n > 24 && n < 32);
+    EXPECT_EQ(reads.size(), whole + 1) << n;
+    EXPECT_EQ(reads.back(), cut ? ChunkRead::kTruncated : ChunkRead::kEnd) << n;
   }
 }
 
