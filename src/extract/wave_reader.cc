@@ -103,13 +103,6 @@ std::wstring printable_chunk_id(std::uint32_t id) {
   return text;
 }
 
-bool open_input(const Settings& settings, platform::InputFile& input,
-                platform::Console& console) {
-  if (input.open(settings.infile)) return true;
-  console.write(msg::kCannotOpenInput);
-  return false;
-}
-
 bool walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
                platform::Console& console) {
   if (!read_riff_header(in)) {
@@ -120,40 +113,15 @@ bool walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
   return walk_chunks(in, handle_data, console);
 }
 
-bool extract_points(ByteReader& in, const Settings& settings,
+bool extract_points(ByteReader& in, const ScanRequest& request,
                     platform::OutputFile& chapters,
                     platform::Console& console) {
   auto scan = [&](ByteReader& data, std::uint32_t frame_count,
                   bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
     return scan_data_chunk(data, frame_count, ends_with_input, nAvgBytesPerSec,
-                           settings, chapters, console);
+                           request, chapters, console);
   };
   return walk_wave(in, scan, console);
-}
-
-bool run_extraction(const Settings& settings, platform::Console& console) {
-  platform::InputFile input;
-  if (!open_input(settings, input, console)) return false;
-  // Writing the chapter file would overwrite the input before it is read.
-  if (input.is_same_file(settings.outfile)) {
-    console.write(msg::kChaptersSameAsInput);
-    return false;
-  }
-  // Opening keeps an earlier chapter file's bytes: they go only when the first
-  // point is written or the walk succeeds, and a failure before then leaves
-  // the file as it was (or removes it, when this run created it).
-  platform::OutputFile chapters;
-  if (!chapters.open(settings.outfile)) {
-    console.write(msg::kCannotWriteChapters);
-    return false;
-  }
-  ByteReader in(input);
-  if (!extract_points(in, settings, chapters, console)) return false;
-  if (!chapters.close()) {
-    console.write(msg::kCannotWriteChapters);
-    return false;
-  }
-  return true;
 }
 
 }  // namespace hushmark

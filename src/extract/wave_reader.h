@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "cli/settings.h"
 #include "extract/byte_reader.h"
+#include "extract/scan_state.h"
 #include "extract/wave_chunks.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -24,10 +24,6 @@ using DataChunkHandler =
     std::function<bool(ByteReader& in, std::uint32_t frame_count,
                        bool ends_with_input, std::uint32_t nAvgBytesPerSec)>;
 
-// Opens the input named in settings, or says why it cannot.
-bool open_input(const Settings& settings, platform::InputFile& input,
-                platform::Console& console);
-
 // Checks the RIFF header of what `in` reads and walks every chunk, handing
 // each data chunk of 16-bit stereo PCM to handle_data. True when the walk
 // reached the end of the input; false after any failure, once its message is
@@ -38,13 +34,8 @@ bool walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
 // Walks what `in` reads, writing a console line and a chapter line for every
 // point of every data chunk; chapters stays open. True when the walk reached
 // the end of the input; false after any failure, once its message is out.
-bool extract_points(ByteReader& in, const Settings& settings,
+bool extract_points(ByteReader& in, const ScanRequest& request,
                     platform::OutputFile& chapters, platform::Console& console);
-
-// Opens the input and the chapter file, walks every chunk and scans each data
-// chunk of 16-bit stereo PCM. True when the walk reached the end of the file;
-// false after any failure, once its message is out.
-bool run_extraction(const Settings& settings, platform::Console& console);
 
 }  // namespace hushmark
 

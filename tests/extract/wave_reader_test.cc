@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/extraction.h"
 #include "extract/byte_reader.h"
 #include "platform/files.h"
 #include "test_support.h"
@@ -50,8 +51,9 @@ Outcome extract(const std::string& wave, Settings settings = {}) {
   std::string chapters;
   platform::OutputFile chapter_file;
   chapter_file.open_in_memory(chapters);
-  EXPECT_EQ(
-      extract_points(in, settings, chapter_file, memory_console.console()), ok);
+  EXPECT_EQ(extract_points(in, scan_request(settings), chapter_file,
+                           memory_console.console()),
+            ok);
   EXPECT_TRUE(chapter_file.close());
   EXPECT_EQ(memory_console.text(), out.console);
   EXPECT_EQ(chapters, out.chapters);
