@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "extract/wave_reader.h"
+#include "cli/extraction.h"
 #include "platform/paths.h"
 
 namespace hushmark::testing {

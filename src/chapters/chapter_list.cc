@@ -79,7 +79,7 @@ bool probe_chapters(std::wstring_view path, std::string& json,
                                           L"-of", L"json",  ffmpeg_file(path)};
   platform::InputFile output;
   platform::ChildProcess ffprobe;
-  if (!start_ffmpeg(FfmpegRun::kProbe, args, ffprobe, output,
+  if (!start_ffmpeg(kProbeRun, args, ffprobe, output,
                     platform::ChildInput::kNothing,
                     platform::ChildOutput::kPipe, console)) {
     return false;
@@ -92,7 +92,7 @@ bool probe_chapters(std::wstring_view path, std::string& json,
     return false;
   }
   if (!ffprobe.wait() || !read) {
-    report_ffmpeg_failure(FfmpegRun::kProbe, path, ffprobe, console);
+    report_ffmpeg_failure(kProbeRun, path, ffprobe, console);
     return false;
   }
   return true;

@@ -150,7 +150,7 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
                 std::string* stdout_text, platform::Console& console) {
   platform::InputFile output;
   platform::ChildProcess ffmpeg;
-  if (!start_ffmpeg(FfmpegRun::kEmbed, args, ffmpeg, output,
+  if (!start_ffmpeg(kEmbedRun, args, ffmpeg, output,
                     input_text.empty() ? platform::ChildInput::kNothing
                                        : platform::ChildInput::kPipe,
                     stdout_text ? platform::ChildOutput::kPipe
@@ -169,7 +169,7 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
     stdout_text->append(reinterpret_cast<const char*>(block), n);
   }
   if (!ffmpeg.wait()) {
-    report_ffmpeg_failure(FfmpegRun::kEmbed, {}, ffmpeg, console);
+    report_ffmpeg_failure(kEmbedRun, {}, ffmpeg, console);
     return false;
   }
   return true;
@@ -381,7 +381,7 @@ bool start_encoder(const EmbedPlan& plan, std::wstring_view outfile,
        std::to_wstring(plan.encoded_rate ? plan.encoded_rate
                                          : plan.sample_rate),
        L"-f", plan.audio_muxer, ffmpeg_file(encoder.audio.path())});
-  return start_ffmpeg(FfmpegRun::kEmbed, args, encoder.ffmpeg, encoder.unused,
+  return start_ffmpeg(kEmbedRun, args, encoder.ffmpeg, encoder.unused,
                       platform::ChildInput::kPipe,
                       platform::ChildOutput::kDiscard, console);
 }

@@ -4,6 +4,8 @@
 // Every text hushmark-chapters prints of its own; the core's are in
 // extract/messages.h, hushmark's shared option refusals in cli/messages.h.
 
+#include "extract/ffmpeg.h"
+
 namespace hushmark::msg {
 
 inline constexpr wchar_t kChaptersBadFormat[] =
@@ -126,6 +128,21 @@ inline constexpr wchar_t kAlignTotalUnplacedEnd[] =
 inline constexpr wchar_t kAlignDrift[] = L"(補正 開始";     // signed seconds
 inline constexpr wchar_t kAlignDriftScale[] = L"秒、長さ";  // signed percent
 inline constexpr wchar_t kAlignDriftEnd[] = L"%)\n";
+
+// Running ffmpeg to write a copy with chapters, or ffprobe to read a media
+// file's chapters; ffmpeg's failure to start is worded as the core words it.
+inline constexpr wchar_t kFfmpegMissing[] =
+    L"ffmpegが見つかりません。ffmpegをインストールするか、"
+    L"環境変数HUSHMARK_FFMPEGにffmpegの場所を指定してください。\n";
+inline constexpr wchar_t kFfprobeMissing[] =
+    L"ffprobeが見つかりません。ffprobeをインストールするか、"
+    L"環境変数HUSHMARK_FFPROBEにffprobeの場所を指定してください。\n";
+inline constexpr wchar_t kFfprobeNotStarted[] =
+    L"ffprobeを起動できませんでした。\n";
+inline constexpr wchar_t kFfmpegFailed[] =
+    L"ffmpegが失敗しました: ";  // its last line of errors, "\n"
+inline constexpr wchar_t kFfprobeFailed[] =
+    L"ffprobeが失敗しました: ";  // its last line of errors, "\n"
 
 // Chapters written into a copy of the recording, through ffmpeg.
 inline constexpr wchar_t kEmbedNotMedia[] =
@@ -258,5 +275,17 @@ inline constexpr wchar_t kChaptersUsageEnd[] =
     L"フォルダを指定すると、中の音声ファイルを名前の順につなぎます。\n";
 
 }  // namespace hushmark::msg
+
+namespace hushmark {
+
+// ffmpeg writes a copy with chapters, or lists an input's audio.
+inline constexpr FfmpegRun kEmbedRun = {
+    false, msg::kFfmpegMissing, msg::kFfmpegNotStarted, msg::kFfmpegFailed};
+
+// ffprobe lists a media file's chapters.
+inline constexpr FfmpegRun kProbeRun = {
+    true, msg::kFfprobeMissing, msg::kFfprobeNotStarted, msg::kFfprobeFailed};
+
+}  // namespace hushmark
 
 #endif  // HUSHMARK_CHAPTERS_MESSAGES_H_

@@ -221,7 +221,7 @@ bool run_ffmpeg_counted(std::vector<std::wstring> args, Writing& writing,
   args.insert(args.begin(), {L"-progress", L"pipe:1"});
   platform::InputFile output;
   platform::ChildProcess ffmpeg;
-  if (!start_ffmpeg(FfmpegRun::kEmbed, args, ffmpeg, output,
+  if (!start_ffmpeg(kEmbedRun, args, ffmpeg, output,
                     platform::ChildInput::kNothing,
                     platform::ChildOutput::kPipe, console)) {
     return false;
@@ -241,7 +241,7 @@ bool run_ffmpeg_counted(std::vector<std::wstring> args, Writing& writing,
   }
   writing.done_bytes += written;
   if (!ffmpeg.wait()) {
-    report_ffmpeg_failure(FfmpegRun::kEmbed, {}, ffmpeg, console);
+    report_ffmpeg_failure(kEmbedRun, {}, ffmpeg, console);
     return false;
   }
   return true;

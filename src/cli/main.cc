@@ -1,8 +1,8 @@
 #include "cli/echo.h"
+#include "cli/extraction.h"
 #include "cli/options.h"
 #include "cli/settings.h"
 #include "cli/startup.h"
-#include "extract/wave_reader.h"
 
 int main(int argc, char** argv) {
   using namespace hushmark;

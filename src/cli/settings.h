@@ -5,14 +5,13 @@
 #include <cstdint>
 #include <string>
 
+#include "extract/scan_state.h"
+
 namespace hushmark {
 
 // Room for a path in wide characters, terminator included; a longer path is
 // refused.
 inline constexpr std::size_t kPathCapacity = 1024;
-
-// The shortest silence that yields a chapter point unless -m says otherwise.
-inline constexpr std::int32_t kDefaultMinSilenceMs = 200;
 
 // The parameters of one run, filled from the command line and read by the
 // extraction.

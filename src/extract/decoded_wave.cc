@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "extract/ffmpeg.h"
-#include "extract/wave_reader.h"
+#include "extract/wave_chunks.h"
 
 namespace hushmark {
 namespace {
@@ -20,49 +20,38 @@ bool read_exact(ByteReader& in, std::span<std::uint8_t> out) {
   return in.read(out) == out.size();
 }
 
-bool read_chunk(ByteReader& in, std::uint32_t& id, std::uint32_t& size) {
-  std::array<std::uint8_t, 8> h;
-  if (!read_exact(in, h)) return false;
-  id = le32(&h[0]);
-  size = le32(&h[4]);
-  return true;
-}
-
-bool read_format(ByteReader& in, std::uint32_t size, DecodedFormat& format) {
-  // An extensible format names its samples' format in the first two bytes of
-  // its sub-format, 24 bytes in.
-  std::array<std::uint8_t, 26> body{};
-  const std::size_t have = size >= body.size() ? body.size() : 16;
-  if (size < 16 || !read_exact(in, std::span(body).first(have))) return false;
-  in.skip(size - have);
-  std::uint16_t tag = le16(&body[0]);
-  if (tag == kExtensible) {
-    tag = have == body.size() && le16(&body[24]) == kFloat ? kFloat : kPcm;
-  }
-  format.channels = le16(&body[2]);
-  format.sample_rate = le32(&body[4]);
-  const std::uint16_t bits = le16(&body[14]);
-  format.is_float = tag == kFloat && bits == 32;
-  return ((tag == kPcm && bits == 16) || format.is_float) &&
+bool read_format(ByteReader& in, const ChunkHeader& chunk,
+                 DecodedFormat& format) {
+  WaveFormat wave;
+  if (!read_fmt(in, chunk, wave)) return false;
+  std::uint16_t tag = wave.wFormatTag;
+  if (tag == kExtensible) tag = wave.sub_format_tag == kFloat ? kFloat : kPcm;
+  format.channels = wave.nChannels;
+  format.sample_rate = wave.nSamplesPerSec;
+  format.is_float = tag == kFloat && wave.wBitsPerSample == 32;
+  return ((tag == kPcm && wave.wBitsPerSample == 16) || format.is_float) &&
          format.channels >= 1 && format.channels <= kMaxChannels &&
          format.sample_rate != 0;
 }
 
 // The title among a LIST INFO chunk's entries, without its closing zeros.
 void read_info_title(std::span<const std::uint8_t> list, std::string& title) {
-  if (list.size() < 4 || le32(list.data()) != fourcc("INFO")) return;
-  std::size_t at = 4;
-  while (at + 8 <= list.size()) {
-    const std::uint32_t id = le32(&list[at]);
-    const std::uint64_t size = le32(&list[at + 4]);
-    at += 8;
-    if (size > list.size() - at) return;
-    if (id == fourcc("INAM")) {
-      title.assign(reinterpret_cast<const char*>(&list[at]),
-                   static_cast<std::size_t>(size));
+  ByteReader in(list);
+  std::array<std::uint8_t, 4> kind;
+  if (!read_exact(in, kind) || le32(kind.data()) != fourcc("INFO")) return;
+  ChunkHeader entry;
+  while (read_chunk_header(in, entry) == ChunkRead::kOk) {
+    if (entry.id == fourcc("INAM")) {
+      // An entry that runs past the list's end is no title.
+      if (entry.size > list.size()) return;
+      std::vector<std::uint8_t> name(entry.size);
+      if (!read_exact(in, name)) return;
+      title.assign(name.begin(), name.end());
       title.erase(title.find_last_not_of('\0') + 1);
+    } else {
+      skip_body(in, entry);
     }
-    at += static_cast<std::size_t>(size + (size & 1));
+    skip_pad(in, entry);
   }
 }
 
@@ -70,54 +59,47 @@ void read_info_title(std::span<const std::uint8_t> list, std::string& title) {
 
 HeadInfo classify_head(std::span<const std::uint8_t> head) {
   HeadInfo info;
-  if (head.size() < 12 || le32(&head[0]) != fourcc("RIFF") ||
-      le32(&head[8]) != fourcc("WAVE")) {
-    return info;
-  }
+  ByteReader in(head);
+  if (!read_riff_header(in)) return info;
   info.kind = HeadKind::kWave;
-  std::uint64_t at = 12;
-  while (at + 8 <= head.size()) {
-    const std::uint32_t id = le32(&head[at]);
-    const std::uint32_t size = le32(&head[at + 4]);
-    if (id == fourcc("data")) break;
-    if (id == fourcc("fmt ")) {
-      if (size < 16 || at + 8 + 16 > head.size()) break;
-      const std::uint8_t* body = &head[at + 8];
-      const std::uint32_t nAvgBytesPerSec = le32(body + 8);
-      if (le16(body) == kPcm && le16(body + 2) == 2 && le16(body + 14) == 16 &&
-          nAvgBytesPerSec != 0) {
-        info.nAvgBytesPerSec = nAvgBytesPerSec;
+  // Only the first fmt chunk before any data chunk tells; a head that ends
+  // before one leaves the file to hushmark's walk.
+  ChunkHeader chunk;
+  while (read_chunk_header(in, chunk) == ChunkRead::kOk &&
+         chunk.id != fourcc("data")) {
+    if (chunk.id == fourcc("fmt ")) {
+      WaveFormat format;
+      if (!read_fmt(in, chunk, format)) break;
+      if (scan_problem(format) == ScanProblem::kNone) {
+        info.nAvgBytesPerSec = format.nAvgBytesPerSec;
       } else {
         info.kind = HeadKind::kDecode;
       }
       break;
     }
-    at += 8 + std::uint64_t{size} + (size & 1);
+    skip_body(in, chunk);
+    skip_pad(in, chunk);
   }
   return info;
 }
 
 bool read_decoded_header(ByteReader& in, DecodedFormat& format) {
-  std::array<std::uint8_t, 12> riff;
-  if (!read_exact(in, riff) || le32(&riff[0]) != fourcc("RIFF") ||
-      le32(&riff[8]) != fourcc("WAVE")) {
-    return false;
-  }
+  if (!read_riff_header(in)) return false;
   bool have_format = false;
-  std::uint32_t id, size;
-  while (read_chunk(in, id, size)) {
-    if (id == fourcc("data")) return have_format;
-    if (id == fourcc("fmt ")) {
-      if (!read_format(in, size, format)) return false;
+  ChunkHeader chunk;
+  while (read_chunk_header(in, chunk) == ChunkRead::kOk) {
+    if (chunk.id == fourcc("data")) return have_format;
+    if (chunk.id == fourcc("fmt ")) {
+      if (!read_format(in, chunk, format)) return false;
       have_format = true;
-    } else if (id == fourcc("LIST") && size <= kMaxListBytes) {
-      std::vector<std::uint8_t> list(size);
+    } else if (chunk.id == fourcc("LIST") && chunk.size <= kMaxListBytes) {
+      std::vector<std::uint8_t> list(chunk.size);
       if (!read_exact(in, list)) return false;
       read_info_title(list, format.title);
     } else {
-      in.skip(size);
+      skip_body(in, chunk);
     }
-    in.skip(size & 1);
+    skip_pad(in, chunk);
   }
   return false;
 }

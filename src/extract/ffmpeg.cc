@@ -114,30 +114,27 @@ std::wstring ffmpeg_said(std::string_view text) {
   return said;
 }
 
-std::wstring ffmpeg_failure(FfmpegRun run, platform::StartResult started,
+std::wstring ffmpeg_failure(const FfmpegRun& run, platform::StartResult started,
                             std::wstring_view input,
                             std::string_view error_text) {
-  const bool probe = run == FfmpegRun::kProbe;
   switch (started) {
   case platform::StartResult::kNotFound:
-    if (run == FfmpegRun::kDecode) return msg::kDecoderMissing;
-    return probe ? msg::kFfprobeMissing : msg::kFfmpegMissing;
+    return run.missing;
   case platform::StartResult::kFailed:
-    return probe ? msg::kFfprobeNotStarted : msg::kFfmpegNotStarted;
+    return run.not_started;
   case platform::StartResult::kStarted:
     break;
   }
-  if (run == FfmpegRun::kDecode) return decode_failure(input, error_text);
-  return (probe ? msg::kFfprobeFailed : msg::kFfmpegFailed) +
-         ffmpeg_said(error_text) + L"\n";
+  if (run.failed == nullptr) return decode_failure(input, error_text);
+  return run.failed + ffmpeg_said(error_text) + L"\n";
 }
 
-bool start_ffmpeg(FfmpegRun run, std::span<const std::wstring> args,
+bool start_ffmpeg(const FfmpegRun& run, std::span<const std::wstring> args,
                   platform::ChildProcess& child, platform::InputFile& output,
                   platform::ChildInput input, platform::ChildOutput output_to,
                   platform::Console& console) {
   const std::wstring program =
-      run == FfmpegRun::kProbe ? ffprobe_program() : ffmpeg_program();
+      run.ffprobe ? ffprobe_program() : ffmpeg_program();
   const platform::StartResult started =
       child.start(program, args, output, input, output_to);
   if (started == platform::StartResult::kStarted) return true;
@@ -145,7 +142,7 @@ bool start_ffmpeg(FfmpegRun run, std::span<const std::wstring> args,
   return false;
 }
 
-void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
+void report_ffmpeg_failure(const FfmpegRun& run, std::wstring_view input,
                            const platform::ChildProcess& child,
                            platform::Console& console) {
   console.write(ffmpeg_failure(run, platform::StartResult::kStarted, input,

@@ -9,19 +9,27 @@
 #include <string_view>
 #include <vector>
 
+#include "extract/messages.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
 namespace hushmark {
 
-// What ffmpeg or ffprobe is run for, which picks the program and the words of
-// its messages.
-enum class FfmpegRun {
-  kDecode,  // ffmpeg decodes a recording for its samples
-  kEmbed,   // ffmpeg writes a copy with chapters, or lists an input's audio
-  kProbe,   // ffprobe lists a media file's chapters
+// What ffmpeg or ffprobe is run for: the program, and the words in which the
+// program that runs it tells its failures.
+struct FfmpegRun {
+  bool ffprobe = false;                  // ffprobe rather than ffmpeg
+  const wchar_t* missing = nullptr;      // the program is not found
+  const wchar_t* not_started = nullptr;  // it is there but does not start
+  // It failed; its last line of errors follows, then "\n". nullptr for a
+  // decode, whose failure names its input and tells an input without audio.
+  const wchar_t* failed = nullptr;
 };
+
+// ffmpeg decodes a recording for its samples.
+inline constexpr FfmpegRun kDecodeRun = {false, msg::kDecoderMissing,
+                                         msg::kFfmpegNotStarted, nullptr};
 
 // The ffmpeg to run: HUSHMARK_FFMPEG when it is set and not empty, else
 // "ffmpeg", which the platform looks up as it looks up any program.
@@ -53,19 +61,19 @@ std::wstring ffmpeg_said(std::string_view error_text);
 // not start (kNotFound, kFailed), or one that started (kStarted) and then
 // failed, told by what it wrote on standard error; a failed decode names its
 // input.
-std::wstring ffmpeg_failure(FfmpegRun run, platform::StartResult started,
+std::wstring ffmpeg_failure(const FfmpegRun& run, platform::StartResult started,
                             std::wstring_view input,
                             std::string_view error_text);
 
 // Starts the run's program with args as ChildProcess::start does; false once
 // the message saying why it did not start is out.
-bool start_ffmpeg(FfmpegRun run, std::span<const std::wstring> args,
+bool start_ffmpeg(const FfmpegRun& run, std::span<const std::wstring> args,
                   platform::ChildProcess& child, platform::InputFile& output,
                   platform::ChildInput input, platform::ChildOutput output_to,
                   platform::Console& console);
 
 // Says why a run that has been waited for failed; a decode names its input.
-void report_ffmpeg_failure(FfmpegRun run, std::wstring_view input,
+void report_ffmpeg_failure(const FfmpegRun& run, std::wstring_view input,
                            const platform::ChildProcess& child,
                            platform::Console& console);
 

@@ -27,26 +27,14 @@ inline constexpr wchar_t kUnsupportedChunk[] =
 inline constexpr wchar_t kReadFailed[] = L"データ読み取りに失敗\n";
 inline constexpr wchar_t kSeconds[] = L"秒";
 
-// Running ffmpeg and ffprobe: to read a recording (a decode), to write a copy
-// of it with chapters, and to read a media file's chapters with ffprobe.
+// Running ffmpeg to read a recording (a decode); its failure to start is
+// worded alike wherever ffmpeg runs.
 inline constexpr wchar_t kDecoderMissing[] =
     L"ffmpegが見つかりません。WAVE以外のファイルを読むにはffmpegを"
     L"インストールしてください。(環境変数HUSHMARK_FFMPEGで指定することも"
     L"できます)\n";
-inline constexpr wchar_t kFfmpegMissing[] =
-    L"ffmpegが見つかりません。ffmpegをインストールするか、"
-    L"環境変数HUSHMARK_FFMPEGにffmpegの場所を指定してください。\n";
-inline constexpr wchar_t kFfprobeMissing[] =
-    L"ffprobeが見つかりません。ffprobeをインストールするか、"
-    L"環境変数HUSHMARK_FFPROBEにffprobeの場所を指定してください。\n";
 inline constexpr wchar_t kFfmpegNotStarted[] =
     L"ffmpegを起動できませんでした。\n";
-inline constexpr wchar_t kFfprobeNotStarted[] =
-    L"ffprobeを起動できませんでした。\n";
-inline constexpr wchar_t kFfmpegFailed[] =
-    L"ffmpegが失敗しました: ";  // its last line of errors, "\n"
-inline constexpr wchar_t kFfprobeFailed[] =
-    L"ffprobeが失敗しました: ";  // its last line of errors, "\n"
 inline constexpr wchar_t kCannotDecode[] =
     L"ffmpegで読み取れませんでした: ";                        // path
 inline constexpr wchar_t kNoAudio[] = L"音声がありません: ";  // path

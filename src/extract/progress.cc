@@ -5,11 +5,13 @@
 #include <thread>
 #include <vector>
 
+#include "extract/byte_reader.h"
 #include "extract/decoded_wave.h"
 #include "extract/ffmpeg.h"
 #include "extract/messages.h"
 #include "extract/point_format.h"
 #include "extract/recording.h"
+#include "extract/wave_chunks.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
@@ -60,21 +62,17 @@ void draw(Progress& progress, Clock::time_point now) {
   progress.shown = true;
 }
 
-std::uint32_t le32(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return std::uint32_t{bytes[at]} | std::uint32_t{bytes[at + 1]} << 8 |
-         std::uint32_t{bytes[at + 2]} << 16 |
-         std::uint32_t{bytes[at + 3]} << 24;
-}
-
 // The size of the first data chunk among the chunks that head holds whole
 // headers of; nothing when none is there.
 std::optional<std::uint32_t> first_data_size(
     std::span<const std::uint8_t> head) {
-  std::uint64_t at = 12;
-  while (at + 8 <= head.size()) {
-    const std::uint32_t size = le32(head, at + 4);
-    if (le32(head, at) == 0x61746164) return size;  // "data"
-    at += 8 + std::uint64_t{size} + (size & 1);
+  ByteReader in(head);
+  if (!read_riff_header(in)) return std::nullopt;
+  ChunkHeader chunk;
+  while (read_chunk_header(in, chunk) == ChunkRead::kOk) {
+    if (chunk.id == fourcc("data")) return chunk.size;
+    skip_body(in, chunk);
+    skip_pad(in, chunk);
   }
   return std::nullopt;
 }

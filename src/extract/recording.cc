@@ -52,7 +52,7 @@ bool start_decoder(Source& source, std::vector<std::uint8_t> head,
   const std::vector<std::wstring> args =
       decoder_arguments(from_stdin ? L"" : source.path, request);
   platform::InputFile& output = source.decoded_output;
-  if (!start_ffmpeg(FfmpegRun::kDecode, args, source.decoder, output,
+  if (!start_ffmpeg(kDecodeRun, args, source.decoder, output,
                     from_stdin ? platform::ChildInput::kPipe
                                : platform::ChildInput::kNothing,
                     platform::ChildOutput::kPipe, console)) {
@@ -68,8 +68,7 @@ bool start_decoder(Source& source, std::vector<std::uint8_t> head,
   if (!read_decoded_header(*source.reader, source.decoded) ||
       source.decoded.sample_rate > kMaxSampleRate) {
     source.decoder.wait();
-    report_ffmpeg_failure(FfmpegRun::kDecode, source.path, source.decoder,
-                          console);
+    report_ffmpeg_failure(kDecodeRun, source.path, source.decoder, console);
     return false;
   }
   source.nAvgBytesPerSec = byte_rate_of(source.decoded.sample_rate);
@@ -119,8 +118,7 @@ bool read_decoded(Source& source, const FrameSink& sink,
   // index comes last arrives through a pipe; it says why.
   const bool nothing = frames == 0 && !source.decoder.error_text().empty();
   if (!decoded || read_failed || nothing) {
-    report_ffmpeg_failure(FfmpegRun::kDecode, source.path, source.decoder,
-                          console);
+    report_ffmpeg_failure(kDecodeRun, source.path, source.decoder, console);
     return false;
   }
   return true;

@@ -19,6 +19,18 @@ constexpr CutPosition cut_position_of(std::int32_t p) {
                   : CutPosition::kEnd;
 }
 
+// The shortest silence that yields a chapter point unless asked otherwise.
+inline constexpr std::int32_t kDefaultMinSilenceMs = 200;
+
+// What a scan of data chunks is asked for; each chunk's byte rate turns the
+// shortest silence into frames.
+struct ScanRequest {
+  std::int32_t threshold = 0;  // largest sample magnitude that is still silence
+  // the shortest silence that yields a chapter point
+  std::int32_t min_silence_ms = kDefaultMinSilenceMs;
+  CutPosition cut = CutPosition::kStart;
+};
+
 // What a scan needs to know besides the samples.
 struct ScanParams {
   std::int32_t threshold = 0;

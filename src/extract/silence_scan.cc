@@ -122,12 +122,11 @@ void scan_frames(std::span<const std::uint8_t> bytes, const ScanParams& params,
 
 bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
                      bool ends_with_input, std::uint32_t nAvgBytesPerSec,
-                     const Settings& settings, platform::OutputFile& chapters,
+                     const ScanRequest& request, platform::OutputFile& chapters,
                      platform::Console& console) {
   const ScanParams params{
-      settings.threshold,
-      compute_min_frames(nAvgBytesPerSec, settings.min_silence_ms),
-      cut_position_of(settings.cut_position)};
+      request.threshold,
+      compute_min_frames(nAvgBytesPerSec, request.min_silence_ms), request.cut};
   ScanState state;
   std::vector<ChapterPoint> points;
   PointLines lines;

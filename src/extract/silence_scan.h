@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/settings.h"
 #include "extract/byte_reader.h"
 #include "extract/scan_state.h"
 #include "platform/console.h"
@@ -65,7 +64,7 @@ ChunkFrames read_chunk_frames(ByteReader& in, std::uint32_t frame_count,
 // an input that ends early ends the chunk instead.
 bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
                      bool ends_with_input, std::uint32_t nAvgBytesPerSec,
-                     const Settings& settings, platform::OutputFile& chapters,
+                     const ScanRequest& request, platform::OutputFile& chapters,
                      platform::Console& console);
 
 }  // namespace hushmark

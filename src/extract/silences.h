@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "cli/settings.h"
+#include "extract/scan_state.h"
 
 namespace hushmark {
 

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/settings.h"
 #include "extract/evidence.h"
 #include "extract/recording_scan.h"
 #include "extract/scan_state.h"

@@ -1,7 +1,5 @@
 #include "extract/wave_reader.h"
 
-#include <array>
-
 #include "extract/byte_reader.h"
 #include "extract/messages.h"
 #include "extract/silence_scan.h"
@@ -11,52 +9,24 @@
 namespace hushmark {
 namespace {
 
-constexpr std::uint32_t kFmtBodyBytes = 16;
 // Programs that write WAVE to a pipe cannot know its length and declare a
 // data size no real chunk has: ffmpeg 0xFFFFFFFF, espeak-ng 0x7FFFF000.
 constexpr std::uint32_t kPlaceholderDataSize = 0x7FFFF000;
 
-bool read_exact(ByteReader& in, std::span<std::uint8_t> out) {
-  return in.read(out) == out.size();
-}
-
-bool read_riff_header(ByteReader& in) {
-  std::array<std::uint8_t, 12> h;
-  return read_exact(in, h) && le32(&h[0]) == fourcc("RIFF") &&
-         le32(&h[8]) == fourcc("WAVE");
-}
-
-// False at the end of the file, including one that ends inside the header.
-bool read_chunk_header(ByteReader& in, ChunkHeader& chunk) {
-  std::array<std::uint8_t, 8> h;
-  if (!read_exact(in, h)) return false;
-  chunk.id = le32(&h[0]);
-  chunk.size = le32(&h[4]);
-  return true;
-}
-
-bool read_fmt(ByteReader& in, const ChunkHeader& chunk, WaveFormat& format,
-              platform::Console& console) {
-  std::array<std::uint8_t, kFmtBodyBytes> body;
-  if (chunk.size < kFmtBodyBytes || !read_exact(in, body)) {
-    console.write(msg::kBrokenFmt);
-    return false;
-  }
-  format.wFormatTag = le16(&body[0]);
-  format.nChannels = le16(&body[2]);
-  format.nAvgBytesPerSec = le32(&body[8]);
-  format.wBitsPerSample = le16(&body[14]);
-  // A fmt chunk may carry an extension (18 or 40 bytes); skip it.
-  in.skip(chunk.size - kFmtBodyBytes);
-  return true;
-}
-
 // The message for a format the scan cannot take, or nullptr when it can.
 const wchar_t* format_problem(const WaveFormat& format) {
-  if (format.wFormatTag != 1) return msg::kBadFormatTag;
-  if (format.nChannels != 2) return msg::kBadChannels;
-  if (format.wBitsPerSample != 16) return msg::kBadBitsPerSample;
-  if (format.nAvgBytesPerSec == 0) return msg::kZeroByteRate;
+  switch (scan_problem(format)) {
+  case ScanProblem::kNone:
+    return nullptr;
+  case ScanProblem::kFormatTag:
+    return msg::kBadFormatTag;
+  case ScanProblem::kChannels:
+    return msg::kBadChannels;
+  case ScanProblem::kBitsPerSample:
+    return msg::kBadBitsPerSample;
+  case ScanProblem::kZeroByteRate:
+    return msg::kZeroByteRate;
+  }
   return nullptr;
 }
 
@@ -92,20 +62,23 @@ bool walk_chunks(ByteReader& in, const DataChunkHandler& handle_data,
                  platform::Console& console) {
   WaveFormat format;
   ChunkHeader chunk;
-  while (read_chunk_header(in, chunk)) {
+  // A file cut within a chunk header ends as one that ends before it.
+  while (read_chunk_header(in, chunk) == ChunkRead::kOk) {
     switch (chunk.id) {
     case fourcc("fmt "):
-      if (!read_fmt(in, chunk, format, console)) return false;
+      if (!read_fmt(in, chunk, format)) {
+        console.write(msg::kBrokenFmt);
+        return false;
+      }
       break;
     case fourcc("data"):
       if (!scan_data(in, chunk, format, handle_data, console)) return false;
       break;
     default:
       report_unsupported(chunk, console);
-      in.skip(chunk.size);
+      skip_body(in, chunk);
     }
-    // An odd-sized chunk is followed by one pad byte that its size leaves out.
-    in.skip(chunk.size & 1);
+    skip_pad(in, chunk);
   }
   if (in.failed()) {
     console.write(msg::kReadFailed);
@@ -130,13 +103,6 @@ std::wstring printable_chunk_id(std::uint32_t id) {
   return text;
 }
 
-bool open_input(const Settings& settings, platform::InputFile& input,
-                platform::Console& console) {
-  if (input.open(settings.infile)) return true;
-  console.write(msg::kCannotOpenInput);
-  return false;
-}
-
 bool walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
                platform::Console& console) {
   if (!read_riff_header(in)) {
@@ -147,40 +113,15 @@ bool walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
   return walk_chunks(in, handle_data, console);
 }
 
-bool extract_points(ByteReader& in, const Settings& settings,
+bool extract_points(ByteReader& in, const ScanRequest& request,
                     platform::OutputFile& chapters,
                     platform::Console& console) {
   auto scan = [&](ByteReader& data, std::uint32_t frame_count,
                   bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
     return scan_data_chunk(data, frame_count, ends_with_input, nAvgBytesPerSec,
-                           settings, chapters, console);
+                           request, chapters, console);
   };
   return walk_wave(in, scan, console);
-}
-
-bool run_extraction(const Settings& settings, platform::Console& console) {
-  platform::InputFile input;
-  if (!open_input(settings, input, console)) return false;
-  // Writing the chapter file would overwrite the input before it is read.
-  if (input.is_same_file(settings.outfile)) {
-    console.write(msg::kChaptersSameAsInput);
-    return false;
-  }
-  // Opening keeps an earlier chapter file's bytes: they go only when the first
-  // point is written or the walk succeeds, and a failure before then leaves
-  // the file as it was (or removes it, when this run created it).
-  platform::OutputFile chapters;
-  if (!chapters.open(settings.outfile)) {
-    console.write(msg::kCannotWriteChapters);
-    return false;
-  }
-  ByteReader in(input);
-  if (!extract_points(in, settings, chapters, console)) return false;
-  if (!chapters.close()) {
-    console.write(msg::kCannotWriteChapters);
-    return false;
-  }
-  return true;
 }
 
 }  // namespace hushmark

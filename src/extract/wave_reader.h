@@ -5,35 +5,13 @@
 #include <functional>
 #include <string>
 
-#include "cli/settings.h"
 #include "extract/byte_reader.h"
+#include "extract/scan_state.h"
+#include "extract/wave_chunks.h"
 #include "platform/console.h"
 #include "platform/files.h"
 
 namespace hushmark {
-
-// The fields of a "fmt " chunk that decide whether a data chunk can be scanned.
-// They are all 0 until a "fmt " chunk has been read.
-struct WaveFormat {
-  std::uint16_t wFormatTag = 0;
-  std::uint16_t nChannels = 0;
-  std::uint32_t nAvgBytesPerSec = 0;
-  std::uint16_t wBitsPerSample = 0;
-};
-
-// One chunk header: the identifier as four bytes and the declared body size.
-struct ChunkHeader {
-  std::uint32_t id = 0;  // the four bytes read little-endian
-  std::uint32_t size = 0;
-};
-
-// The identifier's four bytes as a little-endian number, e.g. fourcc("data").
-constexpr std::uint32_t fourcc(const char (&s)[5]) {
-  return std::uint32_t{static_cast<std::uint8_t>(s[0])} |
-         std::uint32_t{static_cast<std::uint8_t>(s[1])} << 8 |
-         std::uint32_t{static_cast<std::uint8_t>(s[2])} << 16 |
-         std::uint32_t{static_cast<std::uint8_t>(s[3])} << 24;
-}
 
 // The identifier as it is shown: its bytes up to the first zero byte, with
 // every byte outside printable ASCII written as \xNN.
@@ -46,10 +24,6 @@ using DataChunkHandler =
     std::function<bool(ByteReader& in, std::uint32_t frame_count,
                        bool ends_with_input, std::uint32_t nAvgBytesPerSec)>;
 
-// Opens the input named in settings, or says why it cannot.
-bool open_input(const Settings& settings, platform::InputFile& input,
-                platform::Console& console);
-
 // Checks the RIFF header of what `in` reads and walks every chunk, handing
 // each data chunk of 16-bit stereo PCM to handle_data. True when the walk
 // reached the end of the input; false after any failure, once its message is
@@ -60,13 +34,8 @@ bool walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
 // Walks what `in` reads, writing a console line and a chapter line for every
 // point of every data chunk; chapters stays open. True when the walk reached
 // the end of the input; false after any failure, once its message is out.
-bool extract_points(ByteReader& in, const Settings& settings,
+bool extract_points(ByteReader& in, const ScanRequest& request,
                     platform::OutputFile& chapters, platform::Console& console);
-
-// Opens the input and the chapter file, walks every chunk and scans each data
-// chunk of 16-bit stereo PCM. True when the walk reached the end of the file;
-// false after any failure, once its message is out.
-bool run_extraction(const Settings& settings, platform::Console& console);
 
 }  // namespace hushmark
 

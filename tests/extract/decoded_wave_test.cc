@@ -42,6 +42,10 @@ TEST(DecodedWave, ReadsNativelyOnlyWhatHushmarkReads) {
       {WaveBytes().chunk("LIST", 70000).fmt(8000, 1).bytes().substr(0, 65536),
        HeadKind::kWave, 0},
       {WaveBytes().fmt(8000, 1).bytes().substr(0, 30), HeadKind::kWave, 0},
+      // An odd size of 0xFFFFFFFF and its pad byte overflow 32 bits: the fmt
+      // chunk lies in its body, out of reach.
+      {WaveBytes().raw("JUNK").u32(0xFFFFFFFF).fmt(8000, 1).bytes(),
+       HeadKind::kWave, 0},
       {"RF64\xff\xff\xff\xffWAVEds64", HeadKind::kDecode, 0},
       {"fLaC\0\0\0\x22", HeadKind::kDecode, 0},
       {"", HeadKind::kDecode, 0},

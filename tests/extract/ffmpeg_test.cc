@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "chapters/messages.h"
+
 namespace hushmark {
 namespace {
 
@@ -17,22 +19,25 @@ TEST(Ffmpeg, FindsFfprobeBesideTheFfmpegNamed) {
 // The end-to-end tests see the rest; a program that is there but does not
 // start, and ffmpeg's closing blank lines, are hard to bring about there.
 TEST(Ffmpeg, SaysWhyARunWentWrongInItsCallersWords) {
-  using enum FfmpegRun;
   using platform::StartResult;
   const struct {
-    FfmpegRun run;
+    const FfmpegRun& run;
     StartResult started;
     std::string_view error_text;
     std::wstring_view message;
   } cases[] = {
-      {kDecode, StartResult::kFailed, "", L"ffmpegを起動できませんでした。\n"},
-      {kEmbed, StartResult::kFailed, "", L"ffmpegを起動できませんでした。\n"},
-      {kProbe, StartResult::kFailed, "", L"ffprobeを起動できませんでした。\n"},
-      {kDecode, StartResult::kStarted, "",
+      {kDecodeRun, StartResult::kFailed, "",
+       L"ffmpegを起動できませんでした。\n"},
+      {kEmbedRun, StartResult::kFailed, "",
+       L"ffmpegを起動できませんでした。\n"},
+      {kProbeRun, StartResult::kFailed, "",
+       L"ffprobeを起動できませんでした。\n"},
+      {kDecodeRun, StartResult::kStarted, "",
        L"ffmpegで読み取れませんでした: a\n"},
-      {kDecode, StartResult::kStarted, "x\r\nfile:a: Invalid data\n\n",
+      {kDecodeRun, StartResult::kStarted, "x\r\nfile:a: Invalid data\n\n",
        L"ffmpegで読み取れませんでした: a\nffmpeg: a: Invalid data\n"},
-      {kProbe, StartResult::kStarted, "Stream map '0:a' matches no streams.\n",
+      {kProbeRun, StartResult::kStarted,
+       "Stream map '0:a' matches no streams.\n",
        L"ffprobeが失敗しました: Stream map '0:a' matches no streams.\n"},
   };
   for (const auto& c : cases) {

@@ -72,14 +72,14 @@ TEST(LadderScan, FindsWhatTheScanFindsAtEveryRung) {
 std::size_t chapter_lines(const std::string& wave, std::int32_t threshold,
                           std::int32_t min_silence_ms,
                           platform::Console& console) {
-  Settings settings;
-  settings.threshold = threshold;
-  settings.min_silence_ms = min_silence_ms;
+  ScanRequest request;
+  request.threshold = threshold;
+  request.min_silence_ms = min_silence_ms;
   ByteReader in(span_of(wave, 0, wave.size()));
   std::string chapters;
   platform::OutputFile out;
   out.open_in_memory(chapters);
-  extract_points(in, settings, out, console);
+  extract_points(in, request, out, console);
   out.close();
   return static_cast<std::size_t>(
       std::count(chapters.begin(), chapters.end(), '\n'));

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "cli/extraction.h"
 #include "extract/byte_reader.h"
 #include "platform/files.h"
 #include "test_support.h"
@@ -49,8 +51,9 @@ Outcome extract(const std::string& wave, Settings settings = {}) {
   std::string chapters;
   platform::OutputFile chapter_file;
   chapter_file.open_in_memory(chapters);
-  EXPECT_EQ(
-      extract_points(in, settings, chapter_file, memory_console.console()), ok);
+  EXPECT_EQ(extract_points(in, scan_request(settings), chapter_file,
+                           memory_console.console()),
+            ok);
   EXPECT_TRUE(chapter_file.close());
   EXPECT_EQ(memory_console.text(), out.console);
   EXPECT_EQ(chapters, out.chapters);
@@ -215,6 +218,30 @@ TEST(WaveReader, SurvivesTruncationAtEveryLength) {
     }
     // The run ends with frame 8; any cut before that loses the point.
     EXPECT_EQ(out.chapters, n == full.size() ? "00:00:00.000\r\n" : "") << n;
+  }
+}
+
+TEST(WaveReader, TellsAnEndFromACutChunkHeader) {
+  const std::string two = WaveBytes().chunk("LIST", 3).chunk("junk", 0).bytes();
+  for (std::size_t n = 12; n <= two.size(); ++n) {
+    ByteReader in(
+        std::span(reinterpret_cast<const std::uint8_t*>(two.data()), n));
+    ASSERT_TRUE(read_riff_header(in)) << n;
+    ChunkHeader chunk;
+    std::vector<ChunkRead> reads;
+    ChunkRead r;
+    while ((r = read_chunk_header(in, chunk)) == ChunkRead::kOk) {
+      reads.push_back(r);
+      skip_body(in, chunk);
+      skip_pad(in, chunk);
+    }
+    reads.push_back(r);
+    // Headers at 12 and 24, the first body 3 bytes and a pad byte; a body
+    // cut short is for its reader to notice.
+    const std::size_t whole = (n >= 20) + (n >= 32);
+    const bool cut = (n > 12 && n < 20) || (n > 24 && n < 32);
+    EXPECT_EQ(reads.size(), whole + 1) << n;
+    EXPECT_EQ(reads.back(), cut ? ChunkRead::kTruncated : ChunkRead::kEnd) << n;
   }
 }
 

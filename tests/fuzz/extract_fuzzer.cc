@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "cli/echo.h"
+#include "cli/extraction.h"
 #include "cli/settings.h"
 #include "extract/wave_reader.h"
 #include "fuzz/extract_checks.h"

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/echo.h"
+#include "cli/extraction.h"
 #include "cli/settings.h"
 #include "extract/byte_reader.h"
 #include "extract/decoded_wave.h"
@@ -67,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     ByteReader in(wave, as_stream);
     platform::OutputFile chapter_file;
     chapter_file.open_in_memory(chapters);
-    ok = extract_points(in, settings, chapter_file, console);
+    ok = extract_points(in, scan_request(settings), chapter_file, console);
     fuzz::check(chapter_file.close(), "writing to memory failed");
   }
   std::fclose(out);
