@@ -16,7 +16,7 @@ void measure_margin(const RecordingRuns& runs, const RunTally& tally,
   choice.shortest_taken = 0;
   choice.longest_left = 0;
   for (const Silence& s : unpack_silences(tally.kept)) {
-    if (s.start == 1 || s.end() + runs.rules.end_guard > runs.frames) continue;
+    if (!may_part(s, runs)) continue;
     if (s.length < min_frames) {
       choice.longest_left = std::max(choice.longest_left, s.length);
     } else if (choice.shortest_taken == 0 || s.length < choice.shortest_taken) {

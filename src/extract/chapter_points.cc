@@ -7,7 +7,7 @@
 namespace hushmark {
 
 bool silence_from_first_frame(const TimelinePoint& point, CutPosition cut) {
-  return silence_first_frame(point, cut) == 1;
+  return is_first_frame(silence_first_frame(point, cut));
 }
 
 std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i) {

@@ -56,7 +56,7 @@ std::vector<PauseMarks> mark_pauses(std::span<const Silence> silences,
 }
 
 bool may_part(const Silence& silence, const RecordingRuns& runs) {
-  return silence.start != 1 &&
+  return !is_first_frame(silence.start) &&
          silence.end() + runs.rules.end_guard <= runs.frames;
 }
 

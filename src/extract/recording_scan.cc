@@ -55,7 +55,7 @@ struct FileScan {
 // one: while the file is in its lead, no rebase has moved frame 1. The lead is
 // joined to what comes before the file.
 bool is_lead(const ChapterPoint& run) {
-  return run.cut == 1;
+  return is_first_frame(run.cut);
 }
 
 // Whether the silences at a threshold, a rung's or -s's, are kept: only
@@ -96,7 +96,7 @@ void begin_chunk(FileScan& f, std::uint32_t nAvgBytesPerSec) {
 void track_leads(LadderScan& scan, std::span<const std::uint8_t> bytes,
                  std::uint64_t before) {
   std::size_t still = scan.lead_from;
-  while (still < kRungs && scan.state.silence_start[still] != 1)
+  while (still < kRungs && !is_first_frame(scan.state.silence_start[still]))
     ++still;
   std::size_t at = 0;
   for (; scan.lead_from < still; ++scan.lead_from) {

@@ -19,6 +19,13 @@ constexpr CutPosition cut_position_of(std::int32_t p) {
                   : CutPosition::kEnd;
 }
 
+// Frames are counted from 1. A silence from the recording's (or a file's)
+// first frame never starts a chapter: it is the lead before the sound.
+inline constexpr std::uint64_t kFirstFrame = 1;
+constexpr bool is_first_frame(std::uint64_t frame) {
+  return frame == kFirstFrame;
+}
+
 // The shortest silence that yields a chapter point unless asked otherwise.
 inline constexpr std::int32_t kDefaultMinSilenceMs = 200;
 

@@ -148,10 +148,10 @@ void join_file(const TallyRules& rules, std::uint64_t file_frames,
     // in from the files before, or the file's own lead.
     const std::uint64_t loud = base + edges.lead + 1;
     const std::uint64_t start =
-        joined.open_start != 0 ? joined.open_start : base + 1;
+        joined.open_start != 0 ? joined.open_start : base + kFirstFrame;
     if (loud > start) {
       const Silence run{start, static_cast<std::uint32_t>(loud - start)};
-      tally_run(rules, run, start != 1, joined.tally);
+      tally_run(rules, run, !is_first_frame(start), joined.tally);
     }
     joined.open_start = edges.open_start != 0 ? base + edges.open_start : 0;
   } else if (joined.open_start == 0 && file_frames > 0) {
