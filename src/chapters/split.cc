@@ -310,13 +310,30 @@ bool cover_picture(const EmbedPlan& plan, const std::wstring& folder,
 // within what Windows takes (32767 characters) with long titles and paths.
 constexpr std::size_t kFilesPerRun = 16;
 
+// How far before its chapter an mp4 file's packets start: two frames of
+// AAC at 8 kHz, the lowest rate in use, and a little more.
+constexpr std::uint64_t kLeadMs = 300;
+
+// Whether the files' writer keeps an edit list (mp4 and its kin) and the
+// source is one file, whose times are the book's: then each file can start
+// before its chapter and play from it.
+bool starts_by_edit_list(const EmbedPlan& plan,
+                         std::span<const std::wstring> source) {
+  const std::wstring& m = plan.muxer;
+  return (m == L"ipod" || m == L"mp4" || m == L"mov") && source.size() == 2 &&
+         source[0] == L"-i";
+}
+
 // Adds ffmpeg's arguments for chapter k's file, written to path from input
 // 0, with the cover from input `picture` (an attachment from picture's
 // path), its tags, and the packets from its chapter's start on to the
 // next's, copied: a packet goes to the file whose range holds its time.
+// With edit_list, the file also holds the packets of up to kLeadMs before
+// its chapter, which prime the decoder, and its edit list skips their
+// samples.
 void add_chapter_output(const EmbedPlan& plan,
                         std::span<const Chapter> chapters, std::size_t k,
-                        const std::wstring& picture_input,
+                        bool edit_list, const std::wstring& picture_input,
                         const std::wstring& attachment,
                         const std::wstring& mime, const std::wstring& path,
                         std::vector<std::wstring>& args) {
@@ -328,8 +345,15 @@ void add_chapter_output(const EmbedPlan& plan,
   add_attachment(attachment, mime, args);
   args.insert(args.end(), {L"-map_metadata", L"-1", L"-map_chapters", L"-1",
                            L"-c", L"copy"});
-  if (k > 0) {
-    args.insert(args.end(), {L"-ss", seconds_text(chapters[k].start_ms)});
+  const std::uint64_t start = chapters[k].start_ms;
+  if (k > 0 && edit_list) {
+    // The packets before the chapter prime the decoder; their times, shifted
+    // by the lead, fall before 0, and the mp4 writer's edit list skips them.
+    const std::uint64_t lead = std::min(start, kLeadMs);
+    args.insert(args.end(), {L"-ss", seconds_text(start - lead),
+                             L"-output_ts_offset", L"-" + seconds_text(lead)});
+  } else if (k > 0) {
+    args.insert(args.end(), {L"-ss", seconds_text(start)});
   }
   if (k + 1 < chapters.size()) {
     args.insert(args.end(), {L"-to", seconds_text(chapters[k + 1].start_ms)});
@@ -363,7 +387,8 @@ bool write_group(const EmbedPlan& plan, std::span<const std::wstring> source,
         cover == CoverKind::kPicture ? std::to_wstring(1 + k - first) : L"";
     const std::wstring attachment =
         cover == CoverKind::kAttachment ? picture : L"";
-    add_chapter_output(plan, chapters, k, picture_input, attachment, mime,
+    add_chapter_output(plan, chapters, k, starts_by_edit_list(plan, source),
+                       picture_input, attachment, mime,
                        platform::path_in_folder(folder, numbered(L't', k)),
                        args);
   }
