@@ -1,10 +1,12 @@
 #include "chapters/split.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "chapters/lame_tag.h"
 #include "chapters/messages.h"
 #include "extract/ffmpeg.h"
 #include "extract/progress.h"
@@ -314,26 +316,121 @@ constexpr std::size_t kFilesPerRun = 16;
 // AAC at 8 kHz, the lowest rate in use, and a little more.
 constexpr std::uint64_t kLeadMs = 300;
 
-// Whether the files' writer keeps an edit list (mp4 and its kin) and the
-// source is one file, whose times are the book's: then each file can start
-// before its chapter and play from it.
-bool starts_by_edit_list(const EmbedPlan& plan,
-                         std::span<const std::wstring> source) {
+// The samples that ffmpeg's mp3 decoder adds before the encoder's own delay,
+// and the most that a LAME part's delay or padding can say.
+constexpr std::int64_t kDecoderDelay = 529;
+constexpr std::int64_t kMostDelay = 4095;
+
+// How each file of a book from one source file starts and ends.
+enum class Cut {
+  kPackets,   // the first packet from its chapter's start on, to the next's
+  kEditList,  // mp4: packets from kLeadMs earlier, skipped by its edit list
+  kLameTag,   // mp3: frames from earlier, skipped by its LAME part
+};
+
+Cut cut_of(const EmbedPlan& plan, const std::wstring& book_file,
+           const std::optional<FrameGrid>& grid) {
   const std::wstring& m = plan.muxer;
-  return (m == L"ipod" || m == L"mp4" || m == L"mov") && source.size() == 2 &&
-         source[0] == L"-i";
+  if (book_file.empty()) return Cut::kPackets;
+  if (m == L"ipod" || m == L"mp4" || m == L"mov") return Cut::kEditList;
+  return m == L"mp3" && grid ? Cut::kLameTag : Cut::kPackets;
+}
+
+std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+  return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
+}
+
+std::int64_t sample_at(std::uint64_t ms, std::uint32_t rate) {
+  return static_cast<std::int64_t>((ms * rate + 500) / 1000);
+}
+
+// Where on the timeline an mp3 file's frames lie, in samples, and what its
+// LAME part must say for it to play from its chapter's sample to the next's.
+struct Mp3Cut {
+  std::int64_t from = 0;
+  std::optional<std::int64_t> to;  // none for the last: the book's end
+  LameDelay delay;
+};
+
+// The cut of chapter k's mp3 file. It starts as many frames before the one
+// that holds its chapter's sample as the LAME delay can skip: their bytes
+// hold the bit reservoir that the next frames draw on, and the frame before
+// the chapter's overlaps with it. The last file ends as the book does.
+Mp3Cut mp3_cut(const FrameGrid& grid, std::span<const Chapter> chapters,
+               std::size_t k, std::uint32_t book_padding) {
+  const std::int64_t n = grid.frame;
+  const std::int64_t start = sample_at(chapters[k].start_ms, grid.sample_rate);
+  const std::int64_t lead = (kMostDelay + kDecoderDelay - (n - 1)) / n;
+  std::int64_t first =
+      std::max<std::int64_t>(0, floor_div(start - grid.first, n) - lead);
+  // A frame half of which lies before the timeline's 0 can only be had with
+  // all before it.
+  while (first > 0 && grid.first + first * n - n / 2 < 0)
+    ++first;
+  Mp3Cut cut;
+  cut.from = grid.first + first * n;
+  cut.delay.delay = static_cast<std::uint32_t>(std::clamp<std::int64_t>(
+      start - cut.from - kDecoderDelay, 0, kMostDelay));
+  cut.delay.padding = book_padding;
+  if (k + 1 < chapters.size()) {
+    const std::int64_t end =
+        sample_at(chapters[k + 1].start_ms, grid.sample_rate);
+    cut.to = grid.first + (floor_div(end - 1 - grid.first, n) + 1) * n;
+    cut.delay.padding = static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(*cut.to - end + kDecoderDelay, 0, kMostDelay));
+  }
+  return cut;
+}
+
+// The ms on the timeline half a frame before sample at, where a frame
+// starts: -ss and -to there take whole frames, whatever ffmpeg rounds.
+std::uint64_t mid_frame_ms(const FrameGrid& grid, std::int64_t at) {
+  const std::int64_t mid = at - grid.frame / 2;
+  return static_cast<std::uint64_t>(std::max<std::int64_t>(0, mid)) * 1000 /
+         grid.sample_rate;
+}
+
+// Adds the arguments that pick chapter k's packets, by cut.
+void add_range(Cut cut, const std::optional<FrameGrid>& grid,
+               std::span<const Chapter> chapters, std::size_t k,
+               std::vector<std::wstring>& args) {
+  const std::uint64_t start = chapters[k].start_ms;
+  const bool last = k + 1 == chapters.size();
+  if (cut == Cut::kLameTag) {
+    const Mp3Cut mp3 = mp3_cut(*grid, chapters, k, 0);
+    if (mp3.from > grid->first) {
+      args.insert(args.end(),
+                  {L"-ss", seconds_text(mid_frame_ms(*grid, mp3.from))});
+    }
+    if (mp3.to) {
+      args.insert(args.end(),
+                  {L"-to", seconds_text(mid_frame_ms(*grid, *mp3.to))});
+    }
+    return;
+  }
+  if (k > 0 && cut == Cut::kEditList) {
+    // The packets before the chapter prime the decoder; their times, shifted
+    // by the lead, fall before 0, and the mp4 writer's edit list skips them.
+    const std::uint64_t lead = std::min(start, kLeadMs);
+    args.insert(args.end(), {L"-ss", seconds_text(start - lead),
+                             L"-output_ts_offset", L"-" + seconds_text(lead)});
+  } else if (k > 0) {
+    args.insert(args.end(), {L"-ss", seconds_text(start)});
+  }
+  if (!last) {
+    args.insert(args.end(), {L"-to", seconds_text(chapters[k + 1].start_ms)});
+  }
 }
 
 // Adds ffmpeg's arguments for chapter k's file, written to path from input
 // 0, with the cover from input `picture` (an attachment from picture's
 // path), its tags, and the packets from its chapter's start on to the
 // next's, copied: a packet goes to the file whose range holds its time.
-// With edit_list, the file also holds the packets of up to kLeadMs before
-// its chapter, which prime the decoder, and its edit list skips their
-// samples.
+// Other cuts start earlier (see Cut).
 void add_chapter_output(const EmbedPlan& plan,
                         std::span<const Chapter> chapters, std::size_t k,
-                        bool edit_list, const std::wstring& picture_input,
+                        Cut cut, const std::optional<FrameGrid>& grid,
+                        const std::wstring& picture_input,
                         const std::wstring& attachment,
                         const std::wstring& mime, const std::wstring& path,
                         std::vector<std::wstring>& args) {
@@ -345,19 +442,7 @@ void add_chapter_output(const EmbedPlan& plan,
   add_attachment(attachment, mime, args);
   args.insert(args.end(), {L"-map_metadata", L"-1", L"-map_chapters", L"-1",
                            L"-c", L"copy"});
-  const std::uint64_t start = chapters[k].start_ms;
-  if (k > 0 && edit_list) {
-    // The packets before the chapter prime the decoder; their times, shifted
-    // by the lead, fall before 0, and the mp4 writer's edit list skips them.
-    const std::uint64_t lead = std::min(start, kLeadMs);
-    args.insert(args.end(), {L"-ss", seconds_text(start - lead),
-                             L"-output_ts_offset", L"-" + seconds_text(lead)});
-  } else if (k > 0) {
-    args.insert(args.end(), {L"-ss", seconds_text(start)});
-  }
-  if (k + 1 < chapters.size()) {
-    args.insert(args.end(), {L"-to", seconds_text(chapters[k + 1].start_ms)});
-  }
+  add_range(cut, grid, chapters, k, args);
   for (const Tag& tag : chapter_tags(plan, chapters[k], k, chapters.size())) {
     args.insert(args.end(),
                 {L"-metadata", platform::widen_utf8(tag.first) + L"=" +
@@ -371,8 +456,9 @@ void add_chapter_output(const EmbedPlan& plan,
 bool write_group(const EmbedPlan& plan, std::span<const std::wstring> source,
                  std::span<const Chapter> chapters, std::size_t first,
                  std::size_t last, const std::wstring& folder,
-                 const std::wstring& picture, const std::wstring& mime,
-                 Writing& writing, platform::Console& console) {
+                 const std::wstring& picture, const std::wstring& mime, Cut cut,
+                 const std::optional<FrameGrid>& grid, Writing& writing,
+                 platform::Console& console) {
   const CoverKind cover = picture.empty() ? CoverKind::kNone : cover_kind(plan);
   std::vector<std::wstring> args = ffmpeg_arguments({L"-y"});
   args.insert(args.end(), source.begin(), source.end());
@@ -387,12 +473,49 @@ bool write_group(const EmbedPlan& plan, std::span<const std::wstring> source,
         cover == CoverKind::kPicture ? std::to_wstring(1 + k - first) : L"";
     const std::wstring attachment =
         cover == CoverKind::kAttachment ? picture : L"";
-    add_chapter_output(plan, chapters, k, starts_by_edit_list(plan, source),
-                       picture_input, attachment, mime,
-                       platform::path_in_folder(folder, numbered(L't', k)),
-                       args);
+    add_chapter_output(
+        plan, chapters, k, cut, grid, picture_input, attachment, mime,
+        platform::path_in_folder(folder, numbered(L't', k)), args);
   }
   return run_ffmpeg_counted(std::move(args), writing, console);
+}
+
+// Reads the start of the first frame of the mp3 file at path, after its
+// ID3v2 tag, into frame, and where it lies; false when it cannot be read.
+bool read_first_frame(const std::wstring& path,
+                      std::vector<std::uint8_t>& frame, std::uint64_t& at) {
+  std::uint8_t head[10];
+  platform::InputFile in;
+  if (!in.open(path) || in.read(head) != sizeof head) return false;
+  at = id3v2_length(head);
+  in.close();
+  frame.assign(512, 0);
+  if (!in.open(path)) return false;
+  in.skip(at);
+  frame.resize(in.read(frame));
+  return !in.failed();
+}
+
+// What the LAME part of the mp3 file at path says; none when it has none.
+LameDelay book_delay(const std::wstring& path) {
+  std::vector<std::uint8_t> frame;
+  std::uint64_t at = 0;
+  if (!read_first_frame(path, frame, at)) return {};
+  return lame_delay(frame).value_or(LameDelay{});
+}
+
+// Sets the LAME delay and padding of chapter k's mp3 file at path, so that
+// it plays from its chapter's sample to the next's. A file without a LAME
+// part is left as it is; false when it cannot be written.
+bool set_file_delay(const std::wstring& path, const FrameGrid& grid,
+                    std::span<const Chapter> chapters, std::size_t k,
+                    std::uint32_t book_padding) {
+  std::vector<std::uint8_t> frame;
+  std::uint64_t at = 0;
+  if (!read_first_frame(path, frame, at)) return false;
+  const Mp3Cut cut = mp3_cut(grid, chapters, k, book_padding);
+  return !set_lame_delay(frame, cut.delay) ||
+         platform::write_at(path, at, frame);
 }
 
 // Refuses a file that would be replaced; false once the reason is out.
@@ -543,18 +666,37 @@ bool write_chapter_files(const EmbedPlan& plan,
       !cover_picture(plan, scratch.path(), picture, mime, console)) {
     return false;
   }
+  // One source file's times are the book's, so its files can start early.
+  const std::wstring book_file = plan.route == EmbedRoute::kEncode
+                                     ? encoder.audio.path()
+                                 : inputs.size() == 1 ? inputs[0]
+                                                      : L"";
+  const std::optional<FrameGrid> grid =
+      plan.muxer == L"mp3" && !book_file.empty() ? probe_frame_grid(book_file)
+                                                 : std::nullopt;
+  const Cut cut = cut_of(plan, book_file, grid);
   if (console.is_terminal()) {
     progress_start(writing.progress, console, writing.book_seconds);
   }
   for (std::size_t k = 0; k < chapters.size(); k += kFilesPerRun) {
     const std::size_t last = std::min(chapters.size(), k + kFilesPerRun);
     if (!write_group(plan, source, chapters, k, last, scratch.path(),
-                     picture.path(), mime, writing, console)) {
+                     picture.path(), mime, cut, grid, writing, console)) {
       progress_end(writing.progress);
       return false;
     }
   }
   progress_end(writing.progress);
+  const std::uint32_t padding =
+      cut == Cut::kLameTag ? book_delay(book_file).padding : 0;
+  for (std::size_t k = 0; k < chapters.size() && cut == Cut::kLameTag; ++k) {
+    if (!set_file_delay(
+            platform::path_in_folder(scratch.path(), numbered(L't', k)), *grid,
+            chapters, k, padding)) {
+      console.write(msg::kEmbedCannotWrite);
+      return false;
+    }
+  }
   std::vector<std::wstring> targets;
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     targets.push_back(chapter_file_path(outfile, k + 1, chapters[k].title));
