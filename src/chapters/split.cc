@@ -8,6 +8,7 @@
 
 #include "chapters/lame_tag.h"
 #include "chapters/messages.h"
+#include "chapters/mp4_length.h"
 #include "extract/ffmpeg.h"
 #include "extract/progress.h"
 #include "platform/files.h"
@@ -518,6 +519,59 @@ bool set_file_delay(const std::wstring& path, const FrameGrid& grid,
          platform::write_at(path, at, frame);
 }
 
+// The most of an mp4 file's moov box that is read: an hour of AAC's tables
+// take well under a megabyte.
+constexpr std::uint64_t kMostMoovBytes = 64 << 20;
+
+// Reads the moov box of the mp4 file at path, its header included, and where
+// it lies; false when it cannot be read or found.
+bool read_moov(const std::wstring& path, std::vector<std::uint8_t>& moov,
+               std::uint64_t& at) {
+  platform::InputFile in;
+  if (!in.open(path)) return false;
+  at = 0;
+  std::uint8_t head[16];
+  while (in.read(std::span(head, 8)) == 8) {
+    std::uint64_t size = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+      size = size << 8 | head[i];
+    std::uint64_t header = 8;
+    if (size == 1) {
+      if (in.read(std::span(head + 8, 8)) != 8) return false;
+      size = 0;
+      for (std::size_t i = 8; i < 16; ++i)
+        size = size << 8 | head[i];
+      header = 16;
+    }
+    if (size < header) return false;
+    if (std::string_view(reinterpret_cast<const char*>(head + 4), 4) !=
+        "moov") {
+      in.skip(size - header);
+      at += size;
+      continue;
+    }
+    if (size > kMostMoovBytes) return false;
+    moov.assign(head, head + header);
+    moov.resize(static_cast<std::size_t>(size));
+    const std::span<std::uint8_t> body(moov.data() + header,
+                                       moov.size() - header);
+    return in.read(body) == body.size() && !in.failed();
+  }
+  return false;
+}
+
+// Ends chapter k's mp4 file at the next chapter's start in its edit list
+// and lengths. A file that cannot be so shortened is left as it is; false
+// when it cannot be written.
+bool end_mp4_file(const std::wstring& path, std::span<const Chapter> chapters,
+                  std::size_t k) {
+  std::vector<std::uint8_t> moov;
+  std::uint64_t at = 0;
+  if (k + 1 == chapters.size() || !read_moov(path, moov, at)) return true;
+  const std::uint64_t ms = chapters[k + 1].start_ms - chapters[k].start_ms;
+  return !shorten_mp4(moov, ms) || platform::write_at(path, at, moov);
+}
+
 // Refuses a file that would be replaced; false once the reason is out.
 bool refuse_existing(std::wstring_view path, platform::Console& console) {
   console.write(msg::kOutputExists + std::wstring(path) +
@@ -689,10 +743,12 @@ bool write_chapter_files(const EmbedPlan& plan,
   progress_end(writing.progress);
   const std::uint32_t padding =
       cut == Cut::kLameTag ? book_delay(book_file).padding : 0;
-  for (std::size_t k = 0; k < chapters.size() && cut == Cut::kLameTag; ++k) {
-    if (!set_file_delay(
-            platform::path_in_folder(scratch.path(), numbered(L't', k)), *grid,
-            chapters, k, padding)) {
+  for (std::size_t k = 0; k < chapters.size() && cut != Cut::kPackets; ++k) {
+    const std::wstring path =
+        platform::path_in_folder(scratch.path(), numbered(L't', k));
+    if (cut == Cut::kLameTag
+            ? !set_file_delay(path, *grid, chapters, k, padding)
+            : !end_mp4_file(path, chapters, k)) {
       console.write(msg::kEmbedCannotWrite);
       return false;
     }

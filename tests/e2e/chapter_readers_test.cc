@@ -1182,8 +1182,9 @@ TEST(ChapterFiles, AnMp3BookSplitsIntoTaggedFilesThatPlayItsChapters) {
 
 // An m4b into m4a files, its own chapters with -c, and CD tracks into mp3
 // files across their join: every file copied, together the book's packets
-// in order. -c copies the chapters into one file too, retitled by -T, and
-// refuses a book without chapters.
+// in order; an m4a file plays from its chapter's sample, and the files'
+// lengths add up to the book's. -c copies the chapters into one file too,
+// retitled by -T, and refuses a book without chapters.
 TEST(ChapterFiles, AnM4bAndCdTracksSplitIntoCopiedFiles) {
   SKIP_WITHOUT("ffmpeg");
   SKIP_WITHOUT("python3");
@@ -1209,6 +1210,12 @@ TEST(ChapterFiles, AnM4bAndCdTracksSplitIntoCopiedFiles) {
       {{"-c", "-i", "own.m4b", "-o", "c/%t %02d.m4a"}, {"book.m4b"}, "c"},
       {{"-m", "200", "-o", "cd/%d.mp3", "CD"}, {"CD/1.mp3", "CD/2.mp3"}, "cd"}};
   const std::vector<std::int16_t> book = played(dir, "book.m4b");
+  const auto seconds = [&](const std::string& name) {
+    return std::stod(output_of(dir,
+                               "ffprobe -v error -show_entries format=duration "
+                               "-of csv=p=0 '" +
+                                   name + "'"));
+  };
   for (const auto& r : runs) {
     testing::ToolRun run = run_chapters(dir.path(), r.args);
     ASSERT_EQ(run.status, 0) << run.out;
@@ -1221,6 +1228,7 @@ TEST(ChapterFiles, AnM4bAndCdTracksSplitIntoCopiedFiles) {
     const std::vector<std::int64_t> starts = listed_starts(run.out);
     ASSERT_EQ(names.size(), 5u) << r.folder;
     ASSERT_EQ(starts.size(), 5u) << run.out;
+    double total = 0;
     for (std::size_t k = 0; k < names.size(); ++k) {
       const std::string file = std::string(r.folder) + "/" + names[k];
       const std::vector<std::string> p = audio_packets(dir, file);
@@ -1240,11 +1248,16 @@ TEST(ChapterFiles, AnM4bAndCdTracksSplitIntoCopiedFiles) {
         ASSERT_LE(at, joined.size()) << file;
         const std::size_t end = std::max(joined.size(), at + p.size());
         joined.assign(expected.begin(), expected.begin() + end);
+        // Its edit list ends it at the next chapter's start.
+        total += seconds(file);
       } else {
         joined.insert(joined.end(), p.begin(), p.end());
       }
     }
     EXPECT_EQ(joined, expected) << r.folder;
+    if (r.sources[0] == "book.m4b") {
+      EXPECT_NEAR(total, seconds("book.m4b"), 0.002) << r.folder;
+    }
   }
   EXPECT_EQ(sorted_listing(dir / "c").front(), "第1章 01.m4a");
   write_file(dir / "titles.txt", "One\nTwo\n");
