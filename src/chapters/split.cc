@@ -399,6 +399,11 @@ void add_range(Cut cut, const std::optional<FrameGrid>& grid,
   const bool last = k + 1 == chapters.size();
   if (cut == Cut::kLameTag) {
     const Mp3Cut mp3 = mp3_cut(*grid, chapters, k, 0);
+    // A book whose decoder skips less than its own delay has no LAME tag,
+    // and a file with one would lose the book's first samples.
+    if (k == 0 && -grid->first < kDecoderDelay) {
+      args.insert(args.end(), {L"-write_xing", L"0"});
+    }
     if (mp3.from > grid->first) {
       args.insert(args.end(),
                   {L"-ss", seconds_text(mid_frame_ms(*grid, mp3.from))});
