@@ -329,6 +329,8 @@ enum class Cut {
   kLameTag,   // mp3: frames from earlier, skipped by its LAME part
 };
 
+// The cut of the files that plan writes from book_file (empty: from
+// several inputs joined), whose frame grid, for mp3, is grid.
 Cut cut_of(const EmbedPlan& plan, const std::wstring& book_file,
            const std::optional<FrameGrid>& grid) {
   const std::wstring& m = plan.muxer;
@@ -399,8 +401,9 @@ void add_range(Cut cut, const std::optional<FrameGrid>& grid,
   const bool last = k + 1 == chapters.size();
   if (cut == Cut::kLameTag) {
     const Mp3Cut mp3 = mp3_cut(*grid, chapters, k, 0);
-    // A book whose decoder skips less than its own delay has no LAME tag,
-    // and a file with one would lose the book's first samples.
+    // A book whose first frame starts less than the decoder's delay before
+    // its first sample has no LAME tag: a first file with one would have
+    // 529 samples skipped, the book's first.
     if (k == 0 && -grid->first < kDecoderDelay) {
       args.insert(args.end(), {L"-write_xing", L"0"});
     }
