@@ -1,11 +1,14 @@
 #include "chapters/split.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "chapters/lame_tag.h"
 #include "chapters/messages.h"
+#include "chapters/mp4_length.h"
 #include "extract/ffmpeg.h"
 #include "extract/progress.h"
 #include "platform/files.h"
@@ -310,12 +313,132 @@ bool cover_picture(const EmbedPlan& plan, const std::wstring& folder,
 // within what Windows takes (32767 characters) with long titles and paths.
 constexpr std::size_t kFilesPerRun = 16;
 
+// How far before its chapter an mp4 file's packets start: two frames of
+// AAC at 8 kHz, the lowest rate in use, and a little more.
+constexpr std::uint64_t kLeadMs = 300;
+
+// The samples that ffmpeg's mp3 decoder adds before the encoder's own delay,
+// and the most that a LAME part's delay or padding can say.
+constexpr std::int64_t kDecoderDelay = 529;
+constexpr std::int64_t kMostDelay = 4095;
+
+// How each file of a book from one source file starts and ends.
+enum class Cut {
+  kPackets,   // the first packet from its chapter's start on, to the next's
+  kEditList,  // mp4: packets from kLeadMs earlier, skipped by its edit list
+  kLameTag,   // mp3: frames from earlier, skipped by its LAME part
+};
+
+// The cut of the files that plan writes from book_file (empty: from
+// several inputs joined), whose frame grid, for mp3, is grid.
+Cut cut_of(const EmbedPlan& plan, const std::wstring& book_file,
+           const std::optional<FrameGrid>& grid) {
+  const std::wstring& m = plan.muxer;
+  if (book_file.empty()) return Cut::kPackets;
+  if (m == L"ipod" || m == L"mp4" || m == L"mov") return Cut::kEditList;
+  return m == L"mp3" && grid ? Cut::kLameTag : Cut::kPackets;
+}
+
+std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+  return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
+}
+
+std::int64_t sample_at(std::uint64_t ms, std::uint32_t rate) {
+  return static_cast<std::int64_t>((ms * rate + 500) / 1000);
+}
+
+// Where on the timeline an mp3 file's frames lie, in samples, and what its
+// LAME part must say for it to play from its chapter's sample to the next's.
+struct Mp3Cut {
+  std::int64_t from = 0;
+  std::optional<std::int64_t> to;  // none for the last: the book's end
+  LameDelay delay;
+};
+
+// The cut of chapter k's mp3 file. It starts as many frames before the one
+// that holds its chapter's sample as the LAME delay can skip: their bytes
+// hold the bit reservoir that the next frames draw on, and the frame before
+// the chapter's overlaps with it. The last file ends as the book does.
+Mp3Cut mp3_cut(const FrameGrid& grid, std::span<const Chapter> chapters,
+               std::size_t k, std::uint32_t book_padding) {
+  const std::int64_t n = grid.frame;
+  const std::int64_t start = sample_at(chapters[k].start_ms, grid.sample_rate);
+  const std::int64_t lead = (kMostDelay + kDecoderDelay - (n - 1)) / n;
+  std::int64_t first =
+      std::max<std::int64_t>(0, floor_div(start - grid.first, n) - lead);
+  // A frame half of which lies before the timeline's 0 can only be had with
+  // all before it.
+  while (first > 0 && grid.first + first * n - n / 2 < 0)
+    ++first;
+  Mp3Cut cut;
+  cut.from = grid.first + first * n;
+  cut.delay.delay = static_cast<std::uint32_t>(std::clamp<std::int64_t>(
+      start - cut.from - kDecoderDelay, 0, kMostDelay));
+  cut.delay.padding = book_padding;
+  if (k + 1 < chapters.size()) {
+    const std::int64_t end =
+        sample_at(chapters[k + 1].start_ms, grid.sample_rate);
+    cut.to = grid.first + (floor_div(end - 1 - grid.first, n) + 1) * n;
+    cut.delay.padding = static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(*cut.to - end + kDecoderDelay, 0, kMostDelay));
+  }
+  return cut;
+}
+
+// The ms on the timeline half a frame before sample at, where a frame
+// starts: -ss and -to there take whole frames, whatever ffmpeg rounds.
+std::uint64_t mid_frame_ms(const FrameGrid& grid, std::int64_t at) {
+  const std::int64_t mid = at - grid.frame / 2;
+  return static_cast<std::uint64_t>(std::max<std::int64_t>(0, mid)) * 1000 /
+         grid.sample_rate;
+}
+
+// Adds the arguments that pick chapter k's packets, by cut.
+void add_range(Cut cut, const std::optional<FrameGrid>& grid,
+               std::span<const Chapter> chapters, std::size_t k,
+               std::vector<std::wstring>& args) {
+  const std::uint64_t start = chapters[k].start_ms;
+  const bool last = k + 1 == chapters.size();
+  if (cut == Cut::kLameTag) {
+    const Mp3Cut mp3 = mp3_cut(*grid, chapters, k, 0);
+    // A book whose first frame starts less than the decoder's delay before
+    // its first sample has no LAME tag: a first file with one would have
+    // 529 samples skipped, the book's first.
+    if (k == 0 && -grid->first < kDecoderDelay) {
+      args.insert(args.end(), {L"-write_xing", L"0"});
+    }
+    if (mp3.from > grid->first) {
+      args.insert(args.end(),
+                  {L"-ss", seconds_text(mid_frame_ms(*grid, mp3.from))});
+    }
+    if (mp3.to) {
+      args.insert(args.end(),
+                  {L"-to", seconds_text(mid_frame_ms(*grid, *mp3.to))});
+    }
+    return;
+  }
+  if (k > 0 && cut == Cut::kEditList) {
+    // The packets before the chapter prime the decoder; their times, shifted
+    // by the lead, fall before 0, and the mp4 writer's edit list skips them.
+    const std::uint64_t lead = std::min(start, kLeadMs);
+    args.insert(args.end(), {L"-ss", seconds_text(start - lead),
+                             L"-output_ts_offset", L"-" + seconds_text(lead)});
+  } else if (k > 0) {
+    args.insert(args.end(), {L"-ss", seconds_text(start)});
+  }
+  if (!last) {
+    args.insert(args.end(), {L"-to", seconds_text(chapters[k + 1].start_ms)});
+  }
+}
+
 // Adds ffmpeg's arguments for chapter k's file, written to path from input
 // 0, with the cover from input `picture` (an attachment from picture's
 // path), its tags, and the packets from its chapter's start on to the
 // next's, copied: a packet goes to the file whose range holds its time.
+// Other cuts start earlier (see Cut).
 void add_chapter_output(const EmbedPlan& plan,
                         std::span<const Chapter> chapters, std::size_t k,
+                        Cut cut, const std::optional<FrameGrid>& grid,
                         const std::wstring& picture_input,
                         const std::wstring& attachment,
                         const std::wstring& mime, const std::wstring& path,
@@ -328,12 +451,7 @@ void add_chapter_output(const EmbedPlan& plan,
   add_attachment(attachment, mime, args);
   args.insert(args.end(), {L"-map_metadata", L"-1", L"-map_chapters", L"-1",
                            L"-c", L"copy"});
-  if (k > 0) {
-    args.insert(args.end(), {L"-ss", seconds_text(chapters[k].start_ms)});
-  }
-  if (k + 1 < chapters.size()) {
-    args.insert(args.end(), {L"-to", seconds_text(chapters[k + 1].start_ms)});
-  }
+  add_range(cut, grid, chapters, k, args);
   for (const Tag& tag : chapter_tags(plan, chapters[k], k, chapters.size())) {
     args.insert(args.end(),
                 {L"-metadata", platform::widen_utf8(tag.first) + L"=" +
@@ -347,8 +465,9 @@ void add_chapter_output(const EmbedPlan& plan,
 bool write_group(const EmbedPlan& plan, std::span<const std::wstring> source,
                  std::span<const Chapter> chapters, std::size_t first,
                  std::size_t last, const std::wstring& folder,
-                 const std::wstring& picture, const std::wstring& mime,
-                 Writing& writing, platform::Console& console) {
+                 const std::wstring& picture, const std::wstring& mime, Cut cut,
+                 const std::optional<FrameGrid>& grid, Writing& writing,
+                 platform::Console& console) {
   const CoverKind cover = picture.empty() ? CoverKind::kNone : cover_kind(plan);
   std::vector<std::wstring> args = ffmpeg_arguments({L"-y"});
   args.insert(args.end(), source.begin(), source.end());
@@ -363,11 +482,102 @@ bool write_group(const EmbedPlan& plan, std::span<const std::wstring> source,
         cover == CoverKind::kPicture ? std::to_wstring(1 + k - first) : L"";
     const std::wstring attachment =
         cover == CoverKind::kAttachment ? picture : L"";
-    add_chapter_output(plan, chapters, k, picture_input, attachment, mime,
-                       platform::path_in_folder(folder, numbered(L't', k)),
-                       args);
+    add_chapter_output(
+        plan, chapters, k, cut, grid, picture_input, attachment, mime,
+        platform::path_in_folder(folder, numbered(L't', k)), args);
   }
   return run_ffmpeg_counted(std::move(args), writing, console);
+}
+
+// Reads the start of the first frame of the mp3 file at path, after its
+// ID3v2 tag, into frame, and where it lies; false when it cannot be read.
+bool read_first_frame(const std::wstring& path,
+                      std::vector<std::uint8_t>& frame, std::uint64_t& at) {
+  std::uint8_t head[10];
+  platform::InputFile in;
+  if (!in.open(path) || in.read(head) != sizeof head) return false;
+  at = id3v2_length(head);
+  in.close();
+  frame.assign(512, 0);
+  if (!in.open(path)) return false;
+  in.skip(at);
+  frame.resize(in.read(frame));
+  return !in.failed();
+}
+
+// What the LAME part of the mp3 file at path says; none when it has none.
+LameDelay book_delay(const std::wstring& path) {
+  std::vector<std::uint8_t> frame;
+  std::uint64_t at = 0;
+  if (!read_first_frame(path, frame, at)) return {};
+  return lame_delay(frame).value_or(LameDelay{});
+}
+
+// Sets the LAME delay and padding of chapter k's mp3 file at path, so that
+// it plays from its chapter's sample to the next's. A file without a LAME
+// part is left as it is; false when it cannot be written.
+bool set_file_delay(const std::wstring& path, const FrameGrid& grid,
+                    std::span<const Chapter> chapters, std::size_t k,
+                    std::uint32_t book_padding) {
+  std::vector<std::uint8_t> frame;
+  std::uint64_t at = 0;
+  if (!read_first_frame(path, frame, at)) return false;
+  const Mp3Cut cut = mp3_cut(grid, chapters, k, book_padding);
+  return !set_lame_delay(frame, cut.delay) ||
+         platform::write_at(path, at, frame);
+}
+
+// The most of an mp4 file's moov box that is read: an hour of AAC's tables
+// take well under a megabyte.
+constexpr std::uint64_t kMostMoovBytes = 64 << 20;
+
+// Reads the moov box of the mp4 file at path, its header included, and where
+// it lies; false when it cannot be read or found.
+bool read_moov(const std::wstring& path, std::vector<std::uint8_t>& moov,
+               std::uint64_t& at) {
+  platform::InputFile in;
+  if (!in.open(path)) return false;
+  at = 0;
+  std::uint8_t head[16];
+  while (in.read(std::span(head, 8)) == 8) {
+    std::uint64_t size = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+      size = size << 8 | head[i];
+    std::uint64_t header = 8;
+    if (size == 1) {
+      if (in.read(std::span(head + 8, 8)) != 8) return false;
+      size = 0;
+      for (std::size_t i = 8; i < 16; ++i)
+        size = size << 8 | head[i];
+      header = 16;
+    }
+    if (size < header) return false;
+    if (std::string_view(reinterpret_cast<const char*>(head + 4), 4) !=
+        "moov") {
+      in.skip(size - header);
+      at += size;
+      continue;
+    }
+    if (size > kMostMoovBytes) return false;
+    moov.assign(head, head + header);
+    moov.resize(static_cast<std::size_t>(size));
+    const std::span<std::uint8_t> body(moov.data() + header,
+                                       moov.size() - header);
+    return in.read(body) == body.size() && !in.failed();
+  }
+  return false;
+}
+
+// Ends chapter k's mp4 file at the next chapter's start in its edit list
+// and lengths. A file that cannot be so shortened is left as it is; false
+// when it cannot be written.
+bool end_mp4_file(const std::wstring& path, std::span<const Chapter> chapters,
+                  std::size_t k) {
+  std::vector<std::uint8_t> moov;
+  std::uint64_t at = 0;
+  if (k + 1 == chapters.size() || !read_moov(path, moov, at)) return true;
+  const std::uint64_t ms = chapters[k + 1].start_ms - chapters[k].start_ms;
+  return !shorten_mp4(moov, ms) || platform::write_at(path, at, moov);
 }
 
 // Refuses a file that would be replaced; false once the reason is out.
@@ -518,18 +728,39 @@ bool write_chapter_files(const EmbedPlan& plan,
       !cover_picture(plan, scratch.path(), picture, mime, console)) {
     return false;
   }
+  // One source file's times are the book's, so its files can start early.
+  const std::wstring book_file = plan.route == EmbedRoute::kEncode
+                                     ? encoder.audio.path()
+                                 : inputs.size() == 1 ? inputs[0]
+                                                      : L"";
+  const std::optional<FrameGrid> grid =
+      plan.muxer == L"mp3" && !book_file.empty() ? probe_frame_grid(book_file)
+                                                 : std::nullopt;
+  const Cut cut = cut_of(plan, book_file, grid);
   if (console.is_terminal()) {
     progress_start(writing.progress, console, writing.book_seconds);
   }
   for (std::size_t k = 0; k < chapters.size(); k += kFilesPerRun) {
     const std::size_t last = std::min(chapters.size(), k + kFilesPerRun);
     if (!write_group(plan, source, chapters, k, last, scratch.path(),
-                     picture.path(), mime, writing, console)) {
+                     picture.path(), mime, cut, grid, writing, console)) {
       progress_end(writing.progress);
       return false;
     }
   }
   progress_end(writing.progress);
+  const std::uint32_t padding =
+      cut == Cut::kLameTag ? book_delay(book_file).padding : 0;
+  for (std::size_t k = 0; k < chapters.size() && cut != Cut::kPackets; ++k) {
+    const std::wstring path =
+        platform::path_in_folder(scratch.path(), numbered(L't', k));
+    if (cut == Cut::kLameTag
+            ? !set_file_delay(path, *grid, chapters, k, padding)
+            : !end_mp4_file(path, chapters, k)) {
+      console.write(msg::kEmbedCannotWrite);
+      return false;
+    }
+  }
   std::vector<std::wstring> targets;
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     targets.push_back(chapter_file_path(outfile, k + 1, chapters[k].title));

@@ -48,9 +48,12 @@ bool make_chapter_folder(std::wstring_view outfile, platform::Console& console);
 
 // Writes one file per chapter, named by outfile (see chapter_file_path),
 // from the encoder's audio, or the inputs' joined: each file's packets a run
-// of the source's, copied, starting at the first packet from its chapter's
-// start on, with the chapter's title, its number of all, the plan's book
-// tags and cover. The files are written into a folder of their own beside
+// of the source's, copied, with the chapter's title, its number of all, the
+// plan's book tags and cover. From one source, an mp3 file starts frames
+// before its chapter and its LAME tag skips to the chapter's sample and ends
+// it at the next's, and an mp4 file starts 300 ms early and its edit list
+// does the same; other files start at the first packet from their
+// chapter's start on. The files are written into a folder of their own beside
 // them and moved into place once all are complete; without overwrite, a file
 // that has come there since check_new_output is not replaced, and an input
 // never is. False, once its message is out, when that cannot be done; then

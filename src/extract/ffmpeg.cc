@@ -181,6 +181,66 @@ std::optional<double> probe_seconds(std::wstring_view path) {
   return seconds;
 }
 
+std::optional<FrameGrid> probe_frame_grid(std::wstring_view path) {
+  const std::vector<std::wstring> args = {
+      L"-v",
+      L"error",
+      L"-select_streams",
+      L"a:0",
+      L"-read_intervals",
+      L"%+#1",
+      L"-show_entries",
+      L"packet=pts,duration:stream=sample_rate,time_base:format=start_time",
+      L"-of",
+      L"default=nw=1",
+      ffmpeg_file(path)};
+  std::string text;
+  if (!ffprobe_output(args, 4096, text)) return std::nullopt;
+  // "pts=0", "duration=368640", "sample_rate=44100", "time_base=1/14112000",
+  // "start_time=0.025057", each on a line of its own.
+  std::int64_t pts = 0, duration = 0, rate = 0, num = 0, den = 0;
+  double start = 0;
+  int found = 0;
+  std::string_view rest = text;
+  for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;
+       rest.remove_prefix(end + 1)) {
+    const std::string_view line = rest.substr(0, end);
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view key = line.substr(0, equals);
+    const char* at = line.data() + equals + 1;
+    const char* stop = line.data() + line.size();
+    std::from_chars_result r{};
+    if (key == "pts" && !(found & 1)) {
+      r = std::from_chars(at, stop, pts), found |= 1;
+    } else if (key == "duration" && !(found & 2)) {
+      r = std::from_chars(at, stop, duration), found |= 2;
+    } else if (key == "sample_rate") {
+      r = std::from_chars(at, stop, rate), found |= 4;
+    } else if (key == "time_base") {
+      r = std::from_chars(at, stop, num);
+      if (r.ec == std::errc() && r.ptr < stop && *r.ptr == '/')
+        r = std::from_chars(r.ptr + 1, stop, den), found |= 8;
+    } else if (key == "start_time") {
+      r = std::from_chars(at, stop, start), found |= 16;
+    }
+    if (r.ec != std::errc()) return std::nullopt;
+  }
+  if (found != 31 || num <= 0 || den <= 0 || rate <= 0 || rate > 1000000 ||
+      duration <= 0 || !std::isfinite(start)) {
+    return std::nullopt;
+  }
+  const double seconds = static_cast<double>(num) / static_cast<double>(den);
+  FrameGrid grid;
+  grid.sample_rate = static_cast<std::uint32_t>(rate);
+  grid.frame = std::llround(static_cast<double>(duration) * seconds *
+                            static_cast<double>(rate));
+  grid.first = std::llround((static_cast<double>(pts) * seconds - start) *
+                            static_cast<double>(rate));
+  if (grid.frame <= 0) return std::nullopt;
+  return grid;
+}
+
 bool take_progress_block(std::string_view& text, FfmpegProgress& block) {
   FfmpegProgress read;
   std::string_view rest = text;

@@ -86,6 +86,20 @@ bool ffprobe_output(std::span<const std::wstring> args, std::size_t limit,
 // it cannot tell or cannot be run; nothing is said on the console.
 std::optional<double> probe_seconds(std::wstring_view path);
 
+// Where the frames of a file's first audio stream lie on ffmpeg's timeline,
+// which starts at the file's start time: the first frame's first sample, and
+// the samples each frame holds.
+struct FrameGrid {
+  std::int64_t first = 0;
+  std::int64_t frame = 0;
+  std::uint32_t sample_rate = 0;
+};
+
+// The frame grid of a file whose frames all hold alike (mp3, AAC) as
+// ffprobe tells it from its first packet, or nothing when it cannot tell or
+// cannot be run; nothing is said on the console.
+std::optional<FrameGrid> probe_frame_grid(std::wstring_view path);
+
 // Where ffmpeg's work has got to, as one block of what it writes with
 // -progress tells it.
 struct FfmpegProgress {

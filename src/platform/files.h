@@ -222,6 +222,11 @@ bool make_folders(std::wstring_view path);
 // file of that name; false when that cannot be done.
 bool move_file(std::wstring_view from, std::wstring_view to);
 
+// Writes bytes over those of the file at path from offset on, which must
+// lie within it; false when that cannot be done.
+bool write_at(std::wstring_view path, std::uint64_t offset,
+              std::span<const std::uint8_t> bytes);
+
 // What a name in a folder stands for. Only what lies on the folder's own
 // file system (volume) is a file or a folder.
 enum class EntryKind : std::uint8_t {

@@ -439,6 +439,23 @@ bool make_folders(std::wstring_view path) {
   return is_folder(path);
 }
 
+bool write_at(std::wstring_view path, std::uint64_t offset,
+              std::span<const std::uint8_t> bytes) {
+  std::optional<std::string> name = narrow_path(path);
+  if (!name || name->empty()) return false;
+  const int fd = ::open(name->c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool written = true;
+  for (std::size_t done = 0; written && done < bytes.size();) {
+    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                               static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    written = n > 0;
+    if (written) done += static_cast<std::size_t>(n);
+  }
+  return ::close(fd) == 0 && written;
+}
+
 bool move_file(std::wstring_view from, std::wstring_view to) {
   std::optional<std::string> a = narrow_path(from), b = narrow_path(to);
   return a && b && !a->empty() && !b->empty() &&

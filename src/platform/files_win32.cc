@@ -440,6 +440,27 @@ bool make_folders(std::wstring_view path) {
   return is_folder(path);
 }
 
+bool write_at(std::wstring_view path, std::uint64_t offset,
+              std::span<const std::uint8_t> bytes) {
+  if (!usable(path)) return false;
+  const HANDLE file =
+      CreateFileW(native_path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  bool written = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != 0;
+  for (std::size_t done = 0; written && done < bytes.size();) {
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(
+        std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    written =
+        WriteFile(file, bytes.data() + done, want, &n, nullptr) != 0 && n > 0;
+    done += n;
+  }
+  return CloseHandle(file) != 0 && written;
+}
+
 bool move_file(std::wstring_view from, std::wstring_view to) {
   return usable(from) && usable(to) &&
          MoveFileExW(native_path(from).c_str(), native_path(to).c_str(),
