@@ -122,7 +122,18 @@ void run_chapters(int argc, char** argv, platform::Console& console) {
   echo_chapter_settings(settings, console);
 }
 
+// hushmark-chapters walks a folder that it is given, and a walk of the
+// machine's root reads the head of every file on it: far past the time a
+// run may take. Absolute paths become relative ones, which the walk finds
+// under the working folder or not at all.
+void stay_under_working_folder(std::vector<std::string>& args) {
+  for (std::string& a : args) {
+    if (a.starts_with('/')) a.insert(0, ".");
+  }
+}
+
 void run_command_line(std::vector<std::string> args, bool chapters) {
+  if (chapters) stay_under_working_folder(args);
   std::vector<char*> argv;
   for (std::string& a : args)
     argv.push_back(a.data());
