@@ -3,10 +3,12 @@
 // program (hushmark or hushmark-chapters); the rest are the arguments, split
 // at zero bytes.
 #include <getopt.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -122,10 +124,18 @@ void run_chapters(int argc, char** argv, platform::Console& console) {
   echo_chapter_settings(settings, console);
 }
 
-// hushmark-chapters walks a folder that it is given, and a walk of the
-// machine's root reads the head of every file on it: far past the time a
-// run may take. Absolute paths become relative ones, which the walk finds
-// under the working folder or not at all.
+// hushmark-chapters walks a folder that it is given and reads the head of
+// every file in it: a walk of the machine's root, or of a build tree, runs
+// far past the time a run may take. The runs take place in an empty folder
+// of their own, and absolute paths become relative ones under it.
+void enter_empty_folder() {
+  static const bool entered = [] {
+    char name[] = "/tmp/hushmark-fuzz-XXXXXX";
+    return ::mkdtemp(name) != nullptr && ::chdir(name) == 0;
+  }();
+  check(entered, "cannot enter an empty folder");
+}
+
 void stay_under_working_folder(std::vector<std::string>& args) {
   for (std::string& a : args) {
     if (a.starts_with('/')) a.insert(0, ".");
@@ -156,6 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   using namespace hushmark::fuzz;
   if (size == 0) return 0;
+  enter_empty_folder();
   use_locale(data[0] % 3);
   std::vector<std::string> args = split_arguments(data + 1, size - 1);
   check_round_trips(args);
