@@ -46,17 +46,13 @@ constexpr MediaEnding kMediaEndings[] = {
     {L".flac", L"", L"flac"},
 };
 
-wchar_t ascii_lower(wchar_t c) {
-  return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
 const MediaEnding* media_ending(std::wstring_view outfile) {
   for (const MediaEnding& m : kMediaEndings) {
     if (outfile.size() < m.ending.size()) continue;
     std::wstring_view tail = outfile.substr(outfile.size() - m.ending.size());
     bool same = true;
     for (std::size_t i = 0; i < tail.size(); ++i)
-      same = same && ascii_lower(tail[i]) == m.ending[i];
+      same = same && platform::ascii_lower(tail[i]) == m.ending[i];
     if (same) return &m;
   }
   return nullptr;
