@@ -388,6 +388,9 @@ def split_cases():
     names = [f"Book/{k:02d} 第{k:02d}章 講義.mka" for k in (1, 2, 3)]
     book = dict(TALK_FILES, Book=None)
     earlier = dict(book, **{names[1]: EARLIER})
+    long_name = LONG_DIR + "/%02d %t.mka"
+    long_names = [LONG_DIR + name[4:] for name in names]
+    long_book = dict(TALK_FILES, **{LONG_DIR: None, long_names[0]: EARLIER})
 
     def split(name, more, files, outputs=names, **kw):
         return Case("chapters: " + name, args + more, files, list(outputs),
@@ -407,6 +410,13 @@ def split_cases():
               earlier, linux_args=args + ["-y", "-o", "Book/%02d %t.mka"],
               shown_as={"Book/": "Book\\"}, status=0,
               shows="ファイル3個を書き出しました。"),
+        # Past MAX_PATH, the temporary folder, its files and their moves take
+        # the \\?\ form; ffmpeg is given the plain names.
+        split("split past MAX_PATH over an earlier file", ["-y", "-o", long_name], long_book,
+              long_names, status=0, shows="ファイル3個を書き出しました。"),
+        split("a failed split past MAX_PATH leaves nothing", ["-y", "-o", long_name],
+              long_book, long_names, env={"STAND_IN_FAIL_SPLIT": "1"}, status=1,
+              unchanged=True, shows="No space left on device"),
         # A folder that cannot be made is known before the scan.
         split("split into a folder that cannot be made", ["-o", "out.mka/%02d.mka"],
               dict(TALK_FILES, **{"out.mka": EARLIER}), [], status=1, unchanged=True,
@@ -499,7 +509,7 @@ def listing(folder):
 
 def left_as_laid_out(folder, files):
     """Whether folder holds just what lay_out put there, byte for byte."""
-    laid_out = {str(Path(name)) for name in files}
+    laid_out = {str(p) for name in files for p in (Path(name), *Path(name).parents)} - {"."}
     return set(listing(folder)) == laid_out and all(
         content is None or (folder / name).read_bytes() == content
         for name, content in files.items())
