@@ -112,6 +112,9 @@ class Case:
     # would not prove the case: the exit status, and text the console holds.
     status: int = None
     shows: str = None
+    # Whether both runs must leave the folder as it was laid out: no file
+    # more, none less, and every file's bytes as they were.
+    unchanged: bool = False
 
 
 def wave_cases():
@@ -376,10 +379,73 @@ def decoder_cases():
     ]
 
 
+def split_cases():
+    """hushmark-chapters writing one file per chapter: the stand-in copies each
+    file's samples, after its arguments, into the temporary folder, and the
+    files are moved into place once all are there."""
+    # Three chapters of the talk, each titled in Japanese.
+    args = ["-i", "talk.wav", "-n", "3", "-t", "第%02d章 講義"]
+    names = [f"Book/{k:02d} 第{k:02d}章 講義.mka" for k in (1, 2, 3)]
+    book = dict(TALK_FILES, Book=None)
+    earlier = dict(book, **{names[1]: EARLIER})
+    long_name = LONG_DIR + "/%02d %t.mka"
+    long_names = [LONG_DIR + name[4:] for name in names]
+    long_book = dict(TALK_FILES, **{LONG_DIR: None, long_names[0]: EARLIER})
+
+    def split(name, more, files, outputs=names, **kw):
+        return Case("chapters: " + name, args + more, files, list(outputs),
+                    program="hushmark-chapters", decoder=True, **kw)
+    return [
+        split("split into files with Japanese titles", ["-o", "Book/%02d %t.mka"], TALK_FILES,
+              status=0, shows="ファイル3個を書き出しました。",
+              langs=("C.UTF-8", "ja_JP.UTF-8", "de_DE.UTF-8")),
+        # Refused before the scan, naming the file that would be replaced.
+        split("split refuses an existing file without -y", ["-o", "Book/%02d %t.mka"],
+              earlier, status=1, unchanged=True,
+              shows=f"出力ファイルがすでにあります: {names[1]}\n"
+                    "置き換えるときは-yを指定してください。"),
+        # The temporary folder is made in Book\, and each file moved over
+        # what is there.
+        split("split replaces an existing file with -y", ["-y", "-o", "Book\\%02d %t.mka"],
+              earlier, linux_args=args + ["-y", "-o", "Book/%02d %t.mka"],
+              shown_as={"Book/": "Book\\"}, status=0,
+              shows="ファイル3個を書き出しました。"),
+        # Past MAX_PATH, the temporary folder, its files and their moves take
+        # the \\?\ form; ffmpeg is given the plain names.
+        split("split past MAX_PATH over an earlier file", ["-y", "-o", long_name], long_book,
+              long_names, status=0, shows="ファイル3個を書き出しました。"),
+        split("a failed split past MAX_PATH leaves nothing", ["-y", "-o", long_name],
+              long_book, long_names, env={"STAND_IN_FAIL_SPLIT": "1"}, status=1,
+              unchanged=True, shows="No space left on device"),
+        # A folder that cannot be made is known before the scan.
+        split("split into a folder that cannot be made", ["-o", "out.mka/%02d.mka"],
+              dict(TALK_FILES, **{"out.mka": EARLIER}), [], status=1, unchanged=True,
+              shows="フォルダを作れませんでした: out.mka/"),
+        # ffmpeg fails with the first file written and the second begun: the
+        # temporary folder goes with both, and the earlier files stay.
+        split("a failed split keeps the earlier files", ["-y", "-o", "Book/%02d %t.mka"],
+              dict(earlier, **{names[0]: EARLIER + b"1"}),
+              env={"STAND_IN_FAIL_SPLIT": "1"}, status=1, unchanged=True,
+              shows="No space left on device"),
+        # An m4a takes no PCM: the talk is encoded during the scan and the
+        # files cut from the encoder's file, each starting early; the
+        # split then shortens each moov box in place (write_at) to end at
+        # the next chapter.
+        split("split of an encoded copy into m4a files", ["-o", "Book/%02d.m4a"], book,
+              [f"Book/{k:02d}.m4a" for k in (1, 2, 3)], status=0,
+              shows="ファイル3個を書き出しました。"),
+        split("a failed encoder leaves no file of the split", ["-y", "-o", "Book/%02d.m4a"],
+              dict(book, **{"Book/02.m4a": EARLIER}), ["Book/02.m4a"],
+              env={"STAND_IN_FAIL_ENCODE": "1"}, status=1, unchanged=True,
+              shows="No space left on device"),
+    ]
+
+
 def cases():
     """Every case, grouped by what it exercises."""
     return (wave_cases() + file_cases() + option_cases() + name_cases() + windows_cases()
-            + pattern_cases() + chapters_cases() + probe_cases() + decoder_cases())
+            + pattern_cases() + chapters_cases() + probe_cases() + decoder_cases()
+            + split_cases())
 
 
 # --- Running ----------------------------------------------------------------
@@ -441,6 +507,14 @@ def listing(folder):
     return sorted(str(p.relative_to(folder)) for p in folder.rglob("*"))
 
 
+def left_as_laid_out(folder, files):
+    """Whether folder holds just what lay_out put there, byte for byte."""
+    laid_out = {str(p) for name in files for p in (Path(name), *Path(name).parents)} - {"."}
+    return set(listing(folder)) == laid_out and all(
+        content is None or (folder / name).read_bytes() == content
+        for name, content in files.items())
+
+
 def results(folder, case):
     out = {}
     for name in case.outputs:
@@ -497,6 +571,10 @@ def compare(case, lang, linux_build, windows_build, work, decoders):
         if case.drive_root:
             drive.unlink()
     problems = []
+    if case.unchanged:
+        for side, folder in (("Linux", lin_dir), ("Windows", win_dir)):
+            if not left_as_laid_out(folder, case.files):
+                problems.append(f"{side} changed the folder: {listing(folder)}")
     if case.status is not None and lin_status != case.status:
         problems.append(f"Linux's exit status {lin_status}, wanted {case.status}")
     if case.shows is not None and case.shows.encode() not in lin_out:

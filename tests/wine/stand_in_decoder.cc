@@ -15,6 +15,16 @@
 //     reads them and fails as a full disk does;
 //   ... -i file:AUDIO -f ffmetadata -i pipe:0 ... file:OUT  (the remux)
 //     writes its arguments, AUDIO's bytes, then the chapters to OUT.
+// And the run that writes one file per chapter:
+//   -progress pipe:1 ... -i file:SOURCE, then for each file
+//   -map 0:a:0 ... [-ss START] [-to END] ... -f MUXER file:OUT
+//     writes each file's arguments, then its packets: SOURCE's samples from
+//     START to END when it is a WAVE file, else all of SOURCE's bytes. For
+//     the mp4 writers (ipod, mp4, mov) they go in free and mdat boxes,
+//     followed by a moov box whose lengths and edit list are END - START, as
+//     the split shortens them in place. With STAND_IN_FAIL_SPLIT set, it
+//     writes the first file whole and half of the second, and fails as a
+//     full disk does.
 // Anything else gets a one-line message and status 1.
 //
 // Windows: x86_64-w64-mingw32-g++ -std=c++20 -municode -static -O2
@@ -340,7 +350,195 @@ int write_run(const std::vector<Text>& args, const Text* audio) {
   return ok ? 0 : fail("stand-in: cannot write the output");
 }
 
+// The bytes of the file at path, all of them; false when it cannot be read.
+bool read_whole(const Text& path, std::string& bytes) {
+  std::FILE* in = open_file(path);
+  if (in == nullptr) return false;
+  char block[1 << 16];
+  for (std::size_t n; (n = std::fread(block, 1, sizeof block, in)) > 0;)
+    bytes.append(block, n);
+  const bool ok = !std::ferror(in);
+  std::fclose(in);
+  return ok;
+}
+
+// "12.345" as 12345 ms; false when it is not such a number.
+bool parse_ms(const Text& text, std::uint64_t& ms) {
+  std::uint64_t whole = 0, fraction = 0;
+  int digits = -1;  // -1 before the point
+  for (auto c : text) {
+    if (c == '.' && digits < 0) {
+      digits = 0;
+    } else if (c >= '0' && c <= '9' && whole < 100000000 && digits < 3) {
+      if (digits < 0) {
+        whole = whole * 10 + static_cast<unsigned>(c - '0');
+      } else {
+        fraction = fraction * 10 + static_cast<unsigned>(c - '0');
+        ++digits;
+      }
+    } else {
+      return false;
+    }
+  }
+  for (; digits < 3; ++digits)
+    fraction *= 10;
+  ms = whole * 1000 + fraction;
+  return !text.empty();
+}
+
+// Where a WAVE file's samples lie in bytes, and how they are laid out.
+struct Samples {
+  std::size_t at = 0, size = 0;
+  std::uint32_t rate = 0, block = 0;
+};
+
+// Finds the fmt and data chunks of a 16-bit PCM WAVE file in bytes; false
+// when it is not one.
+bool find_samples(const std::string& bytes, Samples& samples) {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 ||
+      bytes.compare(8, 4, "WAVE") != 0) {
+    return false;
+  }
+  for (std::size_t at = 12; at + 8 <= bytes.size();) {
+    const std::size_t size = le32(p + at + 4);
+    if (bytes.compare(at, 4, "fmt ") == 0 && size >= 16 &&
+        at + 24 <= bytes.size()) {
+      samples.rate = le32(p + at + 12);
+      samples.block = le16(p + at + 20);
+    } else if (bytes.compare(at, 4, "data") == 0) {
+      samples.at = at + 8;
+      samples.size = std::min(size, bytes.size() - samples.at);
+      return samples.rate > 0 && samples.block > 0;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return false;
+}
+
+// The byte within samples at ms on their timeline, at a frame's start.
+std::size_t byte_at(const Samples& samples, std::uint64_t ms) {
+  if (ms > UINT64_MAX / 1000000) return samples.size;  // to the end
+  const std::uint64_t frame = (ms * samples.rate + 500) / 1000;
+  return static_cast<std::size_t>(
+      std::min<std::uint64_t>(frame * samples.block, samples.size));
+}
+
+void put_be32(std::string& out, std::uint64_t v) {
+  for (int i = 3; i >= 0; --i)
+    out.push_back(static_cast<char>(v >> (8 * i) & 0xFF));
+}
+
+// A box of type around body.
+std::string box(const char* type, const std::string& body) {
+  std::string out;
+  put_be32(out, 8 + body.size());
+  return out + type + body;
+}
+
+// A full box's version 0 and flags, then count 32-bit values.
+std::string fields(std::initializer_list<std::uint64_t> values) {
+  std::string out(4, '\0');
+  for (std::uint64_t v : values)
+    put_be32(out, v);
+  return out;
+}
+
+// An mp4 file of one sound track that lasts ms (0: not known), with its
+// arguments in a free box and its packets in mdat, then a moov box as the mp4
+// writer ends its files with: a movie header, and a track header, an edit list
+// of one edit and a sound handler, all lengths in ms.
+std::string mp4_file(const std::string& said, std::string_view packets,
+                     std::uint64_t ms) {
+  const std::uint64_t length = std::min<std::uint64_t>(ms, 0xFFFFFFFF);
+  // mvhd: times, scale, length, rate, volume, reserved, matrix, next track.
+  std::string mvhd = fields({0, 0, 1000, length, 0x10000, 0x1000000, 0, 0});
+  mvhd += fields({0x10000, 0, 0, 0, 0x10000, 0, 0, 0, 0x40000000,  //
+                  0, 0, 0, 0, 0, 0, 2})
+              .substr(4);
+  // tkhd: times, track 1, reserved, length, then layers, volume, matrix and
+  // size, all 0 here.
+  std::string tkhd =
+      fields({0, 0, 1, 0, length, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  const std::string elst = fields({1, length, 0, 0x10000});
+  const std::string hdlr = fields({0, 0x736F756E, 0, 0, 0}) + '\0';
+  const std::string trak = box("tkhd", tkhd) + box("edts", box("elst", elst)) +
+                           box("mdia", box("hdlr", hdlr));
+  return box("free", said) + box("mdat", std::string(packets)) +
+         box("moov", box("mvhd", mvhd) + box("trak", trak));
+}
+
+// One file per chapter, from one source read once, each file's arguments
+// ending in -f MUXER file:OUT.
+int split_run(const std::vector<Text>& args) {
+  const std::size_t input = find(args, "-i");
+  if (input + 1 >= args.size() || !starts_with(args[input + 1], "file:")) {
+    return fail("stand-in: no source file");
+  }
+  const Text& source = args[input + 1];
+  std::string bytes;
+  if (!read_whole(source.substr(5), bytes)) {
+    return fail(utf8(source) + ": No such file or directory");
+  }
+  Samples samples;
+  const bool wave = find_samples(bytes, samples);
+  const bool fail_midway = std::getenv("STAND_IN_FAIL_SPLIT") != nullptr;
+  std::uint64_t written = 0;
+  std::size_t files = 0;
+  for (std::size_t from = input + 2; from < args.size(); ++files) {
+    // This file's arguments run to the one after -f MUXER.
+    std::size_t to = from;
+    while (to + 2 < args.size() && !is(args[to], "-f"))
+      ++to;
+    if (to + 2 >= args.size() || !starts_with(args[to + 2], "file:")) {
+      return fail("stand-in: a file without -f MUXER file:OUT");
+    }
+    std::string said;
+    std::uint64_t start = 0, end = UINT64_MAX;
+    for (std::size_t k = from; k < to + 2; ++k) {
+      said += starts_with(args[k], "file:") ? "FILE" : utf8(args[k]);
+      said += '\n';
+      const bool ss = is(args[k], "-ss"), until = is(args[k], "-to");
+      if ((ss || until) && !parse_ms(args[k + 1], ss ? start : end)) {
+        return fail("stand-in: a time it cannot read");
+      }
+    }
+    std::string_view packets = bytes;
+    if (wave) {
+      const std::size_t a = byte_at(samples, start), b = byte_at(samples, end);
+      packets = packets.substr(samples.at + a, b > a ? b - a : 0);
+    }
+    const Text& muxer = args[to + 1];
+    std::string file =
+        is(muxer, "ipod") || is(muxer, "mp4") || is(muxer, "mov")
+            ? mp4_file(said, packets,
+                       end == UINT64_MAX || end < start ? 0 : end - start)
+            : said + std::string(packets);
+    const Text& target = args[to + 2];
+    std::FILE* out = open_output(target.substr(5));
+    if (out == nullptr) return fail(utf8(target) + ": Permission denied");
+    if (fail_midway && files == 1) {
+      // Part of the file is there when the disk fills.
+      std::fwrite(file.data(), 1, file.size() / 2, out);
+      std::fclose(out);
+      return fail("No space left on device");
+    }
+    bool ok = std::fwrite(file.data(), 1, file.size(), out) == file.size();
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok) return fail("stand-in: cannot write the output");
+    written += file.size();
+    std::printf("total_size=%llu\nprogress=continue\n",
+                static_cast<unsigned long long>(written));
+    std::fflush(stdout);
+    from = to + 3;
+  }
+  if (fail_midway) return fail("No space left on device");
+  std::printf("progress=end\n");
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 int run(const std::vector<Text>& args) {
+  if (!args.empty() && is(args[0], "-progress")) return split_run(args);
   const std::size_t show = find(args, "-show_streams");
   if (show < args.size() && !args.empty()) return probe(args.back());
   if (find(args, "f32le") < args.size()) return write_run(args, nullptr);
