@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "chapters/chapter_parsers.h"
+#include "chapters/chapter_list.h"
 #include "extract/ladder.h"
 #include "extract/silences.h"
 #include "test_support.h"
@@ -431,11 +431,13 @@ std::vector<Book> read_books(const fs::path& folder) {
 // True when the chapter file starts a chapter at 0, once inside each chapter
 // pause (within 150 ms of it), and nowhere else.
 bool starts_in_pauses(const std::string& chapters, const Book& book) {
-  const std::vector<std::string> lines = testing::lines_of(chapters);
-  if (lines.size() != book.pauses.size() + 1) return false;
-  if (testing::parse_clock(lines[0]) != 0) return false;
+  std::vector<ListedChapter> list;
+  ListError error;
+  if (!parse_chapter_list(chapters, list, error)) return false;
+  if (list.size() != book.pauses.size() + 1) return false;
+  if (list[0].start_ms != 0) return false;
   for (std::size_t k = 0; k < book.pauses.size(); ++k) {
-    const std::uint64_t ms = testing::parse_clock(lines[k + 1]);
+    const std::uint64_t ms = list[k + 1].start_ms;
     const auto [from, to] = book.pauses[k];
     if (ms + 150 < from || ms > to + 150) return false;
   }
