@@ -30,6 +30,7 @@
 #include "chapters/chapter_list.h"
 #include "chapters/embed.h"
 #include "chapters/formats.h"
+#include "e2e/end_to_end.h"
 #include "test_support.h"
 #include "wave_bytes.h"
 
@@ -39,7 +40,9 @@ namespace {
 namespace fs = std::filesystem;
 
 using testing::CapturedConsole;
+using testing::listing;
 using testing::read_file;
+using testing::run_in;
 using testing::TempDir;
 using testing::write_file;
 
@@ -51,24 +54,6 @@ using Chapters =
 // Where the bundled recording's chapters start, and where it ends.
 constexpr std::int64_t kStarts[] = {0, 1257, 2624, 4461, 6794};
 constexpr std::int64_t kEnd = 8566;
-
-bool installed(const std::string& program) {
-  return std::system(("command -v " + program + " > /dev/null 2>&1").c_str()) ==
-         0;
-}
-
-// Skips the calling test where a program it runs is missing. A macro, since
-// GTEST_SKIP() returns only from the function that uses it.
-#define SKIP_WITHOUT(program) \
-  if (!installed(program)) GTEST_SKIP() << (program) << " is not installed"
-
-// Runs one program with its arguments and redirections in dir, stopped after
-// two minutes; true when it exits with status 0.
-bool run_in(const TempDir& dir, const std::string& command) {
-  return std::system(
-             ("cd '" + dir.path().string() + "' && timeout 120 " + command)
-                 .c_str()) == 0;
-}
 
 // Runs hushmark-chapters in dir with args on a terminal of its own, raw so
 // that its bytes arrive as they were sent, under C.UTF-8 with extra
@@ -335,14 +320,6 @@ TEST(ChapterReaders, PythonReadsThePodcastJsonChapters) {
   const std::string out = read_file(dir / "out.txt");
   EXPECT_TRUE(out.starts_with("1.2.0\n")) << out;
   EXPECT_EQ(decoded_chapters(out.substr(out.find('\n') + 1)), expected) << out;
-}
-
-std::set<std::string> listing(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
 }
 
 // Chapters with titles that every format must escape, for embed_chapters.
@@ -1077,12 +1054,12 @@ TEST(EncodedBooks,
     EXPECT_TRUE(stopped_once_marked(dir, {"-y", "-o", "book.m4b", "part.mp3"},
                                     {ffmpeg, "STALL=1"}, stalled,
                                     signal_number));
-    EXPECT_EQ(listing(dir.path()), names) << signal_number;
     // The stalled encoder is waited for no longer.
     if (fs::exists(stalled)) {
       ::kill(std::stoi(read_file(stalled)), SIGKILL);
       fs::remove(stalled);
     }
+    EXPECT_EQ(listing(dir.path()), names) << signal_number;
   }
   EXPECT_EQ(read_file(dir / "book.m4b"), "earlier");
 }
