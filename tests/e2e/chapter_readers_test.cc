@@ -1300,7 +1300,8 @@ TEST(ChapterFiles, NothingIsReplacedWithoutYAndAFailedRunLeavesNothing) {
   fs::create_directory(dir / "bin");
   write_file(dir / "bin/ffmpeg",
              "#!/bin/sh\ncase \"$*\" in *'-progress pipe:1'*) "
-             "[ -n \"$STALL\" ] && exec sleep 60; "
+             "[ -n \"$STALL\" ] && echo $$ > bin/pid && mv bin/pid bin/stalled "
+             "&& exec sleep 60; "
              "echo 'No space left on device' >&2; exit 1;; esac\n"
              "exec ffmpeg \"$@\"\n");
   fs::permissions(dir / "bin/ffmpeg", fs::perms(0755));
@@ -1312,10 +1313,15 @@ TEST(ChapterFiles, NothingIsReplacedWithoutYAndAFailedRunLeavesNothing) {
       "C.UTF-8", nullptr, {ffmpeg});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(run.out.ends_with("No space left on device\n")) << run.out;
-  EXPECT_FALSE(
-      run_in(dir, "env STALL=1 " + ffmpeg +
-                      " timeout -s INT 2 " HUSHMARK_CHAPTERS_BINARY
-                      " -y -m 200 -o Book/%d.mp3 book.mp3 > /dev/null"));
+  // Stopped while its first file is written.
+  const fs::path stalled = dir / "bin/stalled";
+  EXPECT_TRUE(stopped_once_marked(
+      dir, {"-y", "-m", "200", "-o", "Book/%d.mp3", "book.mp3"},
+      {ffmpeg, "STALL=1"}, stalled, SIGINT));
+  if (fs::exists(stalled)) {
+    ::kill(std::stoi(read_file(stalled)), SIGKILL);
+    fs::remove(stalled);
+  }
   EXPECT_EQ(listing(dir.path()), names);
   // Even with -y, no chapter's file replaces the book.
   fs::copy_file(dir / "book.mp3", dir / "Book/1.mp3");
@@ -1359,18 +1365,32 @@ TEST(DecodedInputs, ShowTheirProgressOnATerminalAndNothingElsewhere) {
   SKIP_WITHOUT("ffmpeg");
   SKIP_WITHOUT("ffprobe");
   TempDir dir;
-  // An ffmpeg that decodes at real time makes the scan last 3.5 s,
-  // its length known from 1.5 s on.
-  write_file(dir / "ffmpeg", "#!/bin/sh\nexec ffmpeg -re \"$@\"\n");
+  // An ffmpeg that decodes at real time makes the scan last 3.5 s. The line
+  // shows from 1.5 s on, when the run asks ffprobe for the length; told to
+  // hold, ffmpeg starts only once ffprobe has answered (or after two minutes,
+  // so that a run that never asks fails instead of hanging), so that the
+  // share shows however long ffprobe takes.
+  write_file(dir / "ffmpeg",
+             "#!/bin/sh\nn=0\nif [ -n \"$HOLD\" ]; then\n"
+             "  while [ ! -e probed ] && [ $n -lt 2400 ]; do\n"
+             "    sleep 0.05; n=$((n + 1))\n  done\nfi\n"
+             "exec ffmpeg -re \"$@\"\n");
+  write_file(dir / "ffprobe",
+             "#!/bin/sh\nffprobe \"$@\"\nstatus=$?\n"
+             "case \"$*\" in *format=duration*) : > probed;; esac\n"
+             "exit $status\n");
   fs::permissions(dir / "ffmpeg", fs::perms::owner_all);
+  fs::permissions(dir / "ffprobe", fs::perms::owner_all);
   ASSERT_TRUE(run_in(dir,
                      "ffmpeg -nostdin -v error -f lavfi -i sine=d=3.5 -ac 2 "
                      "book.mp3"));
   const std::vector<std::string> env = {
       "HUSHMARK_FFMPEG=" + (dir / "ffmpeg").string(),
-      "HUSHMARK_FFPROBE=ffprobe"};
+      "HUSHMARK_FFPROBE=" + (dir / "ffprobe").string()};
   const std::vector<std::string> args = {"-F", "-o", "book.txt", "book.mp3"};
-  const std::string shown = run_on_terminal(dir, args, env);
+  std::vector<std::string> held = env;
+  held.push_back("HOLD=1");
+  const std::string shown = run_on_terminal(dir, args, held);
   testing::ToolRun piped =
       testing::run_chapters(dir.path(), args, "C.UTF-8", nullptr, env);
   ASSERT_EQ(piped.status, 0) << piped.out;
