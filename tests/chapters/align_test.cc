@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <random>
 
 #include "extract/time_base.h"
@@ -102,12 +102,13 @@ TEST(ChapterAlignment, LandsEveryChapterOnItsPauseThroughDrift) {
       // Two wrong entries, far from any chapter pause.
       list[40].start_ms += 45'000;
       list[300].start_ms -= 70'000;
-      const auto began = std::chrono::steady_clock::now();
+      // Processor time, not the clock's: a machine busy with other work
+      // must not fail the test.
+      const std::clock_t began = std::clock();
       const Alignment a =
           align_chapters(list, book.timeline, cut, kDefaultAlignWindowSeconds);
-      slowest = std::max(slowest, std::chrono::duration<double>(
-                                      std::chrono::steady_clock::now() - began)
-                                      .count());
+      slowest = std::max(
+          slowest, static_cast<double>(std::clock() - began) / CLOCKS_PER_SEC);
       ASSERT_EQ(a.chapters.size(), list.size());
       EXPECT_EQ(a.chapters[0].new_ms, 0u);
       EXPECT_FALSE(a.chapters[0].no_silence);
@@ -134,7 +135,8 @@ TEST(ChapterAlignment, LandsEveryChapterOnItsPauseThroughDrift) {
   }
   // 500 chapters over 30,000 silences; a loose bound that only a runaway
   // complexity breaks, even under the sanitizers.
-  std::printf("Aligning 500 chapters on 30 hours: %.3f s at most\n", slowest);
+  std::printf("Aligning 500 chapters on 30 hours: %.3f s of processor time\n",
+              slowest);
   EXPECT_LT(slowest, 5.0);
 }
 

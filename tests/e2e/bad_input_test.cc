@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "e2e/end_to_end.h"
 #include "test_support.h"
 #include "wave_bytes.h"
 
@@ -23,28 +24,11 @@ namespace fs = std::filesystem;
 using testing::loud;
 using testing::quiet;
 using testing::read_file;
-using testing::TempDir;
 using testing::WaveBytes;
 using testing::write_file;
 
 // Exit status (-1 after a signal or the time limit) and standard output.
 using Result = testing::ToolRun;
-
-// Every name under root, links included but not followed.
-void list_into(const fs::path& root, const fs::path& dir,
-               std::set<std::string>& names) {
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    names.insert(entry.path().lexically_relative(root).string());
-    if (!entry.is_symlink() && entry.is_directory())
-      list_into(root, entry.path(), names);
-  }
-}
-
-std::set<std::string> listing(const fs::path& dir) {
-  std::set<std::string> names;
-  list_into(dir, dir, names);
-  return names;
-}
 
 std::string echo(const std::string& in, const std::string& out) {
   return "infile = " + in + "\noutfile = " + out + "\n";
@@ -71,7 +55,7 @@ constexpr char kTooLong[] = "ファイル名が長すぎます。\n";
 
 // One folder holding in.wav; every run checks that in.wav keeps its bytes
 // and that nothing but the expected new files appears.
-class BadInput : public ::testing::Test {
+class BadInput : public testing::EndToEnd {
  protected:
   void SetUp() override { put_input(good_wave()); }
 
@@ -82,7 +66,7 @@ class BadInput : public ::testing::Test {
   }
 
   // Takes the folder as it is now as the state every run must leave.
-  void settle() { before_ = listing(dir_.path()); }
+  void settle() { before_ = listing(); }
 
   // Runs a command that must fail before its first point twice: with no
   // chapter file, which must not appear, and with an earlier one, which must
@@ -97,13 +81,12 @@ class BadInput : public ::testing::Test {
     EXPECT_TRUE(read_file(dir_ / "in.wav") == input_) << "the input changed";
     std::set<std::string> expected = before_;
     expected.insert(created.begin(), created.end());
-    EXPECT_EQ(listing(dir_.path()), expected);
+    EXPECT_EQ(listing(), expected);
     for (const std::string& name : created)
       fs::remove(dir_ / name);
     return r;
   }
 
-  TempDir dir_;
   std::string input_;
   std::set<std::string> before_;
 };
@@ -300,7 +283,7 @@ TEST_F(BadInput, InputsThatCannotBeOpened) {
     chmod((dir_ / "in.wav").c_str(), 0644);
     expect_result(r, 1, echo("in.wav", "in_chapter.txt") + kCannotOpen);
     EXPECT_TRUE(read_file(dir_ / "in.wav") == input_);
-    EXPECT_EQ(listing(dir_.path()), before_);
+    EXPECT_EQ(listing(), before_);
   }
 }
 

@@ -30,6 +30,7 @@
 #include "chapters/chapter_list.h"
 #include "chapters/embed.h"
 #include "chapters/formats.h"
+#include "e2e/end_to_end.h"
 #include "test_support.h"
 #include "wave_bytes.h"
 
@@ -39,7 +40,9 @@ namespace {
 namespace fs = std::filesystem;
 
 using testing::CapturedConsole;
+using testing::listing;
 using testing::read_file;
+using testing::run_in;
 using testing::TempDir;
 using testing::write_file;
 
@@ -51,24 +54,6 @@ using Chapters =
 // Where the bundled recording's chapters start, and where it ends.
 constexpr std::int64_t kStarts[] = {0, 1257, 2624, 4461, 6794};
 constexpr std::int64_t kEnd = 8566;
-
-bool installed(const std::string& program) {
-  return std::system(("command -v " + program + " > /dev/null 2>&1").c_str()) ==
-         0;
-}
-
-// Skips the calling test where a program it runs is missing. A macro, since
-// GTEST_SKIP() returns only from the function that uses it.
-#define SKIP_WITHOUT(program) \
-  if (!installed(program)) GTEST_SKIP() << (program) << " is not installed"
-
-// Runs one program with its arguments and redirections in dir, stopped after
-// two minutes; true when it exits with status 0.
-bool run_in(const TempDir& dir, const std::string& command) {
-  return std::system(
-             ("cd '" + dir.path().string() + "' && timeout 120 " + command)
-                 .c_str()) == 0;
-}
 
 // Runs hushmark-chapters in dir with args on a terminal of its own, raw so
 // that its bytes arrive as they were sent, under C.UTF-8 with extra
@@ -335,14 +320,6 @@ TEST(ChapterReaders, PythonReadsThePodcastJsonChapters) {
   const std::string out = read_file(dir / "out.txt");
   EXPECT_TRUE(out.starts_with("1.2.0\n")) << out;
   EXPECT_EQ(decoded_chapters(out.substr(out.find('\n') + 1)), expected) << out;
-}
-
-std::set<std::string> listing(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
 }
 
 // Chapters with titles that every format must escape, for embed_chapters.
@@ -1077,12 +1054,12 @@ TEST(EncodedBooks,
     EXPECT_TRUE(stopped_once_marked(dir, {"-y", "-o", "book.m4b", "part.mp3"},
                                     {ffmpeg, "STALL=1"}, stalled,
                                     signal_number));
-    EXPECT_EQ(listing(dir.path()), names) << signal_number;
     // The stalled encoder is waited for no longer.
     if (fs::exists(stalled)) {
       ::kill(std::stoi(read_file(stalled)), SIGKILL);
       fs::remove(stalled);
     }
+    EXPECT_EQ(listing(dir.path()), names) << signal_number;
   }
   EXPECT_EQ(read_file(dir / "book.m4b"), "earlier");
 }
@@ -1323,7 +1300,8 @@ TEST(ChapterFiles, NothingIsReplacedWithoutYAndAFailedRunLeavesNothing) {
   fs::create_directory(dir / "bin");
   write_file(dir / "bin/ffmpeg",
              "#!/bin/sh\ncase \"$*\" in *'-progress pipe:1'*) "
-             "[ -n \"$STALL\" ] && exec sleep 60; "
+             "[ -n \"$STALL\" ] && echo $$ > bin/pid && mv bin/pid bin/stalled "
+             "&& exec sleep 60; "
              "echo 'No space left on device' >&2; exit 1;; esac\n"
              "exec ffmpeg \"$@\"\n");
   fs::permissions(dir / "bin/ffmpeg", fs::perms(0755));
@@ -1335,10 +1313,15 @@ TEST(ChapterFiles, NothingIsReplacedWithoutYAndAFailedRunLeavesNothing) {
       "C.UTF-8", nullptr, {ffmpeg});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(run.out.ends_with("No space left on device\n")) << run.out;
-  EXPECT_FALSE(
-      run_in(dir, "env STALL=1 " + ffmpeg +
-                      " timeout -s INT 2 " HUSHMARK_CHAPTERS_BINARY
-                      " -y -m 200 -o Book/%d.mp3 book.mp3 > /dev/null"));
+  // Stopped while its first file is written.
+  const fs::path stalled = dir / "bin/stalled";
+  EXPECT_TRUE(stopped_once_marked(
+      dir, {"-y", "-m", "200", "-o", "Book/%d.mp3", "book.mp3"},
+      {ffmpeg, "STALL=1"}, stalled, SIGINT));
+  if (fs::exists(stalled)) {
+    ::kill(std::stoi(read_file(stalled)), SIGKILL);
+    fs::remove(stalled);
+  }
   EXPECT_EQ(listing(dir.path()), names);
   // Even with -y, no chapter's file replaces the book.
   fs::copy_file(dir / "book.mp3", dir / "Book/1.mp3");
@@ -1382,18 +1365,32 @@ TEST(DecodedInputs, ShowTheirProgressOnATerminalAndNothingElsewhere) {
   SKIP_WITHOUT("ffmpeg");
   SKIP_WITHOUT("ffprobe");
   TempDir dir;
-  // An ffmpeg that decodes at real time makes the scan last 3.5 s,
-  // its length known from 1.5 s on.
-  write_file(dir / "ffmpeg", "#!/bin/sh\nexec ffmpeg -re \"$@\"\n");
+  // An ffmpeg that decodes at real time makes the scan last 3.5 s. The line
+  // shows from 1.5 s on, when the run asks ffprobe for the length; told to
+  // hold, ffmpeg starts only once ffprobe has answered (or after two minutes,
+  // so that a run that never asks fails instead of hanging), so that the
+  // share shows however long ffprobe takes.
+  write_file(dir / "ffmpeg",
+             "#!/bin/sh\nn=0\nif [ -n \"$HOLD\" ]; then\n"
+             "  while [ ! -e probed ] && [ $n -lt 2400 ]; do\n"
+             "    sleep 0.05; n=$((n + 1))\n  done\nfi\n"
+             "exec ffmpeg -re \"$@\"\n");
+  write_file(dir / "ffprobe",
+             "#!/bin/sh\nffprobe \"$@\"\nstatus=$?\n"
+             "case \"$*\" in *format=duration*) : > probed;; esac\n"
+             "exit $status\n");
   fs::permissions(dir / "ffmpeg", fs::perms::owner_all);
+  fs::permissions(dir / "ffprobe", fs::perms::owner_all);
   ASSERT_TRUE(run_in(dir,
                      "ffmpeg -nostdin -v error -f lavfi -i sine=d=3.5 -ac 2 "
                      "book.mp3"));
   const std::vector<std::string> env = {
       "HUSHMARK_FFMPEG=" + (dir / "ffmpeg").string(),
-      "HUSHMARK_FFPROBE=ffprobe"};
+      "HUSHMARK_FFPROBE=" + (dir / "ffprobe").string()};
   const std::vector<std::string> args = {"-F", "-o", "book.txt", "book.mp3"};
-  const std::string shown = run_on_terminal(dir, args, env);
+  std::vector<std::string> held = env;
+  held.push_back("HOLD=1");
+  const std::string shown = run_on_terminal(dir, args, held);
   testing::ToolRun piped =
       testing::run_chapters(dir.path(), args, "C.UTF-8", nullptr, env);
   ASSERT_EQ(piped.status, 0) << piped.out;

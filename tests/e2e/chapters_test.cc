@@ -6,17 +6,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "chapters/chapter_parsers.h"
+#include "chapters/chapter_list.h"
+#include "e2e/end_to_end.h"
 #include "test_support.h"
 #include "wave_bytes.h"
 
@@ -29,31 +29,12 @@ using testing::quiet;
 using testing::read_file;
 using testing::run_chapters;
 using testing::run_tool;
-using testing::TempDir;
 using testing::WaveBytes;
 using testing::write_file;
 
-// The lines of a text, without their line ends.
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (line.ends_with('\r')) line.pop_back();
-    out.push_back(line);
-  }
-  return out;
-}
+class Chapters : public testing::EndToEnd {};
 
-std::set<std::string> listing(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
-TEST(Chapters, StartAtExactlyThePointsHushmarkWrites) {
-  TempDir dir;
+TEST_F(Chapters, StartAtExactlyThePointsHushmarkWrites) {
   std::mt19937 rng(18);
   const std::int32_t levels[] = {0, 3, 64, 1000};
   const std::uint32_t rates[] = {8000, 11025, 44100, 48000};
@@ -66,29 +47,36 @@ TEST(Chapters, StartAtExactlyThePointsHushmarkWrites) {
         testing::frames_of({loud(1)}) +
         testing::ladder_frames(rng, 2000 + rng() % 30000, levels) +
         testing::frames_of({{rate / 2, 20000, -20000}});
-    write_file(dir / "in.wav", WaveBytes().fmt(rate).data(body).bytes());
+    write_file(dir_ / "in.wav", WaveBytes().fmt(rate).data(body).bytes());
     const std::vector<std::string> options = {
         "-s", std::to_string(levels[rng() % 4]),
         "-m", std::to_string(rng() % 3 == 0 ? 0 : rng() % 40),
         "-p", std::to_string(rng() % 3)};
     std::vector<std::string> args = {"-i", "in.wav", "-o", "out.txt"};
     args.insert(args.end(), options.begin(), options.end());
-    ASSERT_EQ(run_tool(dir.path(), args).status, 0);
-    std::vector<std::string> points = lines(read_file(dir / "out.txt"));
-    testing::ToolRun run = run_chapters(dir.path(), args);
+    ASSERT_EQ(run_tool(dir_.path(), args).status, 0);
+    std::vector<std::string> points =
+        testing::lines_of(read_file(dir_ / "out.txt"));
+    // hushmark's own file, read as -a reads it.
+    std::vector<ListedChapter> starts;
+    ListError error;
+    ASSERT_TRUE(points.empty() ||
+                parse_chapter_list(read_file(dir_ / "out.txt"), starts, error));
+    ASSERT_EQ(starts.size(), points.size());
+    testing::ToolRun run = run_chapters(dir_.path(), args);
     ASSERT_EQ(run.status, 0) << run.out;
     // Every point starts a chapter, but a chapter is never empty: not at 0,
     // not twice in one millisecond, not at the very end.
     std::vector<std::string> want = {"00:00:00.000 Chapter 1"};
     const std::uint64_t end_ms = body.size() / 4 * 1000 / rate;
     for (std::size_t k = 0; k < points.size(); ++k) {
-      std::uint64_t ms = testing::parse_clock(points[k]);
-      if (ms == 0 || ms >= end_ms || (k > 0 && points[k] == points[k - 1])) {
+      const std::uint64_t ms = starts[k].start_ms;
+      if (ms == 0 || ms >= end_ms || (k > 0 && ms == starts[k - 1].start_ms)) {
         continue;
       }
       want.push_back(points[k] + " Chapter " + std::to_string(want.size() + 1));
     }
-    EXPECT_EQ(lines(read_file(dir / "out.txt")), want) << round;
+    EXPECT_EQ(testing::lines_of(read_file(dir_ / "out.txt")), want) << round;
     EXPECT_NE(run.out.find("個 (候補の無音" + std::to_string(points.size()) +
                            "か所から)\n"),
               std::string::npos)
@@ -96,24 +84,23 @@ TEST(Chapters, StartAtExactlyThePointsHushmarkWrites) {
   }
 }
 
-TEST(Chapters, UseTheFirstDataChunkAndSayWhenThereAreMore) {
-  TempDir dir;
+TEST_F(Chapters, UseTheFirstDataChunkAndSayWhenThereAreMore) {
   std::string first = testing::frames_of(
       {loud(10), quiet(1800), loud(10), quiet(2000), loud(2400)});
-  write_file(dir / "one.wav", WaveBytes().fmt(8000).data(first).bytes());
-  write_file(dir / "two.wav", WaveBytes()
-                                  .fmt(8000)
-                                  .data(first)
-                                  .fmt(44100)
-                                  .data({loud(1), quiet(9000), loud(1)})
-                                  .bytes());
+  write_file(dir_ / "one.wav", WaveBytes().fmt(8000).data(first).bytes());
+  write_file(dir_ / "two.wav", WaveBytes()
+                                   .fmt(8000)
+                                   .data(first)
+                                   .fmt(44100)
+                                   .data({loud(1), quiet(9000), loud(1)})
+                                   .bytes());
   testing::ToolRun one = run_chapters(
-      dir.path(), {"-i", "one.wav", "-s", "0", "-m", "200", "-o", "1"});
+      dir_.path(), {"-i", "one.wav", "-s", "0", "-m", "200", "-o", "1"});
   testing::ToolRun two = run_chapters(
-      dir.path(), {"-i", "two.wav", "-s", "0", "-m", "200", "-o", "2"});
+      dir_.path(), {"-i", "two.wav", "-s", "0", "-m", "200", "-o", "2"});
   EXPECT_EQ(two.status, 0);
-  EXPECT_EQ(read_file(dir / "2"), read_file(dir / "1"));
-  EXPECT_EQ(read_file(dir / "1"),
+  EXPECT_EQ(read_file(dir_ / "2"), read_file(dir_ / "1"));
+  EXPECT_EQ(read_file(dir_ / "1"),
             "00:00:00.000 Chapter 1\n00:00:00.001 Chapter 2\n"
             "00:00:00.227 Chapter 3\n");
   const std::string note =
@@ -124,54 +111,52 @@ TEST(Chapters, UseTheFirstDataChunkAndSayWhenThereAreMore) {
                          one.out.substr(one.out.find("  1  ")));
 }
 
-TEST(Chapters, ReadAFolderInTheOrderOfItsNamesAndNamedFilesAsGiven) {
-  TempDir dir;
-  fs::create_directory(dir / "Book");
+TEST_F(Chapters, ReadAFolderInTheOrderOfItsNamesAndNamedFilesAsGiven) {
+  fs::create_directory(dir_ / "Book");
   std::string expected;
   for (int k = 1; k <= 10; ++k) {
     const std::string name = "part " + std::to_string(k);
-    write_file(dir / "Book" / (name + ".wav"),
+    write_file(dir_ / "Book" / (name + ".wav"),
                WaveBytes().fmt(8000).data({loud(800)}).bytes());
     expected += "00:00:0" + std::to_string((k - 1) / 10) + "." +
                 std::to_string((k - 1) % 10) + "00 " + name + "\n";
   }
-  write_file(dir / "Book" / "cover.jpg", "\xFF\xD8\xFF\xE0");
-  write_file(dir / "Book" / "notes.txt", "read me\n");
-  write_file(dir / "Book" / ".part 0.wav",
+  write_file(dir_ / "Book" / "cover.jpg", "\xFF\xD8\xFF\xE0");
+  write_file(dir_ / "Book" / "notes.txt", "read me\n");
+  write_file(dir_ / "Book" / ".part 0.wav",
              WaveBytes().fmt(8000).data({loud(800)}).bytes());
   testing::ToolRun book =
-      run_chapters(dir.path(), {"-F", "-o", "book.txt", "Book"});
+      run_chapters(dir_.path(), {"-F", "-o", "book.txt", "Book"});
   ASSERT_EQ(book.status, 0) << book.out;
-  EXPECT_EQ(read_file(dir / "book.txt"), expected);
+  EXPECT_EQ(read_file(dir_ / "book.txt"), expected);
   EXPECT_TRUE(
       book.out.starts_with("infile = Book/part 1.wav\n"
                            "infile = Book/part 2.wav\n"))
       << book.out;
   // Files named one by one keep their order, which the console points out.
   testing::ToolRun named = run_chapters(
-      dir.path(),
+      dir_.path(),
       {"-F", "-o", "named.txt", "Book/part 10.wav", "Book/part 9.wav"});
-  EXPECT_EQ(read_file(dir / "named.txt"),
+  EXPECT_EQ(read_file(dir_ / "named.txt"),
             "00:00:00.000 part 10\n00:00:00.100 part 9\n");
   EXPECT_TRUE(named.out.starts_with(
       "※ 入力ファイルは指定された順につなぎます(名前の順とは違います)。\n"
       "infile = Book/part 10.wav\n"))
       << named.out;
-  fs::remove_all(dir / "Book");
-  fs::create_directory(dir / "Book");
-  write_file(dir / "Book" / "cover.jpg", "\xFF\xD8\xFF\xE0");
+  fs::remove_all(dir_ / "Book");
+  fs::create_directory(dir_ / "Book");
+  write_file(dir_ / "Book" / "cover.jpg", "\xFF\xD8\xFF\xE0");
   testing::ToolRun empty =
-      run_chapters(dir.path(), {"-F", "-o", "empty.txt", "Book"});
+      run_chapters(dir_.path(), {"-F", "-o", "empty.txt", "Book"});
   EXPECT_EQ(empty.status, 1);
   EXPECT_EQ(empty.out, "音声ファイルが見つかりません: Book\n");
 }
 
-TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
-  TempDir dir;
-  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+TEST_F(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir_ / "talk.wav");
   testing::ToolRun run = run_chapters(
-      dir.path(), {"-i", "talk.wav", "-s", "0x10", "-m", "300", "-p", "1", "-f",
-                   "vtt", "-n", "3", "-l", "1", "-t", "第%02d章"});
+      dir_.path(), {"-i", "talk.wav", "-s", "0x10", "-m", "300", "-p", "1",
+                    "-f", "vtt", "-n", "3", "-l", "1", "-t", "第%02d章"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out,
             "infile = talk.wav\noutfile = talk.vtt\n無音範囲:16\n"
@@ -181,28 +166,28 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
             "  2  00:00:05.211    1.500秒  第02章\n"
             "  3  00:00:07.294    1.000秒  第03章\n"
             "チャプター3個 (候補の無音4か所から)\n");
-  EXPECT_EQ(read_file(dir / "talk.vtt"),
+  EXPECT_EQ(read_file(dir_ / "talk.vtt"),
             "WEBVTT\n\n00:00:00.000 --> 00:00:05.211\n第01章\n\n"
             "00:00:05.211 --> 00:00:07.294\n第02章\n\n"
             "00:00:07.294 --> 00:00:08.566\n第03章\n");
   // Without -f the output's name chooses the format, and -f still wins.
   testing::ToolRun named =
-      run_chapters(dir.path(), {"-i", "talk.wav", "-n", "2", "-o", "a.CUE"});
+      run_chapters(dir_.path(), {"-i", "talk.wav", "-n", "2", "-o", "a.CUE"});
   EXPECT_TRUE(named.out.starts_with(
       "infile = talk.wav\noutfile = a.CUE\n出力形式:cue\nチャプター数"))
       << named.out;
   EXPECT_EQ(
-      read_file(dir / "a.CUE"),
+      read_file(dir_ / "a.CUE"),
       "FILE \"talk.wav\" WAVE\n"
       "  TRACK 01 AUDIO\n    TITLE \"Chapter 1\"\n    INDEX 01 00:00:00\n"
       "  TRACK 02 AUDIO\n    TITLE \"Chapter 2\"\n    INDEX 01 00:04:34\n");
-  run_chapters(dir.path(), {"-i", "talk.wav", "-n", "2", "-f", "txt", "-o",
-                            "txt.labels.txt"});
-  EXPECT_EQ(read_file(dir / "txt.labels.txt"),
+  run_chapters(dir_.path(), {"-i", "talk.wav", "-n", "2", "-f", "txt", "-o",
+                             "txt.labels.txt"});
+  EXPECT_EQ(read_file(dir_ / "txt.labels.txt"),
             "00:00:00.000 Chapter 1\n00:00:04.461 Chapter 2\n");
   // A line break in a title cannot break the console's lines.
   testing::ToolRun breaks = run_chapters(
-      dir.path(), {"-i", "talk.wav", "-n", "1", "-t", "a\r\nb %d"});
+      dir_.path(), {"-i", "talk.wav", "-n", "1", "-t", "a\r\nb %d"});
   EXPECT_EQ(breaks.out.substr(breaks.out.find("タイトル")),
             "タイトル:a\\x0d\\x0ab %d\n"
             "  1  00:00:00.000             a\\x0d\\x0ab 1\n"
@@ -213,17 +198,17 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
   for (int i = 0; i < 900; ++i)
     flips += testing::frames_of({loud(1), quiet(1)});
   flips += testing::frames_of({loud(2400)});
-  write_file(dir / "flips.wav", WaveBytes().fmt(8000).data(flips).bytes());
+  write_file(dir_ / "flips.wav", WaveBytes().fmt(8000).data(flips).bytes());
   testing::ToolRun cue = run_chapters(
-      dir.path(), {"-i", "flips.wav", "-f", "cue", "-s", "0", "-m", "0"});
+      dir_.path(), {"-i", "flips.wav", "-f", "cue", "-s", "0", "-m", "0"});
   EXPECT_TRUE(cue.out.ends_with(
       "チャプター226個 (候補の無音900か所から)\n"
       "※ CUEシートのトラックは99までしか読めないプレーヤーが多くあります。"
       "(-n 99で99個までにできます)\n"))
       << cue.out;
-  EXPECT_NE(read_file(dir / "flips.cue").find("  TRACK 225 AUDIO\n"),
+  EXPECT_NE(read_file(dir_ / "flips.cue").find("  TRACK 225 AUDIO\n"),
             std::string::npos);
-  testing::ToolRun usage = run_chapters(dir.path(), {"-n", "0", "-h"});
+  testing::ToolRun usage = run_chapters(dir_.path(), {"-n", "0", "-h"});
   EXPECT_EQ(usage.status, 1);
   EXPECT_TRUE(usage.out.starts_with(
       "hushmark-chapters 無音でチャプター v" HUSHMARK_VERSION
@@ -236,23 +221,22 @@ TEST(Chapters, ShowTheirSettingsEachChapterAndTheTotal) {
       << usage.out;
 }
 
-TEST(Chapters, TakeTitlesFromAFileStartBeforeTheSoundAndSplitLongOnes) {
-  TempDir dir;
-  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
-  write_file(dir / "t.txt", "\xEF\xBB\xBFIntro\r\n  Part two \r\n\r\n");
+TEST_F(Chapters, TakeTitlesFromAFileStartBeforeTheSoundAndSplitLongOnes) {
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir_ / "talk.wav");
+  write_file(dir_ / "t.txt", "\xEF\xBB\xBFIntro\r\n  Part two \r\n\r\n");
   // Two lines make two chapters, as -n 2 does; -x alone makes one chapter
   // and splits it.
-  run_chapters(dir.path(), {"-i", "talk.wav", "-o", "t2.txt", "-T", "t.txt"});
-  EXPECT_EQ(read_file(dir / "t2.txt"),
+  run_chapters(dir_.path(), {"-i", "talk.wav", "-o", "t2.txt", "-T", "t.txt"});
+  EXPECT_EQ(read_file(dir_ / "t2.txt"),
             "00:00:00.000 Intro\n00:00:04.461 Part two\n");
-  run_chapters(dir.path(), {"-i", "talk.wav", "-o", "x3.txt", "-x", "3"});
-  EXPECT_EQ(read_file(dir / "x3.txt"),
+  run_chapters(dir_.path(), {"-i", "talk.wav", "-o", "x3.txt", "-x", "3"});
+  EXPECT_EQ(read_file(dir_ / "x3.txt"),
             "00:00:00.000 Chapter 1\n00:00:04.461 Chapter 2\n");
   // Each break 250 ms before the sound resumes: -p 2 puts them at 1.857,
   // 2.924, 5.961 and 7.794 s.
   testing::ToolRun run = run_chapters(
-      dir.path(), {"-i", "talk.wav", "-s", "0", "-o", "all.txt", "-p", "1",
-                   "-b", "250", "-T", "t.txt", "-n", "4", "-x", "2,3"});
+      dir_.path(), {"-i", "talk.wav", "-s", "0", "-o", "all.txt", "-p", "1",
+                    "-b", "250", "-T", "t.txt", "-n", "4", "-x", "2,3"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out,
             "infile = talk.wav\noutfile = all.txt\n区切り位置:音の250ms前\n"
@@ -269,22 +253,21 @@ TEST(Chapters, TakeTitlesFromAFileStartBeforeTheSoundAndSplitLongOnes) {
             "※ チャプター3は分けられる無音がないため、3秒より長いままです。\n");
 }
 
-TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
+TEST_F(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
   const std::string kDecoderMissing =
       "ffmpegが見つかりません。WAVE以外のファイルを読むにはffmpegを"
       "インストールしてください。(環境変数HUSHMARK_FFMPEGで指定することも"
       "できます)\n";
-  TempDir dir;
   const std::string good =
       WaveBytes().fmt(8000).data({loud(10), quiet(2000), loud(10)}).bytes();
-  write_file(dir / "in.wav", good);
-  write_file(dir / "text.wav", "RIFF....TEXTfmt ");
-  write_file(dir / "mono.wav",
+  write_file(dir_ / "in.wav", good);
+  write_file(dir_ / "text.wav", "RIFF....TEXTfmt ");
+  write_file(dir_ / "mono.wav",
              WaveBytes().fmt(8000, 1).data({loud(9)}).bytes());
-  write_file(dir / "short.wav", good.substr(0, good.size() - 8));
-  write_file(dir / "empty.wav", WaveBytes().fmt(8000).bytes());
-  fs::create_directory(dir / "folder");
-  write_file(dir / "latin1.txt", "Intro\nCaf\xe9\n");
+  write_file(dir_ / "short.wav", good.substr(0, good.size() - 8));
+  write_file(dir_ / "empty.wav", WaveBytes().fmt(8000).bytes());
+  fs::create_directory(dir_ / "folder");
+  write_file(dir_ / "latin1.txt", "Intro\nCaf\xe9\n");
   const std::string kBadSplit =
       "チャプターを分ける長さ(-x)は目安を1以上の秒数で、最長を目安以上で"
       "指定してください。(例: -x 300,420)\n";
@@ -336,75 +319,70 @@ TEST(Chapters, RefuseWhatTheyCannotDoAndLeaveAnEarlierFileAsItWas) {
        "CHAPTERファイルを書き出しできませんでした。\n"},
   };
   for (const Case& c : cases) {
-    write_file(dir / "out.txt", earlier);
-    std::set<std::string> before = listing(dir.path());
+    write_file(dir_ / "out.txt", earlier);
+    std::set<std::string> before = listing();
     std::vector<std::string> args = c.args;
     if (c.args[0] != "-o" && c.args.size() < 4) {
       args.insert(args.end(), {"-o", "out.txt"});
     }
     // Without ffmpeg, what only ffmpeg reads fails; a WAVE file never needs
     // it.
-    testing::ToolRun run =
-        run_chapters(dir.path(), args, "C.UTF-8", nullptr, testing::kNoDecoder);
+    testing::ToolRun run = run_chapters(dir_.path(), args, "C.UTF-8", nullptr,
+                                        testing::kNoDecoder);
     EXPECT_EQ(run.status, 1) << c.message;
     EXPECT_TRUE(run.out.ends_with(c.message)) << run.out;
-    EXPECT_EQ(read_file(dir / "out.txt"), earlier) << c.message;
-    EXPECT_EQ(read_file(dir / "in.wav"), good);
-    EXPECT_EQ(listing(dir.path()), before) << c.message;
+    EXPECT_EQ(read_file(dir_ / "out.txt"), earlier) << c.message;
+    EXPECT_EQ(read_file(dir_ / "in.wav"), good);
+    EXPECT_EQ(listing(), before) << c.message;
   }
 }
 
-TEST(Chapters, ReplaceAFileWholeAndWriteThroughLinksPipesAndDevices) {
-  TempDir dir;
+TEST_F(Chapters, ReplaceAFileWholeAndWriteThroughLinksPipesAndDevices) {
   const std::string wave =
       WaveBytes().fmt(8000).data({loud(10), quiet(2000), loud(2400)}).bytes();
-  write_file(dir / "in.wav", wave);
+  write_file(dir_ / "in.wav", wave);
   const std::string want = "00:00:00.000 Chapter 1\n00:00:00.001 Chapter 2\n";
   // An earlier file keeps its permissions; a link stays a link.
-  write_file(dir / "real.txt", "earlier\n");
-  fs::permissions(dir / "real.txt", fs::perms::owner_read |
-                                        fs::perms::owner_write |
-                                        fs::perms::group_read);
-  fs::create_symlink("real.txt", dir / "link.txt");
-  fs::create_symlink("sub/new.txt", dir / "dangling.txt");
-  fs::create_directory(dir / "sub");
+  write_file(dir_ / "real.txt", "earlier\n");
+  fs::permissions(dir_ / "real.txt", fs::perms::owner_read |
+                                         fs::perms::owner_write |
+                                         fs::perms::group_read);
+  fs::create_symlink("real.txt", dir_ / "link.txt");
+  fs::create_symlink("sub/new.txt", dir_ / "dangling.txt");
+  fs::create_directory(dir_ / "sub");
   for (const char* out : {"link.txt", "dangling.txt"}) {
-    EXPECT_EQ(run_chapters(dir.path(),
+    EXPECT_EQ(run_chapters(dir_.path(),
                            {"-i", "in.wav", "-s", "0", "-m", "200", "-o", out})
                   .status,
               0);
   }
-  EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
-  EXPECT_EQ(read_file(dir / "real.txt"), want);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
+  EXPECT_EQ(read_file(dir_ / "real.txt"), want);
   EXPECT_EQ(
-      fs::status(dir / "real.txt").permissions() & fs::perms::all,
+      fs::status(dir_ / "real.txt").permissions() & fs::perms::all,
       fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_EQ(read_file(dir / "sub/new.txt"), want);
+  EXPECT_EQ(read_file(dir_ / "sub/new.txt"), want);
   // A FIFO gets the bytes as they are; so does standard output, after the
   // console's lines.
-  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  // The test holds the reading end open before the run, so that the run
+  // finds a reader; the few bytes wait in the pipe until the run has ended.
+  const int reader = ::open((dir_ / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  EXPECT_EQ(run_chapters(dir_.path(), {"-i", "in.wav", "-s", "0", "-m", "200",
+                                       "-o", "fifo", "-f", "ogm"})
+                .status,
+            0);
   std::string from_fifo;
-  std::thread reader([&] { from_fifo = read_file(dir / "fifo"); });
-  // The reader must have the FIFO open before the run looks for one. Runs
-  // that keep failing give up after two minutes, and a writer of the
-  // test's own then lets the reader go, so that the test fails, not hangs.
-  bool written = false;
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::minutes(2);
-  while (!written && std::chrono::steady_clock::now() < deadline) {
-    written = run_chapters(dir.path(), {"-i", "in.wav", "-s", "0", "-m", "200",
-                                        "-o", "fifo", "-f", "ogm"})
-                  .status == 0;
-    if (!written) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(written);
-  if (!written) ::close(::open((dir / "fifo").c_str(), O_WRONLY));
-  reader.join();
+  char block[4096];
+  for (ssize_t n; (n = ::read(reader, block, sizeof block)) > 0;)
+    from_fifo.append(block, static_cast<std::size_t>(n));
+  ::close(reader);
   EXPECT_EQ(from_fifo,
             "CHAPTER01=00:00:00.000\nCHAPTER01NAME=Chapter 1\n"
             "CHAPTER02=00:00:00.001\nCHAPTER02NAME=Chapter 2\n");
   testing::ToolRun out = run_chapters(
-      dir.path(),
+      dir_.path(),
       {"-i", "/dev/stdin", "-s", "0", "-m", "200", "-o", "/dev/stdout"},
       "C.UTF-8", &wave);
   EXPECT_EQ(out.status, 0);
@@ -412,20 +390,19 @@ TEST(Chapters, ReplaceAFileWholeAndWriteThroughLinksPipesAndDevices) {
   // Each format names its file after the input; nothing else is left behind.
   for (const char* format :
        {"txt", "ffmetadata", "cue", "audacity", "vtt", "json", "ogm"}) {
-    EXPECT_EQ(run_chapters(dir.path(), {"-i", "in.wav", "-f", format}).status,
+    EXPECT_EQ(run_chapters(dir_.path(), {"-i", "in.wav", "-f", format}).status,
               0);
   }
-  EXPECT_EQ(listing(dir.path()),
-            (std::set<std::string>{"dangling.txt", "fifo", "in.chapters.json",
-                                   "in.chapters.txt", "in.cue", "in.ffmetadata",
-                                   "in.labels.txt", "in.ogm.txt", "in.vtt",
-                                   "in.wav", "link.txt", "real.txt", "sub"}));
+  EXPECT_EQ(listing(), (std::set<std::string>{
+                           "dangling.txt", "fifo", "in.chapters.json",
+                           "in.chapters.txt", "in.cue", "in.ffmetadata",
+                           "in.labels.txt", "in.ogm.txt", "in.vtt", "in.wav",
+                           "link.txt", "real.txt", "sub", "sub/new.txt"}));
 }
 
 // Without -m the long pauses that stand apart part the chapters, but not one
 // after which the sound resumes in the last 2 s; -m gives every pause again.
-TEST(Chapters, ChooseTheChapterPausesButNoneNearTheEnd) {
-  TempDir dir;
+TEST_F(Chapters, ChooseTheChapterPausesButNoneNearTheEnd) {
   // Twelve pauses of 400 to 620 ms among three of 3 s, at 8 frames a ms; the
   // last ends 1 s before the end.
   std::string body = testing::frames_of({loud(800)});
@@ -443,7 +420,7 @@ TEST(Chapters, ChooseTheChapterPausesButNoneNearTheEnd) {
     body += testing::frames_of({quiet(pause), loud(k < 14 ? 4000 : 8000)});
     frames += pause + (k < 14 ? 4000 : 8000);
   }
-  write_file(dir / "in.wav", WaveBytes().fmt(8000).data(body).bytes());
+  write_file(dir_ / "in.wav", WaveBytes().fmt(8000).data(body).bytes());
   const std::string choice =
       " -m 1500 (章の区切りの無音 3.000秒以上、ほかは 0.620秒まで)\n";
   struct Case {
@@ -461,24 +438,24 @@ TEST(Chapters, ChooseTheChapterPausesButNoneNearTheEnd) {
   for (const Case& c : cases) {
     std::vector<std::string> args = {"-i", "in.wav", "-o", "out.txt"};
     args.insert(args.end(), c.options.begin(), c.options.end());
-    testing::ToolRun run = run_chapters(dir.path(), args);
+    testing::ToolRun run = run_chapters(dir_.path(), args);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(read_file(dir / "out.txt"), c.chapters) << run.out;
+    EXPECT_EQ(read_file(dir_ / "out.txt"), c.chapters) << run.out;
     EXPECT_TRUE(run.out.ends_with(c.closing)) << run.out;
   }
   // A click after the last pause, then the closing silence or the end: that
   // chapter would hold only the closing silence, whatever the options.
   for (const std::uint32_t closing : {0u, 4000u}) {
-    write_file(dir / "click.wav",
+    write_file(dir_ / "click.wav",
                WaveBytes()
                    .fmt(8000)
                    .data({loud(800), quiet(3200), loud(4000), quiet(24000),
                           loud(8), quiet(closing)})
                    .bytes());
     for (const char* m : {"200", "0"}) {
-      run_chapters(dir.path(),
+      run_chapters(dir_.path(),
                    {"-i", "click.wav", "-s", "0", "-m", m, "-o", "out.txt"});
-      EXPECT_EQ(read_file(dir / "out.txt"),
+      EXPECT_EQ(read_file(dir_ / "out.txt"),
                 "00:00:00.000 Chapter 1\n00:00:00.100 Chapter 2\n")
           << closing << " " << m;
     }
@@ -500,15 +477,14 @@ std::string read_chapter(std::uint32_t breaks, bool heading = true) {
   return body + testing::frames_of({loud(18000)});
 }
 
-TEST(Chapters, TellChapterFilesFromCutsAndChapterPausesFromSceneBreaks) {
-  TempDir dir;
+TEST_F(Chapters, TellChapterFilesFromCutsAndChapterPausesFromSceneBreaks) {
   const std::string lead = testing::frames_of({quiet(2400)});
   const std::string chapter_pause = testing::frames_of({quiet(24000)});
   // Three files of a chapter each, joined by pauses of 0.6 s.
-  fs::create_directories(dir / "files");
+  fs::create_directories(dir_ / "files");
   for (int k = 1; k <= 3; ++k) {
     write_file(
-        dir / "files" / ("Chapter " + std::to_string(k) + ".wav"),
+        dir_ / "files" / ("Chapter " + std::to_string(k) + ".wav"),
         WaveBytes().fmt(8000).data(lead + read_chapter(9600) + lead).bytes());
   }
   // Three chapters parted by 3 s, cut into two tracks in a sentence pause.
@@ -516,14 +492,14 @@ TEST(Chapters, TellChapterFilesFromCutsAndChapterPausesFromSceneBreaks) {
                            read_chapter(9600) + chapter_pause +
                            read_chapter(9600) + lead;
   const std::size_t cut = (lead.size() + 2 * 4 * 60000) / 4 * 4;
-  fs::create_directories(dir / "tracks");
-  write_file(dir / "tracks" / "Track 01.wav",
+  fs::create_directories(dir_ / "tracks");
+  write_file(dir_ / "tracks" / "Track 01.wav",
              WaveBytes().fmt(8000).data(book.substr(0, cut)).bytes());
-  write_file(dir / "tracks" / "Track 02.wav",
+  write_file(dir_ / "tracks" / "Track 02.wav",
              WaveBytes().fmt(8000).data(book.substr(cut)).bytes());
   // Four chapters whose scene breaks are longer than their paragraphs.
   write_file(
-      dir / "scenes.wav",
+      dir_ / "scenes.wav",
       WaveBytes()
           .fmt(8000)
           .data(lead + read_chapter(18400) + chapter_pause +
@@ -534,13 +510,13 @@ TEST(Chapters, TellChapterFilesFromCutsAndChapterPausesFromSceneBreaks) {
   // number alone: alike in length they are cuts, one three times as long
   // as another they are chapters.
   for (const char* folder : {"even", "spread"}) {
-    fs::create_directories(dir / folder);
+    fs::create_directories(dir_ / folder);
     for (int k = 1; k <= 3; ++k) {
       std::string body = lead + read_chapter(24000, false);
       if (k == 2 && folder == std::string("spread")) {
         body += read_chapter(24000, false) + read_chapter(24000, false);
       }
-      write_file(dir / folder / ("Part " + std::to_string(k) + ".wav"),
+      write_file(dir_ / folder / ("Part " + std::to_string(k) + ".wav"),
                  WaveBytes().fmt(8000).data(body + lead).bytes());
     }
   }
@@ -566,22 +542,24 @@ TEST(Chapters, TellChapterFilesFromCutsAndChapterPausesFromSceneBreaks) {
   };
   for (const Case& c : cases) {
     testing::ToolRun run =
-        run_chapters(dir.path(), {"-i", c.input, "-o", "out.txt"});
+        run_chapters(dir_.path(), {"-i", c.input, "-o", "out.txt"});
     EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_EQ(lines(read_file(dir / "out.txt")).size(), c.chapters) << run.out;
+    EXPECT_EQ(testing::lines_of(read_file(dir_ / "out.txt")).size(), c.chapters)
+        << run.out;
     EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
   }
   // The files start the chapters, titled as the files are.
-  EXPECT_EQ(lines(read_file(dir / "out.txt")).size(), 4u);
-  run_chapters(dir.path(), {"-i", "files", "-o", "out.txt"});
-  const std::vector<std::string> got = lines(read_file(dir / "out.txt"));
+  EXPECT_EQ(testing::lines_of(read_file(dir_ / "out.txt")).size(), 4u);
+  run_chapters(dir_.path(), {"-i", "files", "-o", "out.txt"});
+  const std::vector<std::string> got =
+      testing::lines_of(read_file(dir_ / "out.txt"));
   ASSERT_EQ(got.size(), 3u);
   EXPECT_EQ(got[1].substr(13), "Chapter 2");
   // The probe proposes what the run with no option does.
-  EXPECT_NE(testing::run_probe(dir.path(), {"-i", "files"})
+  EXPECT_NE(testing::run_probe(dir_.path(), {"-i", "files"})
                 .out.find("章の区切りのおすすめ: -F "),
             std::string::npos);
-  EXPECT_NE(testing::run_probe(dir.path(), {"-i", "tracks"})
+  EXPECT_NE(testing::run_probe(dir_.path(), {"-i", "tracks"})
                 .out.find("章の区切りのおすすめ: -m "),
             std::string::npos);
 }

@@ -1,12 +1,11 @@
 // Runs the built tool in a temporary folder and compares its standard output,
 // exit status and chapter file byte for byte.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "e2e/end_to_end.h"
 #include "test_support.h"
 #include "wave_bytes.h"
 
@@ -25,7 +24,6 @@ using testing::loud;
 using testing::quiet;
 using testing::read_file;
 using testing::run_tool;
-using testing::TempDir;
 using testing::WaveBytes;
 using testing::write_file;
 
@@ -33,7 +31,7 @@ constexpr char kTalkChapters[] =
     "00:00:01.257\r\n00:00:02.624\r\n00:00:04.461\r\n00:00:06.794\r\n";
 
 // A folder holding a copy of the bundled recording as talk.wav.
-class Talk : public ::testing::Test {
+class Talk : public testing::EndToEnd {
  protected:
   void SetUp() override {
     fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir_ / "talk.wav");
@@ -42,7 +40,6 @@ class Talk : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(read_file(dir_ / "talk.wav"), original_);
   }
-  TempDir dir_;
   std::string original_;
 };
 
@@ -111,21 +108,15 @@ TEST_F(Talk, UsesTheLocalesDecimalSeparatorForLengthsOnly) {
 }
 
 TEST_F(Talk, FindsTheSamePointsInWaveThatFfmpegWritesToAPipe) {
-  if (std::system("command -v ffmpeg > /dev/null 2>&1") != 0)
-    GTEST_SKIP() << "ffmpeg is not installed";
+  SKIP_WITHOUT("ffmpeg");
   // A compressed copy, turned back into 16-bit stereo on the way in.
-  const std::string cd = "cd '" + dir_.path().string() + "' && ";
-  ASSERT_EQ(
-      std::system(
-          (cd + "ffmpeg -nostdin -v error -i talk.wav talk.flac").c_str()),
-      0);
-  const std::string pipeline =
-      cd +
+  ASSERT_TRUE(
+      testing::run_in(dir_, "ffmpeg -nostdin -v error -i talk.wav talk.flac"));
+  EXPECT_TRUE(testing::run_in(
+      dir_,
       "ffmpeg -nostdin -v error -i talk.flac -ac 2 -ar 44100 -c:a pcm_s16le "
       "-f wav - | LANG=C.UTF-8 " HUSHMARK_BINARY
-      " -i /dev/stdin -o piped.txt > console.txt";
-  int status = std::system(pipeline.c_str());
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+      " -i /dev/stdin -o piped.txt > console.txt"));
   EXPECT_EQ(read_file(dir_ / "piped.txt"), kTalkChapters);
   std::string console = read_file(dir_ / "console.txt");
   EXPECT_TRUE(
@@ -134,8 +125,9 @@ TEST_F(Talk, FindsTheSamePointsInWaveThatFfmpegWritesToAPipe) {
       << console;
 }
 
-TEST(Cli, EndsAPipedDataChunkOfPlaceholderSizeWhereTheStreamEnds) {
-  TempDir dir;
+class Cli : public testing::EndToEnd {};
+
+TEST_F(Cli, EndsAPipedDataChunkOfPlaceholderSizeWhereTheStreamEnds) {
   // One point, then a silence still open and half a frame.
   const std::string frames =
       testing::frames_of({loud(1), quiet(800), loud(1), quiet(5)}) + "\x01\x02";
@@ -157,69 +149,67 @@ TEST(Cli, EndsAPipedDataChunkOfPlaceholderSizeWhereTheStreamEnds) {
                                  .u32(c.declared)
                                  .raw(frames)
                                  .bytes();
-    write_file(dir / "in.wav", wave);
+    write_file(dir_ / "in.wav", wave);
     const char* in = c.piped ? "/dev/stdin" : "in.wav";
-    testing::ToolRun run = run_tool(dir.path(), {"-i", in, "-o", "c.txt"},
+    testing::ToolRun run = run_tool(dir_.path(), {"-i", in, "-o", "c.txt"},
                                     "C.UTF-8", {}, c.piped ? &wave : nullptr);
     EXPECT_EQ(run.status, *c.tail ? 1 : 0) << c.declared << c.piped;
     EXPECT_EQ(run.out, "infile = " + std::string(in) +
                            "\noutfile = c.txt\n00:00:00.000  0.200秒\n" +
                            c.tail)
         << c.declared << c.piped;
-    EXPECT_EQ(read_file(dir / "c.txt"), "00:00:00.000\r\n");
+    EXPECT_EQ(read_file(dir_ / "c.txt"), "00:00:00.000\r\n");
   }
 }
 
 // /dev/stdout and /dev/fd/N name a descriptor the shell set up; writing
 // there must neither empty a log it appends to nor overwrite the console.
-TEST(Cli, WritesToTheDescriptorThatDevStdoutNames) {
-  TempDir dir;
-  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir / "talk.wav");
+TEST_F(Cli, WritesToTheDescriptorThatDevStdoutNames) {
+  fs::copy_file(fs::path(HUSHMARK_EXAMPLES) / "talk.wav", dir_ / "talk.wav");
   const std::string console =
       "infile = talk.wav\noutfile = /dev/stdout\n"
       "00:00:01.257  0.600秒\n00:00:02.624  0.300秒\n"
       "00:00:04.461  1.500秒\n00:00:06.794  1.000秒\n";
   const std::string tools[] = {HUSHMARK_BINARY, HUSHMARK_CHAPTERS_BINARY};
   for (const std::string& tool : tools) {
-    write_file(dir / "log.txt", "earlier\n");
-    std::string command =
-        "cd '" + dir.path().string() + "' && LANG=C.UTF-8 '" + tool +
-        "' -i talk.wav -m 200 -o /dev/stdout >>log.txt && '" + tool +
-        "' -i talk.wav -m 200 -o /dev/fd/3 3>fd.txt >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << tool;
-    std::string log = read_file(dir / "log.txt");
+    write_file(dir_ / "log.txt", "earlier\n");
+    ASSERT_TRUE(testing::run_in(
+        dir_, "env LANG=C.UTF-8 '" + tool +
+                  "' -i talk.wav -m 200 -o /dev/stdout >>log.txt && '" + tool +
+                  "' -i talk.wav -m 200 -o /dev/fd/3 3>fd.txt >/dev/null"))
+        << tool;
+    std::string log = read_file(dir_ / "log.txt");
     if (tool == HUSHMARK_BINARY) {
       // The chapter lines go out as they are found, the console's at the end.
       EXPECT_EQ(log, "earlier\n" + std::string(kTalkChapters) + console);
-      EXPECT_EQ(read_file(dir / "fd.txt"), kTalkChapters);
+      EXPECT_EQ(read_file(dir_ / "fd.txt"), kTalkChapters);
     } else {
       // The file goes out whole, after the console's lines.
       EXPECT_TRUE(log.starts_with("earlier\ninfile = talk.wav\n")) << log;
       EXPECT_TRUE(log.ends_with("00:00:06.794 Chapter 5\n")) << log;
       EXPECT_TRUE(
-          read_file(dir / "fd.txt").starts_with("00:00:00.000 Chapter 1\n"));
+          read_file(dir_ / "fd.txt").starts_with("00:00:00.000 Chapter 1\n"));
     }
   }
 }
 
-TEST(Cli, EndsWithStatusOneWhenItCannotRun) {
-  TempDir dir;
-  testing::ToolRun none = run_tool(dir.path(), {});
+TEST_F(Cli, EndsWithStatusOneWhenItCannotRun) {
+  testing::ToolRun none = run_tool(dir_.path(), {});
   EXPECT_EQ(none.status, 1);
   EXPECT_EQ(none.out, "WAVEファイルを指定してください。\n");
-  testing::ToolRun cut = run_tool(dir.path(), {"-i", "a.wav", "-p", "-1"});
+  testing::ToolRun cut = run_tool(dir_.path(), {"-i", "a.wav", "-p", "-1"});
   EXPECT_EQ(cut.status, 1);
   EXPECT_EQ(cut.out, "区切り位置(-p)は0,1,2で指定してください。\n");
-  testing::ToolRun help = run_tool(dir.path(), {"-p", "9", "-h"});
+  testing::ToolRun help = run_tool(dir_.path(), {"-p", "9", "-h"});
   EXPECT_EQ(help.status, 1);
   EXPECT_TRUE(help.out.starts_with("hushmark 無音区切り v0.02 \n")) << help.out;
-  testing::ToolRun missing = run_tool(dir.path(), {"-i", "a.wav", "-x"});
+  testing::ToolRun missing = run_tool(dir_.path(), {"-i", "a.wav", "-x"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out,
             "infile = a.wav\noutfile = "
             "a_chapter.txt\nWAVEファイルを開けませんでした。\n");
   EXPECT_NE(missing.err.find("invalid option"), std::string::npos);
-  EXPECT_TRUE(fs::is_empty(dir.path()));
+  EXPECT_TRUE(fs::is_empty(dir_.path()));
 }
 
 testing::ToolRun run_named(const std::string& name, const fs::path& folder,
@@ -231,22 +221,21 @@ testing::ToolRun run_named(const std::string& name, const fs::path& folder,
 
 // What the option tests cannot see: the exit status, and that a long option
 // draws no word of the C library's own on standard error.
-TEST(Cli, AnswerVersionAndRefuseOtherLongOptionsAsEachProgram) {
-  TempDir dir;
+TEST_F(Cli, AnswerVersionAndRefuseOtherLongOptionsAsEachProgram) {
   for (const std::string name :
        {"hushmark", "hushmark-probe", "hushmark-chapters"}) {
     auto run = [&](const std::vector<std::string>& args, const fs::path& at) {
       return run_named(name, at, args);
     };
-    const testing::ToolRun version = run({"--version"}, dir.path());
+    const testing::ToolRun version = run({"--version"}, dir_.path());
     EXPECT_EQ(version.status, 0) << name;
     EXPECT_EQ(version.out, name + " v0.02\n");
     EXPECT_EQ(version.err, "");
-    const testing::ToolRun help = run({"--help"}, dir.path());
+    const testing::ToolRun help = run({"--help"}, dir_.path());
     EXPECT_EQ(help.status, 0) << name;
-    EXPECT_EQ(help.out, run({"-h"}, dir.path()).out);
+    EXPECT_EQ(help.out, run({"-h"}, dir_.path()).out);
     const testing::ToolRun other =
-        run({"-j", "--hex", "-i", "a.wav"}, dir.path());
+        run({"-j", "--hex", "-i", "a.wav"}, dir_.path());
     EXPECT_EQ(other.status, 1) << name;
     EXPECT_EQ(other.out,
               "--hex は使えません。指定は -i のような1文字で、一覧は -h "
@@ -256,73 +245,70 @@ TEST(Cli, AnswerVersionAndRefuseOtherLongOptionsAsEachProgram) {
                 other.err.find('\n') + 1 == other.err.size())
         << other.err;
   }
-  EXPECT_TRUE(fs::is_empty(dir.path()));
+  EXPECT_TRUE(fs::is_empty(dir_.path()));
 }
 
-TEST(Cli, FailsWhenTheChapterFileCannotBeWritten) {
-  TempDir dir;
+TEST_F(Cli, FailsWhenTheChapterFileCannotBeWritten) {
   WaveBytes w;
-  write_file(dir / "a.wav",
+  write_file(dir_ / "a.wav",
              w.fmt(44100).data({loud(1), quiet(8820), loud(1)}).bytes());
   testing::ToolRun run =
-      run_tool(dir.path(), {"-i", "a.wav", "-o", "/dev/full"});
+      run_tool(dir_.path(), {"-i", "a.wav", "-o", "/dev/full"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out,
             "infile = a.wav\noutfile = /dev/full\n00:00:00.000  0.200秒\n"
             "CHAPTERファイルを書き出しできませんでした。\n");
 }
 
-TEST(Cli, OpensExactlyTheFileNamedWhateverItsBytes) {
-  TempDir dir;
+TEST_F(Cli, OpensExactlyTheFileNamedWhateverItsBytes) {
   WaveBytes w;
   std::string wave = w.fmt(44100).data({loud(1), quiet(8820), loud(1)}).bytes();
   // Bytes that are not UTF-8, under a UTF-8 locale.
-  write_file(dir / "caf\xff.wav", wave);
-  testing::ToolRun latin = run_tool(dir.path(), {"-i", "caf\xff.wav"});
+  write_file(dir_ / "caf\xff.wav", wave);
+  testing::ToolRun latin = run_tool(dir_.path(), {"-i", "caf\xff.wav"});
   EXPECT_EQ(latin.status, 0);
   EXPECT_EQ(latin.out,
             "infile = caf\\xff.wav\noutfile = "
             "caf\\xff_chapter.txt\n00:00:00.000  0.200秒\n");
-  EXPECT_EQ(read_file(dir / "caf\xff_chapter.txt"), "00:00:00.000\r\n");
+  EXPECT_EQ(read_file(dir_ / "caf\xff_chapter.txt"), "00:00:00.000\r\n");
   // A UTF-8 name under the C locale.
-  write_file(dir / "講義.wav", wave);
-  testing::ToolRun c = run_tool(dir.path(), {"-i", "講義.wav"}, "C");
+  write_file(dir_ / "講義.wav", wave);
+  testing::ToolRun c = run_tool(dir_.path(), {"-i", "講義.wav"}, "C");
   EXPECT_EQ(c.status, 0);
   EXPECT_EQ(
       c.out,
       "infile = \\xe8\\xac\\x9b\\xe7\\xbe\\xa9.wav\n"
       "outfile = \\xe8\\xac\\x9b\\xe7\\xbe\\xa9_chapter.txt\n00:00:00.000  "
       "0.200秒\n");
-  EXPECT_EQ(read_file(dir / "講義_chapter.txt"), "00:00:00.000\r\n");
+  EXPECT_EQ(read_file(dir_ / "講義_chapter.txt"), "00:00:00.000\r\n");
   // The same name under a UTF-8 locale is shown as it is.
   testing::ToolRun utf8 =
-      run_tool(dir.path(), {"-i", "講義.wav", "-o", "講義.txt"});
+      run_tool(dir_.path(), {"-i", "講義.wav", "-o", "講義.txt"});
   EXPECT_EQ(utf8.out,
             "infile = 講義.wav\noutfile = 講義.txt\n00:00:00.000  0.200秒\n");
-  EXPECT_EQ(read_file(dir / "講義.txt"), "00:00:00.000\r\n");
+  EXPECT_EQ(read_file(dir_ / "講義.txt"), "00:00:00.000\r\n");
 }
 
-TEST(Cli, RefusesADerivedNameThatIsTheInputItself) {
+TEST_F(Cli, RefusesADerivedNameThatIsTheInputItself) {
   // 1,011 characters of folders and name, then "_chapter.txt": the derived
   // chapter name is the input's own.
-  TempDir dir;
   std::string path;
   while (path.size() + 201 < 1011) {
     path += std::string(200, 'd') + "/";
-    fs::create_directory(dir / path);
+    fs::create_directory(dir_ / path);
   }
   path += std::string(1011 - path.size(), 'n') + "_chapter.txt";
   ASSERT_EQ(path.size(), 1023u);
   WaveBytes w;
   std::string wave = w.fmt(44100).data({loud(1), quiet(8820), loud(1)}).bytes();
-  write_file(dir / path, wave);
-  testing::ToolRun run = run_tool(dir.path(), {"-i", path});
+  write_file(dir_ / path, wave);
+  testing::ToolRun run = run_tool(dir_.path(), {"-i", path});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(
       run.out.find(
           "入力ファイルと同じファイルにはCHAPTERファイルを書き出せません。\n"),
       std::string::npos);
-  EXPECT_EQ(read_file(dir / path), wave);
+  EXPECT_EQ(read_file(dir_ / path), wave);
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "chapters/chapter_parsers.h"
+#include "chapters/chapter_list.h"
+#include "e2e/end_to_end.h"
 #include "extract/ladder.h"
 #include "extract/silences.h"
 #include "test_support.h"
@@ -26,7 +27,6 @@ using testing::quiet;
 using testing::read_file;
 using testing::run_probe;
 using testing::run_tool;
-using testing::TempDir;
 using testing::WaveBytes;
 using testing::write_file;
 
@@ -105,8 +105,9 @@ std::size_t hushmark_points(const fs::path& folder,
              : 0;
 }
 
-TEST(Probe, CountsWhatHushmarkWritesAtEveryThresholdAndMinimum) {
-  TempDir dir;
+class Probe : public testing::EndToEnd {};
+
+TEST_F(Probe, CountsWhatHushmarkWritesAtEveryThresholdAndMinimum) {
   std::mt19937 rng(14);
   // Quiet stretches among the levels reach the longer minima.
   auto frames = [&rng](std::size_t n) {
@@ -140,16 +141,16 @@ TEST(Probe, CountsWhatHushmarkWritesAtEveryThresholdAndMinimum) {
       {cut, "1", "0", 1, true},
   };
   for (const Case& c : cases) {
-    write_file(dir / "in.wav", c.bytes);
+    write_file(dir_ / "in.wav", c.bytes);
     const std::string in = c.piped ? "/dev/stdin" : "in.wav";
     const std::string* piped = c.piped ? &c.bytes : nullptr;
     testing::ToolRun probe =
-        run_probe(dir.path(), {"-m", c.min_ms, "-i", in}, piped);
+        run_probe(dir_.path(), {"-m", c.min_ms, "-i", in}, piped);
     EXPECT_EQ(probe.status, c.status);
     std::vector<std::uint64_t> want;
     for (std::int32_t threshold : kLadder) {
       want.push_back(hushmark_points(
-          dir.path(),
+          dir_.path(),
           {"-i", in, "-m", c.min_ms, "-s", std::to_string(threshold)}, c.status,
           piped));
     }
@@ -157,13 +158,13 @@ TEST(Probe, CountsWhatHushmarkWritesAtEveryThresholdAndMinimum) {
         << "-m " << c.min_ms << (c.piped ? " piped" : "");
     // -s picks the threshold of the second table and leaves the first alone.
     testing::ToolRun given = run_probe(
-        dir.path(), {"-m", c.min_ms, "-s", c.threshold, "-i", in}, piped);
+        dir_.path(), {"-m", c.min_ms, "-s", c.threshold, "-i", in}, piped);
     EXPECT_EQ(threshold_part(given.out), threshold_part(probe.out));
     EXPECT_EQ(min_table_threshold(given.out), c.threshold);
     std::vector<std::uint64_t> want_min;
     for (std::int32_t min_ms : kMinLadder) {
       want_min.push_back(hushmark_points(
-          dir.path(),
+          dir_.path(),
           {"-i", in, "-m", std::to_string(min_ms), "-s", c.threshold}, c.status,
           piped));
     }
@@ -172,16 +173,15 @@ TEST(Probe, CountsWhatHushmarkWritesAtEveryThresholdAndMinimum) {
   }
 }
 
-TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
-  TempDir dir;
-  write_file(dir / "text.wav", "RIFF....TEXTfmt ");
-  write_file(dir / "mono.wav",
+TEST_F(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
+  write_file(dir_ / "text.wav", "RIFF....TEXTfmt ");
+  write_file(dir_ / "mono.wav",
              WaveBytes().fmt(8000, 1).data({loud(9)}).bytes());
-  write_file(dir / "short.wav", WaveBytes()
-                                    .fmt(8000)
-                                    .data({loud(10), quiet(480), loud(10)})
-                                    .bytes()
-                                    .substr(0, 44 + 400 * 4));
+  write_file(dir_ / "short.wav", WaveBytes()
+                                     .fmt(8000)
+                                     .data({loud(10), quiet(480), loud(10)})
+                                     .bytes()
+                                     .substr(0, 44 + 400 * 4));
   struct Case {
     std::vector<std::string> args;
     std::string out;
@@ -212,26 +212,28 @@ TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
   };
   for (const Case& c : cases) {
     testing::ToolRun run =
-        run_probe(dir.path(), c.args, nullptr, testing::kNoDecoder);
+        run_probe(dir_.path(), c.args, nullptr, testing::kNoDecoder);
     EXPECT_EQ(run.status, 1) << c.args[1];
     EXPECT_EQ(run.out, c.out);
   }
   // hushmark's other options are not the probe's.
-  testing::ToolRun other = run_probe(dir.path(), {"-p", "1", "-i", "mono.wav"});
+  testing::ToolRun other =
+      run_probe(dir_.path(), {"-p", "1", "-i", "mono.wav"});
   EXPECT_NE(other.err.find("invalid option -- 'p'"), std::string::npos);
   // Only the first data chunk is counted, as players play only that one.
-  write_file(dir / "two.wav", WaveBytes()
-                                  .fmt(8000)
-                                  .data({loud(10), quiet(480), loud(10)})
-                                  .data({quiet(900), loud(10)})
-                                  .bytes());
-  testing::ToolRun two = run_probe(dir.path(), {"-i", "two.wav", "-m", "50"});
+  write_file(dir_ / "two.wav", WaveBytes()
+                                   .fmt(8000)
+                                   .data({loud(10), quiet(480), loud(10)})
+                                   .data({quiet(900), loud(10)})
+                                   .bytes());
+  testing::ToolRun two = run_probe(dir_.path(), {"-i", "two.wav", "-m", "50"});
   EXPECT_TRUE(two.out.starts_with(
       "infile = two.wav\n無音時間が50ms以上で区切ります。\n※ dataチャンクが2"
       "個あります。数えるのは最初のdataチャンクだけです。\n" +
       std::string(kTableHeader) + "     0    -inf         1       0.060秒"));
   // Data that ends early: the tables of what was read, then the message.
-  testing::ToolRun cut = run_probe(dir.path(), {"-i", "short.wav", "-m", "50"});
+  testing::ToolRun cut =
+      run_probe(dir_.path(), {"-i", "short.wav", "-m", "50"});
   EXPECT_EQ(cut.status, 1);
   EXPECT_TRUE(cut.out.starts_with(
       "infile = short.wav\n無音時間が50ms以上で区切ります。\n" +
@@ -243,15 +245,14 @@ TEST(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
                         "データ読み取りに失敗\n"));
 }
 
-TEST(Probe, PrintsOneRowPerThresholdAndPerMinimumWithSuggestions) {
-  TempDir dir;
-  write_file(dir / "in.wav",
+TEST_F(Probe, PrintsOneRowPerThresholdAndPerMinimumWithSuggestions) {
+  write_file(dir_ / "in.wav",
              WaveBytes()
                  .fmt(8000)
                  .data({loud(10), quiet(480), loud(10), quiet(1600), loud(10),
                         quiet(24000), loud(10)})
                  .bytes());
-  testing::ToolRun run = run_probe(dir.path(), {"-i", "in.wav", "-m", "50"});
+  testing::ToolRun run = run_probe(dir_.path(), {"-i", "in.wav", "-m", "50"});
   EXPECT_EQ(run.status, 0);
   const std::string bar(40, '#'), half(20, '#');
   for (const std::string& row :
@@ -281,13 +282,12 @@ TEST(Probe, PrintsOneRowPerThresholdAndPerMinimumWithSuggestions) {
 // Makes the recordings of make_pause_recordings.sh in folder; false when
 // espeak-ng or sox is missing.
 bool make_recordings(const fs::path& folder, const std::string& mode) {
-  if (std::system("command -v espeak-ng >/dev/null && "
-                  "command -v sox >/dev/null") != 0) {
+  if (!testing::installed("espeak-ng") || !testing::installed("sox")) {
     return false;
   }
-  std::string make = std::string("bash '") + HUSHMARK_PAUSE_RECORDINGS + "' '" +
-                     folder.string() + "' " + mode;
-  EXPECT_EQ(std::system(make.c_str()), 0);
+  EXPECT_TRUE(testing::run_in(folder, std::string("bash '") +
+                                          HUSHMARK_PAUSE_RECORDINGS + "' '" +
+                                          folder.string() + "' " + mode));
   return true;
 }
 
@@ -324,19 +324,18 @@ void expect_points_at(const fs::path& folder, std::vector<std::string> args,
 }
 
 // Known pauses in speech, clean, dithered and under faint and loud hiss.
-TEST(Probe, SuggestsAThresholdThatFindsExactlyTheKnownPauses) {
-  TempDir dir;
-  if (!make_recordings(dir.path(), "")) {
+TEST_F(Probe, SuggestsAThresholdThatFindsExactlyTheKnownPauses) {
+  if (!make_recordings(dir_.path(), "")) {
     GTEST_SKIP() << "espeak-ng and sox make the recordings";
   }
-  std::vector<std::int64_t> pause_ms = pause_starts(dir / "pauses.txt");
+  std::vector<std::int64_t> pause_ms = pause_starts(dir_ / "pauses.txt");
   ASSERT_EQ(pause_ms.size(), 10u);
   for (const char* name : {"clean", "dithered", "faint", "loud"}) {
     std::string wav = std::string(name) + ".wav";
-    testing::ToolRun probe = run_probe(dir.path(), {"-i", wav});
+    testing::ToolRun probe = run_probe(dir_.path(), {"-i", wav});
     std::string threshold = suggested_threshold(probe.out);
     ASSERT_NE(threshold, "") << probe.out;
-    expect_points_at(dir.path(), {"-i", wav, "-s", threshold}, pause_ms,
+    expect_points_at(dir_.path(), {"-i", wav, "-s", threshold}, pause_ms,
                      name + ("\n" + probe.out));
   }
 }
@@ -345,7 +344,7 @@ TEST(Probe, SuggestsAThresholdThatFindsExactlyTheKnownPauses) {
 // side, each with its decoded WAVE for hushmark; the names of the encodings,
 // or none without ffmpeg.
 std::vector<std::string> encode_books(const fs::path& folder) {
-  if (std::system("command -v ffmpeg >/dev/null") != 0) return {};
+  if (!testing::installed("ffmpeg")) return {};
   std::vector<std::string> names;
   std::string jobs;
   for (const char* book : {"clean", "dithered", "hissy"}) {
@@ -356,31 +355,30 @@ std::vector<std::string> encode_books(const fs::path& folder) {
       }
     }
   }
-  std::string encode = "cd '" + folder.string() + "' && printf '" + jobs +
-                       "' | xargs -P 2 -n 3 sh -c 'ffmpeg -nostdin -v error "
-                       "-i \"$0\" -b:a $1 \"$2\" && ffmpeg -nostdin -v error "
-                       "-i \"$2\" \"$2.wav\"'";
-  EXPECT_EQ(std::system(encode.c_str()), 0);
+  EXPECT_TRUE(testing::run_in(
+      folder, "printf '" + jobs +
+                  "' | xargs -P 2 -n 3 sh -c 'ffmpeg -nostdin -v error "
+                  "-i \"$0\" -b:a $1 \"$2\" && ffmpeg -nostdin -v error "
+                  "-i \"$2\" \"$2.wav\"'"));
   return names;
 }
 
 // A book whose chapter pauses are longer than any pause between sentences:
 // the proposed -m, with the proposed -s, finds the chapter pauses alone, on
 // the book as made and through lossy coding.
-TEST(Probe, SuggestsAMinimumThatFindsExactlyTheChapterPauses) {
-  TempDir dir;
-  if (!make_recordings(dir.path(), "book")) {
+TEST_F(Probe, SuggestsAMinimumThatFindsExactlyTheChapterPauses) {
+  if (!make_recordings(dir_.path(), "book")) {
     GTEST_SKIP() << "espeak-ng and sox make the recordings";
   }
-  std::vector<std::int64_t> chapter_ms = pause_starts(dir / "chapters.txt");
+  std::vector<std::int64_t> chapter_ms = pause_starts(dir_ / "chapters.txt");
   ASSERT_EQ(chapter_ms.size(), 4u);
-  ASSERT_EQ(pause_starts(dir / "pauses.txt").size(), 26u);
-  std::vector<std::string> inputs = encode_books(dir.path());
+  ASSERT_EQ(pause_starts(dir_ / "pauses.txt").size(), 26u);
+  std::vector<std::string> inputs = encode_books(dir_.path());
   for (const char* book : {"clean", "dithered", "hissy"}) {
     inputs.push_back(std::string(book) + ".wav");
   }
   for (const std::string& input : inputs) {
-    testing::ToolRun probe = run_probe(dir.path(), {"-i", input});
+    testing::ToolRun probe = run_probe(dir_.path(), {"-i", input});
     const std::string mark = "章の区切りのおすすめ: -m ";
     std::string min_ms = word_after(probe.out, mark);
     ASSERT_NE(min_ms, "") << input << "\n" << probe.out;
@@ -390,7 +388,7 @@ TEST(Probe, SuggestsAMinimumThatFindsExactlyTheChapterPauses) {
     // frame spreads the speech's last sound some 25 ms into the pause.
     bool lossy = !input.ends_with(".wav");
     expect_points_at(
-        dir.path(),
+        dir_.path(),
         {"-i", lossy ? input + ".wav" : input, "-s", threshold, "-m", min_ms},
         chapter_ms, input + "\n" + probe.out, lossy ? 50 : 20);
   }
@@ -431,11 +429,13 @@ std::vector<Book> read_books(const fs::path& folder) {
 // True when the chapter file starts a chapter at 0, once inside each chapter
 // pause (within 150 ms of it), and nowhere else.
 bool starts_in_pauses(const std::string& chapters, const Book& book) {
-  const std::vector<std::string> lines = testing::lines_of(chapters);
-  if (lines.size() != book.pauses.size() + 1) return false;
-  if (testing::parse_clock(lines[0]) != 0) return false;
+  std::vector<ListedChapter> list;
+  ListError error;
+  if (!parse_chapter_list(chapters, list, error)) return false;
+  if (list.size() != book.pauses.size() + 1) return false;
+  if (list[0].start_ms != 0) return false;
   for (std::size_t k = 0; k < book.pauses.size(); ++k) {
-    const std::uint64_t ms = testing::parse_clock(lines[k + 1]);
+    const std::uint64_t ms = list[k + 1].start_ms;
     const auto [from, to] = book.pauses[k];
     if (ms + 150 < from || ms > to + 150) return false;
   }
@@ -445,43 +445,39 @@ bool starts_in_pauses(const std::string& chapters, const Book& book) {
 // Generated books over every kind of floor, and a lecture: with no option
 // hushmark-chapters starts a chapter in each chapter pause and nowhere else;
 // so does -n with their count, and so do the probe's proposals as options.
-TEST(Probe, AgreesWithHushmarkChaptersOnTheChapterPausesOfGeneratedBooks) {
+TEST_F(Probe, AgreesWithHushmarkChaptersOnTheChapterPausesOfGeneratedBooks) {
   for (const char* tool : {"python3", "espeak-ng", "sox", "ffmpeg"}) {
-    if (std::system(
-            ("command -v " + std::string(tool) + " >/dev/null").c_str()) != 0) {
-      GTEST_SKIP() << tool << " is not installed";
-    }
+    SKIP_WITHOUT(tool);
   }
-  TempDir dir;
   const std::string make = "python3 '" HUSHMARK_BOOKS "' '" +
-                           dir.path().string() + "' --set test >/dev/null";
+                           dir_.path().string() + "' --set test >/dev/null";
   ASSERT_EQ(std::system(make.c_str()), 0);
-  const std::vector<Book> books = read_books(dir.path());
+  const std::vector<Book> books = read_books(dir_.path());
   ASSERT_EQ(books.size(), 10u);
   for (const Book& book : books) {
     SCOPED_TRACE(book.file);
     // Each run writes a file of its own: one that failed leaves none.
     const std::string out = fs::path(book.file).stem().string();
     testing::ToolRun chosen =
-        testing::run_chapters(dir.path(), {"-i", book.file, "-o", out});
-    const std::string chapters = read_file(dir / out);
+        testing::run_chapters(dir_.path(), {"-i", book.file, "-o", out});
+    const std::string chapters = read_file(dir_ / out);
     EXPECT_TRUE(starts_in_pauses(chapters, book)) << chosen.out;
     EXPECT_EQ(chosen.out.find("\n※ ほかより長く目立つ無音がないため") !=
                   std::string::npos,
               book.lecture);
     const std::string count = std::to_string(book.pauses.size() + 1);
-    testing::run_chapters(dir.path(),
+    testing::run_chapters(dir_.path(),
                           {"-i", book.file, "-n", count, "-o", out + ".n"});
-    EXPECT_TRUE(starts_in_pauses(read_file(dir / (out + ".n")), book)) << "-n";
-    testing::ToolRun probe = run_probe(dir.path(), {"-i", book.file});
+    EXPECT_TRUE(starts_in_pauses(read_file(dir_ / (out + ".n")), book)) << "-n";
+    testing::ToolRun probe = run_probe(dir_.path(), {"-i", book.file});
     std::vector<std::string> proposed = {"-i", book.file, "-o", out + ".p"};
     const std::string threshold = suggested_threshold(probe.out);
     const std::string min_ms =
         word_after(probe.out, "章の区切りのおすすめ: -m ");
     if (!threshold.empty()) proposed.insert(proposed.end(), {"-s", threshold});
     if (!min_ms.empty()) proposed.insert(proposed.end(), {"-m", min_ms});
-    testing::run_chapters(dir.path(), proposed);
-    EXPECT_EQ(read_file(dir / (out + ".p")), chapters) << probe.out;
+    testing::run_chapters(dir_.path(), proposed);
+    EXPECT_EQ(read_file(dir_ / (out + ".p")), chapters) << probe.out;
   }
 }
 

@@ -17,7 +17,8 @@ cmake --build --preset fuzz -j2
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 bin=build/fuzz/tests/fuzz
-for target in extract extract_memory options chapter_titles chapter_list; do
+for target in extract extract_memory options chapter_titles chapter_list \
+    part_info natural_order; do
   extra=()
   case "$target" in
     extract | extract_memory) extra=(-dict=tests/fuzz/extract.dict) ;;
