@@ -193,6 +193,8 @@ inline constexpr wchar_t kOwnChaptersOneInput[] =
     L"-cで使える入力ファイルは1つだけです。\n";
 inline constexpr wchar_t kFilesWritten[] = L"ファイル";  // count
 inline constexpr wchar_t kFilesWrittenEnd[] = L"個を書き出しました。\n";
+inline constexpr wchar_t kFilesEarlierKept[] =
+    L"置き換える前のファイルはこのフォルダに残してあります: ";  // folder, "\n"
 
 // A chapter list read to be aligned; each message is followed by the file's
 // name, then the line where that is known (" 12" and kListLine).

@@ -12,6 +12,7 @@
 #include "extract/ffmpeg.h"
 #include "extract/progress.h"
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "platform/paths.h"
 #include "platform/utf8.h"
 
@@ -580,6 +581,61 @@ bool end_mp4_file(const std::wstring& path, std::span<const Chapter> chapters,
   return !shorten_mp4(moov, ms) || platform::write_at(path, at, moov);
 }
 
+// What the last step of a split has done to one target.
+struct Moved {
+  bool aside = false;   // its earlier file is in the scratch folder
+  bool placed = false;  // the new file is at its name
+};
+
+// Takes back the moves done, last first: a new file goes back into the
+// scratch folder at `from`, and an earlier one to its name, over a new file
+// that could not be taken out. False when an earlier file could not be put
+// back; it is then still in the scratch folder.
+bool undo_moves(std::span<const Moved> done, std::span<const std::wstring> from,
+                std::span<const std::wstring> aside,
+                std::span<const std::wstring> targets) {
+  bool restored = true;
+  for (std::size_t k = done.size(); k-- > 0;) {
+    if (done[k].placed) platform::move_file(targets[k], from[k]);
+    if (done[k].aside && !platform::move_file(aside[k], targets[k])) {
+      restored = false;
+    }
+  }
+  return restored;
+}
+
+// Moves each new file from `from` to its target, all or none: an earlier
+// file at a target first goes aside into the scratch folder, which takes it
+// away once every new file is in place. A failure, or an interruption (held
+// back meanwhile), undoes every move. False once the reason is out.
+bool move_into_place(std::span<const std::wstring> from,
+                     std::span<const std::wstring> targets,
+                     platform::ScratchFolder& scratch,
+                     platform::Console& console) {
+  std::vector<std::wstring> aside;
+  for (std::size_t k = 0; k < targets.size(); ++k)
+    aside.push_back(
+        platform::path_in_folder(scratch.path(), numbered(L'e', k)));
+  const platform::InterruptHold hold;
+  std::vector<Moved> done;
+  bool moved = true;
+  for (std::size_t k = 0; k < targets.size() && moved; ++k) {
+    if (hold.interrupted()) break;
+    Moved& step = done.emplace_back();
+    if (platform::is_regular_file(targets[k])) {
+      moved = step.aside = platform::move_file(targets[k], aside[k]);
+    }
+    if (moved) moved = step.placed = platform::move_file(from[k], targets[k]);
+  }
+  if (moved && !hold.interrupted()) return true;
+  if (!moved) console.write(msg::kEmbedCannotWrite);
+  if (!undo_moves(done, from, aside, targets)) {
+    console.write(msg::kFilesEarlierKept + scratch.path() + L"\n");
+    scratch.keep();
+  }
+  return false;
+}
+
 // Refuses a file that would be replaced; false once the reason is out.
 bool refuse_existing(std::wstring_view path, platform::Console& console) {
   console.write(msg::kOutputExists + std::wstring(path) +
@@ -774,14 +830,11 @@ bool write_chapter_files(const EmbedPlan& plan,
       return false;
     }
   }
-  for (std::size_t k = 0; k < chapters.size(); ++k) {
-    if (!platform::move_file(
-            platform::path_in_folder(scratch.path(), numbered(L't', k)),
-            targets[k])) {
-      console.write(msg::kEmbedCannotWrite);
-      return false;
-    }
-  }
+  std::vector<std::wstring> files;
+  for (std::size_t k = 0; k < chapters.size(); ++k)
+    files.push_back(
+        platform::path_in_folder(scratch.path(), numbered(L't', k)));
+  if (!move_into_place(files, targets, scratch, console)) return false;
   console.write(msg::kFilesWritten + std::to_wstring(chapters.size()) +
                 msg::kFilesWrittenEnd);
   return true;

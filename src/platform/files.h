@@ -207,6 +207,10 @@ class ScratchFolder {
   // Makes a new folder inside folder; false when that cannot be done.
   bool create(std::wstring_view folder);
 
+  // Leaves the folder where it is with what it holds, when the object goes
+  // and on an interruption; path() is then empty.
+  void keep();
+
   // Its name, as another program is given it.
   const std::wstring& path() const { return path_; }
 
@@ -219,7 +223,8 @@ class ScratchFolder {
 bool make_folders(std::wstring_view path);
 
 // Gives the file at from the name to, in the same file system, replacing a
-// file of that name; false when that cannot be done.
+// file of that name; false when that cannot be done. On Windows a read-only
+// file is neither replaced nor moved.
 bool move_file(std::wstring_view from, std::wstring_view to);
 
 // Writes bytes over those of the file at path from offset on, which must

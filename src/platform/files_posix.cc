@@ -413,6 +413,12 @@ ScratchFolder::~ScratchFolder() {
   forget_on_interrupt(*name);
 }
 
+void ScratchFolder::keep() {
+  std::optional<std::string> name = narrow_path(path_);
+  if (name) forget_on_interrupt(*name);
+  path_.clear();
+}
+
 bool ScratchFolder::create(std::wstring_view folder) {
   std::optional<std::string> name = narrow_path(folder);
   if (!name) return false;

@@ -401,6 +401,11 @@ ScratchFolder::~ScratchFolder() {
   forget_on_interrupt(native_path(path_));
 }
 
+void ScratchFolder::keep() {
+  if (!path_.empty()) forget_on_interrupt(native_path(path_));
+  path_.clear();
+}
+
 bool ScratchFolder::create(std::wstring_view folder) {
   if (folder.find(L'\0') != std::wstring_view::npos) return false;
   std::wstring base = folder.empty() ? L"." : std::wstring(folder);
@@ -462,7 +467,11 @@ bool write_at(std::wstring_view path, std::uint64_t offset,
 }
 
 bool move_file(std::wstring_view from, std::wstring_view to) {
-  return usable(from) && usable(to) &&
+  if (!usable(from) || !usable(to)) return false;
+  // Windows replaces no read-only file; nor is one moved aside to be.
+  const DWORD attributes = GetFileAttributesW(native_path(from).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_READONLY) == 0 &&
          MoveFileExW(native_path(from).c_str(), native_path(to).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

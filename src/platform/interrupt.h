@@ -23,6 +23,21 @@ void remove_on_interrupt(NativePathView path);
 // been put in place.
 void forget_on_interrupt(NativePathView path);
 
+// Holds back an interruption while it lives, for steps that must all be done
+// or all be undone: one that comes meanwhile waits, and takes its course (the
+// files given to remove_on_interrupt removed, the program ended) when the
+// hold ends. Neither copied nor moved.
+class InterruptHold {
+ public:
+  InterruptHold();
+  InterruptHold(const InterruptHold&) = delete;
+  InterruptHold& operator=(const InterruptHold&) = delete;
+  ~InterruptHold();
+
+  // True once an interruption has come and waits for the hold to end.
+  bool interrupted() const;
+};
+
 }  // namespace hushmark::platform
 
 #endif  // HUSHMARK_PLATFORM_INTERRUPT_H_

@@ -26,6 +26,8 @@ struct Slot {
 // may call only what is safe in it: unlink, signal, raise.
 Slot g_slots[kSlots];
 std::atomic<bool> g_installed{false};
+std::atomic<int> g_holds{0};
+std::atomic<int> g_held_signal{0};  // one that came during a hold, or 0
 
 // Empties a folder of the program's own with system calls alone, which are
 // safe in a signal handler as opendir() is not, then removes it.
@@ -53,13 +55,23 @@ void remove_folder(const char* path) {
   ::rmdir(path);
 }
 
-void on_interrupt(int signal_number) {
+// Removes what the slots name and ends the program by signal_number.
+void remove_and_end(int signal_number) {
   for (Slot& slot : g_slots) {
     if (slot.state.load() != kKept) continue;
     if (::unlink(slot.path) != 0 && errno == EISDIR) remove_folder(slot.path);
   }
   ::signal(signal_number, SIG_DFL);
-  ::raise(signal_number);  // delivered once the handler returns
+  ::raise(signal_number);  // in the handler, delivered once it returns
+}
+
+// Any thread may take the signal: a flag, not a blocked signal, holds it back.
+void on_interrupt(int signal_number) {
+  if (g_holds.load() > 0) {
+    g_held_signal.store(signal_number);
+    return;
+  }
+  remove_and_end(signal_number);
 }
 
 void install_handler() {
@@ -100,6 +112,22 @@ void forget_on_interrupt(NativePathView path) {
       return;
     }
   }
+}
+
+InterruptHold::InterruptHold() {
+  install_handler();
+  g_holds.fetch_add(1);
+}
+
+InterruptHold::~InterruptHold() {
+  if (g_holds.fetch_sub(1) != 1) return;
+  if (const int signal_number = g_held_signal.exchange(0)) {
+    remove_and_end(signal_number);
+  }
+}
+
+bool InterruptHold::interrupted() const {
+  return g_held_signal.load() != 0;
 }
 
 }  // namespace hushmark::platform

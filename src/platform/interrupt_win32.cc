@@ -23,6 +23,8 @@ struct Slot {
 // on; it reaches nothing but what lives for the whole program.
 Slot g_slots[kSlots];
 std::atomic<bool> g_installed{false};
+std::atomic<int> g_holds{0};
+std::atomic<bool> g_held{false};  // an interruption waits for a hold to end
 
 // Empties a folder of the program's own and removes it; false when it is not
 // a folder or cannot be removed yet.
@@ -53,6 +55,12 @@ bool remove_folder(const wchar_t* path) {
 }
 
 BOOL WINAPI on_interrupt(DWORD) {
+  // The program goes on meanwhile, and ends with this handler's return.
+  if (g_holds.load() > 0) {
+    g_held.store(true);
+    while (g_holds.load() > 0)
+      Sleep(10);
+  }
   // Ctrl+C reaches every program on the console, ffmpeg too: a file it
   // still holds open is removed once it has let go of it.
   for (int attempt = 0; attempt < 20; ++attempt) {
@@ -99,6 +107,19 @@ void forget_on_interrupt(NativePathView path) {
       return;
     }
   }
+}
+
+InterruptHold::InterruptHold() {
+  install_handler();
+  g_holds.fetch_add(1);
+}
+
+InterruptHold::~InterruptHold() {
+  g_holds.fetch_sub(1);
+}
+
+bool InterruptHold::interrupted() const {
+  return g_held.load();
 }
 
 }  // namespace hushmark::platform

@@ -1336,6 +1336,21 @@ TEST(ChapterFiles, NothingIsReplacedWithoutYAndAFailedRunLeavesNothing) {
   fs::remove(dir / "Book/1.mp3");
   EXPECT_EQ(listing(dir / "Book"), std::set<std::string>{"03 Old.mp3"});
   EXPECT_EQ(read_file(dir / "Book/03 Old.mp3"), "earlier");
+  // The second file cannot be moved over a folder: the first file moved in
+  // goes out again and the earlier files keep their bytes.
+  write_file(dir / "Book/1.mp3", "one");
+  fs::create_directories(dir / "Book/2.mp3/kept");
+  write_file(dir / "Book/3.mp3", "three");
+  run = run_chapters(dir.path(),
+                     {"-y", "-m", "200", "-o", "Book/%d.mp3", "book.mp3"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.out.ends_with("出力ファイルを書き出しできませんでした。\n"))
+      << run.out;
+  EXPECT_EQ(listing(dir / "Book"),
+            (std::set<std::string>{"03 Old.mp3", "1.mp3", "2.mp3", "3.mp3"}));
+  EXPECT_EQ(read_file(dir / "Book/1.mp3"), "one");
+  EXPECT_EQ(read_file(dir / "Book/3.mp3"), "three");
+  EXPECT_TRUE(fs::is_directory(dir / "Book/2.mp3/kept"));
 }
 
 TEST(DecodedInputs, SayWhatFfmpegCouldNotReadAndKeepTheEarlierOutput) {
