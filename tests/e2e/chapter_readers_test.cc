@@ -1347,7 +1347,8 @@ TEST(ChapterFiles, NothingIsReplacedWithoutYAndAFailedRunLeavesNothing) {
   EXPECT_TRUE(run.out.ends_with("出力ファイルを書き出しできませんでした。\n"))
       << run.out;
   EXPECT_EQ(listing(dir / "Book"),
-            (std::set<std::string>{"03 Old.mp3", "1.mp3", "2.mp3", "3.mp3"}));
+            (std::set<std::string>{"03 Old.mp3", "1.mp3", "2.mp3", "2.mp3/kept",
+                                   "3.mp3"}));
   EXPECT_EQ(read_file(dir / "Book/1.mp3"), "one");
   EXPECT_EQ(read_file(dir / "Book/3.mp3"), "three");
   EXPECT_TRUE(fs::is_directory(dir / "Book/2.mp3/kept"));
