@@ -25,7 +25,7 @@ std::wstring word_error(const CoreError& error) {
     return {};
   case Failure::kCannotOpenInput:
     return msg::kCannotOpenInput;
-  case Failure::kCannotWriteChapters:
+  case Failure::kPointsRefused:
     return msg::kCannotWriteChapters;
   case Failure::kNotWave:
     return msg::kNotWave;

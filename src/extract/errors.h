@@ -11,12 +11,12 @@ namespace hushmark {
 // What stopped the core's work. Each program words it for its console.
 enum class Failure : std::uint8_t {
   kNone,
-  kCannotOpenInput,       // an input did not open
-  kCannotWriteChapters,   // the points could not be written where they go
-  kNotWave,               // no RIFF/WAVE header
-  kBrokenFmt,             // a fmt chunk too short for a format
-  kBadFormatTag,          // a format the scan cannot take: not PCM,
-  kBadChannels,           // not two channels,
+  kCannotOpenInput,  // an input did not open
+  kPointsRefused,  // the point sink could not keep the points (a write failed)
+  kNotWave,        // no RIFF/WAVE header
+  kBrokenFmt,      // a fmt chunk too short for a format
+  kBadFormatTag,   // a format the scan cannot take: not PCM,
+  kBadChannels,    // not two channels,
   kBadBitsPerSample,      // not 16 bits,
   kZeroByteRate,          // or no byte rate
   kReadFailed,            // a read failed, or the input ended in a header

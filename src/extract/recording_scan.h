@@ -59,8 +59,8 @@ struct RecordingRuns {
   std::vector<std::int32_t> thresholds;  // the ladder's, then any other
   std::vector<RunTally> tallies;         // one per threshold
   BlockLevels levels;                    // with the ladder only
-  // The file that failed, joined, had its data end early: what was read of
-  // it counts.
+  // The failure was data that ended early in a file that was joined: what
+  // was read of it counts.
   bool data_ended_early = false;
 };
 

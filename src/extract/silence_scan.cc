@@ -62,7 +62,7 @@ CoreError scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
     // The points of every whole frame present are out; the rest is missing.
     return {Failure::kDataEndedEarly};
   case ChunkFrames::kStopped:
-    return {Failure::kCannotWriteChapters};
+    return {Failure::kPointsRefused};
   }
   return {};
 }

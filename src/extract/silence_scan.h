@@ -66,7 +66,7 @@ using PointSink = std::function<bool(std::span<const ChapterPoint> points,
 // Reads frame_count frames of one data chunk, handing the points of every
 // silence long enough to sink. kDataEndedEarly after a short read, once the
 // points of every whole frame present are out; when ends_with_input is set,
-// an input that ends early ends the chunk instead. kCannotWriteChapters when
+// an input that ends early ends the chunk instead. kPointsRefused when
 // sink refused its points.
 CoreError scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
                           bool ends_with_input, std::uint32_t nAvgBytesPerSec,
