@@ -259,5 +259,37 @@ TEST(ScanRecording, FilesCutAnywhereGiveTheWholeRecordingsSilences) {
   }
 }
 
+// Files read side by side keep their notices for their turn: each file's are
+// told in order, up to the first file that failed, whose failure is returned.
+TEST(ScanRecording, TellsEachFilesNoticesInOrderUpToTheFirstFailure) {
+  using testing::WaveBytes;
+  testing::TempDir dir;
+  std::vector<std::wstring> paths;
+  auto add = [&](const char* id, WaveBytes wave) {
+    const std::string name = std::string(id) + ".wav";
+    testing::write_file(dir / name, wave.bytes());
+    paths.push_back(testing::wide(dir / name));
+  };
+  add("aaaa", WaveBytes().fmt(8000).chunk("aaaa", 3).data({testing::loud(9)}));
+  add("bbbb", WaveBytes().fmt(8000).data({testing::loud(9)}).chunk("bbbb", 2));
+  // A fmt chunk too short for a format, after a chunk that is told.
+  WaveBytes broken;
+  broken.chunk("cccc", 1).raw("fmt ").u32(14).u16(1).u16(2).u32(8000);
+  add("cccc", broken.u32(32000).u16(4));
+  add("dddd", WaveBytes().fmt(8000).chunk("dddd", 2).data({testing::loud(9)}));
+  ScanPlan plan;
+  plan.threshold = 0;
+  for (int round = 0; round < 20; ++round) {
+    std::vector<std::uint32_t> told;
+    RecordingRuns runs;
+    const CoreError error = scan_recording(
+        paths, plan, runs,
+        [&told](const Notice& notice) { told.push_back(notice.chunk_id); });
+    EXPECT_EQ(error.failure, Failure::kBrokenFmt);
+    EXPECT_EQ(told, (std::vector<std::uint32_t>{fourcc("aaaa"), fourcc("bbbb"),
+                                                fourcc("cccc")}));
+  }
+}
+
 }  // namespace
 }  // namespace hushmark
