@@ -9,7 +9,6 @@
 #include "chapters/titles.h"
 #include "extract/chapter_points.h"
 #include "extract/fast_scan.h"
-#include "extract/messages.h"
 #include "extract/silence_scan.h"
 #include "extract/time_base.h"
 #include "platform/utf8.h"

@@ -92,7 +92,7 @@ bool probe_chapters(std::wstring_view path, std::string& json,
     return false;
   }
   if (!ffprobe.wait() || !read) {
-    report_ffmpeg_failure(kProbeRun, path, ffprobe, console);
+    report_ffmpeg_failure(kProbeRun, ffprobe, console);
     return false;
   }
   return true;

@@ -7,6 +7,7 @@
 #include "chapters/messages.h"
 #include "chapters/split.h"
 #include "chapters/titles.h"
+#include "cli/core_words.h"
 #include "cli/echo.h"
 #include "cli/options.h"
 #include "extract/inputs.h"
@@ -158,7 +159,8 @@ OptionsOutcome read_chapter_options(int argc, char** argv,
   take_inputs(settings.scan, settings.inputs);
   if (!validate_settings(settings.scan, console) ||
       !check_chapter_settings(settings, console) ||
-      !expand_inputs(settings.inputs, console)) {
+      !succeeded(expand_inputs(settings.inputs, notices_to(console)),
+                 console)) {
     return OptionsOutcome::kExitFailure;
   }
   if (settings.own_chapters && settings.inputs.size() > 1) {

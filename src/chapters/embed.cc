@@ -165,7 +165,7 @@ bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
     stdout_text->append(reinterpret_cast<const char*>(block), n);
   }
   if (!ffmpeg.wait()) {
-    report_ffmpeg_failure(kEmbedRun, {}, ffmpeg, console);
+    report_ffmpeg_failure(kEmbedRun, ffmpeg, console);
     return false;
   }
   return true;

@@ -15,10 +15,11 @@
 #include "chapters/split.h"
 #include "chapters/tables.h"
 #include "chapters/titles.h"
+#include "cli/core_words.h"
+#include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/startup.h"
 #include "extract/ffmpeg.h"
-#include "extract/messages.h"
 #include "extract/point_format.h"
 #include "extract/progress.h"
 #include "extract/recording_scan.h"
@@ -86,9 +87,10 @@ bool read_recording(const ChapterSettings& settings, Embedding& embedding,
     progress_start(progress, console, settings.inputs);
     plan.progress = &progress;
   }
-  const bool scanned = scan_recording(settings.inputs, plan, runs, console);
+  const CoreError error =
+      scan_recording(settings.inputs, plan, runs, notices_to(console));
   progress_end(progress);
-  if (!scanned) return false;
+  if (!succeeded(error, console)) return false;
   timeline = choose_timeline(settings, runs, choice);
   if (timeline_end_ms(timeline) == 0) {
     console.write(msg::kChaptersNoSound);

@@ -1,9 +1,10 @@
 #ifndef HUSHMARK_CHAPTERS_MESSAGES_H_
 #define HUSHMARK_CHAPTERS_MESSAGES_H_
 
-// Every text hushmark-chapters prints of its own; the core's are in
-// extract/messages.h, hushmark's shared option refusals in cli/messages.h.
+// Every text hushmark-chapters prints of its own; those the three programs
+// share (the core's failures, the option refusals) are in cli/messages.h.
 
+#include "cli/messages.h"
 #include "extract/ffmpeg.h"
 
 namespace hushmark::msg {

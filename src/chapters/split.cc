@@ -245,7 +245,7 @@ bool run_ffmpeg_counted(std::vector<std::wstring> args, Writing& writing,
   }
   writing.done_bytes += written;
   if (!ffmpeg.wait()) {
-    report_ffmpeg_failure(kEmbedRun, {}, ffmpeg, console);
+    report_ffmpeg_failure(kEmbedRun, ffmpeg, console);
     return false;
   }
   return true;

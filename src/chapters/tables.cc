@@ -5,7 +5,7 @@
 #include "chapters/chapter_options.h"
 #include "chapters/messages.h"
 #include "chapters/titles.h"
-#include "extract/messages.h"
+#include "cli/messages.h"
 #include "extract/point_format.h"
 #include "extract/silence_scan.h"
 #include "platform/utf8.h"

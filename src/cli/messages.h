@@ -1,8 +1,10 @@
 #ifndef HUSHMARK_CLI_MESSAGES_H_
 #define HUSHMARK_CLI_MESSAGES_H_
 
-// Every text hushmark prints of its own: its usage, its option refusals and
-// its echo. The core's texts are in extract/messages.h.
+// Every text hushmark prints: its usage, its option refusals and its echo,
+// and the words that the three programs share: what the core's failures and
+// notices say (worded by cli/core_words.h), the unit of a length, and the
+// regions no threshold serves.
 
 namespace hushmark::msg {
 
@@ -32,6 +34,58 @@ inline constexpr wchar_t kUsage[] =
     L"  -m 200      無音時間 200ms以上無音が続けば区切る\n"
     L"  -p 0        区切り位置 0=無音開始 1=中間 2=無音終了\n"
     L"  -h          ヘルプ\n";
+
+// What the core's failures and notices say.
+inline constexpr wchar_t kCannotOpenInput[] =
+    L"WAVEファイルを開けませんでした。\n";
+inline constexpr wchar_t kCannotWriteChapters[] =
+    L"CHAPTERファイルを書き出しできませんでした。\n";
+inline constexpr wchar_t kChaptersSameAsInput[] =
+    L"入力ファイルと同じファイルにはCHAPTERファイルを書き出せません。\n";
+
+inline constexpr wchar_t kNotWave[] = L"WAVEファイルではありません。\n";
+inline constexpr wchar_t kBrokenFmt[] = L"WAVEが壊れています？\n";
+inline constexpr wchar_t kBadFormatTag[] =
+    L"未対応のWAVEです。(wFormatTag!=1)\n";
+inline constexpr wchar_t kBadChannels[] = L"未対応のWAVEです。(nChannels!=2)\n";
+inline constexpr wchar_t kBadBitsPerSample[] =
+    L"未対応のWAVEです。(wBitsPerSample!=16)\n";
+inline constexpr wchar_t kZeroByteRate[] =
+    L"未対応のWAVEです。(nAvgBytesPerSec==0)\n";
+inline constexpr wchar_t kUnsupportedChunk[] =
+    L"未対応chunkID:";  // id, " size:", size
+inline constexpr wchar_t kReadFailed[] = L"データ読み取りに失敗\n";
+inline constexpr wchar_t kSeconds[] = L"秒";
+
+// Running ffmpeg to read a recording (a decode); its failure to start is
+// worded alike wherever ffmpeg runs.
+inline constexpr wchar_t kDecoderMissing[] =
+    L"ffmpegが見つかりません。WAVE以外のファイルを読むにはffmpegを"
+    L"インストールしてください。(環境変数HUSHMARK_FFMPEGで指定することも"
+    L"できます)\n";
+inline constexpr wchar_t kFfmpegNotStarted[] =
+    L"ffmpegを起動できませんでした。\n";
+inline constexpr wchar_t kCannotDecode[] =
+    L"ffmpegで読み取れませんでした: ";                        // path
+inline constexpr wchar_t kNoAudio[] = L"音声がありません: ";  // path
+inline constexpr wchar_t kRatesDiffer[] =
+    L"サンプリング周波数の違うファイルはつなげません: ";  // path
+inline constexpr wchar_t kDecoderSaid[] = L"ffmpeg: ";    // its last line
+
+// A folder as input, and inputs named one by one out of the order of their
+// names.
+inline constexpr wchar_t kNoRecordingsInFolder[] =
+    L"音声ファイルが見つかりません: ";  // folder
+inline constexpr wchar_t kCannotReadFolder[] =
+    L"読み取れませんでした: ";  // folder
+inline constexpr wchar_t kInputsInGivenOrder[] =
+    L"※ 入力ファイルは指定された順につなぎます(名前の順とは違います)。\n";
+
+// Regions whose floor lies so near the voice that no threshold tells their
+// pauses: both programs name them by their times.
+inline constexpr wchar_t kUnservedRegions[] =
+    L"※ 雑音が声に近く、どの -s でも無音を見分けられない区間があります:";
+inline constexpr wchar_t kUnservedTo[] = L"-";
 
 }  // namespace hushmark::msg
 

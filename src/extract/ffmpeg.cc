@@ -6,7 +6,6 @@
 #include <optional>
 #include <system_error>
 
-#include "extract/messages.h"
 #include "platform/paths.h"
 #include "platform/utf8.h"
 
@@ -21,20 +20,6 @@ std::optional<std::wstring> named_in(std::wstring_view variable) {
   std::optional<std::wstring> value = platform::environment_value(variable);
   if (value && value->empty()) return std::nullopt;
   return value;
-}
-
-// What a decode that failed says: that the input has no audio, or that
-// ffmpeg could not read it and ffmpeg's own last line.
-std::wstring decode_failure(std::wstring_view input,
-                            std::string_view error_text) {
-  const bool no_audio =
-      error_text.find("matches no streams") != std::string_view::npos ||
-      error_text.find("does not contain any stream") != std::string_view::npos;
-  if (no_audio) return msg::kNoAudio + std::wstring(input) + L"\n";
-  std::wstring text = msg::kCannotDecode + std::wstring(input) + L"\n";
-  const std::wstring said = ffmpeg_said(error_text);
-  if (!said.empty()) text += msg::kDecoderSaid + said + L"\n";
-  return text;
 }
 
 // The microseconds of an out_time_us value; nothing for "N/A". A time before
@@ -115,7 +100,6 @@ std::wstring ffmpeg_said(std::string_view text) {
 }
 
 std::wstring ffmpeg_failure(const FfmpegRun& run, platform::StartResult started,
-                            std::wstring_view input,
                             std::string_view error_text) {
   switch (started) {
   case platform::StartResult::kNotFound:
@@ -125,8 +109,24 @@ std::wstring ffmpeg_failure(const FfmpegRun& run, platform::StartResult started,
   case platform::StartResult::kStarted:
     break;
   }
-  if (run.failed == nullptr) return decode_failure(input, error_text);
   return run.failed + ffmpeg_said(error_text) + L"\n";
+}
+
+CoreError decode_error(platform::StartResult started, std::wstring_view input,
+                       std::string_view error_text) {
+  switch (started) {
+  case platform::StartResult::kNotFound:
+    return {Failure::kDecoderMissing};
+  case platform::StartResult::kFailed:
+    return {Failure::kDecoderNotStarted};
+  case platform::StartResult::kStarted:
+    break;
+  }
+  const bool no_audio =
+      error_text.find("matches no streams") != std::string_view::npos ||
+      error_text.find("does not contain any stream") != std::string_view::npos;
+  if (no_audio) return {Failure::kNoAudio, std::wstring(input)};
+  return {Failure::kCannotDecode, std::wstring(input), ffmpeg_said(error_text)};
 }
 
 bool start_ffmpeg(const FfmpegRun& run, std::span<const std::wstring> args,
@@ -138,15 +138,15 @@ bool start_ffmpeg(const FfmpegRun& run, std::span<const std::wstring> args,
   const platform::StartResult started =
       child.start(program, args, output, input, output_to);
   if (started == platform::StartResult::kStarted) return true;
-  console.write(ffmpeg_failure(run, started, {}, {}));
+  console.write(ffmpeg_failure(run, started, {}));
   return false;
 }
 
-void report_ffmpeg_failure(const FfmpegRun& run, std::wstring_view input,
+void report_ffmpeg_failure(const FfmpegRun& run,
                            const platform::ChildProcess& child,
                            platform::Console& console) {
-  console.write(ffmpeg_failure(run, platform::StartResult::kStarted, input,
-                               child.error_text()));
+  console.write(
+      ffmpeg_failure(run, platform::StartResult::kStarted, child.error_text()));
 }
 
 bool ffprobe_output(std::span<const std::wstring> args, std::size_t limit,

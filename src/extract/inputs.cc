@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "extract/messages.h"
 #include "extract/recording.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -89,27 +88,25 @@ std::vector<std::uint8_t> first_bytes(std::wstring_view path) {
 }
 
 // Adds the recordings in folder and in its folders to found, in the order
-// the system lists them. False, once the message is out, when a folder
-// cannot be read: a book with a part left out is worse than none.
-bool collect_recordings(const std::wstring& folder,
-                        std::vector<std::wstring>& found,
-                        platform::Console& console) {
+// the system lists them. kCannotReadFolder when a folder cannot be read: a
+// book with a part left out is worse than none.
+CoreError collect_recordings(const std::wstring& folder,
+                             std::vector<std::wstring>& found) {
   std::vector<platform::FolderEntry> entries;
   if (!platform::list_folder(folder, entries)) {
-    console.write(msg::kCannotReadFolder + folder + L"\n");
-    return false;
+    return {Failure::kCannotReadFolder, folder};
   }
   for (const platform::FolderEntry& entry : entries) {
     if (entry.name.starts_with(L'.')) continue;  // hidden
     std::wstring path = platform::path_in_folder(folder, entry.name);
     if (entry.kind == platform::EntryKind::kFolder) {
-      if (!collect_recordings(path, found, console)) return false;
+      if (CoreError e = collect_recordings(path, found)) return e;
     } else if (entry.kind == platform::EntryKind::kFile &&
                looks_like_audio(first_bytes(path))) {
       found.push_back(std::move(path));
     }
   }
-  return true;
+  return {};
 }
 
 bool in_natural_order(std::span<const std::wstring> paths) {
@@ -171,8 +168,8 @@ bool looks_like_audio(std::span<const std::uint8_t> head) {
          is_frame_sync(head);
 }
 
-bool expand_inputs(std::vector<std::wstring>& inputs,
-                   platform::Console& console) {
+CoreError expand_inputs(std::vector<std::wstring>& inputs,
+                        const NoticeSink& notices) {
   std::vector<std::wstring> expanded;
   for (const std::wstring& input : inputs) {
     if (input == kStandardInputName || !platform::is_folder(input)) {
@@ -180,20 +177,18 @@ bool expand_inputs(std::vector<std::wstring>& inputs,
       continue;
     }
     std::vector<std::wstring> found;
-    if (!collect_recordings(input, found, console)) return false;
-    if (found.empty()) {
-      console.write(msg::kNoRecordingsInFolder + input + L"\n");
-      return false;
-    }
+    if (CoreError e = collect_recordings(input, found)) return e;
+    if (found.empty()) return {Failure::kNoRecordingsInFolder, input};
     std::sort(found.begin(), found.end(),
               [](const std::wstring& a, const std::wstring& b) {
                 return compare_natural(a, b) < 0;
               });
     expanded.insert(expanded.end(), found.begin(), found.end());
   }
-  if (!in_natural_order(inputs)) console.write(msg::kInputsInGivenOrder);
+  if (!in_natural_order(inputs))
+    notices({NoticeKind::kInputsInGivenOrder, 0, 0});
   inputs = std::move(expanded);
-  return true;
+  return {};
 }
 
 }  // namespace hushmark

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/console.h"
+#include "extract/errors.h"
 
 namespace hushmark {
 
@@ -26,10 +26,11 @@ bool looks_like_audio(std::span<const std::uint8_t> head);
 // Puts in place of each folder among inputs its recordings and those of its
 // folders, in natural order, told by their first bytes; hidden names and
 // links to folders are passed over. Inputs named one by one keep their order,
-// with a note when it is not the natural one. False, once the message is
-// out, for a folder that holds no recording or cannot be read.
-bool expand_inputs(std::vector<std::wstring>& inputs,
-                   platform::Console& console);
+// with a notice when it is not the natural one. kNoRecordingsInFolder or
+// kCannotReadFolder, naming the folder, when one holds no recording or
+// cannot be read.
+CoreError expand_inputs(std::vector<std::wstring>& inputs,
+                        const NoticeSink& notices);
 
 }  // namespace hushmark
 

@@ -4,7 +4,6 @@
 #include <atomic>
 
 #include "extract/ffmpeg.h"
-#include "extract/messages.h"
 #include "extract/silence_scan.h"
 #include "extract/time_base.h"
 #include "extract/wave_reader.h"
@@ -45,18 +44,19 @@ void feed_decoder(Source& source, std::vector<std::uint8_t> head) {
   source.decoder.close_input();
 }
 
-bool start_decoder(Source& source, std::vector<std::uint8_t> head,
-                   const DecodeRequest& request, platform::Console& console) {
+CoreError start_decoder(Source& source, std::vector<std::uint8_t> head,
+                        const DecodeRequest& request) {
   source.kind = HeadKind::kDecode;
   const bool from_stdin = source.path == kStandardInputName;
   const std::vector<std::wstring> args =
       decoder_arguments(from_stdin ? L"" : source.path, request);
   platform::InputFile& output = source.decoded_output;
-  if (!start_ffmpeg(kDecodeRun, args, source.decoder, output,
-                    from_stdin ? platform::ChildInput::kPipe
-                               : platform::ChildInput::kNothing,
-                    platform::ChildOutput::kPipe, console)) {
-    return false;
+  const platform::StartResult started = source.decoder.start(
+      ffmpeg_program(), args, output,
+      from_stdin ? platform::ChildInput::kPipe : platform::ChildInput::kNothing,
+      platform::ChildOutput::kPipe);
+  if (started != platform::StartResult::kStarted) {
+    return decode_error(started, source.path, {});
   }
   if (from_stdin) {
     source.feeder =
@@ -68,17 +68,16 @@ bool start_decoder(Source& source, std::vector<std::uint8_t> head,
   if (!read_decoded_header(*source.reader, source.decoded) ||
       source.decoded.sample_rate > kMaxSampleRate) {
     source.decoder.wait();
-    report_ffmpeg_failure(kDecodeRun, source.path, source.decoder, console);
-    return false;
+    return decode_error(platform::StartResult::kStarted, source.path,
+                        source.decoder.error_text());
   }
   source.nAvgBytesPerSec = byte_rate_of(source.decoded.sample_rate);
   source.title = source.decoded.title;
-  return true;
+  return {};
 }
 
 // Hands over a decoded stream's frames, folded to stereo, to its end.
-bool read_decoded(Source& source, const FrameSink& sink,
-                  platform::Console& console) {
+CoreError read_decoded(Source& source, const FrameSink& sink) {
   ByteReader& in = *source.reader;
   const std::uint16_t channels = source.decoded.channels;
   const std::size_t sample_bytes = source.decoded.is_float ? 4 : 2;
@@ -118,45 +117,54 @@ bool read_decoded(Source& source, const FrameSink& sink,
   // index comes last arrives through a pipe; it says why.
   const bool nothing = frames == 0 && !source.decoder.error_text().empty();
   if (!decoded || read_failed || nothing) {
-    report_ffmpeg_failure(kDecodeRun, source.path, source.decoder, console);
-    return false;
+    return decode_error(platform::StartResult::kStarted, source.path,
+                        source.decoder.error_text());
   }
-  return true;
+  return {};
 }
 
+// What reading one file on a worker said: its notices, kept for its turn, and
+// its failure.
+struct KeptFile {
+  std::vector<Notice> notices;
+  CoreError error;
+};
+
 // Reads the files on workers, each from its own fresh source; the first one is
-// already open. Each file's messages are kept, then shown in order up to the
-// first file that failed.
-bool read_side_by_side(std::span<const std::wstring> paths,
-                       DecodeRequest request, bool in_order,
-                       std::unique_ptr<Source> first, const SinkMaker& sink_for,
-                       const SourceEnded& ended, platform::Console& console) {
+// already open. Each file's notices are kept, then told in order up to the
+// first file that failed, whose failure is returned.
+CoreError read_side_by_side(std::span<const std::wstring> paths,
+                            DecodeRequest request, bool in_order,
+                            std::unique_ptr<Source> first,
+                            const SinkMaker& sink_for, const SourceEnded& ended,
+                            const NoticeSink& notices) {
   const std::size_t n = paths.size();
   request.sample_rate = sample_rate_of(first->nAvgBytesPerSec);
-  auto consoles = std::make_unique<platform::Console[]>(n);
-  std::vector<char> ok(n, 0);
+  std::vector<KeptFile> kept(n);
   std::atomic<std::size_t> next{0};
   std::atomic<bool> failed{false};
   auto read_one = [&](std::size_t k) {
+    KeptFile& file = kept[k];
     std::unique_ptr<Source> source =
         k == 0 ? std::move(first) : std::make_unique<Source>();
-    if (k > 0 && !open_source(paths[k], request, *source, consoles[k])) {
-      ended(k, false);
-      return false;
+    if (k > 0) file.error = open_source(paths[k], request, *source);
+    if (!file.error) {
+      auto keep = [&file](const Notice& notice) {
+        file.notices.push_back(notice);
+      };
+      file.error = read_source(*source, sink_for(k, *source), keep);
     }
-    const bool read = read_source(*source, sink_for(k, *source), consoles[k]);
     source.reset();  // a decoder ends before its file's turn is told
-    ended(k, read);
-    return read;
+    ended(k, file.error);
+    return !file.error;
   };
   auto work = [&] {
     // A file once taken is read, so that every file before a taken one is
-    // read too and the messages up to the first failure are all there.
+    // read too and the notices up to the first failure are all there.
     while (!failed) {
       const std::size_t k = next++;
       if (k >= n) break;
-      ok[k] = read_one(k);
-      if (!ok[k]) failed = true;
+      if (!read_one(k)) failed = true;
     }
   };
   std::vector<std::thread> helpers;
@@ -167,11 +175,12 @@ bool read_side_by_side(std::span<const std::wstring> paths,
   work();
   for (std::thread& t : helpers)
     t.join();
-  for (std::size_t k = 0; k < n; ++k) {
-    consoles[k].replay_to(console);
-    if (!ok[k]) return false;
+  for (KeptFile& file : kept) {
+    for (const Notice& notice : file.notices)
+      notices(notice);
+    if (file.error) return std::move(file.error);
   }
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -182,16 +191,13 @@ Source::~Source() {
   if (feeder.joinable()) feeder.join();
 }
 
-bool open_source(std::wstring_view path, const DecodeRequest& request,
-                 Source& source, platform::Console& console) {
+CoreError open_source(std::wstring_view path, const DecodeRequest& request,
+                      Source& source) {
   source.path = path;
   const bool opened = path == kStandardInputName
                           ? source.file.open_standard_input()
                           : source.file.open(path);
-  if (!opened) {
-    console.write(msg::kCannotOpenInput);
-    return false;
-  }
+  if (!opened) return {Failure::kCannotOpenInput};
   std::vector<std::uint8_t> head = read_head(source.file);
   const HeadInfo info = classify_head(head);
   // A WAVE file at another rate than the book's is decoded to that rate, and
@@ -203,18 +209,17 @@ bool open_source(std::wstring_view path, const DecodeRequest& request,
     source.kind = HeadKind::kWave;
     source.nAvgBytesPerSec = info.nAvgBytesPerSec;
     source.reader = std::make_unique<ByteReader>(source.file, head);
-    return true;
+    return {};
   }
-  return start_decoder(source, std::move(head), request, console);
+  return start_decoder(source, std::move(head), request);
 }
 
-bool read_source(Source& source, const FrameSink& sink,
-                 platform::Console& console) {
-  if (source.kind == HeadKind::kDecode) {
-    return read_decoded(source, sink, console);
-  }
+CoreError read_source(Source& source, const FrameSink& sink,
+                      const NoticeSink& notices) {
+  if (source.kind == HeadKind::kDecode) return read_decoded(source, sink);
   auto handle = [&](ByteReader& data, std::uint32_t frame_count,
-                    bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
+                    bool ends_with_input,
+                    std::uint32_t nAvgBytesPerSec) -> CoreError {
     sink.begin_chunk(nAvgBytesPerSec);
     auto pass = [&](std::span<const std::uint8_t> block) {
       sink.frames(block);
@@ -222,34 +227,29 @@ bool read_source(Source& source, const FrameSink& sink,
     };
     if (read_chunk_frames(data, frame_count, ends_with_input, pass) ==
         ChunkFrames::kShortRead) {
-      if (sink.data_ended_early) {
-        sink.data_ended_early();
-      } else {
-        console.write(msg::kReadFailed);
-      }
-      return false;
+      return {Failure::kDataEndedEarly};
     }
-    return true;
+    return {};
   };
-  return walk_wave(*source.reader, handle, console);
+  return walk_wave(*source.reader, handle, notices);
 }
 
-bool read_sources(std::span<const std::wstring> paths,
-                  const SinkMaker& sink_for, const SourceEnded& ended,
-                  platform::Console& console, const DecodeRequest& request,
-                  bool in_order) {
+CoreError read_sources(std::span<const std::wstring> paths,
+                       const SinkMaker& sink_for, const SourceEnded& ended,
+                       const NoticeSink& notices, const DecodeRequest& request,
+                       bool in_order) {
   auto first = std::make_unique<Source>();
   DecodeRequest first_request = request;
   first_request.sample_rate = 0;
-  if (!open_source(paths[0], first_request, *first, console)) return false;
+  if (CoreError e = open_source(paths[0], first_request, *first)) return e;
   if (paths.size() > 1) {
     return read_side_by_side(paths, request, in_order, std::move(first),
-                             sink_for, ended, console);
+                             sink_for, ended, notices);
   }
-  const bool ok = read_source(*first, sink_for(0, *first), console);
+  CoreError error = read_source(*first, sink_for(0, *first), notices);
   first.reset();
-  ended(0, ok);
-  return ok;
+  ended(0, error);
+  return error;
 }
 
 std::string source_name(std::wstring_view path) {

@@ -12,7 +12,7 @@
 
 #include "extract/byte_reader.h"
 #include "extract/decoded_wave.h"
-#include "platform/console.h"
+#include "extract/errors.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
@@ -28,9 +28,6 @@ inline constexpr std::wstring_view kStandardInputName = L"-";
 struct FrameSink {
   std::function<void(std::uint32_t nAvgBytesPerSec)> begin_chunk;
   std::function<void(std::span<const std::uint8_t> frames)> frames;
-  // Hears that a WAVE file's data ended before its chunk did, in place of
-  // the message that says so; the read then fails.
-  std::function<void()> data_ended_early;
   // When set, hears a decoded file's samples at its own channels, as ffmpeg
   // gave them (16-bit, or 32-bit float when they were asked for), before
   // frames gets them as 16-bit stereo.
@@ -63,36 +60,39 @@ struct Source {
 // Opens the file at path and reads enough of it to know how it is read; a
 // file that needs decoding has its decoder started and its header read.
 // With request.sample_rate not 0, a file at another rate is decoded to this
-// one. False once the reason is out.
-bool open_source(std::wstring_view path, const DecodeRequest& request,
-                 Source& source, platform::Console& console);
+// one. Returns what went wrong, if anything did.
+CoreError open_source(std::wstring_view path, const DecodeRequest& request,
+                      Source& source);
 
 // Hands every frame of an opened source to sink. A WAVE file read as hushmark
-// reads it is walked with hushmark's messages; a decoded file is read to its
-// end and its decoder must end well. False once the reason is out.
-bool read_source(Source& source, const FrameSink& sink,
-                 platform::Console& console);
+// reads it is walked, each chunk it skips told to notices; a decoded file is
+// read to its end and its decoder must end well. Returns what went wrong, if
+// anything did: kDataEndedEarly when a WAVE file's data ended before its
+// chunk did.
+CoreError read_source(Source& source, const FrameSink& sink,
+                      const NoticeSink& notices);
 
 // Where each file's frames go, made once it is open: k is its place among
 // the files.
 using SinkMaker = std::function<FrameSink(std::size_t k, const Source& source)>;
 
-// Hears, on the thread that read it, that file k has been read (ok) or has
-// failed, its message kept for its turn.
-using SourceEnded = std::function<void(std::size_t k, bool ok)>;
+// Hears, on the thread that read it, that file k has been read (no error) or
+// has failed.
+using SourceEnded = std::function<void(std::size_t k, const CoreError& error)>;
 
-// Opens the first file, showing its messages as they come, then reads every
-// file into the sink made for it, side by side on up to processor_count()
-// workers; the others are decoded to the first file's rate. Each file's
-// messages are kept and shown in order, up to the first file that failed. A
-// single file is read here, its messages shown as they come. False after any
-// failure, once its message is out. Files are decoded as request says (its
-// rate but for the first file's). With in_order set, one file is read after
-// another, so that a sink's samples arrive in the files' order.
-bool read_sources(std::span<const std::wstring> paths,
-                  const SinkMaker& sink_for, const SourceEnded& ended,
-                  platform::Console& console, const DecodeRequest& request = {},
-                  bool in_order = false);
+// Opens the first file, then reads every file into the sink made for it, side
+// by side on up to processor_count() workers; the others are decoded to the
+// first file's rate. Each file's notices are kept and told to notices in
+// order, on the calling thread, up to the first file that failed, whose
+// failure is returned. A single file is read here, its notices told as they
+// come. Files are decoded as request says (its rate but for the first
+// file's). With in_order set, one file is read after another, so that a
+// sink's samples arrive in the files' order.
+CoreError read_sources(std::span<const std::wstring> paths,
+                       const SinkMaker& sink_for, const SourceEnded& ended,
+                       const NoticeSink& notices,
+                       const DecodeRequest& request = {},
+                       bool in_order = false);
 
 // The source's name without its folder and extension, UTF-8, for a title.
 std::string source_name(std::wstring_view path);

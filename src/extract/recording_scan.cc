@@ -6,7 +6,6 @@
 
 #include "extract/fast_scan.h"
 #include "extract/ladder.h"
-#include "extract/messages.h"
 #include "extract/progress.h"
 #include "extract/recording.h"
 
@@ -237,15 +236,9 @@ void join_ended(Joiner& j) {
 }
 
 FrameSink sink_of(FileScan& f) {
-  FrameSink sink{
+  return {
       [&f](std::uint32_t nAvgBytesPerSec) { begin_chunk(f, nAvgBytesPerSec); },
-      [&f](std::span<const std::uint8_t> b) { scan_block(f, b); },
-      {},
-      f.plan->tee};
-  if (f.plan->hold_short_read) {
-    sink.data_ended_early = [&f] { f.data_ended_early = true; };
-  }
-  return sink;
+      [&f](std::span<const std::uint8_t> b) { scan_block(f, b); }, f.plan->tee};
 }
 
 std::string file_title(const Source& source) {
@@ -254,8 +247,9 @@ std::string file_title(const Source& source) {
 
 }  // namespace
 
-bool scan_recording(std::span<const std::wstring> paths, const ScanPlan& plan,
-                    RecordingRuns& runs, platform::Console& console) {
+CoreError scan_recording(std::span<const std::wstring> paths,
+                         const ScanPlan& plan, RecordingRuns& runs,
+                         const NoticeSink& notices) {
   runs = RecordingRuns();
   if (plan.ladder) runs.thresholds.assign(kLadder.begin(), kLadder.end());
   if (plan.threshold && (!plan.ladder || ladder_rung(*plan.threshold) < 0)) {
@@ -277,28 +271,27 @@ bool scan_recording(std::span<const std::wstring> paths, const ScanPlan& plan,
     j.files[k]->title = file_title(source);
     return sink_of(*j.files[k]);
   };
-  auto ended = [&j](std::size_t k, bool ok) {
+  auto ended = [&j](std::size_t k, const CoreError& error) {
     std::lock_guard<std::mutex> lock(j.mutex);
-    j.ends[k] = ok ? FileEnd::kRead : FileEnd::kFailed;
+    j.ends[k] = error ? FileEnd::kFailed : FileEnd::kRead;
     // A file that failed to open has made no scan.
     if (!j.files[k]) j.files[k] = std::make_unique<FileScan>();
+    j.files[k]->data_ended_early = error.failure == Failure::kDataEndedEarly;
     join_ended(j);
   };
   const DecodeRequest request{0, plan.every_sample,
                               plan.tee ? plan.channels : std::uint16_t{0},
                               static_cast<bool>(plan.tee)};
-  bool ok = read_sources(paths, sink_for, ended, console, request,
-                         static_cast<bool>(plan.tee));
-  if (ok && j.other_rate) {
-    console.write(msg::kRatesDiffer + std::wstring(paths[*j.other_rate]) +
-                  L"\n");
-    ok = false;
+  CoreError error = read_sources(paths, sink_for, ended, notices, request,
+                                 static_cast<bool>(plan.tee));
+  if (!error && j.other_rate) {
+    error = {Failure::kRatesDiffer, paths[*j.other_rate]};
   }
   for (JoinedRuns& joined : j.joined) {
     finish_join(runs.rules, joined);
     runs.tallies.push_back(std::move(joined.tally));
   }
-  return ok;
+  return error;
 }
 
 const RunTally* tally_at(const RecordingRuns& runs, std::int32_t threshold) {

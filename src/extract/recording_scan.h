@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "extract/errors.h"
 #include "extract/levels.h"
 #include "extract/silences.h"
-#include "platform/console.h"
 
 namespace hushmark {
 
@@ -34,9 +34,6 @@ struct ScanPlan {
   // without the loss of a round to 16 bits, which costs it time besides.
   std::function<void(std::span<const std::uint8_t> samples)> tee;
   std::uint16_t channels = 0;
-  // A WAVE file whose data ends early is told in data_ended_early instead of
-  // its message, which then waits for the caller.
-  bool hold_short_read = false;
   // Counts the frames as they are read, for a progress line; may be nullptr.
   Progress* progress = nullptr;
 };
@@ -62,17 +59,20 @@ struct RecordingRuns {
   std::vector<std::int32_t> thresholds;  // the ladder's, then any other
   std::vector<RunTally> tallies;         // one per threshold
   BlockLevels levels;                    // with the ladder only
-  bool data_ended_early = false;         // see ScanPlan::hold_short_read
+  // The failure was data that ended early in a file that was joined: what
+  // was read of it counts.
+  bool data_ended_early = false;
 };
 
 // Reads the files in order as one recording: the k-th starts where the
 // earlier ones' frames end, and a silence that runs across a file's end is
 // one silence. Several files are read side by side, each on a processor of
-// its own. False after any failure, once its message is out (but one held
-// by hold_short_read); `runs` then holds the files up to the one that
-// failed, what was read of it included.
-bool scan_recording(std::span<const std::wstring> paths, const ScanPlan& plan,
-                    RecordingRuns& runs, platform::Console& console);
+// its own. Each file's notices are told in order, up to the file that failed.
+// Returns what went wrong, if anything did; `runs` then holds the files up to
+// the one that failed, what was read of it included.
+CoreError scan_recording(std::span<const std::wstring> paths,
+                         const ScanPlan& plan, RecordingRuns& runs,
+                         const NoticeSink& notices);
 
 // The tally at this threshold, or nullptr when it was not scanned.
 const RunTally* tally_at(const RecordingRuns& runs, std::int32_t threshold);

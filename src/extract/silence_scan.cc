@@ -1,11 +1,8 @@
 #include "extract/silence_scan.h"
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
 
 #include "extract/fast_scan.h"
-#include "extract/messages.h"
 #include "extract/point_format.h"
 #include "extract/time_base.h"
 
@@ -16,81 +13,6 @@ std::int32_t sample_magnitude(const std::uint8_t* p) {
   auto s =
       static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
   return s < 0 ? -std::int32_t{s} : std::int32_t{s};
-}
-
-// Lines go out in blocks of up to this many bytes.
-constexpr std::size_t kBlockBytes = 64 * 1024;
-
-// The console and chapter lines of the points found so far, in blocks that go
-// out with one write each. The fixed text of a console line is encoded once.
-struct PointLines {
-  std::string separator;  // the decimal separator, in the console's encoding
-  std::string line_end;   // "秒\n", in the console's encoding
-  std::unique_ptr<char[]> console;
-  std::size_t console_used = 0;
-  std::unique_ptr<char[]> chapter;
-  std::size_t chapter_used = 0;
-};
-
-void start_lines(PointLines& lines, platform::Console& console) {
-  lines.separator = console.encode(locale_decimal_separator());
-  lines.line_end = console.encode(std::wstring(msg::kSeconds) + L'\n');
-  // A block is written once it is full, so each has room for one more line;
-  // a chapter line is shorter than its console line.
-  std::size_t bytes = kBlockBytes + kMaxTimeChars + 2 + kMaxLengthChars +
-                      lines.separator.size() + lines.line_end.size();
-  lines.console = std::make_unique_for_overwrite<char[]>(bytes);
-  lines.chapter = std::make_unique_for_overwrite<char[]>(bytes);
-}
-
-void write_lines(PointLines& lines, platform::OutputFile& chapters,
-                 platform::Console& console) {
-  console.write_encoded({lines.console.get(), lines.console_used});
-  chapters.write({lines.chapter.get(), lines.chapter_used});
-  lines.console_used = 0;
-  lines.chapter_used = 0;
-}
-
-char* put(char* out, std::string_view bytes) {
-  std::memcpy(out, bytes.data(), bytes.size());
-  return out + bytes.size();
-}
-
-// Adds the console line "HH:MM:SS.mmm  L.LLL秒" and the chapter line
-// "HH:MM:SS.mmm" for one point.
-void add_point(const ChapterPoint& point, std::uint32_t nAvgBytesPerSec,
-               PointLines& lines) {
-  char* line = lines.console.get() + lines.console_used;
-  char* time_end =
-      format_time_chars(frame_time_ms(point.cut, nAvgBytesPerSec), line);
-  char* chapter = put(lines.chapter.get() + lines.chapter_used,
-                      {line, static_cast<std::size_t>(time_end - line)});
-  // Chapter files end their lines in CR LF wherever they are made.
-  lines.chapter_used =
-      static_cast<std::size_t>(put(chapter, "\r\n") - lines.chapter.get());
-  char length[kMaxLengthChars];
-  char* length_end = format_length_chars(point.length, nAvgBytesPerSec, length);
-  char* out = put(time_end, "  ");
-  out = put(out, {length, static_cast<std::size_t>(length_end - 4 - length)});
-  out = put(out, lines.separator);
-  out = put(out, {length_end - 3, 3});
-  out = put(out, lines.line_end);
-  lines.console_used = static_cast<std::size_t>(out - lines.console.get());
-}
-
-// Writes the lines of a batch of points, a block at a time.
-void write_points(std::span<const ChapterPoint> points,
-                  std::uint32_t nAvgBytesPerSec, PointLines& lines,
-                  platform::OutputFile& chapters, platform::Console& console) {
-  if (points.empty()) return;
-  if (!lines.console) start_lines(lines, console);
-  for (const ChapterPoint& point : points) {
-    add_point(point, nAvgBytesPerSec, lines);
-    if (lines.console_used >= kBlockBytes) {
-      write_lines(lines, chapters, console);
-    }
-  }
-  write_lines(lines, chapters, console);
 }
 
 }  // namespace
@@ -120,34 +42,29 @@ void scan_frames(std::span<const std::uint8_t> bytes, const ScanParams& params,
   }
 }
 
-bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
-                     bool ends_with_input, std::uint32_t nAvgBytesPerSec,
-                     const ScanRequest& request, platform::OutputFile& chapters,
-                     platform::Console& console) {
+CoreError scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
+                          bool ends_with_input, std::uint32_t nAvgBytesPerSec,
+                          const ScanRequest& request, const PointSink& sink) {
   const ScanParams params{
       request.threshold,
       compute_min_frames(nAvgBytesPerSec, request.min_silence_ms), request.cut};
   ScanState state;
   std::vector<ChapterPoint> points;
-  PointLines lines;
   auto scan_block = [&](std::span<const std::uint8_t> block) {
     points.clear();
     scan_frames_fast(block, params, state, points);
-    write_points(points, nAvgBytesPerSec, lines, chapters, console);
-    return !chapters.failed();
+    return points.empty() || sink(points, nAvgBytesPerSec);
   };
   switch (read_chunk_frames(in, frame_count, ends_with_input, scan_block)) {
   case ChunkFrames::kRead:
-    return true;
+    return {};
   case ChunkFrames::kShortRead:
     // The points of every whole frame present are out; the rest is missing.
-    console.write(msg::kReadFailed);
-    return false;
+    return {Failure::kDataEndedEarly};
   case ChunkFrames::kStopped:
-    console.write(msg::kCannotWriteChapters);
-    return false;
+    return {Failure::kPointsRefused};
   }
-  return false;
+  return {};
 }
 
 }  // namespace hushmark

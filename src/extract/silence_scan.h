@@ -4,14 +4,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "extract/byte_reader.h"
+#include "extract/errors.h"
 #include "extract/scan_state.h"
-#include "platform/console.h"
-#include "platform/files.h"
 
 namespace hushmark {
 
@@ -58,14 +58,19 @@ ChunkFrames read_chunk_frames(ByteReader& in, std::uint32_t frame_count,
   return ChunkFrames::kRead;
 }
 
-// Reads frame_count frames of one data chunk, writing a console line and a
-// chapter line for every silence long enough. False after a short read or a
-// failed chapter write, once its message is out; when ends_with_input is set,
-// an input that ends early ends the chunk instead.
-bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
-                     bool ends_with_input, std::uint32_t nAvgBytesPerSec,
-                     const ScanRequest& request, platform::OutputFile& chapters,
-                     platform::Console& console);
+// Hears the points found in a block of frames, in order, with the byte rate
+// that times them; false when they could not be kept, which stops the scan.
+using PointSink = std::function<bool(std::span<const ChapterPoint> points,
+                                     std::uint32_t nAvgBytesPerSec)>;
+
+// Reads frame_count frames of one data chunk, handing the points of every
+// silence long enough to sink. kDataEndedEarly after a short read, once the
+// points of every whole frame present are out; when ends_with_input is set,
+// an input that ends early ends the chunk instead. kPointsRefused when
+// sink refused its points.
+CoreError scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
+                          bool ends_with_input, std::uint32_t nAvgBytesPerSec,
+                          const ScanRequest& request, const PointSink& sink);
 
 }  // namespace hushmark
 

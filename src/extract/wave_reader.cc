@@ -1,7 +1,6 @@
 #include "extract/wave_reader.h"
 
 #include "extract/byte_reader.h"
-#include "extract/messages.h"
 #include "extract/silence_scan.h"
 #include "platform/files.h"
 #include "platform/hex_escape.h"
@@ -13,78 +12,63 @@ namespace {
 // data size no real chunk has: ffmpeg 0xFFFFFFFF, espeak-ng 0x7FFFF000.
 constexpr std::uint32_t kPlaceholderDataSize = 0x7FFFF000;
 
-// The message for a format the scan cannot take, or nullptr when it can.
-const wchar_t* format_problem(const WaveFormat& format) {
+// The failure of a format the scan cannot take, or kNone when it can.
+Failure format_problem(const WaveFormat& format) {
   switch (scan_problem(format)) {
   case ScanProblem::kNone:
-    return nullptr;
+    return Failure::kNone;
   case ScanProblem::kFormatTag:
-    return msg::kBadFormatTag;
+    return Failure::kBadFormatTag;
   case ScanProblem::kChannels:
-    return msg::kBadChannels;
+    return Failure::kBadChannels;
   case ScanProblem::kBitsPerSample:
-    return msg::kBadBitsPerSample;
+    return Failure::kBadBitsPerSample;
   case ScanProblem::kZeroByteRate:
-    return msg::kZeroByteRate;
+    return Failure::kZeroByteRate;
   }
-  return nullptr;
+  return Failure::kNone;
 }
 
-bool scan_data(ByteReader& in, const ChunkHeader& chunk,
-               const WaveFormat& format, const DataChunkHandler& handle_data,
-               platform::Console& console) {
-  if (const wchar_t* problem = format_problem(format)) {
-    console.write(problem);
-    return false;
+CoreError scan_data(ByteReader& in, const ChunkHeader& chunk,
+                    const WaveFormat& format,
+                    const DataChunkHandler& handle_data) {
+  if (const Failure problem = format_problem(format);
+      problem != Failure::kNone) {
+    return {problem};
   }
   // Such a chunk read from a pipe ends where the stream does; a file that ends
   // early has lost data.
   bool ends_with_input = in.is_stream() && chunk.size >= kPlaceholderDataSize;
-  if (!handle_data(in, chunk.size / kFrameBytes, ends_with_input,
-                   format.nAvgBytesPerSec)) {
-    return false;
+  if (CoreError e = handle_data(in, chunk.size / kFrameBytes, ends_with_input,
+                                format.nAvgBytesPerSec)) {
+    return e;
   }
   // Bytes past the last whole frame belong to no frame.
   in.skip(chunk.size % kFrameBytes);
-  return true;
+  return {};
 }
 
-void report_unsupported(const ChunkHeader& chunk, platform::Console& console) {
-  std::wstring line = msg::kUnsupportedChunk;
-  line += printable_chunk_id(chunk.id);
-  line += L" size:";
-  line += std::to_wstring(chunk.size);
-  line += L'\n';
-  console.write(line);
-}
-
-bool walk_chunks(ByteReader& in, const DataChunkHandler& handle_data,
-                 platform::Console& console) {
+CoreError walk_chunks(ByteReader& in, const DataChunkHandler& handle_data,
+                      const NoticeSink& notices) {
   WaveFormat format;
   ChunkHeader chunk;
   // A file cut within a chunk header ends as one that ends before it.
   while (read_chunk_header(in, chunk) == ChunkRead::kOk) {
     switch (chunk.id) {
     case fourcc("fmt "):
-      if (!read_fmt(in, chunk, format)) {
-        console.write(msg::kBrokenFmt);
-        return false;
-      }
+      if (!read_fmt(in, chunk, format)) return {Failure::kBrokenFmt};
       break;
     case fourcc("data"):
-      if (!scan_data(in, chunk, format, handle_data, console)) return false;
+      if (CoreError e = scan_data(in, chunk, format, handle_data)) return e;
       break;
     default:
-      report_unsupported(chunk, console);
+      notices({NoticeKind::kUnsupportedChunk, chunk.id, chunk.size});
       skip_body(in, chunk);
     }
     skip_pad(in, chunk);
   }
-  if (in.failed()) {
-    console.write(msg::kReadFailed);
-    return false;
-  }
-  return true;
+  if (in.failed()) return {Failure::kReadFailed};
+  return {};
 }
 
 }  // namespace
@@ -103,25 +87,23 @@ std::wstring printable_chunk_id(std::uint32_t id) {
   return text;
 }
 
-bool walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
-               platform::Console& console) {
+CoreError walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
+                    const NoticeSink& notices) {
   if (!read_riff_header(in)) {
     // A header that could not be read says nothing about the file's kind.
-    console.write(in.failed() ? msg::kReadFailed : msg::kNotWave);
-    return false;
+    return {in.failed() ? Failure::kReadFailed : Failure::kNotWave};
   }
-  return walk_chunks(in, handle_data, console);
+  return walk_chunks(in, handle_data, notices);
 }
 
-bool extract_points(ByteReader& in, const ScanRequest& request,
-                    platform::OutputFile& chapters,
-                    platform::Console& console) {
+CoreError scan_wave(ByteReader& in, const ScanRequest& request,
+                    const PointSink& points, const NoticeSink& notices) {
   auto scan = [&](ByteReader& data, std::uint32_t frame_count,
                   bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
     return scan_data_chunk(data, frame_count, ends_with_input, nAvgBytesPerSec,
-                           request, chapters, console);
+                           request, points);
   };
-  return walk_wave(in, scan, console);
+  return walk_wave(in, scan, notices);
 }
 
 }  // namespace hushmark

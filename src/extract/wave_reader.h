@@ -6,10 +6,10 @@
 #include <string>
 
 #include "extract/byte_reader.h"
+#include "extract/errors.h"
 #include "extract/scan_state.h"
+#include "extract/silence_scan.h"
 #include "extract/wave_chunks.h"
-#include "platform/console.h"
-#include "platform/files.h"
 
 namespace hushmark {
 
@@ -19,23 +19,22 @@ std::wstring printable_chunk_id(std::uint32_t id);
 
 // Reads the frames of one data chunk of 16-bit stereo PCM, the reader at its
 // first frame; when ends_with_input is set, an input that ends early ends the
-// chunk. False after a failure, once its message is out.
-using DataChunkHandler =
-    std::function<bool(ByteReader& in, std::uint32_t frame_count,
-                       bool ends_with_input, std::uint32_t nAvgBytesPerSec)>;
+// chunk. Returns what stopped it, if anything did.
+using DataChunkHandler = std::function<CoreError(
+    ByteReader& in, std::uint32_t frame_count, bool ends_with_input,
+    std::uint32_t nAvgBytesPerSec)>;
 
 // Checks the RIFF header of what `in` reads and walks every chunk, handing
-// each data chunk of 16-bit stereo PCM to handle_data. True when the walk
-// reached the end of the input; false after any failure, once its message is
-// out.
-bool walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
-               platform::Console& console);
+// each data chunk of 16-bit stereo PCM to handle_data and telling notices of
+// each chunk it skips. No error when the walk reached the end of the input.
+CoreError walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
+                    const NoticeSink& notices);
 
-// Walks what `in` reads, writing a console line and a chapter line for every
-// point of every data chunk; chapters stays open. True when the walk reached
-// the end of the input; false after any failure, once its message is out.
-bool extract_points(ByteReader& in, const ScanRequest& request,
-                    platform::OutputFile& chapters, platform::Console& console);
+// Walks what `in` reads, handing the points of every data chunk to points as
+// they are found and each skipped chunk to notices, in order. No error when
+// the walk reached the end of the input.
+CoreError scan_wave(ByteReader& in, const ScanRequest& request,
+                    const PointSink& points, const NoticeSink& notices);
 
 }  // namespace hushmark
 

@@ -2,10 +2,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/core_words.h"
 #include "cli/echo.h"
 #include "cli/settings.h"
 #include "cli/startup.h"
-#include "extract/messages.h"
 #include "extract/progress.h"
 #include "extract/recording_scan.h"
 #include "platform/console.h"
@@ -32,7 +32,6 @@ int main(int argc, char** argv) {
   plan.ladder = true;
   plan.threshold = given_threshold;
   plan.min_silence_ms = settings.min_silence_ms;
-  plan.hold_short_read = true;
   // The silences tell which pauses a heading follows, as for
   // hushmark-chapters.
   plan.keep = true;
@@ -42,10 +41,14 @@ int main(int argc, char** argv) {
     plan.progress = &progress;
   }
   RecordingRuns runs;
-  const bool scanned = scan_recording(inputs, plan, runs, console);
+  const CoreError error =
+      scan_recording(inputs, plan, runs, notices_to(console));
   progress_end(progress);
-  // Other failures stop with their message alone, as hushmark does.
-  if (!scanned && !runs.data_ended_early) return 1;
+  // Data that ended early is told after the tables, which show what was
+  // read, as hushmark writes the points it found; other failures stop with
+  // their message alone, as hushmark does.
+  const bool held = error && runs.data_ended_early;
+  if (!held && !succeeded(error, console)) return 1;
   if (runs.data_chunks > 1) {
     console.write(msg::kProbeLaterData + std::to_wstring(runs.data_chunks) +
                   msg::kProbeLaterDataEnd);
@@ -54,10 +57,5 @@ int main(int argc, char** argv) {
   console.write(format_table(runs));
   console.write(format_suggestion(runs, suggestion));
   console.write(format_min_report(runs, suggestion, given_threshold));
-  if (runs.data_ended_early) {
-    // The tables show what was read, as hushmark writes the points it found.
-    console.write(msg::kReadFailed);
-    return 1;
-  }
-  return 0;
+  return succeeded(error, console) ? 0 : 1;
 }

@@ -1,8 +1,8 @@
 #ifndef HUSHMARK_PROBE_MESSAGES_H_
 #define HUSHMARK_PROBE_MESSAGES_H_
 
-// Every text hushmark-probe prints of its own; the core's are in
-// extract/messages.h.
+// Every text hushmark-probe prints of its own; those the three programs
+// share, the core's failures among them, are in cli/messages.h.
 
 namespace hushmark::msg {
 

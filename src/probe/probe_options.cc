@@ -1,5 +1,6 @@
 #include "probe/probe_options.h"
 
+#include "cli/core_words.h"
 #include "cli/options.h"
 #include "extract/inputs.h"
 #include "probe/messages.h"
@@ -20,7 +21,7 @@ OptionsOutcome read_probe_options(int argc, char** argv, Settings& settings,
   if (parsed != OptionsOutcome::kRun) return parsed;
   take_inputs(settings, inputs);
   if (!validate_settings(settings, console) ||
-      !expand_inputs(inputs, console)) {
+      !succeeded(expand_inputs(inputs, notices_to(console)), console)) {
     return OptionsOutcome::kExitFailure;
   }
   settings.infile = inputs.front();

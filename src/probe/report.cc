@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cwchar>
 
-#include "extract/messages.h"
+#include "cli/messages.h"
 #include "extract/silence_scan.h"
 #include "extract/time_base.h"
 #include "probe/messages.h"

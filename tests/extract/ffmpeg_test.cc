@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "chapters/messages.h"
+#include "cli/core_words.h"
 
 namespace hushmark {
 namespace {
@@ -26,22 +27,38 @@ TEST(Ffmpeg, SaysWhyARunWentWrongInItsCallersWords) {
     std::string_view error_text;
     std::wstring_view message;
   } cases[] = {
-      {kDecodeRun, StartResult::kFailed, "",
-       L"ffmpegを起動できませんでした。\n"},
       {kEmbedRun, StartResult::kFailed, "",
        L"ffmpegを起動できませんでした。\n"},
       {kProbeRun, StartResult::kFailed, "",
        L"ffprobeを起動できませんでした。\n"},
-      {kDecodeRun, StartResult::kStarted, "",
-       L"ffmpegで読み取れませんでした: a\n"},
-      {kDecodeRun, StartResult::kStarted, "x\r\nfile:a: Invalid data\n\n",
-       L"ffmpegで読み取れませんでした: a\nffmpeg: a: Invalid data\n"},
       {kProbeRun, StartResult::kStarted,
        "Stream map '0:a' matches no streams.\n",
        L"ffprobeが失敗しました: Stream map '0:a' matches no streams.\n"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ffmpeg_failure(c.run, c.started, L"a", c.error_text), c.message)
+    EXPECT_EQ(ffmpeg_failure(c.run, c.started, c.error_text), c.message)
+        << c.error_text;
+  }
+}
+
+// A decode's failure names its input, and tells one without audio.
+TEST(Ffmpeg, TellsWhatWentWrongWithADecode) {
+  using platform::StartResult;
+  const struct {
+    StartResult started;
+    std::string_view error_text;
+    std::wstring_view message;
+  } cases[] = {
+      {StartResult::kFailed, "", L"ffmpegを起動できませんでした。\n"},
+      {StartResult::kStarted, "", L"ffmpegで読み取れませんでした: a\n"},
+      {StartResult::kStarted, "x\r\nfile:a: Invalid data\n\n",
+       L"ffmpegで読み取れませんでした: a\nffmpeg: a: Invalid data\n"},
+      {StartResult::kStarted, "Stream map '0:a' matches no streams.\n",
+       L"音声がありません: a\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(word_error(decode_error(c.started, L"a", c.error_text)),
+              c.message)
         << c.error_text;
   }
 }

@@ -68,21 +68,20 @@ TEST(LadderScan, FindsWhatTheScanFindsAtEveryRung) {
   }
 }
 
-// The chapter lines that hushmark's chunk walk and scan write for wave.
+// The points that hushmark's chunk walk and scan find in wave.
 std::size_t chapter_lines(const std::string& wave, std::int32_t threshold,
-                          std::int32_t min_silence_ms,
-                          platform::Console& console) {
+                          std::int32_t min_silence_ms) {
   ScanRequest request;
   request.threshold = threshold;
   request.min_silence_ms = min_silence_ms;
   ByteReader in(span_of(wave, 0, wave.size()));
-  std::string chapters;
-  platform::OutputFile out;
-  out.open_in_memory(chapters);
-  extract_points(in, request, out, console);
-  out.close();
-  return static_cast<std::size_t>(
-      std::count(chapters.begin(), chapters.end(), '\n'));
+  std::size_t points = 0;
+  auto count = [&points](std::span<const ChapterPoint> found, std::uint32_t) {
+    points += found.size();
+    return true;
+  };
+  scan_wave(in, request, count, [](const Notice&) {});
+  return points;
 }
 
 TEST(ScanRecording, CountsWhatHushmarkWritesWithEveryMinimumAtEveryRung) {
@@ -113,28 +112,24 @@ TEST(ScanRecording, CountsWhatHushmarkWritesWithEveryMinimumAtEveryRung) {
       {cut, 200, 5},
   };
   testing::TempDir dir;
-  testing::CapturedConsole console;
   for (const Case& c : cases) {
     testing::write_file(dir / "in.wav", c.wave);
     ScanPlan plan;
     plan.ladder = true;
     plan.threshold = c.given;
     plan.min_silence_ms = c.min_ms;
-    plan.hold_short_read = true;
     RecordingRuns runs;
     scan_recording({{testing::wide(dir / "in.wav")}}, plan, runs,
-                   console.console());
+                   [](const Notice&) {});
     for (std::int32_t threshold : runs.thresholds) {
       const RunTally& tally = *tally_at(runs, threshold);
       const MinSilenceTotals totals = min_totals(tally, runs.nAvgBytesPerSec);
       for (std::size_t row = 0; row < kMinRows; ++row) {
         EXPECT_EQ(totals.points[row],
-                  chapter_lines(c.wave, threshold, kMinLadder[row],
-                                console.console()))
+                  chapter_lines(c.wave, threshold, kMinLadder[row]))
             << "-s " << threshold << " -m " << kMinLadder[row];
       }
-      EXPECT_EQ(tally.points,
-                chapter_lines(c.wave, threshold, c.min_ms, console.console()));
+      EXPECT_EQ(tally.points, chapter_lines(c.wave, threshold, c.min_ms));
     }
   }
 }
@@ -143,8 +138,10 @@ TEST(ScanRecording, CountsWhatHushmarkWritesWithEveryMinimumAtEveryRung) {
 std::vector<std::uint64_t> flat_tallies(const std::vector<std::wstring>& paths,
                                         const ScanPlan& plan, bool ends_early) {
   RecordingRuns runs;
-  platform::Console console;
-  EXPECT_EQ(scan_recording(paths, plan, runs, console), !ends_early);
+  const CoreError error =
+      scan_recording(paths, plan, runs, [](const Notice&) {});
+  EXPECT_EQ(error.failure,
+            ends_early ? Failure::kDataEndedEarly : Failure::kNone);
   EXPECT_EQ(runs.data_ended_early, ends_early);
   std::vector<std::uint64_t> flat = {runs.frames};
   for (const RunTally& t : runs.tallies) {
@@ -249,7 +246,6 @@ TEST(ScanRecording, FilesCutAnywhereGiveTheWholeRecordingsSilences) {
         plan.threshold = given;
         plan.min_silence_ms = ms;
         plan.keep = true;
-        plan.hold_short_read = true;
         const auto want = flat_tallies(whole, plan, false);
         EXPECT_EQ(flat_tallies(parts, plan, false), want) << where;
         EXPECT_EQ(flat_tallies(chunked, plan, false),
@@ -260,6 +256,38 @@ TEST(ScanRecording, FilesCutAnywhereGiveTheWholeRecordingsSilences) {
             << where << " short";
       }
     }
+  }
+}
+
+// Files read side by side keep their notices for their turn: each file's are
+// told in order, up to the first file that failed, whose failure is returned.
+TEST(ScanRecording, TellsEachFilesNoticesInOrderUpToTheFirstFailure) {
+  using testing::WaveBytes;
+  testing::TempDir dir;
+  std::vector<std::wstring> paths;
+  auto add = [&](const char* id, WaveBytes wave) {
+    const std::string name = std::string(id) + ".wav";
+    testing::write_file(dir / name, wave.bytes());
+    paths.push_back(testing::wide(dir / name));
+  };
+  add("aaaa", WaveBytes().fmt(8000).chunk("aaaa", 3).data({testing::loud(9)}));
+  add("bbbb", WaveBytes().fmt(8000).data({testing::loud(9)}).chunk("bbbb", 2));
+  // A fmt chunk too short for a format, after a chunk that is told.
+  WaveBytes broken;
+  broken.chunk("cccc", 1).raw("fmt ").u32(14).u16(1).u16(2).u32(8000);
+  add("cccc", broken.u32(32000).u16(4));
+  add("dddd", WaveBytes().fmt(8000).chunk("dddd", 2).data({testing::loud(9)}));
+  ScanPlan plan;
+  plan.threshold = 0;
+  for (int round = 0; round < 20; ++round) {
+    std::vector<std::uint32_t> told;
+    RecordingRuns runs;
+    const CoreError error = scan_recording(
+        paths, plan, runs,
+        [&told](const Notice& notice) { told.push_back(notice.chunk_id); });
+    EXPECT_EQ(error.failure, Failure::kBrokenFmt);
+    EXPECT_EQ(told, (std::vector<std::uint32_t>{fourcc("aaaa"), fourcc("bbbb"),
+                                                fourcc("cccc")}));
   }
 }
 
