@@ -71,7 +71,7 @@ bool start_decoder(Source& source, std::vector<std::uint8_t> head,
     report_ffmpeg_failure(kDecodeRun, source.path, source.decoder, console);
     return false;
   }
-  source.nAvgBytesPerSec = byte_rate_of(source.decoded.sample_rate);
+  source.time_base = byte_rate_of(source.decoded.sample_rate);
   source.title = source.decoded.title;
   return true;
 }
@@ -86,7 +86,7 @@ bool read_decoded(Source& source, const FrameSink& sink,
   std::vector<std::uint8_t> folded;
   std::vector<std::uint8_t> narrowed;
   std::uint64_t frames = 0;
-  sink.begin_chunk(source.nAvgBytesPerSec);
+  sink.begin_chunk(source.time_base);
   for (;;) {
     std::span<const std::uint8_t> have = in.fill(frame_bytes);
     if (have.size() < frame_bytes) {
@@ -132,7 +132,7 @@ bool read_side_by_side(std::span<const std::wstring> paths,
                        std::unique_ptr<Source> first, const SinkMaker& sink_for,
                        const SourceEnded& ended, platform::Console& console) {
   const std::size_t n = paths.size();
-  request.sample_rate = sample_rate_of(first->nAvgBytesPerSec);
+  request.sample_rate = sample_rate_of(first->time_base);
   auto consoles = std::make_unique<platform::Console[]>(n);
   std::vector<char> ok(n, 0);
   std::atomic<std::size_t> next{0};
@@ -196,12 +196,11 @@ bool open_source(std::wstring_view path, const DecodeRequest& request,
   const HeadInfo info = classify_head(head);
   // A WAVE file at another rate than the book's is decoded to that rate, and
   // one whose channels are asked for is decoded to them.
-  const bool same_rate =
-      request.sample_rate == 0 || info.nAvgBytesPerSec == 0 ||
-      info.nAvgBytesPerSec == byte_rate_of(request.sample_rate);
+  const bool same_rate = request.sample_rate == 0 || !info.time_base.known() ||
+                         info.time_base == byte_rate_of(request.sample_rate);
   if (info.kind == HeadKind::kWave && same_rate && request.channels == 0) {
     source.kind = HeadKind::kWave;
-    source.nAvgBytesPerSec = info.nAvgBytesPerSec;
+    source.time_base = info.time_base;
     source.reader = std::make_unique<ByteReader>(source.file, head);
     return true;
   }
@@ -214,8 +213,8 @@ bool read_source(Source& source, const FrameSink& sink,
     return read_decoded(source, sink, console);
   }
   auto handle = [&](ByteReader& data, std::uint32_t frame_count,
-                    bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
-    sink.begin_chunk(nAvgBytesPerSec);
+                    bool ends_with_input, TimeBase time_base) {
+    sink.begin_chunk(time_base);
     auto pass = [&](std::span<const std::uint8_t> block) {
       sink.frames(block);
       return true;

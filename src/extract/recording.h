@@ -12,6 +12,7 @@
 
 #include "extract/byte_reader.h"
 #include "extract/decoded_wave.h"
+#include "extract/time_base.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -26,7 +27,7 @@ inline constexpr std::wstring_view kStandardInputName = L"-";
 // its byte rate (four bytes a frame), and frames then gets its whole 16-bit
 // stereo frames, a block at a time, in order.
 struct FrameSink {
-  std::function<void(std::uint32_t nAvgBytesPerSec)> begin_chunk;
+  std::function<void(TimeBase time_base)> begin_chunk;
   std::function<void(std::span<const std::uint8_t> frames)> frames;
   // Hears that a WAVE file's data ended before its chunk did, in place of
   // the message that says so; the read then fails.
@@ -50,7 +51,7 @@ struct Source {
   HeadKind kind = HeadKind::kWave;
   // The byte rate of its frames: a decoded file's, or that of a WAVE file's
   // first fmt chunk when its head shows one; 0 when not known yet.
-  std::uint32_t nAvgBytesPerSec = 0;
+  TimeBase time_base;
   std::string title;  // its title tag, UTF-8; empty when it has none
   DecodedFormat decoded;
   platform::InputFile file;

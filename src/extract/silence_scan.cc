@@ -58,18 +58,17 @@ char* put(char* out, std::string_view bytes) {
 
 // Adds the console line "HH:MM:SS.mmm  L.LLL秒" and the chapter line
 // "HH:MM:SS.mmm" for one point.
-void add_point(const ChapterPoint& point, std::uint32_t nAvgBytesPerSec,
+void add_point(const ChapterPoint& point, TimeBase time_base,
                PointLines& lines) {
   char* line = lines.console.get() + lines.console_used;
-  char* time_end =
-      format_time_chars(frame_time_ms(point.cut, nAvgBytesPerSec), line);
+  char* time_end = format_time_chars(frame_time_ms(point.cut, time_base), line);
   char* chapter = put(lines.chapter.get() + lines.chapter_used,
                       {line, static_cast<std::size_t>(time_end - line)});
   // Chapter files end their lines in CR LF wherever they are made.
   lines.chapter_used =
       static_cast<std::size_t>(put(chapter, "\r\n") - lines.chapter.get());
   char length[kMaxLengthChars];
-  char* length_end = format_length_chars(point.length, nAvgBytesPerSec, length);
+  char* length_end = format_length_chars(point.length, time_base, length);
   char* out = put(time_end, "  ");
   out = put(out, {length, static_cast<std::size_t>(length_end - 4 - length)});
   out = put(out, lines.separator);
@@ -79,13 +78,13 @@ void add_point(const ChapterPoint& point, std::uint32_t nAvgBytesPerSec,
 }
 
 // Writes the lines of a batch of points, a block at a time.
-void write_points(std::span<const ChapterPoint> points,
-                  std::uint32_t nAvgBytesPerSec, PointLines& lines,
-                  platform::OutputFile& chapters, platform::Console& console) {
+void write_points(std::span<const ChapterPoint> points, TimeBase time_base,
+                  PointLines& lines, platform::OutputFile& chapters,
+                  platform::Console& console) {
   if (points.empty()) return;
   if (!lines.console) start_lines(lines, console);
   for (const ChapterPoint& point : points) {
-    add_point(point, nAvgBytesPerSec, lines);
+    add_point(point, time_base, lines);
     if (lines.console_used >= kBlockBytes) {
       write_lines(lines, chapters, console);
     }
@@ -121,19 +120,19 @@ void scan_frames(std::span<const std::uint8_t> bytes, const ScanParams& params,
 }
 
 bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
-                     bool ends_with_input, std::uint32_t nAvgBytesPerSec,
+                     bool ends_with_input, TimeBase time_base,
                      const ScanRequest& request, platform::OutputFile& chapters,
                      platform::Console& console) {
-  const ScanParams params{
-      request.threshold,
-      compute_min_frames(nAvgBytesPerSec, request.min_silence_ms), request.cut};
+  const ScanParams params{request.threshold,
+                          compute_min_frames(time_base, request.min_silence_ms),
+                          request.cut};
   ScanState state;
   std::vector<ChapterPoint> points;
   PointLines lines;
   auto scan_block = [&](std::span<const std::uint8_t> block) {
     points.clear();
     scan_frames_fast(block, params, state, points);
-    write_points(points, nAvgBytesPerSec, lines, chapters, console);
+    write_points(points, time_base, lines, chapters, console);
     return !chapters.failed();
   };
   switch (read_chunk_frames(in, frame_count, ends_with_input, scan_block)) {

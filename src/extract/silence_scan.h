@@ -10,6 +10,7 @@
 
 #include "extract/byte_reader.h"
 #include "extract/scan_state.h"
+#include "extract/time_base.h"
 #include "platform/console.h"
 #include "platform/files.h"
 
@@ -63,7 +64,7 @@ ChunkFrames read_chunk_frames(ByteReader& in, std::uint32_t frame_count,
 // failed chapter write, once its message is out; when ends_with_input is set,
 // an input that ends early ends the chunk instead.
 bool scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
-                     bool ends_with_input, std::uint32_t nAvgBytesPerSec,
+                     bool ends_with_input, TimeBase time_base,
                      const ScanRequest& request, platform::OutputFile& chapters,
                      platform::Console& console);
 

@@ -41,7 +41,7 @@ bool scan_data(ByteReader& in, const ChunkHeader& chunk,
   // early has lost data.
   bool ends_with_input = in.is_stream() && chunk.size >= kPlaceholderDataSize;
   if (!handle_data(in, chunk.size / kFrameBytes, ends_with_input,
-                   format.nAvgBytesPerSec)) {
+                   TimeBase(format.nAvgBytesPerSec))) {
     return false;
   }
   // Bytes past the last whole frame belong to no frame.
@@ -117,8 +117,8 @@ bool extract_points(ByteReader& in, const ScanRequest& request,
                     platform::OutputFile& chapters,
                     platform::Console& console) {
   auto scan = [&](ByteReader& data, std::uint32_t frame_count,
-                  bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
-    return scan_data_chunk(data, frame_count, ends_with_input, nAvgBytesPerSec,
+                  bool ends_with_input, TimeBase time_base) {
+    return scan_data_chunk(data, frame_count, ends_with_input, time_base,
                            request, chapters, console);
   };
   return walk_wave(in, scan, console);

@@ -7,6 +7,7 @@
 
 #include "extract/byte_reader.h"
 #include "extract/scan_state.h"
+#include "extract/time_base.h"
 #include "extract/wave_chunks.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -22,7 +23,7 @@ std::wstring printable_chunk_id(std::uint32_t id);
 // chunk. False after a failure, once its message is out.
 using DataChunkHandler =
     std::function<bool(ByteReader& in, std::uint32_t frame_count,
-                       bool ends_with_input, std::uint32_t nAvgBytesPerSec)>;
+                       bool ends_with_input, TimeBase time_base)>;
 
 // Checks the RIFF header of what `in` reads and walks every chunk, handing
 // each data chunk of 16-bit stereo PCM to handle_data. True when the walk

@@ -126,7 +126,7 @@ TEST(ScanRecording, CountsWhatHushmarkWritesWithEveryMinimumAtEveryRung) {
                    console.console());
     for (std::int32_t threshold : runs.thresholds) {
       const RunTally& tally = *tally_at(runs, threshold);
-      const MinSilenceTotals totals = min_totals(tally, runs.nAvgBytesPerSec);
+      const MinSilenceTotals totals = min_totals(tally, runs.time_base);
       for (std::size_t row = 0; row < kMinRows; ++row) {
         EXPECT_EQ(totals.points[row],
                   chapter_lines(c.wave, threshold, kMinLadder[row],
