@@ -50,15 +50,14 @@ struct Support {
 std::vector<Candidate> candidates_of(const Timeline& timeline, CutPosition cut,
                                      std::span<const std::uint32_t> points) {
   std::vector<Candidate> candidates;
-  const std::uint32_t nAvgBytesPerSec = timeline.nAvgBytesPerSec;
+  const TimeBase time_base = timeline.time_base;
   for (std::uint32_t i : points) {
     const TimelinePoint& p = timeline.points[i];
     const std::uint64_t first = silence_first_frame(p, cut);
     candidates.push_back(
         {i, static_cast<std::int64_t>(point_ms(timeline, i)),
-         static_cast<std::int64_t>(frame_time_ms(first, nAvgBytesPerSec)),
-         static_cast<std::int64_t>(
-             frame_time_ms(first + p.length, nAvgBytesPerSec)),
+         static_cast<std::int64_t>(frame_time_ms(first, time_base)),
+         static_cast<std::int64_t>(frame_time_ms(first + p.length, time_base)),
          p.length});
   }
   return candidates;

@@ -62,11 +62,11 @@ std::optional<std::uint32_t> longest_between(const Timeline& timeline,
                                              CutPosition cut,
                                              std::uint64_t from,
                                              std::uint64_t to) {
-  auto first = std::lower_bound(
-      timeline.points.begin(), timeline.points.end(), from,
-      [&](const TimelinePoint& p, std::uint64_t ms) {
-        return frame_time_ms(p.cut, timeline.nAvgBytesPerSec) < ms;
-      });
+  auto first =
+      std::lower_bound(timeline.points.begin(), timeline.points.end(), from,
+                       [&](const TimelinePoint& p, std::uint64_t ms) {
+                         return frame_time_ms(p.cut, timeline.time_base) < ms;
+                       });
   std::optional<std::uint32_t> best;
   for (auto i = static_cast<std::uint32_t>(first - timeline.points.begin());
        i < timeline.points.size() && point_ms(timeline, i) <= to; ++i) {
@@ -185,7 +185,7 @@ std::vector<Chapter> list_chapters(const Timeline& timeline,
   if (file_starts) {
     for (std::size_t k = 1; k < timeline.files.size(); ++k) {
       const std::uint64_t ms =
-          frame_time_ms(timeline.files[k].start, timeline.nAvgBytesPerSec);
+          frame_time_ms(timeline.files[k].start, timeline.time_base);
       if (ms > 0 && ms < end) {
         starts.push_back({ms, 0, static_cast<std::ptrdiff_t>(k)});
       }
@@ -221,7 +221,7 @@ std::vector<Chapter> list_chapters(const Timeline& timeline,
 
 void place_lead_in(Timeline& timeline, CutPosition cut,
                    std::uint32_t lead_in_ms) {
-  const std::uint64_t lead = ms_frames(lead_in_ms, timeline.nAvgBytesPerSec);
+  const std::uint64_t lead = ms_frames(lead_in_ms, timeline.time_base);
   for (TimelinePoint& point : timeline.points) {
     const std::uint64_t first = silence_first_frame(point, cut);
     const std::uint64_t sound = first + point.length;
@@ -245,8 +245,8 @@ void number_titles(const Timeline& timeline, std::vector<Chapter>& chapters,
   std::size_t file = 0;  // the file the chapter starts in, for %f
   for (std::size_t k = 0; k < chapters.size(); ++k) {
     while (file + 1 < timeline.files.size() &&
-           frame_time_ms(timeline.files[file + 1].start,
-                         timeline.nAvgBytesPerSec) <= chapters[k].start_ms) {
+           frame_time_ms(timeline.files[file + 1].start, timeline.time_base) <=
+               chapters[k].start_ms) {
       ++file;
     }
     if (chapters[k].own_title) continue;

@@ -50,8 +50,7 @@ void drop_closing_only(const RecordingRuns& runs, const RunTally& tally,
   const std::uint64_t closing =
       tally.closing_start != 0 ? tally.closing_start : runs.frames + 1;
   if (closing < last.end() ||
-      closing - last.end() >=
-          ms_frames(kClosingSoundMs, runs.nAvgBytesPerSec)) {
+      closing - last.end() >= ms_frames(kClosingSoundMs, runs.time_base)) {
     return;
   }
   if (silence_first_frame(timeline.points.back(), cut) == last.start) {
@@ -93,16 +92,16 @@ Timeline choose_timeline(const ChapterSettings& settings,
   const RunTally& tally = *tally_at(runs, choice.threshold_value);
   std::uint32_t min_frames = runs.rules.min_frames;
   choice.pauses_looked_for = chooses_chapter_pauses(settings);
-  if (choice.pauses_looked_for && runs.nAvgBytesPerSec != 0) {
+  if (choice.pauses_looked_for && runs.time_base.known()) {
     choice.pauses = choose_pauses(runs, tally);
   }
   if (choice.pauses.found) {
-    min_frames = compute_min_frames(runs.nAvgBytesPerSec, choice.pauses.min_ms);
+    min_frames = compute_min_frames(runs.time_base, choice.pauses.min_ms);
     measure_margin(runs, tally, min_frames, choice);
   }
   const std::vector<Silence> silences = unpack_silences(tally.kept);
   if (choice.pauses_looked_for && runs.files.size() > 1 &&
-      runs.nAvgBytesPerSec != 0) {
+      runs.time_base.known()) {
     choice.files = choose_files(
         runs, silences,
         choice.pauses.found ? std::optional(min_frames) : std::nullopt);

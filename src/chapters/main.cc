@@ -150,7 +150,7 @@ void show_list(const ChapterSettings& settings, const Timeline& timeline,
     note_long(chapters, split_max_ms(settings), console);
   }
   note_cue_tracks(settings.format, chapters.size(), console);
-  note_choice(choice, timeline.nAvgBytesPerSec, console);
+  note_choice(choice, timeline.time_base, console);
   console.flush();
 }
 

@@ -24,20 +24,19 @@ std::wstring time_text(std::uint64_t ms) {
 }
 
 // "1.500": a silence's length in seconds, with the locale's separator.
-std::wstring seconds_text(std::uint32_t frames, std::uint32_t nAvgBytesPerSec,
+std::wstring seconds_text(std::uint32_t frames, TimeBase time_base,
                           std::wstring_view separator) {
   char length[kMaxLengthChars];
-  char* end = format_length_chars(frames, nAvgBytesPerSec, length);
+  char* end = format_length_chars(frames, time_base, length);
   std::wstring seconds(static_cast<char*>(length), end);
   seconds.replace(seconds.size() - 4, 1, separator);
   return seconds;
 }
 
 // "  1.500秒": the same, padded for a table.
-std::wstring length_text(std::uint32_t frames, std::uint32_t nAvgBytesPerSec,
+std::wstring length_text(std::uint32_t frames, TimeBase time_base,
                          std::wstring_view separator) {
-  return padded(seconds_text(frames, nAvgBytesPerSec, separator), 7) +
-         msg::kSeconds;
+  return padded(seconds_text(frames, time_base, separator), 7) + msg::kSeconds;
 }
 
 // A level bin's middle in whole dBFS, as "-44".
@@ -85,17 +84,16 @@ std::wstring threshold_text(const AutoChoice& choice) {
 
 // " -m 2000 (章の区切りの無音 2.712秒以上、ほかは 1.395秒まで)": the pause
 // that parts chapters and the margin, flagged when thin.
-std::wstring pauses_text(const AutoChoice& choice,
-                         std::uint32_t nAvgBytesPerSec) {
+std::wstring pauses_text(const AutoChoice& choice, TimeBase time_base) {
   const std::wstring separator = locale_decimal_separator();
   std::wstring text =
       msg::kChoicePauses + std::to_wstring(choice.pauses.min_ms) +
       msg::kChoiceShortest +
-      seconds_text(choice.shortest_taken, nAvgBytesPerSec, separator) +
+      seconds_text(choice.shortest_taken, time_base, separator) +
       msg::kChoiceShortestEnd;
   if (choice.longest_left != 0) {
     text += msg::kChoiceLongestLeft +
-            seconds_text(choice.longest_left, nAvgBytesPerSec, separator) +
+            seconds_text(choice.longest_left, time_base, separator) +
             msg::kChoiceLongestLeftEnd;
   }
   text += L")";
@@ -136,14 +134,13 @@ std::wstring files_text(const FilesChoice& files) {
 // "  2  00:00:04.461   1.500秒  Chapter 2": the number, the start, the
 // silence that starts the chapter (none for the first) and the title.
 std::wstring chapter_line(const Chapter& chapter, std::size_t number,
-                          std::uint32_t nAvgBytesPerSec,
-                          std::wstring_view title,
+                          TimeBase time_base, std::wstring_view title,
                           std::wstring_view separator) {
   std::wstring line = padded(std::to_wstring(number), 3) + L"  " +
                       time_text(chapter.start_ms) + L"  ";
   line += chapter.silence_frames == 0
               ? padded(L"", 7) + L"  "
-              : length_text(chapter.silence_frames, nAvgBytesPerSec, separator);
+              : length_text(chapter.silence_frames, time_base, separator);
   return line + L"  " + std::wstring(title) + L"\n";
 }
 
@@ -160,12 +157,12 @@ std::wstring signed_thousandths(std::int64_t value,
 
 }  // namespace
 
-void note_choice(const AutoChoice& choice, std::uint32_t nAvgBytesPerSec,
+void note_choice(const AutoChoice& choice, TimeBase time_base,
                  platform::Console& console) {
   const bool by_pauses = choice.pauses.found && !choice.files.chapters;
   std::wstring line;
   if (choice.threshold) line += threshold_text(choice);
-  if (by_pauses) line += pauses_text(choice, nAvgBytesPerSec);
+  if (by_pauses) line += pauses_text(choice, time_base);
   if (!line.empty()) console.write(msg::kChoiceHead + line + L"\n");
   if (choice.threshold && !choice.threshold->unserved.empty()) {
     console.write(unserved_text(*choice.threshold));
@@ -190,7 +187,7 @@ void show_chapters(const Timeline& timeline, std::span<const Chapter> chapters,
   const std::wstring separator = locale_decimal_separator();
   std::wstring text;
   for (std::size_t k = 0; k < chapters.size(); ++k) {
-    text += chapter_line(chapters[k], k + 1, timeline.nAvgBytesPerSec,
+    text += chapter_line(chapters[k], k + 1, timeline.time_base,
                          shown_title(platform::widen_utf8(chapters[k].title)),
                          separator);
   }
@@ -216,8 +213,8 @@ std::wstring alignment_table(const Alignment& alignment,
             L"  ";
     if (c.point) {
       ++placed;
-      text += length_text(timeline.points[*c.point].length,
-                          timeline.nAvgBytesPerSec, separator);
+      text += length_text(timeline.points[*c.point].length, timeline.time_base,
+                          separator);
     } else {
       text += padded(L"", 8);
     }

@@ -12,6 +12,7 @@
 #include "chapters/chapter_list.h"
 #include "chapters/choose.h"
 #include "chapters/formats.h"
+#include "extract/time_base.h"
 #include "extract/timeline.h"
 #include "platform/console.h"
 
@@ -42,7 +43,7 @@ inline constexpr std::uint32_t kThinDenominator = 4;
 // parts chapters and the margin (the shortest chapter pause against the
 // longest pause left out), flagged when thin. With no chapter pauses found,
 // a line that says so and how to split the recording instead.
-void note_choice(const AutoChoice& choice, std::uint32_t nAvgBytesPerSec,
+void note_choice(const AutoChoice& choice, TimeBase time_base,
                  platform::Console& console);
 
 // Says that only the first data chunk made chapters, when a file had more.

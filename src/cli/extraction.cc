@@ -54,18 +54,17 @@ char* put(char* out, std::string_view bytes) {
 
 // Adds the console line "HH:MM:SS.mmm  L.LLL秒" and the chapter line
 // "HH:MM:SS.mmm" for one point.
-void add_point(const ChapterPoint& point, std::uint32_t nAvgBytesPerSec,
+void add_point(const ChapterPoint& point, TimeBase time_base,
                PointLines& lines) {
   char* line = lines.console.get() + lines.console_used;
-  char* time_end =
-      format_time_chars(frame_time_ms(point.cut, nAvgBytesPerSec), line);
+  char* time_end = format_time_chars(frame_time_ms(point.cut, time_base), line);
   char* chapter = put(lines.chapter.get() + lines.chapter_used,
                       {line, static_cast<std::size_t>(time_end - line)});
   // Chapter files end their lines in CR LF wherever they are made.
   lines.chapter_used =
       static_cast<std::size_t>(put(chapter, "\r\n") - lines.chapter.get());
   char length[kMaxLengthChars];
-  char* length_end = format_length_chars(point.length, nAvgBytesPerSec, length);
+  char* length_end = format_length_chars(point.length, time_base, length);
   char* out = put(time_end, "  ");
   out = put(out, {length, static_cast<std::size_t>(length_end - 4 - length)});
   out = put(out, lines.separator);
@@ -75,13 +74,13 @@ void add_point(const ChapterPoint& point, std::uint32_t nAvgBytesPerSec,
 }
 
 // Writes the lines of a batch of points, a block at a time.
-void write_points(std::span<const ChapterPoint> points,
-                  std::uint32_t nAvgBytesPerSec, PointLines& lines,
-                  platform::OutputFile& chapters, platform::Console& console) {
+void write_points(std::span<const ChapterPoint> points, TimeBase time_base,
+                  PointLines& lines, platform::OutputFile& chapters,
+                  platform::Console& console) {
   if (points.empty()) return;
   if (!lines.console) start_lines(lines, console);
   for (const ChapterPoint& point : points) {
-    add_point(point, nAvgBytesPerSec, lines);
+    add_point(point, time_base, lines);
     if (lines.console_used >= kBlockBytes) {
       write_lines(lines, chapters, console);
     }
@@ -100,9 +99,8 @@ bool extract_points(ByteReader& in, const ScanRequest& request,
                     platform::OutputFile& chapters,
                     platform::Console& console) {
   PointLines lines;
-  auto write = [&](std::span<const ChapterPoint> points,
-                   std::uint32_t nAvgBytesPerSec) {
-    write_points(points, nAvgBytesPerSec, lines, chapters, console);
+  auto write = [&](std::span<const ChapterPoint> points, TimeBase time_base) {
+    write_points(points, time_base, lines, chapters, console);
     return !chapters.failed();
   };
   return succeeded(scan_wave(in, request, write, notices_to(console)), console);

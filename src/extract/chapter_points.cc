@@ -11,14 +11,14 @@ bool silence_from_first_frame(const TimelinePoint& point, CutPosition cut) {
 }
 
 std::uint64_t point_ms(const Timeline& timeline, std::uint32_t i) {
-  return frame_time_ms(timeline.points[i].cut, timeline.nAvgBytesPerSec);
+  return frame_time_ms(timeline.points[i].cut, timeline.time_base);
 }
 
 std::vector<std::uint32_t> chapter_candidates(const Timeline& timeline,
                                               CutPosition cut,
                                               std::uint64_t spacing) {
   std::vector<std::uint32_t> points;
-  if (timeline.nAvgBytesPerSec == 0) return points;
+  if (!timeline.time_base.known()) return points;
   const std::uint64_t end = timeline_end_ms(timeline);
   for (std::uint32_t i = 0; i < timeline.points.size(); ++i) {
     const std::uint64_t ms = point_ms(timeline, i);

@@ -300,8 +300,7 @@ ThresholdChoice choose_threshold(const RecordingRuns& runs) {
 }
 
 PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
-                                  const TallyRules& rules,
-                                  std::uint32_t nAvgBytesPerSec) {
+                                  const TallyRules& rules, TimeBase time_base) {
   PauseChoice out;
   const std::vector<std::size_t> bins = bins_from_the_top(pauses);
   const PauseEdges& edges = rules.pause_edges;
@@ -328,14 +327,14 @@ PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
     out.found = true;
     out.first_bin = top;
     out.count = group;
-    out.min_ms = round_min_ms(edges[below + 1], edges[top], nAvgBytesPerSec);
+    out.min_ms = round_min_ms(edges[below + 1], edges[top], time_base);
   }
   return out;
 }
 
 PauseChoice choose_pauses(const RecordingRuns& runs, const RunTally& tally) {
   PauseChoice out =
-      choose_chapter_pauses(tally.pauses, runs.rules, runs.nAvgBytesPerSec);
+      choose_chapter_pauses(tally.pauses, runs.rules, runs.time_base);
   const std::vector<MarkedPause> pauses = marked_pauses(runs, tally);
   if (out.found) {
     // The group by lengths is the longest out.count pauses.
@@ -351,14 +350,14 @@ PauseChoice choose_pauses(const RecordingRuns& runs, const RunTally& tally) {
   out.headed = headed_among(pauses, 0, group);
   out.first_bin = pause_bin(runs.rules.pause_edges, pauses[group - 1].length);
   out.min_ms = round_min_ms(pauses[group].length + 1, pauses[group - 1].length,
-                            runs.nAvgBytesPerSec);
+                            runs.time_base);
   return out;
 }
 
 std::int32_t round_min_ms(std::uint32_t from, std::uint32_t to,
-                          std::uint32_t nAvgBytesPerSec) {
+                          TimeBase time_base) {
   // min_frames is rate * ms / 4000, rounded down: from <= it <= to.
-  const std::uint64_t rate = nAvgBytesPerSec;
+  const std::uint64_t rate = time_base.bytes_per_second();
   const std::uint64_t lo =
       (kFrameByteMs * std::uint64_t{from} + rate - 1) / rate;
   const std::uint64_t hi = (kFrameByteMs * (std::uint64_t{to} + 1) - 1) / rate;
@@ -398,10 +397,10 @@ FilesChoice choose_files(const RecordingRuns& runs,
   FilesChoice out;
   out.joins = runs.files.size() - 1;
   const std::vector<PauseMarks> marks =
-      mark_pauses(silences, runs.files, runs.nAvgBytesPerSec);
+      mark_pauses(silences, runs.files, runs.time_base);
   std::uint64_t joins_headed = 0;
   // The pause after a file's heading lies within this of its start.
-  const std::uint64_t opening = ms_frames(kFileOpeningMs, runs.nAvgBytesPerSec);
+  const std::uint64_t opening = ms_frames(kFileOpeningMs, runs.time_base);
   std::size_t file = 0;
   for (std::size_t i = 0; i < silences.size(); ++i) {
     while (file + 1 < runs.files.size() &&

@@ -10,6 +10,7 @@
 #include "extract/ladder.h"
 #include "extract/recording_scan.h"
 #include "extract/silences.h"
+#include "extract/time_base.h"
 
 namespace hushmark {
 
@@ -71,8 +72,7 @@ struct PauseChoice {
 // larger group. Nothing is found when no group stands apart, as in a
 // lecture.
 PauseChoice choose_chapter_pauses(const PauseHistogram& pauses,
-                                  const TallyRules& rules,
-                                  std::uint32_t nAvgBytesPerSec);
+                                  const TallyRules& rules, TimeBase time_base);
 
 // The chapter pauses at one threshold: the group that the lengths choose,
 // unless headings follow too few of its pauses (under three in four) and
@@ -125,7 +125,7 @@ FilesChoice choose_files(const RecordingRuns& runs,
 // The roundest -m, in milliseconds, whose min_frames lies from `from` to
 // `to` frames, nearest to the middle of that span on a log scale.
 std::int32_t round_min_ms(std::uint32_t from, std::uint32_t to,
-                          std::uint32_t nAvgBytesPerSec);
+                          TimeBase time_base);
 
 // The points hushmark writes with the chosen -m, whose min_frames this is,
 // at the tally's threshold: the group's pauses and any set apart as long.

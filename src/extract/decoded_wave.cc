@@ -71,7 +71,7 @@ HeadInfo classify_head(std::span<const std::uint8_t> head) {
       WaveFormat format;
       if (!read_fmt(in, chunk, format)) break;
       if (scan_problem(format) == ScanProblem::kNone) {
-        info.nAvgBytesPerSec = format.nAvgBytesPerSec;
+        info.time_base = TimeBase(format.nAvgBytesPerSec);
       } else {
         info.kind = HeadKind::kDecode;
       }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "extract/byte_reader.h"
+#include "extract/time_base.h"
 
 namespace hushmark {
 
@@ -20,7 +21,7 @@ enum class HeadKind {
 // What the start of a file tells about it.
 struct HeadInfo {
   HeadKind kind = HeadKind::kDecode;
-  std::uint32_t nAvgBytesPerSec = 0;  // of a WAVE file's fmt chunk; 0 unknown
+  TimeBase time_base;  // of a WAVE file's fmt chunk; 0 unknown
 };
 
 // Reads the first bytes of a file: a RIFF/WAVE file whose first fmt chunk

@@ -26,14 +26,14 @@ std::uint64_t median_sound(std::span<const Silence> silences) {
 
 std::vector<PauseMarks> mark_pauses(std::span<const Silence> silences,
                                     std::span<const TimelineFile> files,
-                                    std::uint32_t nAvgBytesPerSec) {
+                                    TimeBase time_base) {
   std::vector<PauseMarks> marks(silences.size());
-  if (nAvgBytesPerSec == 0) return marks;
-  const std::uint64_t shortest = ms_frames(kHeadingShortestMs, nAvgBytesPerSec);
+  if (!time_base.known()) return marks;
+  const std::uint64_t shortest = ms_frames(kHeadingShortestMs, time_base);
   const std::uint64_t longest =
-      std::min(ms_frames(kHeadingLongestMs, nAvgBytesPerSec),
+      std::min(ms_frames(kHeadingLongestMs, time_base),
                median_sound(silences) * kHeadingSharePercent / 100);
-  const std::uint64_t pause = ms_frames(kHeadingPauseMs, nAvgBytesPerSec);
+  const std::uint64_t pause = ms_frames(kHeadingPauseMs, time_base);
   // Both lists are in time order: walk them side by side.
   std::size_t i = 0;
   for (std::size_t k = 1; k < files.size(); ++k) {
@@ -64,9 +64,9 @@ std::vector<MarkedPause> marked_pauses(const RecordingRuns& runs,
                                        const RunTally& tally) {
   const std::vector<Silence> silences = unpack_silences(tally.kept);
   const std::vector<PauseMarks> marks =
-      mark_pauses(silences, runs.files, runs.nAvgBytesPerSec);
+      mark_pauses(silences, runs.files, runs.time_base);
   const std::uint32_t shortest =
-      compute_min_frames(runs.nAvgBytesPerSec, kShortestPauseMs);
+      compute_min_frames(runs.time_base, kShortestPauseMs);
   std::vector<MarkedPause> pauses;
   for (std::size_t i = 0; i < silences.size(); ++i) {
     if (silences[i].length >= shortest && may_part(silences[i], runs)) {

@@ -7,6 +7,7 @@
 
 #include "extract/recording_scan.h"
 #include "extract/silences.h"
+#include "extract/time_base.h"
 
 namespace hushmark {
 
@@ -35,7 +36,7 @@ struct PauseMarks {
 // lies in it or at either of its edges.
 std::vector<PauseMarks> mark_pauses(std::span<const Silence> silences,
                                     std::span<const TimelineFile> files,
-                                    std::uint32_t nAvgBytesPerSec);
+                                    TimeBase time_base);
 
 // Whether a silence may part chapters: not from the first frame, and sound
 // resumes after it before the end guard.

@@ -16,9 +16,9 @@ std::size_t level_bin(std::uint32_t magnitude) {
   return static_cast<std::size_t>(std::bit_width(m * m * m * m));
 }
 
-void start_levels(BlockLevels& levels, std::uint32_t nAvgBytesPerSec) {
-  levels.block_frames = std::max<std::uint32_t>(
-      1, compute_min_frames(nAvgBytesPerSec, kLevelBlockMs));
+void start_levels(BlockLevels& levels, TimeBase time_base) {
+  levels.block_frames =
+      std::max<std::uint32_t>(1, compute_min_frames(time_base, kLevelBlockMs));
   levels.peak = 0;
   levels.filled = 0;
 }

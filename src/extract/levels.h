@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "extract/time_base.h"
+
 namespace hushmark {
 
 // Peak levels of short blocks, on a scale of quarter octaves of magnitude
@@ -49,7 +51,7 @@ inline constexpr std::size_t kRegionBlocks = 3000;
 std::vector<FloorRegion> floor_regions(const BlockLevels& levels);
 
 // Starts counting blocks of kLevelBlockMs at this byte rate.
-void start_levels(BlockLevels& levels, std::uint32_t nAvgBytesPerSec);
+void start_levels(BlockLevels& levels, TimeBase time_base);
 
 // Counts the blocks of whole frames; a block may run on into the next call.
 void tally_levels(std::span<const std::uint8_t> bytes, BlockLevels& levels);

@@ -63,22 +63,22 @@ char* format_time_chars(std::uint64_t ms, char* out) {
   return put_three_digits(out, rest % 1'000);
 }
 
-char* format_length_chars(std::uint32_t length, std::uint32_t nAvgBytesPerSec,
-                          char* out) {
+char* format_length_chars(std::uint32_t length, TimeBase time_base, char* out) {
   // "%.3f" rounds the double's exact value to the nearest thousandth, and an
   // exact tie to the even one. The double lies within a relative 2^-53 of
   // the exact quotient: less than 2^-8 / rate in thousandths, as the scaled
   // length is below 2^44. A quotient not exactly halfway between two
   // thousandths lies at least 1 / (2 * rate) from the halfway point, so the
   // two round alike. Exactly halfway, the double's side of it decides.
+  const std::uint32_t rate = time_base.bytes_per_second();
   std::uint64_t scaled = std::uint64_t{length} * kFrameByteMs;
-  std::uint64_t thousandths = scaled / nAvgBytesPerSec;
-  std::uint64_t twice_rest = scaled % nAvgBytesPerSec * 2;
-  if (twice_rest == nAvgBytesPerSec) {
-    double seconds = frames_seconds(length, nAvgBytesPerSec);
+  std::uint64_t thousandths = scaled / rate;
+  std::uint64_t twice_rest = scaled % rate * 2;
+  if (twice_rest == rate) {
+    double seconds = frames_seconds(length, time_base);
     int side = compare_with_halves(seconds, 2 * thousandths + 1);
     if (side > 0 || (side == 0 && thousandths % 2 == 1)) ++thousandths;
-  } else if (twice_rest > nAvgBytesPerSec) {
+  } else if (twice_rest > rate) {
     ++thousandths;
   }
   out = put_number(out, thousandths / 1000);

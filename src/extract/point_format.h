@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "extract/time_base.h"
+
 namespace hushmark {
 
 // Room for any time format_time_chars writes (hours reach 4,772,185).
@@ -19,9 +21,8 @@ char* format_time_chars(std::uint64_t ms, char* out);
 
 // Writes the seconds of a run of `length` frames at this byte rate (not 0) as
 // whole seconds, a full stop and three decimals at out, and returns the end.
-// The digits are those "%.3f" gives for length * 4.0 / nAvgBytesPerSec.
-char* format_length_chars(std::uint32_t length, std::uint32_t nAvgBytesPerSec,
-                          char* out);
+// The digits are those "%.3f" gives for length * 4.0 / the byte rate.
+char* format_length_chars(std::uint32_t length, TimeBase time_base, char* out);
 
 // The locale's decimal separator as the C library's wide formatting shows it.
 std::wstring locale_decimal_separator();

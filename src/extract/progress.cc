@@ -11,6 +11,7 @@
 #include "extract/messages.h"
 #include "extract/point_format.h"
 #include "extract/recording.h"
+#include "extract/time_base.h"
 #include "extract/wave_chunks.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -94,9 +95,9 @@ std::optional<double> file_seconds(const std::wstring& path) {
   }
   head.resize(got);
   const HeadInfo info = classify_head(head);
-  if (info.kind == HeadKind::kWave && info.nAvgBytesPerSec != 0) {
+  if (info.kind == HeadKind::kWave && info.time_base.known()) {
     if (std::optional<std::uint32_t> size = first_data_size(head)) {
-      return static_cast<double>(*size) / info.nAvgBytesPerSec;
+      return bytes_seconds(*size, info.time_base);
     }
   }
   file.close();

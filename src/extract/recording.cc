@@ -71,7 +71,7 @@ CoreError start_decoder(Source& source, std::vector<std::uint8_t> head,
     return decode_error(platform::StartResult::kStarted, source.path,
                         source.decoder.error_text());
   }
-  source.nAvgBytesPerSec = byte_rate_of(source.decoded.sample_rate);
+  source.time_base = byte_rate_of(source.decoded.sample_rate);
   source.title = source.decoded.title;
   return {};
 }
@@ -85,7 +85,7 @@ CoreError read_decoded(Source& source, const FrameSink& sink) {
   std::vector<std::uint8_t> folded;
   std::vector<std::uint8_t> narrowed;
   std::uint64_t frames = 0;
-  sink.begin_chunk(source.nAvgBytesPerSec);
+  sink.begin_chunk(source.time_base);
   for (;;) {
     std::span<const std::uint8_t> have = in.fill(frame_bytes);
     if (have.size() < frame_bytes) {
@@ -139,7 +139,7 @@ CoreError read_side_by_side(std::span<const std::wstring> paths,
                             const SinkMaker& sink_for, const SourceEnded& ended,
                             const NoticeSink& notices) {
   const std::size_t n = paths.size();
-  request.sample_rate = sample_rate_of(first->nAvgBytesPerSec);
+  request.sample_rate = sample_rate_of(first->time_base);
   std::vector<KeptFile> kept(n);
   std::atomic<std::size_t> next{0};
   std::atomic<bool> failed{false};
@@ -202,12 +202,11 @@ CoreError open_source(std::wstring_view path, const DecodeRequest& request,
   const HeadInfo info = classify_head(head);
   // A WAVE file at another rate than the book's is decoded to that rate, and
   // one whose channels are asked for is decoded to them.
-  const bool same_rate =
-      request.sample_rate == 0 || info.nAvgBytesPerSec == 0 ||
-      info.nAvgBytesPerSec == byte_rate_of(request.sample_rate);
+  const bool same_rate = request.sample_rate == 0 || !info.time_base.known() ||
+                         info.time_base == byte_rate_of(request.sample_rate);
   if (info.kind == HeadKind::kWave && same_rate && request.channels == 0) {
     source.kind = HeadKind::kWave;
-    source.nAvgBytesPerSec = info.nAvgBytesPerSec;
+    source.time_base = info.time_base;
     source.reader = std::make_unique<ByteReader>(source.file, head);
     return {};
   }
@@ -218,9 +217,8 @@ CoreError read_source(Source& source, const FrameSink& sink,
                       const NoticeSink& notices) {
   if (source.kind == HeadKind::kDecode) return read_decoded(source, sink);
   auto handle = [&](ByteReader& data, std::uint32_t frame_count,
-                    bool ends_with_input,
-                    std::uint32_t nAvgBytesPerSec) -> CoreError {
-    sink.begin_chunk(nAvgBytesPerSec);
+                    bool ends_with_input, TimeBase time_base) -> CoreError {
+    sink.begin_chunk(time_base);
     auto pass = [&](std::span<const std::uint8_t> block) {
       sink.frames(block);
       return true;

@@ -13,6 +13,7 @@
 #include "extract/byte_reader.h"
 #include "extract/decoded_wave.h"
 #include "extract/errors.h"
+#include "extract/time_base.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
@@ -26,7 +27,7 @@ inline constexpr std::wstring_view kStandardInputName = L"-";
 // its byte rate (four bytes a frame), and frames then gets its whole 16-bit
 // stereo frames, a block at a time, in order.
 struct FrameSink {
-  std::function<void(std::uint32_t nAvgBytesPerSec)> begin_chunk;
+  std::function<void(TimeBase time_base)> begin_chunk;
   std::function<void(std::span<const std::uint8_t> frames)> frames;
   // When set, hears a decoded file's samples at its own channels, as ffmpeg
   // gave them (16-bit, or 32-bit float when they were asked for), before
@@ -47,7 +48,7 @@ struct Source {
   HeadKind kind = HeadKind::kWave;
   // The byte rate of its frames: a decoded file's, or that of a WAVE file's
   // first fmt chunk when its head shows one; 0 when not known yet.
-  std::uint32_t nAvgBytesPerSec = 0;
+  TimeBase time_base;
   std::string title;  // its title tag, UTF-8; empty when it has none
   DecodedFormat decoded;
   platform::InputFile file;

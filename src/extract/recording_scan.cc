@@ -38,7 +38,7 @@ struct LadderScan {
 // What one file gives, on its own.
 struct FileScan {
   const ScanPlan* plan = nullptr;
-  std::uint32_t nAvgBytesPerSec = 0;
+  TimeBase time_base;
   std::uint32_t data_chunks = 0;
   bool scanning = false;  // in the first data chunk
   TallyRules rules;
@@ -63,20 +63,20 @@ bool keeps(const ScanPlan& plan, std::size_t rung) {
   return plan.keep && rung <= kHighestChoice;
 }
 
-void begin_chunk(FileScan& f, std::uint32_t nAvgBytesPerSec) {
+void begin_chunk(FileScan& f, TimeBase time_base) {
   // Players play the first data chunk; later ones are read through, so that
   // a file hushmark refuses is refused here too.
   f.scanning = f.data_chunks++ == 0;
   if (!f.scanning) return;
   const ScanPlan& plan = *f.plan;
-  f.nAvgBytesPerSec = nAvgBytesPerSec;
-  f.rules = tally_rules(nAvgBytesPerSec, plan.min_silence_ms);
+  f.time_base = time_base;
+  f.rules = tally_rules(time_base, plan.min_silence_ms);
   if (plan.ladder) {
     f.ladder = std::make_unique<LadderScan>();
     for (std::size_t rung = 0; rung < kRungs; ++rung) {
       f.ladder->tallies[rung].keep = keeps(plan, rung);
     }
-    start_levels(f.levels, nAvgBytesPerSec);
+    start_levels(f.levels, time_base);
   }
   const bool on_ladder =
       plan.ladder && plan.threshold && ladder_rung(*plan.threshold) >= 0;
@@ -152,8 +152,7 @@ void scan_block(FileScan& f, std::span<const std::uint8_t> bytes) {
   if (f.single) scan_single_block(f, bytes);
   f.frames += bytes.size() / kFrameBytes;
   if (f.plan->progress) {
-    progress_add(*f.plan->progress,
-                 static_cast<double>(bytes.size()) / f.nAvgBytesPerSec);
+    progress_add(*f.plan->progress, bytes_seconds(bytes.size(), f.time_base));
   }
 }
 
@@ -191,16 +190,16 @@ struct Joiner {
 // recording's.
 bool join_one(Joiner& j, FileScan& f) {
   RecordingRuns& runs = *j.runs;
-  if (runs.nAvgBytesPerSec == 0 && f.nAvgBytesPerSec != 0) {
-    runs.nAvgBytesPerSec = f.nAvgBytesPerSec;
+  if (!runs.time_base.known() && f.time_base.known()) {
+    runs.time_base = f.time_base;
     runs.rules = f.rules;
   }
   // Only a WAVE file whose head did not show its rate gets here.
-  if (f.nAvgBytesPerSec != runs.nAvgBytesPerSec && f.frames > 0) return false;
+  if (f.time_base != runs.time_base && f.frames > 0) return false;
   runs.files.push_back({runs.frames, std::move(f.title)});
   runs.frames += f.frames;
   runs.data_chunks = std::max(runs.data_chunks, f.data_chunks);
-  if (f.nAvgBytesPerSec == 0) return true;
+  if (!f.time_base.known()) return true;
   std::size_t t = 0;
   if (f.ladder) {
     for (; t < kRungs; ++t) {
@@ -236,9 +235,9 @@ void join_ended(Joiner& j) {
 }
 
 FrameSink sink_of(FileScan& f) {
-  return {
-      [&f](std::uint32_t nAvgBytesPerSec) { begin_chunk(f, nAvgBytesPerSec); },
-      [&f](std::span<const std::uint8_t> b) { scan_block(f, b); }, f.plan->tee};
+  return {[&f](TimeBase time_base) { begin_chunk(f, time_base); },
+          [&f](std::span<const std::uint8_t> b) { scan_block(f, b); },
+          f.plan->tee};
 }
 
 std::string file_title(const Source& source) {

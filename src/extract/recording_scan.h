@@ -11,6 +11,7 @@
 #include "extract/errors.h"
 #include "extract/levels.h"
 #include "extract/silences.h"
+#include "extract/time_base.h"
 
 namespace hushmark {
 
@@ -49,8 +50,8 @@ struct TimelineFile {
 // recording, the first data chunk of each (the one players play), and the
 // silences at each threshold scanned.
 struct RecordingRuns {
-  std::uint32_t nAvgBytesPerSec = 0;  // 0 until a data chunk is read
-  std::uint64_t frames = 0;           // whole frames read
+  TimeBase time_base;        // 0 until a data chunk is read
+  std::uint64_t frames = 0;  // whole frames read
   std::vector<TimelineFile> files;
   // The most data chunks that any one WAVE file read as hushmark reads it
   // holds.

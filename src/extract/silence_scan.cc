@@ -43,17 +43,17 @@ void scan_frames(std::span<const std::uint8_t> bytes, const ScanParams& params,
 }
 
 CoreError scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
-                          bool ends_with_input, std::uint32_t nAvgBytesPerSec,
+                          bool ends_with_input, TimeBase time_base,
                           const ScanRequest& request, const PointSink& sink) {
-  const ScanParams params{
-      request.threshold,
-      compute_min_frames(nAvgBytesPerSec, request.min_silence_ms), request.cut};
+  const ScanParams params{request.threshold,
+                          compute_min_frames(time_base, request.min_silence_ms),
+                          request.cut};
   ScanState state;
   std::vector<ChapterPoint> points;
   auto scan_block = [&](std::span<const std::uint8_t> block) {
     points.clear();
     scan_frames_fast(block, params, state, points);
-    return points.empty() || sink(points, nAvgBytesPerSec);
+    return points.empty() || sink(points, time_base);
   };
   switch (read_chunk_frames(in, frame_count, ends_with_input, scan_block)) {
   case ChunkFrames::kRead:

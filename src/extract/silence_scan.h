@@ -12,6 +12,7 @@
 #include "extract/byte_reader.h"
 #include "extract/errors.h"
 #include "extract/scan_state.h"
+#include "extract/time_base.h"
 
 namespace hushmark {
 
@@ -61,7 +62,7 @@ ChunkFrames read_chunk_frames(ByteReader& in, std::uint32_t frame_count,
 // Hears the points found in a block of frames, in order, with the byte rate
 // that times them; false when they could not be kept, which stops the scan.
 using PointSink = std::function<bool(std::span<const ChapterPoint> points,
-                                     std::uint32_t nAvgBytesPerSec)>;
+                                     TimeBase time_base)>;
 
 // Reads frame_count frames of one data chunk, handing the points of every
 // silence long enough to sink. kDataEndedEarly after a short read, once the
@@ -69,7 +70,7 @@ using PointSink = std::function<bool(std::span<const ChapterPoint> points,
 // an input that ends early ends the chunk instead. kPointsRefused when
 // sink refused its points.
 CoreError scan_data_chunk(ByteReader& in, std::uint32_t frame_count,
-                          bool ends_with_input, std::uint32_t nAvgBytesPerSec,
+                          bool ends_with_input, TimeBase time_base,
                           const ScanRequest& request, const PointSink& sink);
 
 }  // namespace hushmark

@@ -47,20 +47,19 @@ void add_tally(const RunTally& from, std::uint64_t base, RunTally& to) {
 
 }  // namespace
 
-TallyRules tally_rules(std::uint32_t nAvgBytesPerSec,
-                       std::int32_t min_silence_ms) {
+TallyRules tally_rules(TimeBase time_base, std::int32_t min_silence_ms) {
   TallyRules rules;
-  rules.min_frames = compute_min_frames(nAvgBytesPerSec, min_silence_ms);
+  rules.min_frames = compute_min_frames(time_base, min_silence_ms);
   for (std::size_t row = 0; row < kMinRows; ++row) {
-    rules.min_edges[row] = compute_min_frames(nAvgBytesPerSec, kMinLadder[row]);
+    rules.min_edges[row] = compute_min_frames(time_base, kMinLadder[row]);
   }
   // Whole frames, so that every build puts a pause in the same bin.
-  std::uint32_t edge = compute_min_frames(nAvgBytesPerSec, kShortestPauseMs);
+  std::uint32_t edge = compute_min_frames(time_base, kShortestPauseMs);
   for (std::uint32_t& e : rules.pause_edges) {
     e = edge;
     edge += std::max<std::uint32_t>(1, edge / 16);
   }
-  rules.end_guard = compute_min_frames(nAvgBytesPerSec, kEndGuardMs);
+  rules.end_guard = compute_min_frames(time_base, kEndGuardMs);
   return rules;
 }
 

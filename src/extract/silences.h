@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "extract/scan_state.h"
+#include "extract/time_base.h"
 
 namespace hushmark {
 
@@ -58,8 +59,7 @@ struct TallyRules {
 };
 
 // The rules for a scan at this byte rate with hushmark's -m.
-TallyRules tally_rules(std::uint32_t nAvgBytesPerSec,
-                       std::int32_t min_silence_ms);
+TallyRules tally_rules(TimeBase time_base, std::int32_t min_silence_ms);
 
 // Silences in time order, packed: each as the frames from the one before's
 // start (from frame 0 for the first) and its length, seven bits a byte.

@@ -35,13 +35,13 @@ std::uint64_t silence_first_frame(const TimelinePoint& point, CutPosition cut) {
 Timeline timeline_of(const RecordingRuns& runs, const RunTally& tally,
                      CutPosition cut, std::uint32_t min_frames) {
   Timeline timeline;
-  timeline.nAvgBytesPerSec = runs.nAvgBytesPerSec;
+  timeline.time_base = runs.time_base;
   timeline.frames = runs.frames;
   timeline.files = runs.files;
   timeline.data_chunks = runs.data_chunks;
   const std::vector<Silence> silences = unpack_silences(tally.kept);
   const std::vector<PauseMarks> marks =
-      mark_pauses(silences, runs.files, runs.nAvgBytesPerSec);
+      mark_pauses(silences, runs.files, runs.time_base);
   for (std::size_t i = 0; i < silences.size(); ++i) {
     if (silences[i].length >= min_frames) {
       timeline.points.push_back(point_of(silences[i], cut));
@@ -52,8 +52,8 @@ Timeline timeline_of(const RecordingRuns& runs, const RunTally& tally,
 }
 
 std::uint64_t timeline_end_ms(const Timeline& timeline) {
-  if (timeline.nAvgBytesPerSec == 0) return 0;
-  return frame_time_ms(timeline.frames, timeline.nAvgBytesPerSec);
+  if (!timeline.time_base.known()) return 0;
+  return frame_time_ms(timeline.frames, timeline.time_base);
 }
 
 }  // namespace hushmark

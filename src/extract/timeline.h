@@ -10,6 +10,7 @@
 #include "extract/recording_scan.h"
 #include "extract/scan_state.h"
 #include "extract/silences.h"
+#include "extract/time_base.h"
 #include "platform/console.h"
 
 namespace hushmark {
@@ -25,8 +26,8 @@ struct TimelinePoint {
 // What a recording gives: the points hushmark writes in the first data chunk
 // of each file, the files joined into one timeline, and how long it is.
 struct Timeline {
-  std::uint32_t nAvgBytesPerSec = 0;  // 0 until a data chunk is read
-  std::uint64_t frames = 0;           // whole frames read
+  TimeBase time_base;        // 0 until a data chunk is read
+  std::uint64_t frames = 0;  // whole frames read
   std::vector<TimelinePoint> points;
   std::vector<TimelineFile> files;
   // The most data chunks that any one WAVE file read as hushmark reads it

@@ -40,7 +40,7 @@ CoreError scan_data(ByteReader& in, const ChunkHeader& chunk,
   // early has lost data.
   bool ends_with_input = in.is_stream() && chunk.size >= kPlaceholderDataSize;
   if (CoreError e = handle_data(in, chunk.size / kFrameBytes, ends_with_input,
-                                format.nAvgBytesPerSec)) {
+                                TimeBase(format.nAvgBytesPerSec))) {
     return e;
   }
   // Bytes past the last whole frame belong to no frame.
@@ -99,8 +99,8 @@ CoreError walk_wave(ByteReader& in, const DataChunkHandler& handle_data,
 CoreError scan_wave(ByteReader& in, const ScanRequest& request,
                     const PointSink& points, const NoticeSink& notices) {
   auto scan = [&](ByteReader& data, std::uint32_t frame_count,
-                  bool ends_with_input, std::uint32_t nAvgBytesPerSec) {
-    return scan_data_chunk(data, frame_count, ends_with_input, nAvgBytesPerSec,
+                  bool ends_with_input, TimeBase time_base) {
+    return scan_data_chunk(data, frame_count, ends_with_input, time_base,
                            request, points);
   };
   return walk_wave(in, scan, notices);

@@ -9,6 +9,7 @@
 #include "extract/errors.h"
 #include "extract/scan_state.h"
 #include "extract/silence_scan.h"
+#include "extract/time_base.h"
 #include "extract/wave_chunks.h"
 
 namespace hushmark {
@@ -20,9 +21,9 @@ std::wstring printable_chunk_id(std::uint32_t id);
 // Reads the frames of one data chunk of 16-bit stereo PCM, the reader at its
 // first frame; when ends_with_input is set, an input that ends early ends the
 // chunk. Returns what stopped it, if anything did.
-using DataChunkHandler = std::function<CoreError(
-    ByteReader& in, std::uint32_t frame_count, bool ends_with_input,
-    std::uint32_t nAvgBytesPerSec)>;
+using DataChunkHandler =
+    std::function<CoreError(ByteReader& in, std::uint32_t frame_count,
+                            bool ends_with_input, TimeBase time_base)>;
 
 // Checks the RIFF header of what `in` reads and walks every chunk, handing
 // each data chunk of 16-bit stereo PCM to handle_data and telling notices of

@@ -64,20 +64,20 @@ std::wstring format_min_suggestion(std::int32_t threshold,
                                    const RecordingRuns& runs,
                                    const RunTally& tally) {
   const PauseChoice choice = choose_pauses(runs, tally);
-  if (runs.files.size() > 1 && runs.nAvgBytesPerSec != 0) {
+  if (runs.files.size() > 1 && runs.time_base.known()) {
     // A book in many files: its files may be its chapters, as
     // hushmark-chapters weighs them with no option.
     const std::optional<std::uint32_t> min_frames =
-        choice.found ? std::optional(compute_min_frames(runs.nAvgBytesPerSec,
-                                                        choice.min_ms))
-                     : std::nullopt;
+        choice.found
+            ? std::optional(compute_min_frames(runs.time_base, choice.min_ms))
+            : std::nullopt;
     if (choose_files(runs, unpack_silences(tally.kept), min_frames).chapters) {
       return msg::kProbeMinFiles;
     }
   }
   if (!choice.found) return msg::kProbeMinNoSuggestion;
   const std::uint32_t min_frames =
-      compute_min_frames(runs.nAvgBytesPerSec, choice.min_ms);
+      compute_min_frames(runs.time_base, choice.min_ms);
   std::wstring text = msg::kProbeMinSuggestion;
   text += std::to_wstring(choice.min_ms);
   text += msg::kProbeMinSuggestionPoints;
@@ -90,16 +90,15 @@ std::wstring format_min_suggestion(std::int32_t threshold,
 
 }  // namespace
 
-MinSilenceTotals min_totals(const RunTally& tally,
-                            std::uint32_t nAvgBytesPerSec) {
+MinSilenceTotals min_totals(const RunTally& tally, TimeBase time_base) {
   MinSilenceTotals totals;
-  if (nAvgBytesPerSec == 0) return totals;
+  if (!time_base.known()) return totals;
   std::uint64_t runs = 0, frames = 0;
   for (std::size_t row = kMinRows; row-- > 0;) {
     runs += tally.bins.runs[row];
     frames += tally.bins.frames[row];
     totals.points[row] = runs;
-    totals.seconds[row] = frames_seconds(frames, nAvgBytesPerSec);
+    totals.seconds[row] = frames_seconds(frames, time_base);
   }
   return totals;
 }
@@ -117,10 +116,10 @@ std::wstring format_table(const RecordingRuns& runs) {
   std::uint64_t most = *std::max_element(points.begin(), points.end());
   std::wstring text = msg::kProbeTableHeader;
   for (std::size_t k = 0; k < kRungs; ++k) {
-    const double seconds = runs.nAvgBytesPerSec == 0
-                               ? 0
-                               : frames_seconds(runs.tallies[k].point_frames,
-                                                runs.nAvgBytesPerSec);
+    const double seconds =
+        !runs.time_base.known()
+            ? 0
+            : frames_seconds(runs.tallies[k].point_frames, runs.time_base);
     text += printf_text(L"%6d", kLadder[k]);
     text += format_dbfs(kLadder[k]);
     text += format_counts(points[k], seconds, most);
@@ -171,7 +170,7 @@ std::wstring format_min_report(const RecordingRuns& runs,
   }
   const RunTally* tally = tally_at(runs, threshold);
   if (tally == nullptr) return msg::kProbeNoMinTable;
-  return format_min_table(threshold, min_totals(*tally, runs.nAvgBytesPerSec)) +
+  return format_min_table(threshold, min_totals(*tally, runs.time_base)) +
          format_min_suggestion(threshold, runs, *tally) + msg::kProbeExactCount;
 }
 

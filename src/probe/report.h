@@ -8,6 +8,7 @@
 
 #include "extract/choice.h"
 #include "extract/recording_scan.h"
+#include "extract/time_base.h"
 
 namespace hushmark {
 
@@ -19,8 +20,7 @@ struct MinSilenceTotals {
 
 // The totals of a tally for every minimum: a silence counts for its own
 // bin's minimum and every shorter one.
-MinSilenceTotals min_totals(const RunTally& tally,
-                            std::uint32_t nAvgBytesPerSec);
+MinSilenceTotals min_totals(const RunTally& tally, TimeBase time_base);
 
 // The points hushmark would write at each rung of a ladder scan.
 std::array<std::uint64_t, kRungs> rung_points(const RecordingRuns& runs);

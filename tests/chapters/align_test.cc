@@ -14,7 +14,7 @@
 namespace hushmark {
 namespace {
 
-constexpr std::uint32_t kRate = 176'400;  // 44.1 kHz
+constexpr TimeBase kRate(176'400);  // 44.1 kHz
 constexpr std::uint64_t kFramesPerSecond = 44'100;
 
 // A book with a chapter pause (2 to 4 s) every book/chapters seconds, give
@@ -142,7 +142,7 @@ TEST(ChapterAlignment, LandsEveryChapterOnItsPauseThroughDrift) {
 
 TEST(ChapterAlignment, KeepsTheOrderAndTheStart) {
   // 1,000 frames a second: a point's frame is its millisecond.
-  Timeline t{4000, 100'000, {{20'000, 2000}, {23'000, 300}}, {}, 1};
+  Timeline t{TimeBase(4000), 100'000, {{20'000, 2000}, {23'000, 300}}, {}, 1};
   std::vector<ListedChapter> list{
       {0, ""}, {20'500, ""}, {21'000, ""}, {60'000, ""}};
   Alignment a = align_chapters(list, t, CutPosition::kStart, 10);
@@ -155,7 +155,8 @@ TEST(ChapterAlignment, KeepsTheOrderAndTheStart) {
   EXPECT_TRUE(a.chapters[3].no_silence);
   EXPECT_EQ(a.chapters[3].new_ms, a.chapters[3].fitted_ms);
   // A long silence 3 s away wins over a short one right on the time.
-  Timeline near{4000, 100'000, {{50'000, 400}, {53'000, 2500}}, {}, 1};
+  Timeline near{
+      TimeBase(4000), 100'000, {{50'000, 400}, {53'000, 2500}}, {}, 1};
   a = align_chapters(std::vector<ListedChapter>{{0, ""}, {50'100, ""}}, near,
                      CutPosition::kStart, 10);
   EXPECT_EQ(a.chapters[1].point, 1u);
@@ -171,7 +172,7 @@ TEST(ChapterAlignment, KeepsTheOrderAndTheStart) {
     }
   }
   // No silences at all: the list stays as given, every chapter flagged.
-  a = align_chapters(list, Timeline{4000, 300'000, {}, {}, 1},
+  a = align_chapters(list, Timeline{TimeBase(4000), 300'000, {}, {}, 1},
                      CutPosition::kStart, 10);
   EXPECT_EQ(a.chapters[2].new_ms, 99'999u);
   EXPECT_TRUE(a.chapters[0].no_silence && a.chapters[3].no_silence);

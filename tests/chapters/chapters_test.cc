@@ -24,7 +24,7 @@ using Indices = std::vector<std::uint32_t>;
 
 TEST(ChapterBreaks, TakeTheLongestSilencesKeptApart) {
   // 1,000 frames a second: a point's frame is its millisecond.
-  Timeline t{4000, 100'000, {}, {}, 1};
+  Timeline t{TimeBase(4000), 100'000, {}, {}, 1};
   t.points = {{1, 500},        // 0: starts at the first frame
               {10'000, 300},   // 1
               {20'000, 800},   // 2
@@ -55,15 +55,19 @@ TEST(ChapterBreaks, TakeTheLongestSilencesKeptApart) {
 
 TEST(ChapterBreaks, NeverLeaveAnEmptyChapter) {
   // At 44.1 kHz, frames 44,101 to 44,144 all fall in millisecond 1,000.
-  Timeline t{176'400, 441'000, {{44'101, 5}, {44'120, 9}, {44'140, 9}}, {}, 1};
+  Timeline t{TimeBase(176'400),
+             441'000,
+             {{44'101, 5}, {44'120, 9}, {44'140, 9}},
+             {},
+             1};
   EXPECT_EQ(choose_breaks(t, {CutPosition::kStart, {}, 0}), (Indices{1}));
   // A silence from the first frame, whatever the cut position says.
-  Timeline first{4000, 10'000, {{251, 500}, {2000, 10}}, {}, 1};
+  Timeline first{TimeBase(4000), 10'000, {{251, 500}, {2000, 10}}, {}, 1};
   EXPECT_EQ(choose_breaks(first, {CutPosition::kMiddle, {}, 0}), (Indices{1}));
   EXPECT_EQ(choose_breaks(first, {CutPosition::kStart, {}, 0}),
             (Indices{0, 1}));
   // A point on the last frame would end the recording with an empty chapter.
-  Timeline last{4000, 10'000, {{5000, 10}, {10'000, 20}}, {}, 1};
+  Timeline last{TimeBase(4000), 10'000, {{5000, 10}, {10'000, 20}}, {}, 1};
   EXPECT_EQ(choose_breaks(last, {CutPosition::kEnd, {}, 0}), (Indices{0}));
   std::vector<Chapter> chapters = list_chapters(last, Indices{0}, L"%%%02d");
   ASSERT_EQ(chapters.size(), 2u);
@@ -82,7 +86,7 @@ TEST(ChapterBreaks, LeadInStopsAtTheSilencesStart) {
   };
   for (const auto& [cut, points] : scans) {
     // 1,000 frames a second: 250 ms is 250 frames.
-    Timeline t{4000, 2000, points, {}, 1};
+    Timeline t{TimeBase(4000), 2000, points, {}, 1};
     place_lead_in(t, cut, 250);
     EXPECT_EQ(t.points[0].cut, 1u);
     EXPECT_EQ(t.points[1].cut, 100u);  // shorter than the lead-in
@@ -95,7 +99,7 @@ TEST(ChapterBreaks, LeadInStopsAtTheSilencesStart) {
 // A lecture of about an hour: a sentence every 4 to 20 s, its pause 200 ms
 // to 1.2 s; no pause stands out.
 Timeline lecture(std::mt19937& rng) {
-  Timeline t{4000, 0, {}, {}, 1};  // 1,000 frames a second
+  Timeline t{TimeBase(4000), 0, {}, {}, 1};  // 1,000 frames a second
   for (std::uint64_t at = 4000 + rng() % 16'000; at < 3'600'000;
        at += 4000 + rng() % 16'000) {
     t.points.push_back({at, static_cast<std::uint32_t>(200 + rng() % 1000)});
@@ -155,7 +159,7 @@ std::vector<std::pair<std::uint64_t, std::string>> starts_and_titles(
 TEST(ChapterSplits, TitleThePiecesAndKeepWhatNoPauseCanSplit) {
   // Desired 30 s, at most 45 s: a cut leaves at least 15 s on either side.
   const SplitRules rules{CutPosition::kStart, 30'000, 45'000};
-  Timeline t{4000, 100'000, {}, {{0, "a"}, {50'000, "File B"}}, 1};
+  Timeline t{TimeBase(4000), 100'000, {}, {{0, "a"}, {50'000, "File B"}}, 1};
   t.points = {{30'000, 300},   // a shorter pause in the window
               {35'000, 500},   // the longest that leaves 15 s
               {40'000, 900},   // leaves only 10 s of file a
@@ -173,8 +177,11 @@ TEST(ChapterSplits, TitleThePiecesAndKeepWhatNoPauseCanSplit) {
                 {50'000, "File B"},
                 {75'000, "File B (2)"}}));
   // The template's numbers run on; where no pause allows, the rest stays.
-  Timeline bare{
-      4000, 100'000, {{10'000, 900}, {40'000, 5}, {90'000, 900}}, {}, 1};
+  Timeline bare{TimeBase(4000),
+                100'000,
+                {{10'000, 900}, {40'000, 5}, {90'000, 900}},
+                {},
+                1};
   chapters = list_chapters(bare, Indices{}, L"%d");
   chapters = split_long_chapters(bare, chapters, rules);
   number_titles(bare, chapters, L"%d");

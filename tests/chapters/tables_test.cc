@@ -9,7 +9,7 @@ namespace hushmark {
 namespace {
 
 TEST(ChapterAlignment, ShowsEveryMoveAndTheDrift) {
-  Timeline t{4000, 600'000, {{223'420, 2750}}, {}, 1};
+  Timeline t{TimeBase(4000), 600'000, {{223'420, 2750}}, {}, 1};
   Alignment a{7500.4,
               1.002,
               {{0, 0, {}, 0, false},

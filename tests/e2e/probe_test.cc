@@ -246,10 +246,10 @@ TEST_F(Probe, SharesHushmarksOptionsMessagesAndStatuses) {
   // A file at another rate, told only once it is read, joins nothing after
   // it; a later file's data that ends early is still told.
   write_file(
-      dir / "late.wav",
+      dir_ / "late.wav",
       WaveBytes().chunk("JUNK", 70000).fmt(16000).data({loud(10)}).bytes());
   testing::ToolRun apart = run_probe(
-      dir.path(), {"-i", "two.wav", "late.wav", "short.wav", "-m", "50"});
+      dir_.path(), {"-i", "two.wav", "late.wav", "short.wav", "-m", "50"});
   EXPECT_EQ(apart.status, 1);
   EXPECT_TRUE(apart.out.ends_with("データ読み取りに失敗\n")) << apart.out;
 }

@@ -11,7 +11,7 @@
 namespace hushmark {
 namespace {
 
-constexpr std::uint32_t kRate = 44100 * 4;
+constexpr TimeBase kRate(44100 * 4);
 
 PauseHistogram histogram_of(const std::vector<double>& seconds) {
   const TallyRules rules = tally_rules(kRate, 200);
@@ -111,7 +111,7 @@ TEST(RoundMinMs, TakesTheRoundestValueThatSeparatesTheGroups) {
 RecordingRuns ladder_of(
     const std::vector<std::pair<std::int64_t, double>>& rungs) {
   RecordingRuns runs;
-  runs.nAvgBytesPerSec = kRate;
+  runs.time_base = kRate;
   runs.thresholds.assign(kLadder.begin(), kLadder.end());
   runs.tallies.resize(kRungs);
   for (std::size_t k = 0; k < kRungs; ++k) {

@@ -53,7 +53,8 @@ TEST(DecodedWave, ReadsNativelyOnlyWhatHushmarkReads) {
   for (const Case& c : cases) {
     const HeadInfo info = classify_head(bytes_of(c.head));
     EXPECT_EQ(info.kind, c.kind) << c.head.substr(0, 16);
-    EXPECT_EQ(info.nAvgBytesPerSec, c.rate) << c.head.substr(0, 16);
+    EXPECT_EQ(info.time_base.bytes_per_second(), c.rate)
+        << c.head.substr(0, 16);
   }
 }
 

@@ -197,7 +197,7 @@ TEST(FastScan, TakesEveryThresholdOverWholeTiles) {
 }
 
 // The console and chapter text the reference scan gives for one data chunk.
-void expect_lines(const std::string& frames, std::uint32_t rate,
+void expect_lines(const std::string& frames, TimeBase rate,
                   std::string& console, std::string& chapters) {
   ScanState state;
   std::vector<ChapterPoint> points;
@@ -228,9 +228,9 @@ TEST(FastScan, ReadsChunksAcrossBufferEdgesLikeTheReference) {
   std::mt19937 rng(7);
   std::string first = long_frames(rng), second = long_frames(rng);
   std::string console, chapters;
-  expect_lines(first, 4000, console, chapters);
+  expect_lines(first, TimeBase(4000), console, chapters);
   console += "未対応chunkID:LIST size:5\n";
-  expect_lines(second, 4000, console, chapters);
+  expect_lines(second, TimeBase(4000), console, chapters);
   testing::WaveBytes w;
   // Three stray bytes make the first chunk odd, so a pad byte follows.
   w.fmt_raw(1, 2, 4000, 16)
@@ -250,8 +250,8 @@ TEST(FastScan, WritesEveryPointBeforeAShortRead) {
   for (std::size_t keep = frames.size() - 2 * kFrameBytes;
        keep <= frames.size(); ++keep) {
     std::string console, chapters;
-    expect_lines(frames.substr(0, keep - keep % kFrameBytes), 4000, console,
-                 chapters);
+    expect_lines(frames.substr(0, keep - keep % kFrameBytes), TimeBase(4000),
+                 console, chapters);
     console += "データ読み取りに失敗\n";
     testing::WaveBytes w;
     w.fmt_raw(1, 2, 4000, 16)

@@ -76,7 +76,7 @@ std::size_t chapter_lines(const std::string& wave, std::int32_t threshold,
   request.min_silence_ms = min_silence_ms;
   ByteReader in(span_of(wave, 0, wave.size()));
   std::size_t points = 0;
-  auto count = [&points](std::span<const ChapterPoint> found, std::uint32_t) {
+  auto count = [&points](std::span<const ChapterPoint> found, TimeBase) {
     points += found.size();
     return true;
   };
@@ -123,7 +123,7 @@ TEST(ScanRecording, CountsWhatHushmarkWritesWithEveryMinimumAtEveryRung) {
                    [](const Notice&) {});
     for (std::int32_t threshold : runs.thresholds) {
       const RunTally& tally = *tally_at(runs, threshold);
-      const MinSilenceTotals totals = min_totals(tally, runs.nAvgBytesPerSec);
+      const MinSilenceTotals totals = min_totals(tally, runs.time_base);
       for (std::size_t row = 0; row < kMinRows; ++row) {
         EXPECT_EQ(totals.points[row],
                   chapter_lines(c.wave, threshold, kMinLadder[row]))

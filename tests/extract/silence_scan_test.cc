@@ -27,26 +27,26 @@ std::vector<ChapterPoint> scan(const std::string& bytes, ScanParams params) {
 }
 
 TEST(MinFrames, UsesExactIntegerArithmetic) {
-  EXPECT_EQ(compute_min_frames(176400, 200), 8820u);
+  EXPECT_EQ(compute_min_frames(TimeBase(176400), 200), 8820u);
   // A double-precision product gives 6,959 here.
-  EXPECT_EQ(compute_min_frames(192000, 145), 6960u);
-  EXPECT_EQ(compute_min_frames(176400, 0), 0u);
-  EXPECT_EQ(compute_min_frames(3999, 1), 0u);
+  EXPECT_EQ(compute_min_frames(TimeBase(192000), 145), 6960u);
+  EXPECT_EQ(compute_min_frames(TimeBase(176400), 0), 0u);
+  EXPECT_EQ(compute_min_frames(TimeBase(3999), 1), 0u);
   // Negative minimum silences wrap to their low 32 bits.
-  EXPECT_EQ(compute_min_frames(176400, -1), 4294967252u);
-  EXPECT_EQ(compute_min_frames(176400, -97391546), 118u);
-  EXPECT_EQ(compute_min_frames(4294967295u, 2147483647), 3915399561u);
+  EXPECT_EQ(compute_min_frames(TimeBase(176400), -1), 4294967252u);
+  EXPECT_EQ(compute_min_frames(TimeBase(176400), -97391546), 118u);
+  EXPECT_EQ(compute_min_frames(TimeBase(4294967295u), 2147483647), 3915399561u);
 }
 
 TEST(FrameTime, IsExactAtEveryRate) {
   // 44.1 kHz: the worked example lands on whole tenths, an hour on the hour.
-  EXPECT_EQ(frame_time_ms(44101, 176400), 1000u);
-  EXPECT_EQ(frame_time_ms(48511, 176400), 1100u);
-  EXPECT_EQ(frame_time_ms(52921, 176400), 1200u);
-  EXPECT_EQ(frame_time_ms(158760001, 176400), 3600000u);
-  EXPECT_EQ(frame_time_ms(48000, 192000), 1000u);
-  EXPECT_EQ(frame_time_ms(1, 4000), 1u);
-  EXPECT_EQ(frame_time_ms(4294967295u, 1), 17179869180000u);
+  EXPECT_EQ(frame_time_ms(44101, TimeBase(176400)), 1000u);
+  EXPECT_EQ(frame_time_ms(48511, TimeBase(176400)), 1100u);
+  EXPECT_EQ(frame_time_ms(52921, TimeBase(176400)), 1200u);
+  EXPECT_EQ(frame_time_ms(158760001, TimeBase(176400)), 3600000u);
+  EXPECT_EQ(frame_time_ms(48000, TimeBase(192000)), 1000u);
+  EXPECT_EQ(frame_time_ms(1, TimeBase(4000)), 1u);
+  EXPECT_EQ(frame_time_ms(4294967295u, TimeBase(1)), 17179869180000u);
 }
 
 TEST(FormatTime, PadsFieldsAndLetsHoursGrow) {
@@ -81,7 +81,7 @@ TEST(FormatLength, MatchesPrintfAtEveryRate) {
   const std::uint32_t kLongRuns[] = {1'000'000, 158'760'001, 4294967295u};
   auto length_text = [](std::uint32_t length, std::uint32_t rate) {
     char text[kMaxLengthChars];
-    return std::string(text, format_length_chars(length, rate, text));
+    return std::string(text, format_length_chars(length, TimeBase(rate), text));
   };
   int halfway = 0;
   for (std::uint32_t rate : kRates) {
