@@ -6,6 +6,7 @@
 #include "chapters/formats.h"
 #include "chapters/messages.h"
 #include "chapters/text.h"
+#include "extract/decoded_wave.h"
 #include "extract/ffmpeg.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -16,8 +17,6 @@ namespace {
 // A chapter list of thousands of chapters takes well under a megabyte; more
 // than this is not a list.
 constexpr std::size_t kMaxListBytes = 16 * 1024 * 1024;
-// Enough of a file to tell a text list from a media file.
-constexpr std::size_t kHeadBytes = 64 * 1024;
 // No recording is 31 years long; a start past that is a fault in the list,
 // and refusing it keeps every time within what each format can write.
 constexpr std::uint64_t kMaxStartMs = 1'000'000'000'000;
@@ -150,6 +149,7 @@ bool read_chapter_list(std::wstring_view path, std::vector<ListedChapter>& list,
     return false;
   }
   std::string text;
+  // The head of the file tells a text list from a media file.
   bool read = read_up_to(file, text, kHeadBytes - 1);
   ListError error;
   if (read && !format_of_list(text) &&
