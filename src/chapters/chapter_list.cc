@@ -74,24 +74,15 @@ bool read_up_to(platform::InputFile& file, std::string& text,
 // ffprobe's JSON of a media file's chapters. False once the reason is out.
 bool probe_chapters(std::wstring_view path, std::string& json,
                     platform::Console& console) {
-  const std::vector<std::wstring> args = {L"-v",  L"error", L"-show_chapters",
-                                          L"-of", L"json",  ffmpeg_file(path)};
-  platform::InputFile output;
-  platform::ChildProcess ffprobe;
-  if (!start_ffmpeg(kProbeRun, args, ffprobe, output,
-                    platform::ChildInput::kNothing,
-                    platform::ChildOutput::kPipe, console)) {
-    return false;
-  }
-  bool read = read_up_to(output, json, kMaxListBytes);
-  if (json.size() > kMaxListBytes) {
-    ffprobe.terminate();
-    ffprobe.wait();
+  const CollectedRun run = run_collecting(
+      ffprobe_program(), ffprobe_arguments(path, L"json", {L"-show_chapters"}),
+      {}, &json, kMaxListBytes + 1);
+  if (run.said_too_much) {
     console.write(msg::kListTooLarge + std::wstring(path) + L"\n");
     return false;
   }
-  if (!ffprobe.wait() || !read) {
-    report_ffmpeg_failure(kProbeRun, path, ffprobe, console);
+  if (!run.ended_well) {
+    console.write(ffmpeg_failure(kProbeRun, run.started, path, run.error_text));
     return false;
   }
   return true;

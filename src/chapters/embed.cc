@@ -144,31 +144,11 @@ bool write_remuxed(const EmbedPlan& plan, std::vector<std::wstring> args,
 
 bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
                 std::string* stdout_text, platform::Console& console) {
-  platform::InputFile output;
-  platform::ChildProcess ffmpeg;
-  if (!start_ffmpeg(kEmbedRun, args, ffmpeg, output,
-                    input_text.empty() ? platform::ChildInput::kNothing
-                                       : platform::ChildInput::kPipe,
-                    stdout_text ? platform::ChildOutput::kPipe
-                                : platform::ChildOutput::kDiscard,
-                    console)) {
-    return false;
-  }
-  // An ffmpeg that stops reading has failed, and its status says so.
-  ffmpeg.write_input({reinterpret_cast<const std::uint8_t*>(input_text.data()),
-                      input_text.size()});
-  ffmpeg.close_input();
-  std::uint8_t block[4096];
-  while (stdout_text) {
-    std::size_t n = output.read(block);
-    if (n == 0) break;
-    stdout_text->append(reinterpret_cast<const char*>(block), n);
-  }
-  if (!ffmpeg.wait()) {
-    report_ffmpeg_failure(kEmbedRun, {}, ffmpeg, console);
-    return false;
-  }
-  return true;
+  const CollectedRun run =
+      run_collecting(ffmpeg_program(), args, input_text, stdout_text);
+  if (run.ended_well) return true;
+  console.write(ffmpeg_failure(kEmbedRun, run.started, {}, run.error_text));
+  return false;
 }
 
 bool concat_list(std::span<const std::wstring> inputs, std::string& list,
