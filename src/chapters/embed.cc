@@ -58,6 +58,18 @@ const MediaEnding* media_ending(std::wstring_view outfile) {
   return nullptr;
 }
 
+// The endings whose muxer keeps chapters, or those whose muxer loses them,
+// as a message names them: "(m4b,m4a)".
+std::wstring endings_named(bool keeping_chapters) {
+  std::wstring named;
+  for (const MediaEnding& m : kMediaEndings) {
+    if (m.muxer.empty() == keeping_chapters) continue;
+    named += named.empty() ? L"(" : L",";
+    named += m.ending.substr(1);
+  }
+  return named + L")";
+}
+
 // ffmpeg's arguments up to the output for one input copied with every stream
 // but data streams, whose codecs the mp4 writer refuses (an m4b's earlier
 // chapter track is one), and with its own tags; a cover that goes in as an
@@ -254,11 +266,12 @@ bool check_embedding(std::span<const std::wstring> inputs,
   }
   switch (media_output(outfile)) {
   case MediaOutput::kNone:
-    console.write(msg::kEmbedNotMedia);
+    console.write(msg::kEmbedNotMedia + endings_named(true) + L"\n");
     return false;
   case MediaOutput::kChaptersLost:
     if (chapter_files) break;
-    console.write(msg::kEmbedChaptersLost);
+    console.write(msg::kEmbedChaptersLost + endings_named(false) +
+                  msg::kEmbedChaptersLostEnd);
     return false;
   case MediaOutput::kEmbedded:
     break;
