@@ -69,6 +69,20 @@ bool same_identity(const BY_HANDLE_FILE_INFORMATION& a,
          a.nFileIndexLow == b.nFileIndexLow;
 }
 
+// True when name, opened with flags, is the file that mine describes. No
+// access rights are needed to read a file's identity.
+bool names_identity(const std::wstring& name, DWORD flags,
+                    const BY_HANDLE_FILE_INFORMATION& mine) {
+  HANDLE other = CreateFileW(
+      name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, flags, nullptr);
+  if (other == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION theirs;
+  const bool same = identity_of(other, theirs) && same_identity(mine, theirs);
+  CloseHandle(other);
+  return same;
+}
+
 }  // namespace
 
 InputFile::~InputFile() {
@@ -134,18 +148,10 @@ bool InputFile::seek_forward(std::uint64_t n) {
 
 bool InputFile::is_same_file(std::wstring_view path) const {
   if (fd_ < 0 || !usable(path)) return false;
-  std::wstring name = native_path(path);
-  // No access rights are needed to read a file's identity, and a directory
-  // opens only with backup semantics.
-  HANDLE other = CreateFileW(
-      name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (other == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION mine, theirs;
-  bool same = identity_of(handle_of(fd_), mine) && identity_of(other, theirs) &&
-              same_identity(mine, theirs);
-  CloseHandle(other);
-  return same;
+  BY_HANDLE_FILE_INFORMATION mine;
+  // A directory opens only with backup semantics.
+  return identity_of(handle_of(fd_), mine) &&
+         names_identity(native_path(path), FILE_FLAG_BACKUP_SEMANTICS, mine);
 }
 
 bool OutputFile::open(std::wstring_view path) {
@@ -191,16 +197,10 @@ void OutputFile::close_and_remove() {
   bool known = identity_of(handle_of(fd_), mine);
   close_descriptor();
   fd_ = -1;
-  std::wstring name = native_path(path_);
-  HANDLE other = CreateFileW(
-      name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (other == INVALID_HANDLE_VALUE) return;
-  BY_HANDLE_FILE_INFORMATION theirs;
-  bool same =
-      known && identity_of(other, theirs) && same_identity(mine, theirs);
-  CloseHandle(other);
-  if (same) DeleteFileW(name.c_str());
+  const std::wstring name = native_path(path_);
+  if (known && names_identity(name, FILE_FLAG_OPEN_REPARSE_POINT, mine)) {
+    DeleteFileW(name.c_str());
+  }
 }
 
 }  // namespace hushmark::platform
