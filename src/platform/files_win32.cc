@@ -223,19 +223,31 @@ std::wstring final_path(HANDLE h, const std::wstring& fallback) {
   return path;
 }
 
+// Where the names of the program's own start: this process and this moment.
+unsigned long long name_seed() {
+  return (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
+         GetTickCount64();
+}
+
+// The name of the program's own that try k gives in folder (which ends in a
+// separator), from seed on.
+std::wstring own_name(const std::wstring& folder, unsigned long long seed,
+                      int k) {
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring name = folder + L".hushmark-chapters-";
+  unsigned long long value = seed + static_cast<unsigned long long>(k);
+  for (int i = 0; i < 16; ++i, value >>= 4) {
+    name += kDigits[value & 15];
+  }
+  return name;
+}
+
 // A new, empty file in folder (which ends in a separator) with a name of the
 // program's own; its path goes to temp.
 HANDLE create_temporary(const std::wstring& folder, std::wstring& temp) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  unsigned long long seed =
-      (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
-      GetTickCount64();
+  const unsigned long long seed = name_seed();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring name = folder + L".hushmark-chapters-";
-    unsigned long long value = seed + static_cast<unsigned long long>(attempt);
-    for (int i = 0; i < 16; ++i, value >>= 4) {
-      name += kDigits[value & 15];
-    }
+    std::wstring name = own_name(folder, seed, attempt);
     HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
@@ -405,16 +417,9 @@ bool ScratchFolder::create(std::wstring_view folder) {
   if (folder.find(L'\0') != std::wstring_view::npos) return false;
   std::wstring base = folder.empty() ? L"." : std::wstring(folder);
   if (!is_separator(base.back())) base += L'\\';
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  unsigned long long seed =
-      (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
-      GetTickCount64();
+  const unsigned long long seed = name_seed();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring name = base + L".hushmark-chapters-";
-    unsigned long long value = seed + static_cast<unsigned long long>(attempt);
-    for (int i = 0; i < 16; ++i, value >>= 4) {
-      name += kDigits[value & 15];
-    }
+    std::wstring name = own_name(base, seed, attempt);
     if (CreateDirectoryW(native_path(name).c_str(), nullptr)) {
       path_ = std::move(name);
       remove_on_interrupt(native_path(path_));
