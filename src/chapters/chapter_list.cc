@@ -6,6 +6,7 @@
 #include "chapters/formats.h"
 #include "chapters/messages.h"
 #include "chapters/text.h"
+#include "extract/decoded_wave.h"
 #include "extract/ffmpeg.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -16,8 +17,6 @@ namespace {
 // A chapter list of thousands of chapters takes well under a megabyte; more
 // than this is not a list.
 constexpr std::size_t kMaxListBytes = 16 * 1024 * 1024;
-// Enough of a file to tell a text list from a media file.
-constexpr std::size_t kHeadBytes = 64 * 1024;
 // No recording is 31 years long; a start past that is a fault in the list,
 // and refusing it keeps every time within what each format can write.
 constexpr std::uint64_t kMaxStartMs = 1'000'000'000'000;
@@ -75,24 +74,15 @@ bool read_up_to(platform::InputFile& file, std::string& text,
 // ffprobe's JSON of a media file's chapters. False once the reason is out.
 bool probe_chapters(std::wstring_view path, std::string& json,
                     platform::Console& console) {
-  const std::vector<std::wstring> args = {L"-v",  L"error", L"-show_chapters",
-                                          L"-of", L"json",  ffmpeg_file(path)};
-  platform::InputFile output;
-  platform::ChildProcess ffprobe;
-  if (!start_ffmpeg(kProbeRun, args, ffprobe, output,
-                    platform::ChildInput::kNothing,
-                    platform::ChildOutput::kPipe, console)) {
-    return false;
-  }
-  bool read = read_up_to(output, json, kMaxListBytes);
-  if (json.size() > kMaxListBytes) {
-    ffprobe.terminate();
-    ffprobe.wait();
+  const CollectedRun run = run_collecting(
+      ffprobe_program(), ffprobe_arguments(path, L"json", {L"-show_chapters"}),
+      {}, &json, kMaxListBytes + 1);
+  if (run.said_too_much) {
     console.write(msg::kListTooLarge + std::wstring(path) + L"\n");
     return false;
   }
-  if (!ffprobe.wait() || !read) {
-    report_ffmpeg_failure(kProbeRun, ffprobe, console);
+  if (!run.ended_well) {
+    console.write(ffmpeg_failure(kProbeRun, run.started, run.error_text));
     return false;
   }
   return true;
@@ -150,6 +140,7 @@ bool read_chapter_list(std::wstring_view path, std::vector<ListedChapter>& list,
     return false;
   }
   std::string text;
+  // The head of the file tells a text list from a media file.
   bool read = read_up_to(file, text, kHeadBytes - 1);
   ListError error;
   if (read && !format_of_list(text) &&

@@ -58,6 +58,18 @@ const MediaEnding* media_ending(std::wstring_view outfile) {
   return nullptr;
 }
 
+// The endings whose muxer keeps chapters, or those whose muxer loses them,
+// as a message names them: "(m4b,m4a)".
+std::wstring endings_named(bool keeping_chapters) {
+  std::wstring named;
+  for (const MediaEnding& m : kMediaEndings) {
+    if (m.muxer.empty() == keeping_chapters) continue;
+    named += named.empty() ? L"(" : L",";
+    named += m.ending.substr(1);
+  }
+  return named + L")";
+}
+
 // ffmpeg's arguments up to the output for one input copied with every stream
 // but data streams, whose codecs the mp4 writer refuses (an m4b's earlier
 // chapter track is one), and with its own tags; a cover that goes in as an
@@ -144,31 +156,11 @@ bool write_remuxed(const EmbedPlan& plan, std::vector<std::wstring> args,
 
 bool run_ffmpeg(std::span<const std::wstring> args, std::string_view input_text,
                 std::string* stdout_text, platform::Console& console) {
-  platform::InputFile output;
-  platform::ChildProcess ffmpeg;
-  if (!start_ffmpeg(kEmbedRun, args, ffmpeg, output,
-                    input_text.empty() ? platform::ChildInput::kNothing
-                                       : platform::ChildInput::kPipe,
-                    stdout_text ? platform::ChildOutput::kPipe
-                                : platform::ChildOutput::kDiscard,
-                    console)) {
-    return false;
-  }
-  // An ffmpeg that stops reading has failed, and its status says so.
-  ffmpeg.write_input({reinterpret_cast<const std::uint8_t*>(input_text.data()),
-                      input_text.size()});
-  ffmpeg.close_input();
-  std::uint8_t block[4096];
-  while (stdout_text) {
-    std::size_t n = output.read(block);
-    if (n == 0) break;
-    stdout_text->append(reinterpret_cast<const char*>(block), n);
-  }
-  if (!ffmpeg.wait()) {
-    report_ffmpeg_failure(kEmbedRun, ffmpeg, console);
-    return false;
-  }
-  return true;
+  const CollectedRun run =
+      run_collecting(ffmpeg_program(), args, input_text, stdout_text);
+  if (run.ended_well) return true;
+  console.write(ffmpeg_failure(kEmbedRun, run.started, run.error_text));
+  return false;
 }
 
 bool concat_list(std::span<const std::wstring> inputs, std::string& list,
@@ -274,11 +266,12 @@ bool check_embedding(std::span<const std::wstring> inputs,
   }
   switch (media_output(outfile)) {
   case MediaOutput::kNone:
-    console.write(msg::kEmbedNotMedia);
+    console.write(msg::kEmbedNotMedia + endings_named(true) + L"\n");
     return false;
   case MediaOutput::kChaptersLost:
     if (chapter_files) break;
-    console.write(msg::kEmbedChaptersLost);
+    console.write(msg::kEmbedChaptersLost + endings_named(false) +
+                  msg::kEmbedChaptersLostEnd);
     return false;
   case MediaOutput::kEmbedded:
     break;

@@ -186,9 +186,8 @@ void choose_cover(std::span<const std::wstring> inputs,
 // ffprobe's listing of one input; false, saying nothing, when ffprobe could
 // not give one.
 bool probe_part(const std::wstring& input, PartInfo& part) {
-  const std::vector<std::wstring> args = {
-      L"-v",  L"error", L"-show_streams",  L"-show_format",
-      L"-of", L"json",  ffmpeg_file(input)};
+  const std::vector<std::wstring> args =
+      ffprobe_arguments(input, L"json", {L"-show_streams", L"-show_format"});
   std::string json;
   return ffprobe_output(args, kMaxProbeBytes, json) &&
          read_part_info(json, part);

@@ -146,11 +146,13 @@ inline constexpr wchar_t kFfprobeFailed[] =
     L"ffprobeが失敗しました: ";  // its last line of errors, "\n"
 
 // Chapters written into a copy of the recording, through ffmpeg.
+// The endings that keep chapters follow, as "(m4b,m4a)", then "\n".
 inline constexpr wchar_t kEmbedNotMedia[] =
-    L"チャプターを書き込める出力形式ではありません。"
-    L"(m4b,m4a,mp4,mov,mka,mkv,webm,mp3)\n";
-inline constexpr wchar_t kEmbedChaptersLost[] =
-    L"この形式(ogg,oga,opus,flac)にはffmpegがチャプターを正しく書き込めません。"
+    L"チャプターを書き込める出力形式ではありません。";
+// The endings whose chapters are lost follow, as "(ogg,oga)".
+inline constexpr wchar_t kEmbedChaptersLost[] = L"この形式";
+inline constexpr wchar_t kEmbedChaptersLostEnd[] =
+    L"にはffmpegがチャプターを正しく書き込めません。"
     L"m4b,m4a,mka,mp3などで指定してください。\n";
 inline constexpr wchar_t kEmbedSameAsInput[] =
     L"入力ファイルと同じファイルには書き出せません。\n";

@@ -24,6 +24,10 @@ struct HeadInfo {
   TimeBase time_base;  // of a WAVE file's fmt chunk; 0 unknown
 };
 
+// How much of a file's start is read to tell what it holds: enough for the
+// chunks that recorders put before a WAVE file's format (bext, iXML, JUNK).
+inline constexpr std::size_t kHeadBytes = 64 * 1024;
+
 // Reads the first bytes of a file: a RIFF/WAVE file whose first fmt chunk
 // (before any data chunk) is 16-bit stereo PCM is walked as hushmark walks
 // it, and so is one whose chunks these bytes do not reach far enough to tell

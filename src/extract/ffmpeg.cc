@@ -149,25 +149,60 @@ void report_ffmpeg_failure(const FfmpegRun& run,
       ffmpeg_failure(run, platform::StartResult::kStarted, child.error_text()));
 }
 
+std::vector<std::wstring> ffprobe_arguments(
+    std::wstring_view path, std::wstring_view format,
+    std::initializer_list<std::wstring> asks) {
+  std::vector<std::wstring> args = {L"-v", L"error"};
+  args.insert(args.end(), asks);
+  args.insert(args.end(), {L"-of", std::wstring(format), ffmpeg_file(path)});
+  return args;
+}
+
+CollectedRun run_collecting(std::wstring_view program,
+                            std::span<const std::wstring> args,
+                            std::string_view input, std::string* output,
+                            std::size_t limit) {
+  CollectedRun run;
+  platform::InputFile out;
+  platform::ChildProcess child;
+  run.started = child.start(
+      program, args, out,
+      input.empty() ? platform::ChildInput::kNothing
+                    : platform::ChildInput::kPipe,
+      output ? platform::ChildOutput::kPipe : platform::ChildOutput::kDiscard);
+  if (run.started != platform::StartResult::kStarted) return run;
+  // A child that stops reading has failed, and its status says so.
+  child.write_input(
+      {reinterpret_cast<const std::uint8_t*>(input.data()), input.size()});
+  child.close_input();
+  std::uint8_t block[64 * 1024];
+  while (output && output->size() < limit) {
+    const std::size_t want = std::min(sizeof block, limit - output->size());
+    const std::size_t n = out.read(std::span(block, want));
+    if (n == 0) break;
+    output->append(reinterpret_cast<const char*>(block), n);
+  }
+  run.said_too_much = output && output->size() >= limit;
+  // A child that says too much is not waited on to say the rest; closing
+  // the pipe also ends what it started that writes there.
+  if (run.said_too_much) {
+    out.close();
+    child.terminate();
+  }
+  const bool exited_well = child.wait();
+  run.ended_well = exited_well && !run.said_too_much && !out.failed();
+  run.error_text = child.error_text();
+  return run;
+}
+
 bool ffprobe_output(std::span<const std::wstring> args, std::size_t limit,
                     std::string& text) {
-  platform::InputFile output;
-  platform::ChildProcess ffprobe;
-  if (ffprobe.start(ffprobe_program(), args, output) !=
-      platform::StartResult::kStarted) {
-    return false;
-  }
-  std::uint8_t block[4096];
-  for (std::size_t n; text.size() < limit && (n = output.read(block)) > 0;)
-    text.append(reinterpret_cast<const char*>(block), n);
-  output.close();  // an ffprobe that says more than that is not waited on
-  return ffprobe.wait() && text.size() < limit;
+  return run_collecting(ffprobe_program(), args, {}, &text, limit).ended_well;
 }
 
 std::optional<double> probe_seconds(std::wstring_view path) {
-  const std::vector<std::wstring> args = {
-      L"-v",  L"error",   L"-show_entries", L"format=duration",
-      L"-of", L"csv=p=0", ffmpeg_file(path)};
+  const std::vector<std::wstring> args = ffprobe_arguments(
+      path, L"csv=p=0", {L"-show_entries", L"format=duration"});
   std::string text;
   if (!ffprobe_output(args, 4096, text)) return std::nullopt;
   // from_chars reads "123.456" whatever the locale's decimal separator.
@@ -182,18 +217,11 @@ std::optional<double> probe_seconds(std::wstring_view path) {
 }
 
 std::optional<FrameGrid> probe_frame_grid(std::wstring_view path) {
-  const std::vector<std::wstring> args = {
-      L"-v",
-      L"error",
-      L"-select_streams",
-      L"a:0",
-      L"-read_intervals",
-      L"%+#1",
-      L"-show_entries",
-      L"packet=pts,duration:stream=sample_rate,time_base:format=start_time",
-      L"-of",
-      L"default=nw=1",
-      ffmpeg_file(path)};
+  const std::vector<std::wstring> args = ffprobe_arguments(
+      path, L"default=nw=1",
+      {L"-select_streams", L"a:0", L"-read_intervals", L"%+#1",
+       L"-show_entries",
+       L"packet=pts,duration:stream=sample_rate,time_base:format=start_time"});
   std::string text;
   if (!ffprobe_output(args, 4096, text)) return std::nullopt;
   // "pts=0", "duration=368640", "sample_rate=44100", "time_base=1/14112000",

@@ -76,6 +76,29 @@ void report_ffmpeg_failure(const FfmpegRun& run,
                            const platform::ChildProcess& child,
                            platform::Console& console);
 
+// ffprobe's arguments to tell what asks for (its -show_ options, and those
+// that choose what it reads) about the file at path, written as format says
+// (its -of).
+std::vector<std::wstring> ffprobe_arguments(
+    std::wstring_view path, std::wstring_view format,
+    std::initializer_list<std::wstring> asks);
+
+// How a run of a program whose output was collected went, once it ended.
+struct CollectedRun {
+  platform::StartResult started = platform::StartResult::kNotFound;
+  bool ended_well = false;     // exited with status 0, its output read whole
+  bool said_too_much = false;  // wrote limit bytes or more, and was ended
+  std::string error_text;      // the end of what it wrote on standard error
+};
+
+// Runs program with args, input as its standard input, and keeps what it
+// writes on standard output in *output, up to limit bytes, or drops it when
+// output is null; prints nothing.
+CollectedRun run_collecting(std::wstring_view program,
+                            std::span<const std::wstring> args,
+                            std::string_view input, std::string* output,
+                            std::size_t limit = SIZE_MAX);
+
 // Runs ffprobe with args and keeps what it writes on standard output in text;
 // false when it did not start, did not end well, or said limit bytes or more.
 bool ffprobe_output(std::span<const std::wstring> args, std::size_t limit,

@@ -11,12 +11,11 @@
 namespace hushmark {
 namespace {
 
-// Enough of a file to tell a recording by: ASF's mark is the longest.
-constexpr std::size_t kHeadBytes = 16;
-
 constexpr std::array<std::uint8_t, 16> kAsfMark = {
     0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
     0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+// Enough of a file to tell a recording by: ASF's mark is the longest.
+constexpr std::size_t kMarkBytes = kAsfMark.size();
 
 bool is_digit(wchar_t c) {
   return c >= L'0' && c <= L'9';
@@ -73,18 +72,9 @@ bool is_frame_sync(std::span<const std::uint8_t> head) {
 }
 
 std::vector<std::uint8_t> first_bytes(std::wstring_view path) {
-  std::vector<std::uint8_t> head(kHeadBytes);
   platform::InputFile file;
-  std::size_t got = 0;
-  if (file.open_to_peek(path)) {
-    while (got < head.size()) {
-      const std::size_t n = file.read(std::span(head).subspan(got));
-      if (n == 0) break;
-      got += n;
-    }
-  }
-  head.resize(got);
-  return head;
+  if (!file.open_to_peek(path)) return {};
+  return platform::read_head(file, kMarkBytes);
 }
 
 // Adds the recordings in folder and in its folders to found, in the order

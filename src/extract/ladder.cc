@@ -20,7 +20,7 @@ std::uint32_t frame_magnitude(const std::uint8_t* p) {
 }
 
 struct TileScan {
-  ScanParams walk;
+  ScanParams walk;  // places each cut at its silence's first frame
   TileMasker masks_of;
   std::vector<ChapterPoint> points;  // scratch
 };
@@ -34,10 +34,8 @@ void walk_rung(std::uint64_t quiet, std::size_t frames, std::size_t rung,
   walk_tile(quiet, frames, scan.walk, rung_state, scan.points);
   state.silence_start[rung] = rung_state.silence_start;
   // Few tiles end a run, so this stays out of the tile loop.
-  if (!scan.points.empty()) {
-    found[rung].insert(found[rung].end(), scan.points.begin(),
-                       scan.points.end());
-  }
+  for (const ChapterPoint& point : scan.points)
+    found[rung].push_back({point.cut, point.length});
 }
 
 // walk_tile for the rungs from `from` to `to` (exclusive) of one tile when

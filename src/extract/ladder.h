@@ -8,6 +8,7 @@
 
 #include "extract/fast_scan.h"
 #include "extract/scan_state.h"
+#include "extract/silences.h"
 
 namespace hushmark {
 
@@ -40,8 +41,8 @@ struct LadderState {
 };
 
 // The silences of at least the scan's minimum that loud frames ended, per
-// rung: each as its first frame (cut) and its length, in time order.
-using LadderFound = std::array<std::vector<ChapterPoint>, kRungs>;
+// rung, in time order; their frames are counted as the scan counts them.
+using LadderFound = std::array<std::vector<Silence>, kRungs>;
 
 // Scans whole frames at every rung, adding to found every silence of
 // min_frames or more that a loud frame ends, as scan_frames would find it.

@@ -27,9 +27,6 @@ constexpr auto kQuietStart = std::chrono::milliseconds(1500);
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 // How often the wait to look for the length sees whether the run has ended.
 constexpr auto kMeasureWait = std::chrono::milliseconds(20);
-// Enough of a WAVE file to find its first data chunk behind the chunks that
-// recorders put first (bext, iXML, JUNK), as its reading does.
-constexpr std::size_t kHeadBytes = 64 * 1024;
 
 // "1:23" or, from an hour on, "1:02:03".
 std::wstring clock_text(double seconds) {
@@ -86,14 +83,7 @@ std::optional<double> file_seconds(const std::wstring& path) {
       !file.open(path)) {
     return std::nullopt;
   }
-  std::vector<std::uint8_t> head(kHeadBytes);
-  std::size_t got = 0;
-  while (got < head.size()) {
-    const std::size_t n = file.read(std::span(head).subspan(got));
-    if (n == 0) break;
-    got += n;
-  }
-  head.resize(got);
+  const std::vector<std::uint8_t> head = platform::read_head(file, kHeadBytes);
   const HeadInfo info = classify_head(head);
   if (info.kind == HeadKind::kWave && info.time_base.known()) {
     if (std::optional<std::uint32_t> size = first_data_size(head)) {

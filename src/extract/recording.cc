@@ -13,23 +13,8 @@
 namespace hushmark {
 namespace {
 
-// How much of a file is read to tell how it is read: enough for the chunks
-// that recorders put before the format (bext, iXML, JUNK).
-constexpr std::size_t kHeadBytes = 64 * 1024;
 // Above this rate the byte rate of 16-bit stereo frames would not fit.
 constexpr std::uint32_t kMaxSampleRate = 0x3FFFFFFF;
-
-std::vector<std::uint8_t> read_head(platform::InputFile& file) {
-  std::vector<std::uint8_t> head(kHeadBytes);
-  std::size_t got = 0;
-  while (got < head.size()) {
-    std::size_t n = file.read(std::span(head).subspan(got));
-    if (n == 0) break;
-    got += n;
-  }
-  head.resize(got);
-  return head;
-}
 
 // Copies what has been read of standard input, then the rest of it, to the
 // decoder, until either ends.
@@ -198,7 +183,7 @@ CoreError open_source(std::wstring_view path, const DecodeRequest& request,
                           ? source.file.open_standard_input()
                           : source.file.open(path);
   if (!opened) return {Failure::kCannotOpenInput};
-  std::vector<std::uint8_t> head = read_head(source.file);
+  std::vector<std::uint8_t> head = platform::read_head(source.file, kHeadBytes);
   const HeadInfo info = classify_head(head);
   // A WAVE file at another rate than the book's is decoded to that rate, and
   // one whose channels are asked for is decoded to them.

@@ -20,7 +20,7 @@ struct SingleScan {
   bool in_lead = true;     // no loud frame yet
   std::uint64_t lead = 0;  // quiet frames before the first loud one
   RunTally tally;
-  std::vector<ChapterPoint> found;  // scratch
+  std::vector<ChapterPoint> found;  // scratch; cut at each silence's start
 };
 
 // The ladder's scan of one file.
@@ -53,8 +53,8 @@ struct FileScan {
 // True for the silence from the file's first frame, ended by its first loud
 // one: while the file is in its lead, no rebase has moved frame 1. The lead is
 // joined to what comes before the file.
-bool is_lead(const ChapterPoint& run) {
-  return is_first_frame(run.cut);
+bool is_lead(const Silence& run) {
+  return is_first_frame(run.start);
 }
 
 // Whether the silences at a threshold, a rung's or -s's, are kept: only
@@ -108,15 +108,15 @@ void track_leads(LadderScan& scan, std::span<const std::uint8_t> bytes,
 void scan_ladder_block(FileScan& f, std::span<const std::uint8_t> bytes) {
   LadderScan& scan = *f.ladder;
   const std::size_t in_lead_from = scan.lead_from;
-  for (std::vector<ChapterPoint>& runs : scan.found)
+  for (std::vector<Silence>& runs : scan.found)
     runs.clear();
   scan_ladder_frames(bytes, shortest_counted(f.rules), scan.state, scan.found);
   track_leads(scan, bytes, f.frames);
   const std::uint64_t frames = f.frames + bytes.size() / kFrameBytes;
   for (std::size_t rung = 0; rung < kRungs; ++rung) {
-    for (const ChapterPoint& run : scan.found[rung]) {
+    for (const Silence& run : scan.found[rung]) {
       if (rung >= in_lead_from && is_lead(run)) continue;
-      tally_run(f.rules, {scan.base + run.cut, run.length}, true,
+      tally_run(f.rules, {scan.base + run.start, run.length}, true,
                 scan.tallies[rung]);
     }
     forget_older(f.rules, frames, scan.tallies[rung]);
@@ -135,9 +135,10 @@ void scan_single_block(FileScan& f, std::span<const std::uint8_t> bytes) {
   }
   scan.found.clear();
   scan_frames_fast(bytes, scan.params, scan.state, scan.found);
-  for (const ChapterPoint& run : scan.found) {
+  for (const ChapterPoint& point : scan.found) {
+    const Silence run = {point.cut, point.length};
     if (was_in_lead && is_lead(run)) continue;
-    tally_run(f.rules, {scan.base + run.cut, run.length}, true, scan.tally);
+    tally_run(f.rules, {scan.base + run.start, run.length}, true, scan.tally);
   }
   forget_older(f.rules, f.frames + bytes.size() / kFrameBytes, scan.tally);
   scan.base += rebase_scan(scan.state);

@@ -68,25 +68,33 @@ inline std::uint32_t rebase_scan(ScanState& state) {
   return shift;
 }
 
-// A chapter point: the frame it falls on and the length of its silence.
+// A chapter point that a scan places: the frame of its cut, where the scan's
+// CutPosition puts it in its silence, and the length of that silence.
 struct ChapterPoint {
   std::uint32_t cut;
   std::uint32_t length;
 };
 
+// The frame that cut falls on in a silence of `length` frames from its first
+// frame `start`: that frame, its middle, or the loud frame that ends it.
+template <class Frame>
+constexpr Frame place_cut(CutPosition cut, Frame start, std::uint32_t length) {
+  switch (cut) {
+  case CutPosition::kStart:
+    return start;
+  case CutPosition::kMiddle:
+    return start + length / 2;
+  case CutPosition::kEnd:
+    break;
+  }
+  return start + length;
+}
+
 // The frame a point falls on for a run of `length` frames that the loud frame
 // state.index has just ended.
 inline std::uint32_t cut_frame(const ScanParams& params, const ScanState& state,
                                std::uint32_t length) {
-  switch (params.cut) {
-  case CutPosition::kStart:
-    return state.silence_start;
-  case CutPosition::kMiddle:
-    return state.silence_start + length / 2;
-  case CutPosition::kEnd:
-    break;
-  }
-  return state.index;
+  return place_cut(params.cut, state.silence_start, length);
 }
 
 }  // namespace hushmark

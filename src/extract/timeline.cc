@@ -7,15 +7,7 @@ namespace {
 
 // The point of a silence, placed by cut.
 TimelinePoint point_of(const Silence& silence, CutPosition cut) {
-  switch (cut) {
-  case CutPosition::kStart:
-    return {silence.start, silence.length};
-  case CutPosition::kMiddle:
-    return {silence.start + silence.length / 2, silence.length};
-  case CutPosition::kEnd:
-    break;
-  }
-  return {silence.end(), silence.length};
+  return {place_cut(cut, silence.start, silence.length), silence.length};
 }
 
 }  // namespace

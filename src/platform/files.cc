@@ -23,6 +23,18 @@ void InputFile::skip(std::uint64_t n) {
   }
 }
 
+std::vector<std::uint8_t> read_head(InputFile& file, std::size_t count) {
+  std::vector<std::uint8_t> head(count);
+  std::size_t got = 0;
+  while (got < head.size()) {
+    const std::size_t n = file.read(std::span(head).subspan(got));
+    if (n == 0) break;
+    got += n;
+  }
+  head.resize(got);
+  return head;
+}
+
 OutputFile::~OutputFile() {
   if (fd_ < 0) return;
   if (begun_) {

@@ -70,6 +70,10 @@ class InputFile {
   bool stream_ = false;
 };
 
+// The first count bytes of file, or all of it when it is shorter; a read
+// error ends it early too (see InputFile::failed()).
+std::vector<std::uint8_t> read_head(InputFile& file, std::size_t count);
+
 // A chapter file, with its own buffer. Opening it changes nothing: a regular
 // file is emptied only when the first bytes are written or when close() is
 // called, so that a run that fails before then leaves an earlier file as it

@@ -66,6 +66,13 @@ int named_descriptor(std::wstring_view path) {
   return fd;
 }
 
+// True when name leads to the file that descriptor fd has open.
+bool names_descriptor(int fd, const std::string& name) {
+  struct stat mine, named;
+  return ::fstat(fd, &mine) == 0 && ::stat(name.c_str(), &named) == 0 &&
+         mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+}
+
 }  // namespace
 
 InputFile::~InputFile() {
@@ -138,12 +145,7 @@ bool InputFile::seek_forward(std::uint64_t n) {
 
 bool InputFile::is_same_file(std::wstring_view path) const {
   std::optional<std::string> bytes = narrow_path(path);
-  struct stat mine, other;
-  if (fd_ < 0 || !bytes || ::fstat(fd_, &mine) != 0 ||
-      ::stat(bytes->c_str(), &other) != 0) {
-    return false;
-  }
-  return mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
+  return fd_ >= 0 && bytes && names_descriptor(fd_, *bytes);
 }
 
 bool OutputFile::open(std::wstring_view path) {
@@ -194,11 +196,7 @@ void OutputFile::close_and_remove() {
     std::free(target);
   }
   // Remove it only while it is still the file this descriptor has open.
-  struct stat mine, named;
-  if (name && ::fstat(fd_, &mine) == 0 && ::stat(name->c_str(), &named) == 0 &&
-      mine.st_dev == named.st_dev && mine.st_ino == named.st_ino) {
-    ::unlink(name->c_str());
-  }
+  if (name && names_descriptor(fd_, *name)) ::unlink(name->c_str());
   close_descriptor();
   fd_ = -1;
 }

@@ -69,6 +69,20 @@ bool same_identity(const BY_HANDLE_FILE_INFORMATION& a,
          a.nFileIndexLow == b.nFileIndexLow;
 }
 
+// True when name, opened with flags, is the file that mine describes. No
+// access rights are needed to read a file's identity.
+bool names_identity(const std::wstring& name, DWORD flags,
+                    const BY_HANDLE_FILE_INFORMATION& mine) {
+  HANDLE other = CreateFileW(
+      name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, flags, nullptr);
+  if (other == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION theirs;
+  const bool same = identity_of(other, theirs) && same_identity(mine, theirs);
+  CloseHandle(other);
+  return same;
+}
+
 }  // namespace
 
 InputFile::~InputFile() {
@@ -134,18 +148,10 @@ bool InputFile::seek_forward(std::uint64_t n) {
 
 bool InputFile::is_same_file(std::wstring_view path) const {
   if (fd_ < 0 || !usable(path)) return false;
-  std::wstring name = native_path(path);
-  // No access rights are needed to read a file's identity, and a directory
-  // opens only with backup semantics.
-  HANDLE other = CreateFileW(
-      name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (other == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION mine, theirs;
-  bool same = identity_of(handle_of(fd_), mine) && identity_of(other, theirs) &&
-              same_identity(mine, theirs);
-  CloseHandle(other);
-  return same;
+  BY_HANDLE_FILE_INFORMATION mine;
+  // A directory opens only with backup semantics.
+  return identity_of(handle_of(fd_), mine) &&
+         names_identity(native_path(path), FILE_FLAG_BACKUP_SEMANTICS, mine);
 }
 
 bool OutputFile::open(std::wstring_view path) {
@@ -191,16 +197,10 @@ void OutputFile::close_and_remove() {
   bool known = identity_of(handle_of(fd_), mine);
   close_descriptor();
   fd_ = -1;
-  std::wstring name = native_path(path_);
-  HANDLE other = CreateFileW(
-      name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (other == INVALID_HANDLE_VALUE) return;
-  BY_HANDLE_FILE_INFORMATION theirs;
-  bool same =
-      known && identity_of(other, theirs) && same_identity(mine, theirs);
-  CloseHandle(other);
-  if (same) DeleteFileW(name.c_str());
+  const std::wstring name = native_path(path_);
+  if (known && names_identity(name, FILE_FLAG_OPEN_REPARSE_POINT, mine)) {
+    DeleteFileW(name.c_str());
+  }
 }
 
 }  // namespace hushmark::platform
@@ -223,19 +223,31 @@ std::wstring final_path(HANDLE h, const std::wstring& fallback) {
   return path;
 }
 
+// Where the names of the program's own start: this process and this moment.
+unsigned long long name_seed() {
+  return (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
+         GetTickCount64();
+}
+
+// The name of the program's own that try k gives in folder (which ends in a
+// separator), from seed on.
+std::wstring own_name(const std::wstring& folder, unsigned long long seed,
+                      int k) {
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring name = folder + L".hushmark-chapters-";
+  unsigned long long value = seed + static_cast<unsigned long long>(k);
+  for (int i = 0; i < 16; ++i, value >>= 4) {
+    name += kDigits[value & 15];
+  }
+  return name;
+}
+
 // A new, empty file in folder (which ends in a separator) with a name of the
 // program's own; its path goes to temp.
 HANDLE create_temporary(const std::wstring& folder, std::wstring& temp) {
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  unsigned long long seed =
-      (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
-      GetTickCount64();
+  const unsigned long long seed = name_seed();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring name = folder + L".hushmark-chapters-";
-    unsigned long long value = seed + static_cast<unsigned long long>(attempt);
-    for (int i = 0; i < 16; ++i, value >>= 4) {
-      name += kDigits[value & 15];
-    }
+    std::wstring name = own_name(folder, seed, attempt);
     HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
@@ -410,16 +422,9 @@ bool ScratchFolder::create(std::wstring_view folder) {
   if (folder.find(L'\0') != std::wstring_view::npos) return false;
   std::wstring base = folder.empty() ? L"." : std::wstring(folder);
   if (!is_separator(base.back())) base += L'\\';
-  static const wchar_t kDigits[] = L"0123456789abcdef";
-  unsigned long long seed =
-      (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
-      GetTickCount64();
+  const unsigned long long seed = name_seed();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring name = base + L".hushmark-chapters-";
-    unsigned long long value = seed + static_cast<unsigned long long>(attempt);
-    for (int i = 0; i < 16; ++i, value >>= 4) {
-      name += kDigits[value & 15];
-    }
+    std::wstring name = own_name(base, seed, attempt);
     if (CreateDirectoryW(native_path(name).c_str(), nullptr)) {
       path_ = std::move(name);
       remove_on_interrupt(native_path(path_));

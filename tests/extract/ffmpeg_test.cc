@@ -63,6 +63,41 @@ TEST(Ffmpeg, TellsWhatWentWrongWithADecode) {
   }
 }
 
+// A child that says too much, one that would never end, one that fails and
+// one that echoes its input, standing in for ffmpeg and ffprobe.
+TEST(Ffmpeg, CollectsOutputUpToItsLimitAndTellsHowTheRunEnded) {
+  const struct {
+    std::wstring_view script;
+    std::string_view input;
+    std::size_t limit;
+    bool ended_well;
+    bool said_too_much;
+    std::string_view output;
+  } cases[] = {
+      {L"printf abc", "", 4, true, false, "abc"},
+      {L"printf abcd", "", 4, false, true, "abcd"},
+      {L"yes", "", 6, false, true, "y\ny\ny\n"},
+      {L"printf abc; echo oops >&2; exit 3", "", 100, false, false, "abc"},
+      {L"cat", "fed\n", 100, true, false, "fed\n"},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::wstring> args = {L"-c", std::wstring(c.script)};
+    std::string output;
+    const CollectedRun run =
+        run_collecting(L"sh", args, c.input, &output, c.limit);
+    EXPECT_EQ(run.started, platform::StartResult::kStarted);
+    EXPECT_EQ(run.ended_well, c.ended_well) << output;
+    EXPECT_EQ(run.said_too_much, c.said_too_much) << output;
+    EXPECT_EQ(output, c.output);
+  }
+  std::string output;
+  const std::vector<std::wstring> failing = {L"-c", L"echo oops >&2; exit 3"};
+  EXPECT_EQ(run_collecting(L"sh", failing, "", nullptr).error_text, "oops\n");
+  EXPECT_EQ(
+      run_collecting(L"hushmark-no-such-program", failing, "", &output).started,
+      platform::StartResult::kNotFound);
+}
+
 // Blocks as ffmpeg 5.1 wrote them with -progress pipe:1: the first of an
 // encode with cover art, one from the middle of an encode, and the last of a
 // fast copy.
