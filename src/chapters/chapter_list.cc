@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "chapters/ffmpeg_runs.h"
 #include "chapters/formats.h"
 #include "chapters/messages.h"
 #include "chapters/text.h"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "chapters/embed_plan.h"
+#include "chapters/ffmpeg_runs.h"
 #include "chapters/formats.h"
 #include "chapters/messages.h"
 #include "cli/messages.h"

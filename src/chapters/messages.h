@@ -4,8 +4,8 @@
 // Every text hushmark-chapters prints of its own; those the three programs
 // share (the core's failures, the option refusals) are in cli/messages.h.
 
+#include "chapters/ffmpeg_runs.h"
 #include "cli/messages.h"
-#include "extract/ffmpeg.h"
 
 namespace hushmark::msg {
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "chapters/ffmpeg_runs.h"
 #include "chapters/lame_tag.h"
 #include "chapters/messages.h"
 #include "chapters/mp4_length.h"

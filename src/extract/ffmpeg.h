@@ -10,21 +10,10 @@
 #include <vector>
 
 #include "extract/errors.h"
-#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
 namespace hushmark {
-
-// What ffmpeg or ffprobe is run for: the program, and the words in which the
-// program that runs it tells its failures.
-struct FfmpegRun {
-  bool ffprobe = false;                  // ffprobe rather than ffmpeg
-  const wchar_t* missing = nullptr;      // the program is not found
-  const wchar_t* not_started = nullptr;  // it is there but does not start
-  // It failed; its last line of errors follows, then "\n".
-  const wchar_t* failed = nullptr;
-};
 
 // The ffmpeg to run: HUSHMARK_FFMPEG when it is set and not empty, else
 // "ffmpeg", which the platform looks up as it looks up any program.
@@ -52,29 +41,11 @@ std::wstring ffmpeg_file(std::wstring_view path);
 // ffmpeg_file is shown by its path alone.
 std::wstring ffmpeg_said(std::string_view error_text);
 
-// The message, ending in a line feed, for a run that went wrong: one that did
-// not start (kNotFound, kFailed), or one that started (kStarted) and then
-// failed, told by what it wrote on standard error.
-std::wstring ffmpeg_failure(const FfmpegRun& run, platform::StartResult started,
-                            std::string_view error_text);
-
 // What went wrong with a decode of input: ffmpeg did not start (kNotFound,
 // kFailed), or it started (kStarted) and failed, told by what it wrote on
 // standard error: an input without audio, or ffmpeg's last line.
 CoreError decode_error(platform::StartResult started, std::wstring_view input,
                        std::string_view error_text);
-
-// Starts the run's program with args as ChildProcess::start does; false once
-// the message saying why it did not start is out.
-bool start_ffmpeg(const FfmpegRun& run, std::span<const std::wstring> args,
-                  platform::ChildProcess& child, platform::InputFile& output,
-                  platform::ChildInput input, platform::ChildOutput output_to,
-                  platform::Console& console);
-
-// Says why a run that has been waited for failed.
-void report_ffmpeg_failure(const FfmpegRun& run,
-                           const platform::ChildProcess& child,
-                           platform::Console& console);
 
 // ffprobe's arguments to tell what asks for (its -show_ options, and those
 // that choose what it reads) about the file at path, written as format says

@@ -11,7 +11,6 @@
 #include "extract/scan_state.h"
 #include "extract/silences.h"
 #include "extract/time_base.h"
-#include "platform/console.h"
 
 namespace hushmark {
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "chapters/ffmpeg_runs.h"
 #include "chapters/messages.h"
 #include "cli/core_words.h"
 
