@@ -104,18 +104,15 @@ bool is_device_name(std::wstring_view name) {
   std::wstring_view stem = name.substr(0, name.find(L'.'));
   while (!stem.empty() && stem.back() == L' ')
     stem.remove_suffix(1);
-  for (std::wstring_view device : kDeviceNames) {
-    if (stem.size() != device.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < stem.size(); ++i) {
-      const wchar_t c = stem[i] >= L'a' && stem[i] <= L'z'
-                            ? static_cast<wchar_t>(stem[i] - L'a' + L'A')
-                            : stem[i];
-      same = same && c == device[i];
-    }
-    if (same) return true;
-  }
-  return false;
+  return std::any_of(std::begin(kDeviceNames), std::end(kDeviceNames),
+                     [stem](std::wstring_view device) {
+                       return std::equal(stem.begin(), stem.end(),
+                                         device.begin(), device.end(),
+                                         [](wchar_t a, wchar_t b) {
+                                           return platform::ascii_lower(a) ==
+                                                  platform::ascii_lower(b);
+                                         });
+                     });
 }
 
 // The code point that ends at text's end: one unit, or a surrogate pair

@@ -26,8 +26,6 @@ inline constexpr std::wstring_view kMessageCharacters =
 class Console {
  public:
   explicit Console(std::FILE* out);
-  // Keeps what is written, for replay_to() to show later in its place.
-  Console();
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
 
@@ -47,7 +45,7 @@ class Console {
   void flush();
 
   // Whether it writes to a terminal: a tty, or a Windows console window. A
-  // pipe, a file and a console that keeps what is written are not.
+  // pipe and a file are not.
   bool is_terminal() const { return terminal_; }
 
   // On a terminal, shows line in place of the current line (a carriage
@@ -57,15 +55,11 @@ class Console {
   // line holds no line feed and fits the terminal's width.
   void redraw(std::wstring_view line);
 
-  // Writes to other what this console has kept.
-  void replay_to(Console& other) const { other.write(kept_); }
-
  private:
   // Clears the line that redraw() left, if it still shows.
   void clear_redrawn();
 
   std::FILE* out_;
-  std::wstring kept_;      // what was written while out_ is nullptr
   bool terminal_ = false;  // out_ is a tty, or a console window (UTF-16)
   bool redrawn_ = false;   // a line from redraw() shows, not yet cleared
 #ifdef _WIN32

@@ -69,8 +69,6 @@ Console::Console(std::FILE* out)
       terminal_(out != nullptr && ::isatty(fileno(out)) == 1),
       use_locale_(in_locale(kMessageCharacters).has_value()) {}
 
-Console::Console() : out_(nullptr), use_locale_(false) {}
-
 std::string Console::encode(std::wstring_view text) const {
   if (use_locale_ && is_plain(text)) {
     if (std::optional<std::string> bytes = in_locale(text)) return *bytes;
@@ -92,21 +90,15 @@ std::string Console::encode(std::wstring_view text) const {
 }
 
 void Console::write(std::wstring_view text) {
-  if (out_ == nullptr) {
-    kept_ += text;
-    return;
-  }
   write_encoded(encode(text));
 }
 
 void Console::write_encoded(std::string_view bytes) {
-  if (out_ == nullptr) return;
   clear_redrawn();
   std::fwrite(bytes.data(), 1, bytes.size(), out_);
 }
 
 void Console::flush() {
-  if (out_ == nullptr) return;
   clear_redrawn();
   std::fflush(out_);
 }

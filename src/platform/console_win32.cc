@@ -131,8 +131,6 @@ void write_in_place(std::FILE* out, std::wstring_view line) {
 Console::Console(std::FILE* out)
     : out_(out), terminal_(is_console(out)), code_page_(message_code_page()) {}
 
-Console::Console() : out_(nullptr) {}
-
 std::string Console::encode(std::wstring_view text) const {
   std::wstring shown = with_escapes_shown(text);
   if (code_page_ != 0 && code_page_ != CP_UTF8) {
@@ -142,10 +140,6 @@ std::string Console::encode(std::wstring_view text) const {
 }
 
 void Console::write(std::wstring_view text) {
-  if (out_ == nullptr) {
-    kept_ += text;
-    return;
-  }
   clear_redrawn();
   if (!terminal_) {
     write_encoded(encode(text));
@@ -155,7 +149,6 @@ void Console::write(std::wstring_view text) {
 }
 
 void Console::write_encoded(std::string_view bytes) {
-  if (out_ == nullptr) return;
   clear_redrawn();
   if (!terminal_) {
     std::fwrite(bytes.data(), 1, bytes.size(), out_);
@@ -166,7 +159,6 @@ void Console::write_encoded(std::string_view bytes) {
 }
 
 void Console::flush() {
-  if (out_ == nullptr) return;
   clear_redrawn();
   std::fflush(out_);
 }
