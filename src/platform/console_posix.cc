@@ -105,7 +105,9 @@ void Console::flush() {
 
 void Console::redraw(std::wstring_view line) {
   if (!terminal_) return;
-  std::string bytes = "\r" + encode(line) + kEraseLineEnd;
+  std::string bytes = "\r";
+  bytes += encode(line);
+  bytes += kEraseLineEnd;
   std::fwrite(bytes.data(), 1, bytes.size(), out_);
   std::fflush(out_);
   redrawn_ = !line.empty();
