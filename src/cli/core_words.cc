@@ -56,6 +56,8 @@ std::wstring word_error(const CoreError& error) {
     return naming(msg::kCannotReadFolder, error.path);
   case Failure::kNoRecordingsInFolder:
     return naming(msg::kNoRecordingsInFolder, error.path);
+  case Failure::kTooManyNamesInFolder:
+    return naming(msg::kTooManyNamesInFolder, error.path);
   }
   return {};
 }
@@ -73,6 +75,8 @@ std::wstring word_notice(const Notice& notice) {
            L" size:" + std::to_wstring(notice.chunk_size) + L"\n";
   case NoticeKind::kInputsInGivenOrder:
     return msg::kInputsInGivenOrder;
+  case NoticeKind::kFolderSkipped:
+    return naming(msg::kFolderSkipped, notice.path);
   }
   return {};
 }

@@ -78,6 +78,10 @@ inline constexpr wchar_t kNoRecordingsInFolder[] =
     L"音声ファイルが見つかりません: ";  // folder
 inline constexpr wchar_t kCannotReadFolder[] =
     L"読み取れませんでした: ";  // folder
+inline constexpr wchar_t kTooManyNamesInFolder[] =
+    L"ファイルが多すぎて、1冊の本のフォルダとは思えません: ";  // folder
+inline constexpr wchar_t kFolderSkipped[] =
+    L"※ 読み取れないフォルダを飛ばしました: ";  // folder
 inline constexpr wchar_t kInputsInGivenOrder[] =
     L"※ 入力ファイルは指定された順につなぎます(名前の順とは違います)。\n";
 

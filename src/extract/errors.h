@@ -28,6 +28,7 @@ enum class Failure : std::uint8_t {
   kRatesDiffer,           // `path` is at another rate than the first file
   kCannotReadFolder,      // the folder `path` cannot be listed
   kNoRecordingsInFolder,  // the folder `path` holds no recording
+  kTooManyNamesInFolder,  // the folder `path` holds too many to be a book
 };
 
 // A failure and the detail its message needs.
@@ -47,12 +48,14 @@ struct CoreError {
 enum class NoticeKind : std::uint8_t {
   kUnsupportedChunk,    // a chunk the walk skips: chunk_id, chunk_size
   kInputsInGivenOrder,  // inputs named out of the order of their names
+  kFolderSkipped,       // a folder within an input that cannot be listed: path
 };
 
 struct Notice {
   NoticeKind kind = NoticeKind::kUnsupportedChunk;
   std::uint32_t chunk_id = 0;
   std::uint32_t chunk_size = 0;
+  std::wstring path;  // the folder it names, where it names one
 };
 
 // Hears each notice as it happens, in order with the work's other output.

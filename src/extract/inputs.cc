@@ -77,25 +77,61 @@ std::vector<std::uint8_t> first_bytes(std::wstring_view path) {
   return platform::read_head(file, kMarkBytes);
 }
 
-// Adds the recordings in folder and in its folders to found, in the order
-// the system lists them. kCannotReadFolder when a folder cannot be read: a
-// book with a part left out is worse than none.
+// A walk through a folder given as an input.
+struct Walk {
+  const std::wstring& input;  // the folder given
+  const NoticeSink& notices;
+  std::size_t names_left;  // how many more names it may list
+  std::vector<std::wstring> found;
+};
+
+// Adds the recordings among the entries of folder, and those of its folders,
+// to walk.found in the order the system lists them. A folder within that
+// cannot be listed is passed over with a notice: a USB stick's `System
+// Volume Information` refuses everyone but the system.
 CoreError collect_recordings(const std::wstring& folder,
-                             std::vector<std::wstring>& found) {
-  std::vector<platform::FolderEntry> entries;
-  if (!platform::list_folder(folder, entries)) {
-    return {Failure::kCannotReadFolder, folder};
+                             std::span<const platform::FolderEntry> entries,
+                             Walk& walk) {
+  // Counted before any file is read, so that a walk over a whole disk ends
+  // after a bounded number of listings, not after reading every file.
+  if (entries.size() > walk.names_left) {
+    return {Failure::kTooManyNamesInFolder, walk.input};
   }
+  walk.names_left -= entries.size();
   for (const platform::FolderEntry& entry : entries) {
     if (entry.name.starts_with(L'.')) continue;  // hidden
     std::wstring path = platform::path_in_folder(folder, entry.name);
     if (entry.kind == platform::EntryKind::kFolder) {
-      if (CoreError e = collect_recordings(path, found)) return e;
+      std::vector<platform::FolderEntry> inner;
+      if (!platform::list_folder(path, inner)) {
+        walk.notices({NoticeKind::kFolderSkipped, 0, 0, std::move(path)});
+      } else if (CoreError e = collect_recordings(path, inner, walk)) {
+        return e;
+      }
     } else if (entry.kind == platform::EntryKind::kFile &&
                looks_like_audio(first_bytes(path))) {
-      found.push_back(std::move(path));
+      walk.found.push_back(std::move(path));
     }
   }
+  return {};
+}
+
+// The recordings of the folder input, in natural order.
+CoreError collect_in_order(const std::wstring& input, const NoticeSink& notices,
+                           std::size_t max_names,
+                           std::vector<std::wstring>& found) {
+  std::vector<platform::FolderEntry> entries;
+  if (!platform::list_folder(input, entries)) {
+    return {Failure::kCannotReadFolder, input};
+  }
+  Walk walk{input, notices, max_names, {}};
+  if (CoreError e = collect_recordings(input, entries, walk)) return e;
+  if (walk.found.empty()) return {Failure::kNoRecordingsInFolder, input};
+  found = std::move(walk.found);
+  std::sort(found.begin(), found.end(),
+            [](const std::wstring& a, const std::wstring& b) {
+              return compare_natural(a, b) < 0;
+            });
   return {};
 }
 
@@ -159,7 +195,7 @@ bool looks_like_audio(std::span<const std::uint8_t> head) {
 }
 
 CoreError expand_inputs(std::vector<std::wstring>& inputs,
-                        const NoticeSink& notices) {
+                        const NoticeSink& notices, std::size_t max_names) {
   std::vector<std::wstring> expanded;
   for (const std::wstring& input : inputs) {
     if (input == kStandardInputName || !platform::is_folder(input)) {
@@ -167,16 +203,13 @@ CoreError expand_inputs(std::vector<std::wstring>& inputs,
       continue;
     }
     std::vector<std::wstring> found;
-    if (CoreError e = collect_recordings(input, found)) return e;
-    if (found.empty()) return {Failure::kNoRecordingsInFolder, input};
-    std::sort(found.begin(), found.end(),
-              [](const std::wstring& a, const std::wstring& b) {
-                return compare_natural(a, b) < 0;
-              });
+    if (CoreError e = collect_in_order(input, notices, max_names, found)) {
+      return e;
+    }
     expanded.insert(expanded.end(), found.begin(), found.end());
   }
   if (!in_natural_order(inputs))
-    notices({NoticeKind::kInputsInGivenOrder, 0, 0});
+    notices({NoticeKind::kInputsInGivenOrder, 0, 0, {}});
   inputs = std::move(expanded);
   return {};
 }

@@ -1,6 +1,7 @@
 #ifndef HUSHMARK_EXTRACT_INPUTS_H_
 #define HUSHMARK_EXTRACT_INPUTS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -23,14 +24,23 @@ int compare_natural(std::wstring_view a, std::wstring_view b);
 // AIFF, CAF or ASF.
 bool looks_like_audio(std::span<const std::uint8_t> head);
 
+// How many names a folder given as an input, with its folders, may hold.
+// A book in parts is a few hundred files at most (the Bible read one chapter
+// to a file is 1,189), with covers and notes beside them; a tree of tens of
+// thousands is a disk or a system, whose walk would take minutes.
+inline constexpr std::size_t kMaxNamesInFolder = 20000;
+
 // Puts in place of each folder among inputs its recordings and those of its
 // folders, in natural order, told by their first bytes; hidden names and
-// links to folders are passed over. Inputs named one by one keep their order,
-// with a notice when it is not the natural one. kNoRecordingsInFolder or
-// kCannotReadFolder, naming the folder, when one holds no recording or
-// cannot be read.
+// links to folders are passed over, and so, with a kFolderSkipped notice, is
+// a folder within that cannot be listed. Inputs named one by one keep their
+// order, with a notice when it is not the natural one. kNoRecordingsInFolder,
+// kCannotReadFolder or kTooManyNamesInFolder, naming the folder, when one
+// holds no recording, cannot be listed, or holds more than max_names names
+// (counted as listed, before any file in them is read).
 CoreError expand_inputs(std::vector<std::wstring>& inputs,
-                        const NoticeSink& notices);
+                        const NoticeSink& notices,
+                        std::size_t max_names = kMaxNamesInFolder);
 
 }  // namespace hushmark
 

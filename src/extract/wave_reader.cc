@@ -62,7 +62,7 @@ CoreError walk_chunks(ByteReader& in, const DataChunkHandler& handle_data,
       if (CoreError e = scan_data(in, chunk, format, handle_data)) return e;
       break;
     default:
-      notices({NoticeKind::kUnsupportedChunk, chunk.id, chunk.size});
+      notices({NoticeKind::kUnsupportedChunk, chunk.id, chunk.size, {}});
       skip_body(in, chunk);
     }
     skip_pad(in, chunk);

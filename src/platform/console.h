@@ -14,10 +14,11 @@ namespace hushmark::platform {
 inline constexpr std::wstring_view kMessageCharacters =
     L"※、。あいうえおかがきぎくけげこごさしじすずせそただちっつてでとどなにの"
     L"はばびぶべほまみむめもよらりるれろわをんァイエォクグコサシジスタダチッデ"
-    L"トドネビフプヘミメモャヤラリルレンー一上並中了付以位作使例個倍候入再出分"
-    L"切初前力動区取号合同名含周囲場境増壊声変外多大失好始字安定実対小差幅式形"
-    L"応所扱持指探換改敗数整文既時書最未桁標正残決波準無環略番目直省着短確示秒"
-    L"立章範約終続置自落行補見覧計読調起足込近途速違選録長開間限雑音順題？";
+    L"トドネビフプヘミメモャヤラリルレンー一上並中了付以位作使例個倍候入冊再出"
+    L"分切初前力動区取号合同名含周囲場境増壊声変外多大失好始字安定実対小差幅式"
+    L"形応思所扱持指探換改敗数整文既時書最未本桁標正残決波準無環略番目直省着短"
+    L"確示秒立章範約終続置自落行補見覧計読調起足込近途速違選録長開間限雑音順題"
+    L"飛？";
 
 // The one writer for everything the program prints. Wide text goes out in the
 // locale's encoding when that can carry the program's Japanese messages, and as

@@ -2,13 +2,16 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "cli/core_words.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "test_support.h"
@@ -17,6 +20,23 @@ namespace hushmark {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Root lists any folder whatever its mode, unless it sets aside the two
+// capabilities that override modes; false when that cannot be done.
+bool override_modes(bool on) {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+  if (::syscall(SYS_capget, &header, data) != 0) return false;
+  const std::uint32_t bits =
+      (1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH);
+  data[0].effective = on ? data[0].effective | (data[0].permitted & bits)
+                         : data[0].effective & ~bits;
+  return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+std::wstring wide(const fs::path& path) {
+  return platform::widen_argument(path.c_str());
+}
 
 TEST(Inputs, CompareInNaturalOrderAComponentAtATime) {
   // Each path comes strictly before every one after it, and the comparison
@@ -118,6 +138,53 @@ TEST(Inputs, AFolderGivesOnlyRegularFilesOnItsOwnFileSystem) {
   if (apart) fs::remove(away);
   ::close(writer);
   ::close(reader);
+}
+
+// A USB stick's `System Volume Information` is passed over with a line and the
+// parts beside it are read; the folder given must be readable, and a tree of
+// more names than a book holds ends the walk before any file is read.
+TEST(Inputs, AFolderPassesOverFoldersItCannotListAndEndsPastItsBound) {
+  testing::TempDir dir;
+  const fs::path book = dir / "Book";
+  const std::string head("RIFF\0\0\0\0WAVEfmt ", 16);
+  fs::create_directories(book / "CD2");
+  fs::create_directories(book / "System Volume Information");
+  testing::write_file(book / "CD1.wav", head);
+  testing::write_file(book / "CD2" / "part.wav", head);
+  testing::write_file(book / "System Volume Information" / "x.wav", head);
+  ::chmod((book / "System Volume Information").c_str(), 0);
+  if (!override_modes(false)) GTEST_SKIP() << "cannot set modes over root";
+  std::vector<std::wstring> told;
+  const NoticeSink notices = [&told](const Notice& notice) {
+    told.push_back(word_notice(notice));
+  };
+  std::vector<std::wstring> inputs = {wide(book)};
+  const CoreError skipped = expand_inputs(inputs, notices, 5);
+  ::chmod(book.c_str(), 0);
+  std::vector<std::wstring> locked = {wide(book)};
+  const CoreError refused = expand_inputs(locked, notices);
+  override_modes(true);
+  ::chmod(book.c_str(), 0755);
+  ::chmod((book / "System Volume Information").c_str(), 0755);
+
+  EXPECT_EQ(skipped.failure, Failure::kNone);
+  EXPECT_EQ(inputs, (std::vector<std::wstring>{wide(book / "CD1.wav"),
+                                               wide(book / "CD2/part.wav")}));
+  EXPECT_EQ(told, std::vector<std::wstring>{
+                      L"※ 読み取れないフォルダを飛ばしました: " +
+                      wide(book / "System Volume Information") + L"\n"});
+  EXPECT_EQ(word_error(refused),
+            L"読み取れませんでした: " + wide(book) + L"\n");
+  // Three names in the book and one in each of its folders.
+  for (std::size_t max_names : {std::size_t{5}, std::size_t{4}}) {
+    inputs = {wide(book)};
+    const CoreError bounded = expand_inputs(inputs, notices, max_names);
+    EXPECT_EQ(word_error(bounded),
+              max_names == 5
+                  ? L""
+                  : L"ファイルが多すぎて、1冊の本のフォルダとは思えません: " +
+                        wide(book) + L"\n");
+  }
 }
 
 }  // namespace
