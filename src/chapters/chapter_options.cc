@@ -94,60 +94,77 @@ void read_split(const char* argument, ChapterSettings& settings) {
   }
 }
 
+// Reads one of the options that choose, place and title the chapters.
+void read_chapter_option(int option, const char* argument,
+                         ChapterSettings& settings) {
+  switch (option) {
+  case 'n':
+    settings.max_chapters = read_number(argument);
+    break;
+  case 'l':
+    settings.min_seconds = read_number(argument);
+    break;
+  case 't':
+    settings.title = platform::widen_argument(argument);
+    break;
+  case 'F':
+    settings.file_chapters = true;
+    break;
+  case 'T':
+    settings.titles_file = platform::widen_argument(argument);
+    break;
+  case 'a':
+    settings.align_file = platform::widen_argument(argument);
+    break;
+  case 'w':
+    settings.align_window = read_number(argument);
+    break;
+  case 'b':
+    settings.lead_in_ms = read_number(argument);
+    break;
+  case 'x':
+    read_split(argument, settings);
+    break;
+  }
+}
+
+// Reads one option that hushmark-chapters has beyond hushmark's, or an input
+// named without -i; false once the reason is out.
+bool read_own_option(int option, const char* argument,
+                     ChapterSettings& settings, platform::Console& console) {
+  switch (option) {
+  case 'f':
+    settings.format_name = argument;
+    break;
+  case 'k':
+    settings.kbit_rate = read_number(argument);
+    break;
+  case 'y':
+    settings.overwrite = true;
+    break;
+  case 'c':
+    settings.own_chapters = true;
+    break;
+  case 's':
+  case 'm':
+    read_auto(option, argument, settings.scan);
+    break;
+  case kOperand:
+    return read_operand(argument, settings.inputs, console);
+  default:
+    read_chapter_option(option, argument, settings);
+    break;
+  }
+  return true;
+}
+
 }  // namespace
 
 OptionsOutcome read_chapter_options(int argc, char** argv,
                                     ChapterSettings& settings,
                                     platform::Console& console) {
   auto own = [&settings, &console](int option, const char* argument) {
-    switch (option) {
-    case 'f':
-      settings.format_name = argument;
-      break;
-    case 'n':
-      settings.max_chapters = read_number(argument);
-      break;
-    case 'l':
-      settings.min_seconds = read_number(argument);
-      break;
-    case 't':
-      settings.title = platform::widen_argument(argument);
-      break;
-    case 'F':
-      settings.file_chapters = true;
-      break;
-    case 'T':
-      settings.titles_file = platform::widen_argument(argument);
-      break;
-    case 'a':
-      settings.align_file = platform::widen_argument(argument);
-      break;
-    case 'w':
-      settings.align_window = read_number(argument);
-      break;
-    case 'b':
-      settings.lead_in_ms = read_number(argument);
-      break;
-    case 'x':
-      read_split(argument, settings);
-      break;
-    case 'k':
-      settings.kbit_rate = read_number(argument);
-      break;
-    case 'y':
-      settings.overwrite = true;
-      break;
-    case 'c':
-      settings.own_chapters = true;
-      break;
-    case 's':
-    case 'm':
-      read_auto(option, argument, settings.scan);
-      break;
-    case kOperand:
-      return read_operand(argument, settings.inputs, console);
-    }
-    return true;
+    return read_own_option(option, argument, settings, console);
   };
   const std::wstring usage =
       msg::kChaptersUsage + format_names(L' ') + msg::kChaptersUsageEnd;

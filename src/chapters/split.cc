@@ -641,6 +641,104 @@ bool refuse_existing(std::wstring_view path, platform::Console& console) {
   return false;
 }
 
+// What the files of a book are cut from: ffmpeg's arguments that open the
+// audio (and the list of inputs they may name), the cover's picture and its
+// MIME type, the file whose times are the book's (empty: several inputs
+// joined), its frame grid for mp3, and so how each file is cut.
+struct SplitSource {
+  platform::ScratchFile list_file;
+  std::vector<std::wstring> arguments;
+  platform::ScratchFile picture;
+  std::wstring mime;
+  std::wstring book_file;
+  std::optional<FrameGrid> grid;
+  Cut cut = Cut::kPackets;
+};
+
+// Readies what the files are cut from, its files in folder; bytes is what
+// the audio holds, or 0 when that is not known. False once the reason is out.
+bool ready_source(const EmbedPlan& plan, std::span<const std::wstring> inputs,
+                  EmbedEncoder& encoder, const std::wstring& folder,
+                  SplitSource& source, std::uint64_t& bytes,
+                  platform::Console& console) {
+  if (!source_arguments(plan, inputs, encoder, folder, source.list_file,
+                        source.arguments, bytes, console) ||
+      !cover_picture(plan, folder, source.picture, source.mime, console)) {
+    return false;
+  }
+  // One source file's times are the book's, so its files can start early.
+  source.book_file = plan.route == EmbedRoute::kEncode ? encoder.audio.path()
+                     : inputs.size() == 1              ? inputs[0]
+                                                       : L"";
+  if (plan.muxer == L"mp3" && !source.book_file.empty()) {
+    source.grid = probe_frame_grid(source.book_file);
+  }
+  source.cut = cut_of(plan, source.book_file, source.grid);
+  return true;
+}
+
+// Writes every chapter's file into folder (t000000, ...), kFilesPerRun of
+// them to one ffmpeg, with the progress line meanwhile. False once the
+// reason is out.
+bool write_files(const EmbedPlan& plan, std::span<const Chapter> chapters,
+                 const std::wstring& folder, const SplitSource& source,
+                 Writing& writing, platform::Console& console) {
+  if (console.is_terminal()) {
+    progress_start(writing.progress, console, writing.book_seconds);
+  }
+  bool written = true;
+  for (std::size_t k = 0; k < chapters.size() && written; k += kFilesPerRun) {
+    const std::size_t last = std::min(chapters.size(), k + kFilesPerRun);
+    written = write_group(plan, source.arguments, chapters, k, last, folder,
+                          source.picture.path(), source.mime, source.cut,
+                          source.grid, writing, console);
+  }
+  progress_end(writing.progress);
+  return written;
+}
+
+// Ends each file in folder at the next chapter's start, where it was cut
+// from earlier: an mp3 file in its LAME part, an mp4 file in its edit list.
+// False once the reason is out.
+bool end_files(std::span<const Chapter> chapters, const std::wstring& folder,
+               const SplitSource& source, platform::Console& console) {
+  if (source.cut == Cut::kPackets) return true;
+  const std::uint32_t padding =
+      source.cut == Cut::kLameTag ? book_delay(source.book_file).padding : 0;
+  for (std::size_t k = 0; k < chapters.size(); ++k) {
+    const std::wstring path =
+        platform::path_in_folder(folder, numbered(L't', k));
+    if (source.cut == Cut::kLameTag
+            ? !set_file_delay(path, *source.grid, chapters, k, padding)
+            : !end_mp4_file(path, chapters, k)) {
+      console.write(msg::kEmbedCannotWrite);
+      return false;
+    }
+  }
+  return true;
+}
+
+// The names of the chapters' files, in targets. False, once the reason is
+// out, when one names an input, or without overwrite a file that is there.
+bool name_targets(std::span<const Chapter> chapters, std::wstring_view outfile,
+                  std::span<const std::wstring> inputs, bool overwrite,
+                  std::vector<std::wstring>& targets,
+                  platform::Console& console) {
+  for (std::size_t k = 0; k < chapters.size(); ++k) {
+    targets.push_back(chapter_file_path(outfile, k + 1, chapters[k].title));
+    // A file may have come since the check before the scan; and -y never
+    // lets a chapter's file replace the book it was cut from.
+    if (!overwrite && platform::is_regular_file(targets.back())) {
+      return refuse_existing(targets.back(), console);
+    }
+    if (input_named_by(inputs, targets.back()) < inputs.size()) {
+      console.write(msg::kEmbedSameAsInput);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool names_chapter_files(std::wstring_view outfile) {
@@ -765,68 +863,21 @@ bool write_chapter_files(const EmbedPlan& plan,
                          std::wstring_view outfile, bool overwrite,
                          platform::Console& console) {
   if (!make_chapter_folder(outfile, console)) return false;
-  const std::wstring folder = folder_of(outfile);
   platform::ScratchFolder scratch;
-  if (!scratch.create(folder)) {
+  if (!scratch.create(folder_of(outfile))) {
     console.write(msg::kEmbedCannotWrite);
     return false;
   }
-  platform::ScratchFile list_file;
-  std::vector<std::wstring> source;
+  SplitSource source;
   Writing writing;
   writing.book_seconds = chapters.back().end_ms / 1000.0;
-  platform::ScratchFile picture;
-  std::wstring mime;
-  if (!source_arguments(plan, inputs, encoder, scratch.path(), list_file,
-                        source, writing.source_bytes, console) ||
-      !cover_picture(plan, scratch.path(), picture, mime, console)) {
-    return false;
-  }
-  // One source file's times are the book's, so its files can start early.
-  const std::wstring book_file = plan.route == EmbedRoute::kEncode
-                                     ? encoder.audio.path()
-                                 : inputs.size() == 1 ? inputs[0]
-                                                      : L"";
-  const std::optional<FrameGrid> grid =
-      plan.muxer == L"mp3" && !book_file.empty() ? probe_frame_grid(book_file)
-                                                 : std::nullopt;
-  const Cut cut = cut_of(plan, book_file, grid);
-  if (console.is_terminal()) {
-    progress_start(writing.progress, console, writing.book_seconds);
-  }
-  for (std::size_t k = 0; k < chapters.size(); k += kFilesPerRun) {
-    const std::size_t last = std::min(chapters.size(), k + kFilesPerRun);
-    if (!write_group(plan, source, chapters, k, last, scratch.path(),
-                     picture.path(), mime, cut, grid, writing, console)) {
-      progress_end(writing.progress);
-      return false;
-    }
-  }
-  progress_end(writing.progress);
-  const std::uint32_t padding =
-      cut == Cut::kLameTag ? book_delay(book_file).padding : 0;
-  for (std::size_t k = 0; k < chapters.size() && cut != Cut::kPackets; ++k) {
-    const std::wstring path =
-        platform::path_in_folder(scratch.path(), numbered(L't', k));
-    if (cut == Cut::kLameTag
-            ? !set_file_delay(path, *grid, chapters, k, padding)
-            : !end_mp4_file(path, chapters, k)) {
-      console.write(msg::kEmbedCannotWrite);
-      return false;
-    }
-  }
   std::vector<std::wstring> targets;
-  for (std::size_t k = 0; k < chapters.size(); ++k) {
-    targets.push_back(chapter_file_path(outfile, k + 1, chapters[k].title));
-    // A file may have come since the check before the scan; and -y never
-    // lets a chapter's file replace the book it was cut from.
-    if (!overwrite && platform::is_regular_file(targets.back())) {
-      return refuse_existing(targets.back(), console);
-    }
-    if (input_named_by(inputs, targets.back()) < inputs.size()) {
-      console.write(msg::kEmbedSameAsInput);
-      return false;
-    }
+  if (!ready_source(plan, inputs, encoder, scratch.path(), source,
+                    writing.source_bytes, console) ||
+      !write_files(plan, chapters, scratch.path(), source, writing, console) ||
+      !end_files(chapters, scratch.path(), source, console) ||
+      !name_targets(chapters, outfile, inputs, overwrite, targets, console)) {
+    return false;
   }
   std::vector<std::wstring> files;
   for (std::size_t k = 0; k < chapters.size(); ++k)
