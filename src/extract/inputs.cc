@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <type_traits>
 
 #include "extract/recording.h"
 #include "platform/files.h"
@@ -23,10 +24,12 @@ bool is_digit(wchar_t c) {
 
 // Where a character sorts outside a run of digits: a separator before
 // everything, so that the paths compare a component at a time, and ASCII
-// letters in either case alike.
-std::uint32_t rank_of(wchar_t c) {
+// letters in either case alike. Wide enough that no character, not even the
+// last of wchar_t's range, wraps round to a separator's rank.
+std::uint64_t rank_of(wchar_t c) {
   if (platform::is_path_separator(c)) return 0;
-  return static_cast<std::uint32_t>(platform::ascii_lower(c)) + 1;
+  using Unit = std::make_unsigned_t<wchar_t>;
+  return std::uint64_t{static_cast<Unit>(platform::ascii_lower(c))} + 1;
 }
 
 // The end of the run of digits that starts at `at`.
@@ -45,7 +48,7 @@ std::size_t value_start(std::wstring_view text, std::size_t at,
   return at;
 }
 
-int sign_of(std::size_t a, std::size_t b) {
+int sign_of(std::uint64_t a, std::uint64_t b) {
   return a < b ? -1 : a > b ? 1 : 0;
 }
 
