@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <cstdint>
 #include <functional>
 
 #include "chapters/embed.h"
@@ -34,12 +36,15 @@ std::string ascii_lower(std::string_view text) {
   return out;
 }
 
-std::uint64_t number_in(const JsonValue* value) {
+// A number of the listing; 0 when it is missing, is no number, or is more
+// than its field holds, so that a wild value never wraps into a real one.
+std::uint64_t number_in(const JsonValue* value,
+                        std::uint64_t most = UINT64_MAX) {
   std::uint64_t n = 0;
   if (value == nullptr) return 0;
   const std::string& t = value->text;
   std::from_chars(t.data(), t.data() + t.size(), n);
-  return n;
+  return n <= most ? n : 0;
 }
 
 void add_tags(const JsonValue* tags, std::vector<Tag>& out) {
@@ -65,17 +70,19 @@ void read_stream(const JsonValue& stream, PartInfo& part,
   const JsonValue* disposition = json_member(stream, "disposition");
   const bool picture =
       disposition && number_in(json_member(*disposition, "attached_pic")) == 1;
-  if (type && type->text == "video" && picture && part.picture_stream < 0) {
-    part.picture_stream =
-        static_cast<int>(number_in(json_member(stream, "index")));
+  // An index past any real file's streams names no picture.
+  const std::uint64_t index = number_in(json_member(stream, "index"));
+  if (type && type->text == "video" && picture && part.picture_stream < 0 &&
+      index <= INT_MAX) {
+    part.picture_stream = static_cast<int>(index);
   }
   if (!type || type->text != "audio" || !part.codec.empty()) return;
   const JsonValue* codec = json_member(stream, "codec_name");
   part.codec = codec ? codec->text : "?";
-  part.sample_rate =
-      static_cast<std::uint32_t>(number_in(json_member(stream, "sample_rate")));
-  part.channels =
-      static_cast<std::uint16_t>(number_in(json_member(stream, "channels")));
+  part.sample_rate = static_cast<std::uint32_t>(
+      number_in(json_member(stream, "sample_rate"), UINT32_MAX));
+  part.channels = static_cast<std::uint16_t>(
+      number_in(json_member(stream, "channels"), UINT16_MAX));
   part.bit_rate = number_in(json_member(stream, "bit_rate"));
   add_tags(json_member(stream, "tags"), stream_tags);
 }
