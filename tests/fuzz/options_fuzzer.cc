@@ -5,6 +5,7 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
@@ -130,15 +131,28 @@ void run_chapters(int argc, char** argv, platform::Console& console) {
 // of their own, and absolute paths become relative ones under it.
 void enter_empty_folder() {
   static const bool entered = [] {
-    char name[] = "/tmp/hushmark-fuzz-XXXXXX";
-    return ::mkdtemp(name) != nullptr && ::chdir(name) == 0;
+    const std::string name = make_work_folder("/tmp");
+    return !name.empty() && ::chdir(name.c_str()) == 0;
   }();
   check(entered, "cannot enter an empty folder");
 }
 
+// An absolute path, alone or after a cluster of option letters ("-Fi/"),
+// becomes one under the working folder, and ".." names a plain file: either
+// would reach the machine's folders, whose walk takes seconds, and whose
+// files a run could write.
 void stay_under_working_folder(std::vector<std::string>& args) {
   for (std::string& a : args) {
-    if (a.starts_with('/')) a.insert(0, ".");
+    for (std::size_t at; (at = a.find("..")) != std::string::npos;)
+      a[at + 1] = '_';
+    std::size_t letters = 0;
+    if (a.starts_with('-')) {
+      letters = 1;
+      while (letters < a.size() &&
+             std::isalpha(static_cast<unsigned char>(a[letters])))
+        ++letters;
+    }
+    if (letters < a.size() && a[letters] == '/') a.insert(letters, ".");
   }
 }
 
