@@ -46,9 +46,8 @@ Workspace& workspace() {
     std::setlocale(LC_ALL, "C.UTF-8");
     Workspace made;
     const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/hushmark-fuzz-XXXXXX";
-    check(mkdtemp(pattern.data()) != nullptr, "cannot make a temp folder");
-    made.dir = pattern;
+    made.dir = make_work_folder(base);
+    check(!made.dir.empty(), "cannot make a temp folder");
     made.infile = made.dir + "/in.wav";
     made.outfile = made.dir + "/out.txt";
     made.symlink = made.dir + "/link.wav";
