@@ -5,13 +5,13 @@
 #include <getopt.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "chapters/chapter_options.h"
@@ -137,22 +137,27 @@ void enter_empty_folder() {
   check(entered, "cannot enter an empty folder");
 }
 
-// An absolute path, alone or after a cluster of option letters ("-Fi/"),
+// An absolute path, alone or attached to an option ("-Fi/", "-\xa0i/"),
 // becomes one under the working folder, and ".." names a plain file: either
 // would reach the machine's folders, whose walk takes seconds, and whose
 // files a run could write.
 void stay_under_working_folder(std::vector<std::string>& args) {
+  // hushmark-chapters' options that take a value.
+  constexpr std::string_view kWithValue = "iofsmpnltTbxawk";
   for (std::string& a : args) {
     for (std::size_t at; (at = a.find("..")) != std::string::npos;)
       a[at + 1] = '_';
-    std::size_t letters = 0;
+    std::size_t value = 0;  // where the path starts, as getopt reads it
     if (a.starts_with('-')) {
-      letters = 1;
-      while (letters < a.size() &&
-             std::isalpha(static_cast<unsigned char>(a[letters])))
-        ++letters;
+      value = a.size();
+      for (std::size_t k = 1; k < a.size(); ++k) {
+        if (kWithValue.find(a[k]) != std::string_view::npos) {
+          value = k + 1;
+          break;
+        }
+      }
     }
-    if (letters < a.size() && a[letters] == '/') a.insert(letters, ".");
+    if (value < a.size() && a[value] == '/') a.insert(value, ".");
   }
 }
 
