@@ -168,7 +168,7 @@ OptionsOutcome read_chapter_options(int argc, char** argv,
   };
   const std::wstring usage =
       msg::kChaptersUsage + format_names(L' ') + msg::kChaptersUsageEnd;
-  const CommandLine line{"i:o:f:s:m:p:n:l:t:FT:b:x:a:w:k:ych", usage.c_str(),
+  const CommandLine line{kChapterOptionLetters, usage.c_str(),
                          msg::kChaptersVersion};
   const OptionsOutcome parsed =
       parse_options(argc, argv, settings.scan, console, line, own);

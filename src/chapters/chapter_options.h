@@ -48,6 +48,11 @@ struct ChapterSettings {
   std::vector<std::wstring> inputs;
 };
 
+// hushmark-chapters' options, as getopt reads them: a letter followed by ':'
+// takes a value.
+inline constexpr const char* kChapterOptionLetters =
+    "i:o:f:s:m:p:n:l:t:FT:b:x:a:w:k:ych";
+
 // Fills settings from the command line and checks it: hushmark's checks
 // first, then -f, -n, -l, -t, -b and -x. Without -f, the output's name chooses
 // the format (txt when it has no format's ending), and a chapter number in

@@ -142,8 +142,11 @@ void enter_empty_folder() {
 // would reach the machine's folders, whose walk takes seconds, and whose
 // files a run could write.
 void stay_under_working_folder(std::vector<std::string>& args) {
-  // hushmark-chapters' options that take a value.
-  constexpr std::string_view kWithValue = "iofsmpnltTbxawk";
+  const std::string_view letters = kChapterOptionLetters;
+  auto takes_value = [letters](char c) {
+    const std::size_t at = c == ':' ? letters.npos : letters.find(c);
+    return at + 1 < letters.size() && letters[at + 1] == ':';
+  };
   for (std::string& a : args) {
     for (std::size_t at; (at = a.find("..")) != std::string::npos;)
       a[at + 1] = '_';
@@ -151,7 +154,7 @@ void stay_under_working_folder(std::vector<std::string>& args) {
     if (a.starts_with('-')) {
       value = a.size();
       for (std::size_t k = 1; k < a.size(); ++k) {
-        if (kWithValue.find(a[k]) != std::string_view::npos) {
+        if (takes_value(a[k])) {
           value = k + 1;
           break;
         }
